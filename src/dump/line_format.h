@@ -1,0 +1,50 @@
+// Formats dump lines: an 8-digit address, 16 bytes in hex with a dash after
+// the eighth, and the same bytes as characters.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace quarnel {
+
+inline constexpr std::size_t bytes_per_line = 16;
+// A full line: address, two spaces, 16 groups of three, two spaces, 16
+// characters and the line end.
+inline constexpr std::size_t full_line_length = 77;
+// Where the character column begins; a last line of n bytes is this plus n
+// characters long, plus its line end.
+inline constexpr std::size_t char_column = 60;
+
+// The two uppercase hex digits of every byte value.
+inline constexpr auto hex_pairs = [] {
+  constexpr char digits[] = "0123456789ABCDEF";
+  std::array<std::array<char, 2>, 256> table{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    table[b] = {digits[b >> 4], digits[b & 15]};
+  }
+  return table;
+}();
+
+// Printable ASCII shows as itself, everything else as a dot; no locale.
+inline constexpr auto shown_chars = [] {
+  std::array<char, 256> table{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    table[b] = (b >= 0x20 && b <= 0x7E) ? static_cast<char>(b) : '.';
+  }
+  return table;
+}();
+
+// Formats data.size() / 16 full lines into out, which must have room for
+// that many full lines. The address goes up by 16 per line, wrapping at 2^32.
+// Returns the end of what was written.
+char* format_lines(char* out, std::uint32_t& address,
+                   std::span<const std::uint8_t> data);
+
+// Formats the last line of a dump, holding the 0 to 15 bytes of rest; with no
+// bytes it is the end line, the address alone. Returns the end of it.
+char* format_last_line(char* out, std::uint32_t address,
+                       std::span<const std::uint8_t> rest);
+
+}  // namespace quarnel
