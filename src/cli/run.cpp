@@ -81,6 +81,8 @@ int run(int argc, const char* const argv[]) {
     return append_output(out, help_text) ? finish(out) : report(out, DumpResult::write_error, {});
   }
 
+  widen_pipe(STDOUT_FILENO);
+
   // Standard input needs no binary mode here: POSIX makes no text/binary
   // distinction.
   if (settings.input_count == 0) {

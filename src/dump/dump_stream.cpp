@@ -16,8 +16,15 @@ DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& ou
   auto address = static_cast<std::uint32_t>(start_offset);
   std::uint32_t to_skip = start_offset > 0 ? address : 0;
   std::size_t carried = 0;
+  const bool may_block = may_wait(input_fd);
+  const LineFormatter format_lines = line_formatter(fastest_format_path());
 
   for (;;) {
+    // Lines already formatted reach the output before a wait for more input,
+    // so a slow source is shown as it arrives.
+    if (may_block && out.used > 0 && !ready_to_read(input_fd) && !flush_output(out)) {
+      return DumpResult::write_error;
+    }
     const ReadResult got =
         read_block(input_fd, std::span(block).subspan(carried, input_block_size));
     if (got.status != ReadStatus::data) {

@@ -1,11 +1,22 @@
 #include "dump/input_reader.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace quarnel {
+
+bool may_wait(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode));
+}
+
+bool ready_to_read(int fd) {
+  pollfd waiting{fd, POLLIN, 0};
+  return ::poll(&waiting, 1, 0) > 0;
+}
 
 ReadResult read_block(int fd, std::span<std::uint8_t> into) {
   for (;;) {

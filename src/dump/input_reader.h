@@ -14,6 +14,13 @@ struct ReadResult {
   std::size_t count;  // bytes read, when status is data
 };
 
+// Whether a read of fd may have to wait for data: true for pipes, terminals
+// and sockets, false for regular files and block devices.
+[[nodiscard]] bool may_wait(int fd);
+
+// Whether fd has data (or its end, or an error) to read at once.
+[[nodiscard]] bool ready_to_read(int fd);
+
 // Reads whatever is available, up to into.size() bytes, waiting for at least
 // one. Interrupted reads are retried, and a descriptor in non-blocking mode is
 // waited on rather than taken for failed.

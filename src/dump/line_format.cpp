@@ -1,5 +1,7 @@
 #include "dump/line_format.h"
 
+#include "dump/line_format_x86.h"
+
 #include <cassert>
 #include <cstring>
 
@@ -33,8 +35,8 @@ void put_chars(char* out, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-char* format_lines(char* out, std::uint32_t& address,
-                   std::span<const std::uint8_t> data) {
+char* format_lines_portable(char* out, std::uint32_t& address,
+                            std::span<const std::uint8_t> data) {
   for (; data.size() >= bytes_per_line; data = data.subspan(bytes_per_line)) {
     const auto line = data.first<bytes_per_line>();
     char* groups = put_address(out, address);
@@ -47,6 +49,36 @@ char* format_lines(char* out, std::uint32_t& address,
     address += bytes_per_line;
   }
   return out;
+}
+
+LineFormatter line_formatter(FormatPath path) {
+#if defined(__x86_64__)
+  __builtin_cpu_init();  // safe to ask even before static constructors have run
+#endif
+  switch (path) {
+    case FormatPath::portable:
+      return format_lines_portable;
+#if defined(__x86_64__)
+    case FormatPath::ssse3:
+      return __builtin_cpu_supports("ssse3") ? format_lines_ssse3 : nullptr;
+    case FormatPath::avx2:
+      return __builtin_cpu_supports("avx2") ? format_lines_avx2 : nullptr;
+#else
+    case FormatPath::ssse3:
+    case FormatPath::avx2:
+      return nullptr;
+#endif
+  }
+  return nullptr;
+}
+
+FormatPath fastest_format_path() {
+  for (const FormatPath path : {FormatPath::avx2, FormatPath::ssse3}) {
+    if (line_formatter(path) != nullptr) {
+      return path;
+    }
+  }
+  return FormatPath::portable;
 }
 
 char* format_last_line(char* out, std::uint32_t address,

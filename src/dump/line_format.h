@@ -39,8 +39,21 @@ inline constexpr auto shown_chars = [] {
 // Formats data.size() / 16 full lines into out, which must have room for
 // that many full lines. The address goes up by 16 per line, wrapping at 2^32.
 // Returns the end of what was written.
-char* format_lines(char* out, std::uint32_t& address,
-                   std::span<const std::uint8_t> data);
+using LineFormatter = char* (*)(char* out, std::uint32_t& address,
+                                std::span<const std::uint8_t> data);
+
+// The ways of formatting full lines; all give the same bytes.
+enum class FormatPath { portable, ssse3, avx2 };
+
+// The formatter for a path, or null when this CPU cannot run it.
+[[nodiscard]] LineFormatter line_formatter(FormatPath path);
+
+// The fastest path this CPU can run.
+[[nodiscard]] FormatPath fastest_format_path();
+
+// Table-driven formatting that runs anywhere.
+char* format_lines_portable(char* out, std::uint32_t& address,
+                            std::span<const std::uint8_t> data);
 
 // Formats the last line of a dump, holding the 0 to 15 bytes of rest; with no
 // bytes it is the end line, the address alone. Returns the end of it.

@@ -1,6 +1,8 @@
 #include "dump/output_writer.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -45,6 +47,15 @@ bool write_group(int fd, std::span<iovec> pending) {
 }
 
 }  // namespace
+
+void widen_pipe(int fd) {
+  constexpr int wide = 1 << 20;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode) && ::fcntl(fd, F_GETPIPE_SZ) < wide) {
+    // Refused above the system's limit; the pipe then keeps its size.
+    static_cast<void>(::fcntl(fd, F_SETPIPE_SZ, wide));
+  }
+}
 
 bool write_all(int fd, std::span<const std::string_view> pieces) {
   constexpr std::size_t group_size = 8;

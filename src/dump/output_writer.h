@@ -21,6 +21,11 @@ struct OutputWriter {
   std::array<char, output_capacity> buffer{};
 };
 
+// Gives a pipe at fd a buffer of 1 MiB where the system allows, so that the
+// writer and the reader of a fast dump block each other less often. Anything
+// else is left as it is.
+void widen_pipe(int fd);
+
 // Writes every piece, in order, retrying interrupted and partial writes and
 // waiting on a non-blocking descriptor. False when the output failed.
 [[nodiscard]] bool write_all(int fd, std::span<const std::string_view> pieces);
