@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Times quarnel against xxd, hexdump -C and od on a 256 MiB random file, to
+# /dev/null and through a pipe, after checking that quarnel's output equals
+# that of the portable reference dumper. Also measures peak memory and the
+# cost of dumping a 100-byte file.
+#
+#   bash bench/compare.sh             (RUNS, SLOW_RUNS and SIZE_MIB may be set)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${RUNS:-5}             # runs of quarnel, xxd and the pipe baseline
+slow_runs=${SLOW_RUNS:-1}   # runs of hexdump and od, which take about a minute each
+size_mib=${SIZE_MIB:-256}
+
+cmake --workflow --preset bench >/dev/null
+quarnel=$PWD/build/bench/quarnel
+reference=$PWD/build/bench/reference_dump
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+head -c $((size_mib << 20)) /dev/urandom >"$work/big.bin"
+head -c 100 /dev/urandom >"$work/small.bin"
+
+"$quarnel" "$work/big.bin" >"$work/fast.txt"
+"$reference" "$work/big.bin" >"$work/reference.txt"
+cmp "$work/fast.txt" "$work/reference.txt"
+output_bytes=$(stat -c %s "$work/fast.txt")
+rm "$work/fast.txt" "$work/reference.txt"
+
+# Median wall time, in seconds, of $1 runs of the shell command $2.
+median() {
+  local count=$1 command=$2 times=() start
+  for ((i = 0; i < count; i++)); do
+    start=$(date +%s%N)
+    bash -c "$command"
+    times+=($(( $(date +%s%N) - start )))
+  done
+  printf '%s\n' "${times[@]}" | sort -n |
+    awk '{ t[NR] = $1 } END { m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.3f\n", m / 1e9 }'
+}
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -r)"
+echo "input: $size_mib MiB of random bytes; quarnel writes $output_bytes bytes; output identical to the reference dumper"
+echo
+
+declare -A null_time pipe_time
+tools=(quarnel xxd "hexdump -C" "od -A x -t x1z")
+for tool in "${tools[@]}"; do
+  case $tool in
+    quarnel) command=$quarnel; count=$runs ;;
+    xxd) command=xxd; count=$runs ;;
+    *) command=$tool; count=$slow_runs ;;
+  esac
+  null_time[$tool]=$(median "$count" "$command '$work/big.bin' >/dev/null")
+  pipe_time[$tool]=$(median "$count" "$command '$work/big.bin' | cat >/dev/null")
+done
+baseline=$(median "$runs" "head -c $output_bytes /dev/zero | cat >/dev/null")
+
+printf '%-16s %12s %10s %8s %12s %10s %8s\n' tool "to null (s)" "MB/s" "vs xxd" "pipe (s)" "MB/s" "vs xxd"
+for tool in "${tools[@]}"; do
+  awk -v name="$tool" -v n="${null_time[$tool]}" -v p="${pipe_time[$tool]}" \
+      -v xn="${null_time[xxd]}" -v xp="${pipe_time[xxd]}" -v mb="$size_mib" \
+      'BEGIN { s = mb * 1.048576; printf "%-16s %12.3f %10.0f %7.1fx %12.3f %10.0f %7.1fx\n", name, n, s / n, xn / n, p, s / p, xp / p }'
+done
+awk -v b="$baseline" -v p="${pipe_time[quarnel]}" -v n="$output_bytes" \
+  'BEGIN { printf "\npipe baseline: head -c %d /dev/zero | cat takes %.3f s; quarnel through a pipe takes %.2f times that\n", n, b, p / b }'
+
+echo
+for mib in 1 1024; do
+  rss=$(head -c $((mib << 20)) /dev/zero | /usr/bin/time -f %M "$quarnel" 2>&1 >/dev/null)
+  echo "peak resident memory dumping $mib MiB from a pipe: $rss KiB"
+done
+
+small_runs=1000
+loop() { echo "for ((i = 0; i < $small_runs; i++)); do $1 '$work/small.bin' >/dev/null; done"; }
+q_small=$(median 3 "$(loop "$quarnel")")
+x_small=$(median 3 "$(loop xxd)")
+awk -v q="$q_small" -v x="$x_small" -v n="$small_runs" \
+  'BEGIN { printf "100-byte file, per run: quarnel %.3f ms, xxd %.3f ms\n", q / n * 1000, x / n * 1000 }'
