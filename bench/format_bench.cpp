@@ -25,12 +25,12 @@ void format_block(benchmark::State& state, FormatPath path) {
   }
   std::vector<char> out(lines * quarnel::full_line_length);
   std::uint32_t address = 0;
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     benchmark::DoNotOptimize(format(out.data(), address, data));
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * lines));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lines));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
 }
 
 BENCHMARK_CAPTURE(format_block, portable, FormatPath::portable);

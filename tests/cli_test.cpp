@@ -1,12 +1,12 @@
 // Runs the built tool as a process and checks its output, messages and exit
 // status.
 #include <fcntl.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -35,7 +35,8 @@ const std::string dump_abc = "00000000  41 42 43" + sp(42) + "ABC\n";
 const std::string dump_abc_from_1 = "00000001  42 43" + sp(45) + "BC\n";
 const std::string dump_digits =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n"
-    "00000010" + sp(52) + "\n";
+    "00000010" +
+    sp(52) + "\n";
 const std::string help =
     "Talvex like dump program. <Presented by Pendrask>\n"
     "Usage : quarnel [-<offset>|-x<hex-offset>] [file...]\n";
@@ -49,9 +50,7 @@ class CliTest : public ::testing::Test {
     std::ofstream(dir_ + "/abc") << "ABC";
     std::ofstream(dir_ + "/digits") << "0123456789ABCDEF";
   }
-  static void TearDownTestSuite() {
-    std::system(("rm -rf " + dir_).c_str());
-  }
+  static void TearDownTestSuite() { std::system(("rm -rf " + dir_).c_str()); }
   static std::string path(const std::string& name) { return dir_ + "/" + name; }
   static std::string dir_;
 };
@@ -87,6 +86,7 @@ TEST_P(CliCases, OutputMessagesAndStatus) {
   EXPECT_EQ(got.status, GetParam().status);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Lines, CliCases,
     ::testing::Values(
@@ -114,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "00000010  61 62 63 64 65 66 67 68-" + sp(26) + "abcdefgh\n", "", 0},
         CliCase{"MostNegativeOffset", {"-2147483648"}, "", "80000000" + sp(52) + "\n", "", 0}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Runs, CliCases,
     ::testing::Values(
@@ -134,6 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"ReadErrorAfterTheLinesSoFar", {"/proc/self/mem"}, "", end_line_0,
                 "read error:/proc/self/mem\n", 1}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+// clang-format on
 
 TEST_F(CliTest, LongInputCrossesReadBlocks) {
   // Lines straddle block boundaries and the skip ends inside a later block.
@@ -188,9 +191,9 @@ TEST_F(CliTest, MessagesFollowTheDumpWhenMerged) {
 }
 
 TEST_F(CliTest, LostOutputIsAWriteError) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"/dev/zero"},
-                                               std::vector<std::string>{"-h"},
-                                               std::vector<std::string>{path("abc")}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"/dev/zero"}, std::vector<std::string>{"-h"},
+        std::vector<std::string>{path("abc")}}) {
     const int full = open("/dev/full", O_WRONLY);
     const Outcome got = run_tool(args, "", Redirect{.out = full});
     close(full);
@@ -220,7 +223,9 @@ TEST_F(CliTest, TerminalEndOfFileEndsTheDump) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  const std::string typed = "AB\x04\x04" "CD\x04\x04";
+  const std::string typed =
+      "AB\x04\x04"
+      "CD\x04\x04";
   ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
   const Outcome got = run_tool({}, "", Redirect{.in = terminal});
   close(terminal);

@@ -32,7 +32,7 @@ TEST(LineFormat, EveryPathMatchesThePortableOneForEveryByteAtEveryPosition) {
       continue;
     }
     // Odd and even line counts, with a part line left over.
-    for (const std::size_t lines : {0, 1, 2, 3, 255, 256}) {
+    for (const std::size_t lines : {0U, 1U, 2U, 3U, 255U, 256U}) {
       std::vector<std::uint8_t> part(data.begin(),
                                      data.begin() + static_cast<long>(lines * 16 + (lines % 16)));
       EXPECT_EQ(format_with(format, 0xFFFFFF00U, part),

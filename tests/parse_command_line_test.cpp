@@ -41,6 +41,7 @@ TEST_P(ParseTest, FillsSettings) {
   EXPECT_EQ(settings.first_dropped_name, nullptr);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Switches, ParseTest,
     ::testing::Values(
@@ -71,9 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"-x", "10", "file"}, 0, {"10", "file"}, false},
         ParseCase{{"-4", "a", "-x10", "b"}, 4, {"a", "-x10", "b"}, false},
         ParseCase{{"", "-h"}, 0, {"", "-h"}, false}));
+// clang-format on
 
 TEST(ParseLimits, KeepsFirst256NamesAndRemembersTheNext) {
   std::vector<std::string> names;
+  names.reserve(300);
   for (int i = 0; i < 300; ++i) {
     names.push_back("f" + std::to_string(i));
   }

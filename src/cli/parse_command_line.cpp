@@ -3,9 +3,7 @@
 namespace quarnel {
 namespace {
 
-bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 

@@ -29,15 +29,14 @@ DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& ou
         read_block(input_fd, std::span(block).subspan(carried, input_block_size));
     if (got.status != ReadStatus::data) {
       if (to_skip > 0) {
-        return got.status == ReadStatus::end ? DumpResult::too_short
-                                             : DumpResult::read_error;
+        return got.status == ReadStatus::end ? DumpResult::too_short : DumpResult::read_error;
       }
       // The input ended or failed: what was read so far makes the last line.
       if (!reserve_output(out, full_line_length)) {
         return DumpResult::write_error;
       }
-      char* end = format_last_line(out.buffer.data() + out.used, address,
-                                   std::span(block).first(carried));
+      char* end =
+          format_last_line(out.buffer.data() + out.used, address, std::span(block).first(carried));
       out.used = static_cast<std::size_t>(end - out.buffer.data());
       return got.status == ReadStatus::end ? DumpResult::ok : DumpResult::read_error;
     }

@@ -19,7 +19,6 @@ enum class DumpResult {
 // offset's bit pattern. The input is read strictly in order and once past
 // its end is never read again. Lines may be left in out's buffer; the caller
 // flushes.
-[[nodiscard]] DumpResult dump_stream(int input_fd, std::int32_t start_offset,
-                                     OutputWriter& out);
+[[nodiscard]] DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& out);
 
 }  // namespace quarnel

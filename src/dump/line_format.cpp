@@ -35,8 +35,7 @@ void put_chars(char* out, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-char* format_lines_portable(char* out, std::uint32_t& address,
-                            std::span<const std::uint8_t> data) {
+char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
   for (; data.size() >= bytes_per_line; data = data.subspan(bytes_per_line)) {
     const auto line = data.first<bytes_per_line>();
     char* groups = put_address(out, address);
@@ -81,8 +80,7 @@ FormatPath fastest_format_path() {
   return FormatPath::portable;
 }
 
-char* format_last_line(char* out, std::uint32_t address,
-                       std::span<const std::uint8_t> rest) {
+char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest) {
   assert(rest.size() < bytes_per_line);
   char* groups = put_address(out, address);
   put_groups(groups, rest);

@@ -52,12 +52,10 @@ enum class FormatPath { portable, ssse3, avx2 };
 [[nodiscard]] FormatPath fastest_format_path();
 
 // Table-driven formatting that runs anywhere.
-char* format_lines_portable(char* out, std::uint32_t& address,
-                            std::span<const std::uint8_t> data);
+char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
 
 // Formats the last line of a dump, holding the 0 to 15 bytes of rest; with no
 // bytes it is the end line, the address alone. Returns the end of it.
-char* format_last_line(char* out, std::uint32_t address,
-                       std::span<const std::uint8_t> rest);
+char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest);
 
 }  // namespace quarnel

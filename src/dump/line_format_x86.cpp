@@ -73,8 +73,8 @@ __attribute__((target("avx2"))) __m256i broadcast16(const void* from) {
 
 }  // namespace
 
-__attribute__((target("ssse3"))) char* format_lines_ssse3(
-    char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
+__attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32_t& address,
+                                                          std::span<const std::uint8_t> data) {
   const __m128i digits = load16(hex_digits);
   const __m128i nibble = _mm_set1_epi8(0x0F);
   const __m128i below_space = _mm_set1_epi8(0x1F);
@@ -88,15 +88,15 @@ __attribute__((target("ssse3"))) char* format_lines_ssse3(
     const __m128i pairs_high = _mm_unpackhi_epi8(high, low);
     for (std::size_t chunk = 0; chunk < 3; ++chunk) {
       const ChunkPlan& plan = chunk_plans[chunk];
-      const __m128i text = _mm_or_si128(
-          _mm_or_si128(_mm_shuffle_epi8(pairs_low, load16(plan.from_low.data())),
-                       _mm_shuffle_epi8(pairs_high, load16(plan.from_high.data()))),
-          load16(plan.separators.data()));
+      const __m128i text =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(pairs_low, load16(plan.from_low.data())),
+                                    _mm_shuffle_epi8(pairs_high, load16(plan.from_high.data()))),
+                       load16(plan.separators.data()));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + hex_column + 16 * chunk), text);
     }
     // Signed compares: bytes from 0x80 up are negative and so not printable.
-    const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(bytes, below_space),
-                                            _mm_cmpgt_epi8(delete_char, bytes));
+    const __m128i printable =
+        _mm_and_si128(_mm_cmpgt_epi8(bytes, below_space), _mm_cmpgt_epi8(delete_char, bytes));
     const __m128i chars =
         _mm_or_si128(_mm_and_si128(printable, bytes), _mm_andnot_si128(printable, dot));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + char_column), chars);
@@ -107,8 +107,8 @@ __attribute__((target("ssse3"))) char* format_lines_ssse3(
   return out;
 }
 
-__attribute__((target("avx2"))) char* format_lines_avx2(
-    char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
+__attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t& address,
+                                                        std::span<const std::uint8_t> data) {
   // Two lines at a time, one in each 128-bit lane: every shuffle stays
   // within its lane, so each lane is formatted as the SSSE3 path does.
   const __m256i digits = broadcast16(hex_digits);
