@@ -138,30 +138,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
 
-TEST_F(CliTest, LongInputCrossesReadBlocks) {
-  // Lines straddle block boundaries and the skip ends inside a later block.
-  std::string data;
-  for (int i = 0; i < 200000; ++i) {
-    data.push_back(static_cast<char>(i * 7 % 251));
-  }
-  for (const int offset : {0, 3, 65541}) {
-    const Outcome got = run_tool({"-" + std::to_string(offset)}, data);
-    ASSERT_EQ(got.status, 0);
-    const std::size_t shown = data.size() - static_cast<std::size_t>(offset);
-    ASSERT_EQ(got.out.size(), shown / 16 * 77 + 61 + shown % 16);
-    // Each sampled line shows its address and, in its hex groups, the input.
-    for (std::size_t line = 0; line < shown / 16; line += 997) {
-      const std::string text = got.out.substr(line * 77, 77);
-      const std::size_t first = static_cast<std::size_t>(offset) + line * 16;
-      EXPECT_EQ(std::stoul(text.substr(0, 8), nullptr, 16), first);
-      for (std::size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(std::stoul(text.substr(10 + 3 * i, 2), nullptr, 16),
-                  static_cast<unsigned char>(data[first + i]));
-      }
-    }
-  }
-}
-
 TEST_F(CliTest, StdinDirectoryIsAReadError) {
   const int in = open("/", O_RDONLY | O_DIRECTORY);
   const Outcome got = run_tool({}, "", Redirect{.in = in});

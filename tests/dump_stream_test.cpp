@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "simple_dump.h"
 #include "test_support.h"
 
 namespace quarnel {
@@ -26,13 +27,19 @@ std::string dump_to_string(int input_fd, std::int32_t offset) {
   return text;
 }
 
-TEST(DumpStream, InputArrivingInOddPiecesDumpsAsAWhole) {
+TEST(DumpStream, LinesAndTheSkipStraddleReadsFromFilesAndPipes) {
   std::string data;
   for (std::size_t i = 0; i < 3 * input_block_size; ++i) {
     data.push_back(static_cast<char>(i * 131 % 256));
   }
   const int file = memory_file(data);
   for (const std::int32_t offset : {0, 5, 70001}) {
+    const auto skipped = static_cast<std::size_t>(offset);
+    const std::string expected = fuzzing::simple_dump(
+        {reinterpret_cast<const std::uint8_t*>(data.data()) + skipped, data.size() - skipped},
+        static_cast<std::uint32_t>(offset));
+    lseek(file, 0, SEEK_SET);
+    EXPECT_EQ(dump_to_string(file, offset), expected) << offset;
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     // Pieces of odd sizes, so that lines and the skip straddle the reads.
@@ -45,11 +52,9 @@ TEST(DumpStream, InputArrivingInOddPiecesDumpsAsAWhole) {
       }
       close(ends[1]);
     });
-    const std::string from_pipe = dump_to_string(ends[0], offset);
+    EXPECT_EQ(dump_to_string(ends[0], offset), expected) << offset;
     writer.join();
     close(ends[0]);
-    lseek(file, 0, SEEK_SET);
-    EXPECT_EQ(from_pipe, dump_to_string(file, offset)) << offset;
   }
   close(file);
 }

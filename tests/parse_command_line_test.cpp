@@ -74,25 +74,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"", "-h"}, 0, {"", "-h"}, false}));
 // clang-format on
 
-TEST(ParseLimits, KeepsFirst256NamesAndRemembersTheNext) {
-  std::vector<std::string> names;
-  names.reserve(300);
-  for (int i = 0; i < 300; ++i) {
-    names.push_back("f" + std::to_string(i));
-  }
-  std::vector<const char*> argv{"quarnel", "-x20"};
-  for (const std::string& name : names) {
-    argv.push_back(name.c_str());
-  }
-  RunSettings settings;
-  EXPECT_FALSE(parse_command_line(static_cast<int>(argv.size()), argv.data(), settings));
-  EXPECT_EQ(settings.start_offset, 32);
-  ASSERT_EQ(settings.input_count, 256U);
-  EXPECT_EQ(settings.input_names[0], argv[2]);
-  EXPECT_EQ(settings.input_names[255], argv[257]);
-  EXPECT_EQ(settings.first_dropped_name, argv[258]);
-}
-
 TEST(ParseLimits, EmptyArgumentVector) {
   RunSettings settings;
   settings.start_offset = 9;
