@@ -25,15 +25,23 @@ void write_message(std::string_view what, std::string_view name) {
   static_cast<void>(write_all(STDERR_FILENO, pieces));
 }
 
+int write_error() {
+  write_message("write error:", "stdout");
+  return 1;
+}
+
 // Reports a failure and gives the exit status. What was dumped so far goes
 // out first, so that merged output and messages keep their order.
 int fail(OutputWriter& out, std::string_view what, std::string_view name) {
   if (!flush_output(out)) {
-    write_message("write error:", "stdout");
+    write_error();
   }
   write_message(what, name);
   return 1;
 }
+
+// Writes out what is left; output that could not be written fails the run.
+int finish(OutputWriter& out) { return flush_output(out) ? 0 : write_error(); }
 
 // Turns the outcome of one dump into a message and exit status, or 0.
 int report(OutputWriter& out, DumpResult result, std::string_view name) {
@@ -45,8 +53,7 @@ int report(OutputWriter& out, DumpResult result, std::string_view name) {
     case DumpResult::read_error:
       return fail(out, "read error:", name);
     case DumpResult::write_error:
-      write_message("write error:", "stdout");
-      return 1;
+      return write_error();
   }
   return 1;
 }
@@ -63,14 +70,6 @@ int open_input(const char* name) {
   return fd;
 }
 
-int finish(OutputWriter& out) {
-  if (!flush_output(out)) {
-    write_message("write error:", "stdout");
-    return 1;
-  }
-  return 0;
-}
-
 }  // namespace
 
 int run(int argc, const char* const argv[]) {
@@ -78,7 +77,7 @@ int run(int argc, const char* const argv[]) {
   static OutputWriter out{STDOUT_FILENO};
 
   if (parse_command_line(argc, argv, settings)) {
-    return append_output(out, help_text) ? finish(out) : report(out, DumpResult::write_error, {});
+    return append_output(out, help_text) ? finish(out) : write_error();
   }
 
   widen_pipe(STDOUT_FILENO);

@@ -8,16 +8,6 @@
 namespace quarnel {
 namespace {
 
-char* put_address(char* out, std::uint32_t address) {
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    std::memcpy(out, hex_pairs[(address >> shift) & 0xFF].data(), 2);
-    out += 2;
-  }
-  out[0] = ' ';
-  out[1] = ' ';
-  return out + 2;
-}
-
 // Writes the hex groups of bytes, each two digits and a separator, the
 // eighth separator being the dash.
 void put_groups(char* out, std::span<const std::uint8_t> bytes) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace quarnel {
@@ -17,12 +18,14 @@ inline constexpr std::size_t full_line_length = 77;
 // characters long, plus its line end.
 inline constexpr std::size_t char_column = 60;
 
+inline constexpr std::array<char, 16> hex_digits = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                    '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+
 // The two uppercase hex digits of every byte value.
 inline constexpr auto hex_pairs = [] {
-  constexpr char digits[] = "0123456789ABCDEF";
   std::array<std::array<char, 2>, 256> table{};
   for (std::size_t b = 0; b < 256; ++b) {
-    table[b] = {digits[b >> 4], digits[b & 15]};
+    table[b] = {hex_digits[b >> 4], hex_digits[b & 15]};
   }
   return table;
 }();
@@ -50,6 +53,18 @@ enum class FormatPath { portable, ssse3, avx2 };
 
 // The fastest path this CPU can run.
 [[nodiscard]] FormatPath fastest_format_path();
+
+// Writes the address as 8 hex digits and two spaces; returns the end. Inline:
+// every formatter calls it once a line.
+inline char* put_address(char* out, std::uint32_t address) {
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    std::memcpy(out, hex_pairs[(address >> shift) & 0xFF].data(), 2);
+    out += 2;
+  }
+  out[0] = ' ';
+  out[1] = ' ';
+  return out + 2;
+}
 
 // Table-driven formatting that runs anywhere.
 char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);

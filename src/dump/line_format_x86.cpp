@@ -6,7 +6,6 @@
 
 #include <immintrin.h>
 
-#include <cstring>
 
 namespace quarnel {
 namespace {
@@ -46,18 +45,10 @@ constexpr std::array<ChunkPlan, 3> chunk_plans = [] {
   return plans;
 }();
 
-constexpr char hex_digits[17] = "0123456789ABCDEF";
-
 // The address, two spaces, the two spaces before the character column and
 // the line end: everything in a full line that is not a vector store.
 void put_frame(char* out, std::uint32_t address) {
-  char head[10];
-  for (std::size_t i = 0; i < 4; ++i) {
-    std::memcpy(head + 2 * i, hex_pairs[(address >> (24 - 8 * i)) & 0xFF].data(), 2);
-  }
-  head[8] = ' ';
-  head[9] = ' ';
-  std::memcpy(out, head, sizeof head);
+  put_address(out, address);
   out[58] = ' ';
   out[59] = ' ';
   out[full_line_length - 1] = '\n';
@@ -75,7 +66,7 @@ __attribute__((target("avx2"))) __m256i broadcast16(const void* from) {
 
 __attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32_t& address,
                                                           std::span<const std::uint8_t> data) {
-  const __m128i digits = load16(hex_digits);
+  const __m128i digits = load16(hex_digits.data());
   const __m128i nibble = _mm_set1_epi8(0x0F);
   const __m128i below_space = _mm_set1_epi8(0x1F);
   const __m128i delete_char = _mm_set1_epi8(0x7F);
@@ -111,7 +102,7 @@ __attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t
                                                         std::span<const std::uint8_t> data) {
   // Two lines at a time, one in each 128-bit lane: every shuffle stays
   // within its lane, so each lane is formatted as the SSSE3 path does.
-  const __m256i digits = broadcast16(hex_digits);
+  const __m256i digits = broadcast16(hex_digits.data());
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i below_space = _mm256_set1_epi8(0x1F);
   const __m256i delete_char = _mm256_set1_epi8(0x7F);
