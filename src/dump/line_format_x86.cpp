@@ -6,7 +6,6 @@
 
 #include <immintrin.h>
 
-
 namespace quarnel {
 namespace {
 
