@@ -16,16 +16,8 @@ namespace quarnel {
 namespace {
 
 using testing::contents;
+using testing::dump_to_string;
 using testing::memory_file;
-
-std::string dump_to_string(int input_fd, std::int32_t offset) {
-  auto out = std::make_unique<OutputWriter>(OutputWriter{memory_file("")});
-  EXPECT_EQ(dump_stream(input_fd, offset, *out), DumpResult::ok);
-  EXPECT_TRUE(flush_output(*out));
-  std::string text = contents(out->fd);
-  close(out->fd);
-  return text;
-}
 
 TEST(DumpStream, LinesAndTheSkipStraddleReadsFromFilesAndPipes) {
   std::string data;
@@ -39,7 +31,7 @@ TEST(DumpStream, LinesAndTheSkipStraddleReadsFromFilesAndPipes) {
         {reinterpret_cast<const std::uint8_t*>(data.data()) + skipped, data.size() - skipped},
         static_cast<std::uint32_t>(offset));
     lseek(file, 0, SEEK_SET);
-    EXPECT_EQ(dump_to_string(file, offset), expected) << offset;
+    EXPECT_EQ(dump_to_string(file, offset).text, expected) << offset;
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
     // Pieces of odd sizes, so that lines and the skip straddle the reads.
@@ -52,7 +44,7 @@ TEST(DumpStream, LinesAndTheSkipStraddleReadsFromFilesAndPipes) {
       }
       close(ends[1]);
     });
-    EXPECT_EQ(dump_to_string(ends[0], offset), expected) << offset;
+    EXPECT_EQ(dump_to_string(ends[0], offset).text, expected) << offset;
     writer.join();
     close(ends[0]);
   }

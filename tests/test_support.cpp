@@ -6,10 +6,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace quarnel::testing {
 
-int memory_file(const std::string& data) {
+int memory_file(std::string_view data) {
   const int fd = memfd_create("quarnel-test", MFD_CLOEXEC);
   if (fd < 0 || write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) {
     std::abort();
@@ -26,6 +27,19 @@ std::string contents(int fd) {
     text.append(chunk, static_cast<std::size_t>(n));
   }
   return text;
+}
+
+Dumped dump_to_string(int input_fd, std::int32_t offset) {
+  // Too big for the stack of a fuzzing thread.
+  static auto out = std::make_unique<OutputWriter>(OutputWriter{-1});
+  out->fd = memory_file("");
+  const DumpResult result = dump_stream(input_fd, offset, *out);
+  if (!flush_output(*out)) {
+    std::abort();
+  }
+  Dumped dumped{result, contents(out->fd)};
+  close(out->fd);
+  return dumped;
 }
 
 Outcome run_tool(const std::vector<std::string>& args, const std::string& input,

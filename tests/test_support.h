@@ -1,16 +1,28 @@
-// Helpers shared by the tests: in-memory files and running the tool.
+// Helpers shared by the tests and fuzz targets: in-memory files, dumping
+// into a string, and running the tool.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "dump/dump_stream.h"
 
 namespace quarnel::testing {
 
 // An anonymous in-memory file holding data, positioned at its start.
-int memory_file(const std::string& data);
+int memory_file(std::string_view data);
 
-// Everything left in fd from its start.
+// Everything in fd from its start.
 std::string contents(int fd);
+
+struct Dumped {
+  DumpResult result;
+  std::string text;  // everything written, flushed
+};
+
+// Dumps input_fd through the engine into a string.
+Dumped dump_to_string(int input_fd, std::int32_t offset);
 
 struct Outcome {
   std::string out;
