@@ -48,8 +48,8 @@ constexpr std::array<ChunkPlan, 3> chunk_plans = [] {
 // the line end: everything in a full line that is not a vector store.
 void put_frame(char* out, std::uint32_t address) {
   put_address(out, address);
-  out[58] = ' ';
-  out[59] = ' ';
+  out[char_column - 2] = ' ';
+  out[char_column - 1] = ' ';
   out[full_line_length - 1] = '\n';
 }
 
