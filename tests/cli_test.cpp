@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "test_support.h"
@@ -189,6 +190,24 @@ TEST_F(CliTest, BrokenPipeWithSigpipeIgnoredIsAWriteError) {
   close(ends[1]);
   EXPECT_EQ(got.err, "write error:stdout\n");
   EXPECT_EQ(got.status, 1);
+}
+
+TEST_F(CliTest, NonBlockingInputIsWaitedFor) {
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  // The flag belongs to the shared open file, so the tool inherits it.
+  fcntl(ends[0], F_SETFL, O_NONBLOCK);
+  std::thread writer([&] {
+    usleep(200000);
+    ASSERT_EQ(write(ends[1], "ABC", 3), 3);
+    close(ends[1]);
+  });
+  const Outcome got = run_tool({}, "", Redirect{.in = ends[0]});
+  writer.join();
+  close(ends[0]);
+  EXPECT_EQ(got.out, dump_abc);
+  EXPECT_EQ(got.err, "");
+  EXPECT_EQ(got.status, 0);
 }
 
 TEST_F(CliTest, TerminalEndOfFileEndsTheDump) {
