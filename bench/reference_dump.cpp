@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "dump/input_reader.h"
+#include "platform/platform.h"
 #include "dump/line_format.h"
 #include "dump/output_writer.h"
 

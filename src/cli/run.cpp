@@ -1,28 +1,24 @@
 #include "cli/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <string_view>
 
 #include "cli/parse_command_line.h"
 #include "dump/dump_stream.h"
 #include "dump/output_writer.h"
+#include "platform/platform.h"
 
 namespace quarnel {
 namespace {
 
-constexpr std::string_view help_text =
-    "Talvex like dump program. <Presented by Pendrask>\n"
-    "Usage : quarnel [-<offset>|-x<hex-offset>] [file...]\n";
+constexpr std::string_view banner = "Talvex like dump program. <Presented by Pendrask>";
+constexpr std::string_view usage = "Usage : quarnel [-<offset>|-x<hex-offset>] [file...]";
 
 void write_message(std::string_view what, std::string_view name) {
-  const std::array<std::string_view, 3> pieces{what, name, "\n"};
+  const std::array<std::string_view, 3> pieces{what, name, line_end};
   // A message that cannot be written has nowhere else to go; the exit
   // status still says the run failed.
-  static_cast<void>(write_all(STDERR_FILENO, pieces));
+  static_cast<void>(write_all(standard_error, pieces));
 }
 
 int write_error() {
@@ -58,34 +54,33 @@ int report(OutputWriter& out, DumpResult result, std::string_view name) {
   return 1;
 }
 
-// Opens a named input for reading; a directory cannot be dumped and counts
-// as an input that cannot be opened. Returns -1 on failure.
-int open_input(const char* name) {
-  const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  struct stat info {};
-  if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
-    ::close(fd);
-    return -1;
+// Dumps one open input, unless it is the file that standard output appends
+// to. Returns 0, or the exit status after reporting.
+int dump_input(OutputWriter& out, int input, std::int32_t start_offset, std::string_view name) {
+  // Output written so far may have made the input grow: flush it first.
+  if (!flush_output(out)) {
+    return write_error();
   }
-  return fd;
+  if (is_own_output(input, standard_output)) {
+    return fail(out, "input is output:", name);
+  }
+  return report(out, dump_stream(input, start_offset, out), name);
 }
 
 }  // namespace
 
 int run(int argc, const char* const argv[]) {
   static RunSettings settings;
-  static OutputWriter out{STDOUT_FILENO};
+  static OutputWriter out{standard_output};
 
+  prepare_standard_streams();
   if (parse_command_line(argc, argv, settings)) {
-    return append_output(out, help_text) ? finish(out) : write_error();
+    const std::array<std::string_view, 4> help{banner, line_end, usage, line_end};
+    return write_all(standard_output, help) ? 0 : write_error();
   }
 
-  widen_pipe(STDOUT_FILENO);
-
-  // Standard input needs no binary mode here: POSIX makes no text/binary
-  // distinction.
   if (settings.input_count == 0) {
-    const int status = report(out, dump_stream(STDIN_FILENO, settings.start_offset, out), "stdin");
+    const int status = dump_input(out, standard_input, settings.start_offset, "stdin");
     return status != 0 ? status : finish(out);
   }
 
@@ -94,9 +89,9 @@ int run(int argc, const char* const argv[]) {
     if (fd < 0) {
       return fail(out, "cannot open file:", name);
     }
-    const DumpResult result = dump_stream(fd, settings.start_offset, out);
-    ::close(fd);
-    if (const int status = report(out, result, name); status != 0) {
+    const int status = dump_input(out, fd, settings.start_offset, name);
+    close_input(fd);
+    if (status != 0) {
       return status;
     }
   }

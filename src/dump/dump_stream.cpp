@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
-#include "dump/input_reader.h"
 #include "dump/line_format.h"
+#include "platform/platform.h"
 
 namespace quarnel {
 
@@ -15,6 +15,20 @@ DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& ou
 
   auto address = static_cast<std::uint32_t>(start_offset);
   std::uint32_t to_skip = start_offset > 0 ? address : 0;
+  // A file reaches a far offset at once; other inputs read their way there.
+  if (to_skip > 0) {
+    switch (skip_by_seeking(input_fd, to_skip)) {
+      case SkipResult::unsupported:
+        break;
+      case SkipResult::done:
+        to_skip = 0;
+        break;
+      case SkipResult::too_short:
+        return DumpResult::too_short;
+      case SkipResult::error:
+        return DumpResult::read_error;
+    }
+  }
   std::size_t carried = 0;
   const bool may_block = may_wait(input_fd);
   const LineFormatter format_lines = line_formatter(fastest_format_path());

@@ -15,10 +15,10 @@ enum class DumpResult {
 };
 
 // Skips the first start_offset bytes of the input (none when it is 0 or
-// less), then formats the rest into out, with addresses starting at the
-// offset's bit pattern. The input is read strictly in order and once past
-// its end is never read again. Lines may be left in out's buffer; the caller
-// flushes.
+// less), by seeking where the input can seek, then formats the rest into
+// out, with addresses starting at the offset's bit pattern. Once past its
+// end the input is never read again. Lines may be left in out's buffer; the
+// caller flushes.
 [[nodiscard]] DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& out);
 
 }  // namespace quarnel

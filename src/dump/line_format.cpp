@@ -1,7 +1,5 @@
 #include "dump/line_format.h"
 
-#include "dump/line_format_x86.h"
-
 #include <cassert>
 #include <cstring>
 
@@ -33,41 +31,11 @@ char* format_lines_portable(char* out, std::uint32_t& address, std::span<const s
     groups[48] = ' ';
     groups[49] = ' ';
     put_chars(out + char_column, line);
-    out[full_line_length - 1] = '\n';
+    put_line_end(out + full_line_text);
     out += full_line_length;
     address += bytes_per_line;
   }
   return out;
-}
-
-LineFormatter line_formatter(FormatPath path) {
-#if defined(__x86_64__)
-  __builtin_cpu_init();  // safe to ask even before static constructors have run
-#endif
-  switch (path) {
-    case FormatPath::portable:
-      return format_lines_portable;
-#if defined(__x86_64__)
-    case FormatPath::ssse3:
-      return __builtin_cpu_supports("ssse3") ? format_lines_ssse3 : nullptr;
-    case FormatPath::avx2:
-      return __builtin_cpu_supports("avx2") ? format_lines_avx2 : nullptr;
-#else
-    case FormatPath::ssse3:
-    case FormatPath::avx2:
-      return nullptr;
-#endif
-  }
-  return nullptr;
-}
-
-FormatPath fastest_format_path() {
-  for (const FormatPath path : {FormatPath::avx2, FormatPath::ssse3}) {
-    if (line_formatter(path) != nullptr) {
-      return path;
-    }
-  }
-  return FormatPath::portable;
 }
 
 char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest) {
@@ -77,8 +45,7 @@ char* format_last_line(char* out, std::uint32_t address, std::span<const std::ui
   // The missing groups stay blank so the character column keeps its place.
   std::memset(groups + 3 * rest.size(), ' ', 50 - 3 * rest.size());
   put_chars(out + char_column, rest);
-  out[char_column + rest.size()] = '\n';
-  return out + char_column + rest.size() + 1;
+  return put_line_end(out + char_column + rest.size());
 }
 
 }  // namespace quarnel

@@ -8,12 +8,15 @@
 #include <cstring>
 #include <span>
 
+#include "platform/platform.h"
+
 namespace quarnel {
 
 inline constexpr std::size_t bytes_per_line = 16;
 // A full line: address, two spaces, 16 groups of three, two spaces, 16
 // characters and the line end.
-inline constexpr std::size_t full_line_length = 77;
+inline constexpr std::size_t full_line_text = 76;
+inline constexpr std::size_t full_line_length = full_line_text + line_end.size();
 // Where the character column begins; a last line of n bytes is this plus n
 // characters long, plus its line end.
 inline constexpr std::size_t char_column = 60;
@@ -53,6 +56,12 @@ enum class FormatPath { portable, ssse3, avx2 };
 
 // The fastest path this CPU can run.
 [[nodiscard]] FormatPath fastest_format_path();
+
+// Writes the line end at out; returns the end.
+inline char* put_line_end(char* out) {
+  std::memcpy(out, line_end.data(), line_end.size());
+  return out + line_end.size();
+}
 
 // Writes the address as 8 hex digits and two spaces; returns the end. Inline:
 // every formatter calls it once a line.

@@ -2,8 +2,6 @@
 // binary makes no assumption about the CPU beyond x86-64 itself.
 #include "dump/line_format_x86.h"
 
-#if defined(__x86_64__)
-
 #include <immintrin.h>
 
 namespace quarnel {
@@ -50,7 +48,7 @@ void put_frame(char* out, std::uint32_t address) {
   put_address(out, address);
   out[char_column - 2] = ' ';
   out[char_column - 1] = ' ';
-  out[full_line_length - 1] = '\n';
+  put_line_end(out + full_line_text);
 }
 
 __attribute__((target("ssse3"))) __m128i load16(const void* from) {
@@ -139,5 +137,3 @@ __attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t
 }
 
 }  // namespace quarnel
-
-#endif

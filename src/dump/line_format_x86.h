@@ -7,9 +7,7 @@
 
 namespace quarnel {
 
-#if defined(__x86_64__)
 char* format_lines_ssse3(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
 char* format_lines_avx2(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
-#endif
 
 }  // namespace quarnel

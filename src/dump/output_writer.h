@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstddef>
-#include <span>
 #include <string_view>
 
 #include "dump/line_format.h"
@@ -20,15 +19,6 @@ struct OutputWriter {
   std::size_t used = 0;
   std::array<char, output_capacity> buffer{};
 };
-
-// Gives a pipe at fd a buffer of 1 MiB where the system allows, so that the
-// writer and the reader of a fast dump block each other less often. Anything
-// else is left as it is.
-void widen_pipe(int fd);
-
-// Writes every piece, in order, retrying interrupted and partial writes and
-// waiting on a non-blocking descriptor. False when the output failed.
-[[nodiscard]] bool write_all(int fd, std::span<const std::string_view> pieces);
 
 // Writes out and empties the buffer. False when the output failed; what was
 // buffered is dropped either way.

@@ -1,0 +1,73 @@
+// The operating-system calls the tool makes, one implementation per
+// platform. Handles are small integers: file descriptors on POSIX, C runtime
+// descriptors on Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace quarnel {
+
+// What ends every line the tool writes: Windows consoles and editors expect
+// a carriage return before the line feed.
+#if defined(_WIN32)
+inline constexpr std::string_view line_end = "\r\n";
+#else
+inline constexpr std::string_view line_end = "\n";
+#endif
+
+inline constexpr int standard_input = 0;
+inline constexpr int standard_output = 1;
+inline constexpr int standard_error = 2;
+
+// Puts the standard streams into raw byte mode where the platform has a text
+// mode, and tunes standard output for large dumps. Called once at start.
+void prepare_standard_streams();
+
+// Opens a named file for reading. A directory cannot be dumped and fails like
+// a file that cannot be opened. Returns -1 on failure.
+[[nodiscard]] int open_input(const char* name);
+void close_input(int handle);
+
+enum class ReadStatus { data, end, error };
+
+struct ReadResult {
+  ReadStatus status;
+  std::size_t count;  // bytes read, when status is data
+};
+
+// Reads whatever is available, up to into.size() bytes, waiting for at least
+// one. Interrupted reads are retried, and an input in non-blocking mode is
+// waited on rather than taken for failed.
+[[nodiscard]] ReadResult read_block(int handle, std::span<std::uint8_t> into);
+
+// Whether a read may have to wait for data: true for pipes, terminals and
+// sockets, false for files and block devices.
+[[nodiscard]] bool may_wait(int handle);
+
+// Whether the input has data (or its end, or an error) to read at once.
+[[nodiscard]] bool ready_to_read(int handle);
+
+enum class SkipResult {
+  unsupported,  // the input cannot seek; read the bytes instead
+  done,         // the input holds the skipped bytes and now stands after them
+  too_short,    // the input ends before the skipped bytes do
+  error,        // reading failed
+};
+
+// Skips count (at least 1) bytes of an input that can seek. The size a file
+// reports is not trusted (proc and sys files report 0 or a page): the last
+// skipped byte is read to prove it is there.
+[[nodiscard]] SkipResult skip_by_seeking(int handle, std::uint32_t count);
+
+// Whether the input is the same regular file as the output and holds data:
+// dumping it would append to it while it is read, without end.
+[[nodiscard]] bool is_own_output(int input, int output);
+
+// Writes every piece, in order, retrying interrupted and partial writes.
+// False when the output failed.
+[[nodiscard]] bool write_all(int handle, std::span<const std::string_view> pieces);
+
+}  // namespace quarnel
