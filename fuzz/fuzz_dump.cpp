@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "simple_dump.h"
-#include "test_support.h"
+#include "support/simple_dump.h"
+#include "support/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   using namespace quarnel;
@@ -32,10 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     holds = dumped.result == DumpResult::too_short && dumped.text.empty();
   } else {
     const auto shown = data.subspan(offset > 0 ? static_cast<std::size_t>(offset) : 0);
-    // Full lines of 77 bytes and a last line of 61 bytes plus its characters.
+    // Full lines, and a last line of 60 characters before its own.
     holds = dumped.result == DumpResult::ok &&
-            dumped.text == fuzzing::simple_dump(shown, static_cast<std::uint32_t>(offset)) &&
-            dumped.text.size() == shown.size() / 16 * 77 + 61 + shown.size() % 16;
+            dumped.text == testing::simple_dump(shown, static_cast<std::uint32_t>(offset)) &&
+            dumped.text.size() == shown.size() / 16 * full_line_length + char_column +
+                                       shown.size() % 16 + line_end.size();
   }
   if (!holds) {
     std::abort();

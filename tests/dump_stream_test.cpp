@@ -1,82 +1,82 @@
 #include "dump/dump_stream.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <thread>
 
-#include "simple_dump.h"
-#include "test_support.h"
+#include "support/simple_dump.h"
+#include "support/test_support.h"
 
 namespace quarnel {
 namespace {
 
-using testing::contents;
-using testing::dump_to_string;
-using testing::memory_file;
+using namespace testing;
 
-TEST(DumpStream, LinesAndTheSkipStraddleReadsFromFilesAndPipes) {
+TEST(DumpStream, FilesSeekAndPipesReadToTheSameLinesAcrossReads) {
   std::string data;
   for (std::size_t i = 0; i < 3 * input_block_size; ++i) {
     data.push_back(static_cast<char>(i * 131 % 256));
   }
-  const int file = memory_file(data);
-  for (const std::int32_t offset : {0, 5, 70001}) {
-    const auto skipped = static_cast<std::size_t>(offset);
-    const std::string expected = fuzzing::simple_dump(
-        {reinterpret_cast<const std::uint8_t*>(data.data()) + skipped, data.size() - skipped},
-        static_cast<std::uint32_t>(offset));
-    lseek(file, 0, SEEK_SET);
-    EXPECT_EQ(dump_to_string(file, offset).text, expected) << offset;
+  const auto size = static_cast<std::int32_t>(data.size());
+  for (const std::int32_t offset : {0, 5, 70001, size, size + 1}) {
+    const auto skipped = static_cast<std::size_t>(std::min(offset, size));
+    const std::string expected =
+        offset > size ? ""
+                      : simple_dump({reinterpret_cast<const std::uint8_t*>(data.data()) + skipped,
+                                     data.size() - skipped},
+                                    static_cast<std::uint32_t>(offset));
+    const DumpResult result = offset > size ? DumpResult::too_short : DumpResult::ok;
+    const int file = memory_file(data);
+    const Dumped from_file = dump_to_string(file, offset);
+    close_fd(file);
+    EXPECT_EQ(from_file.text, expected) << offset;
+    EXPECT_EQ(from_file.result, result) << offset;
     int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
+    open_pipe(ends);
     // Pieces of odd sizes, so that lines and the skip straddle the reads.
     std::thread writer([&] {
       std::size_t at = 0;
       for (std::size_t piece = 1; at < data.size(); piece = piece * 7 % 40009 + 3) {
-        const std::size_t size = std::min(piece, data.size() - at);
-        ASSERT_EQ(write(ends[1], data.data() + at, size), static_cast<ssize_t>(size));
-        at += size;
+        const std::size_t part = std::min(piece, data.size() - at);
+        ASSERT_TRUE(write_fd(ends[1], std::string_view(data).substr(at, part)));
+        at += part;
       }
-      close(ends[1]);
+      close_fd(ends[1]);
     });
-    EXPECT_EQ(dump_to_string(ends[0], offset).text, expected) << offset;
+    const Dumped from_pipe = dump_to_string(ends[0], offset);
     writer.join();
-    close(ends[0]);
+    close_fd(ends[0]);
+    EXPECT_EQ(from_pipe.text, expected) << offset;
+    EXPECT_EQ(from_pipe.result, result) << offset;
   }
-  close(file);
 }
 
 TEST(DumpStream, EachLineIsShownBeforeWaitingForMoreInput) {
   int input[2];
   int output[2];
-  ASSERT_EQ(pipe(input), 0);
-  ASSERT_EQ(pipe(output), 0);
+  open_pipe(input);
+  open_pipe(output);
   auto out = std::make_unique<OutputWriter>(OutputWriter{output[1]});
   DumpResult result{};
   std::thread dumper([&] {
     result = dump_stream(input[0], 0, *out);
     EXPECT_TRUE(flush_output(*out));
-    close(output[1]);
+    close_fd(output[1]);
   });
-  ASSERT_EQ(write(input[1], "0123456789ABCDEF", 16), 16);
-  // The input stays open: the line must arrive all the same.
-  pollfd readable{output[0], POLLIN, 0};
-  ASSERT_EQ(poll(&readable, 1, 10000), 1);
-  char line[full_line_length + 1] = {};
-  ASSERT_EQ(read(output[0], line, full_line_length), static_cast<ssize_t>(full_line_length));
-  EXPECT_STREQ(line,
-               "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n");
-  close(input[1]);
+  ASSERT_TRUE(write_fd(input[1], "0123456789ABCDEF"));
+  // The input stays open: the line must arrive all the same, or the test
+  // hangs until its time limit.
+  EXPECT_EQ(read_up_to(output[0], full_line_length),
+            with_line_ends(
+                "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n"));
+  close_fd(input[1]);
   dumper.join();
   EXPECT_EQ(result, DumpResult::ok);
-  EXPECT_EQ(contents(output[0]), "00000010" + std::string(52, ' ') + "\n");
-  close(input[0]);
-  close(output[0]);
+  EXPECT_EQ(contents(output[0]), with_line_ends("00000010" + std::string(52, ' ') + "\n"));
+  close_fd(input[0]);
+  close_fd(output[0]);
 }
 
 }  // namespace

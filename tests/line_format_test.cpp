@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "simple_dump.h"
+#include "support/simple_dump.h"
 
 namespace quarnel {
 namespace {
@@ -32,7 +32,7 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
       char* end = format(out.data(), address, shown.first(whole));
       end = format_last_line(end, address, shown.subspan(whole));
       out.resize(static_cast<std::size_t>(end - out.data()));
-      EXPECT_EQ(out, fuzzing::simple_dump(shown, 0xFFFFFF00))
+      EXPECT_EQ(out, testing::simple_dump(shown, 0xFFFFFF00))
           << "path " << static_cast<int>(path) << ", " << size << " bytes";
     }
   }

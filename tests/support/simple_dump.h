@@ -7,7 +7,9 @@
 #include <span>
 #include <string>
 
-namespace quarnel::fuzzing {
+#include "platform/platform.h"
+
+namespace quarnel::testing {
 
 inline std::string simple_dump(std::span<const std::uint8_t> data, std::uint32_t address) {
   std::string text;
@@ -34,7 +36,7 @@ inline std::string simple_dump(std::span<const std::uint8_t> data, std::uint32_t
       const std::uint8_t byte = data[next + i];
       text += (byte >= 0x20 && byte <= 0x7E) ? static_cast<char>(byte) : '.';
     }
-    text += "\n";
+    text += line_end;
     next += shown;
     if (shown < 16) {
       return text;
@@ -42,4 +44,4 @@ inline std::string simple_dump(std::span<const std::uint8_t> data, std::uint32_t
   }
 }
 
-}  // namespace quarnel::fuzzing
+}  // namespace quarnel::testing

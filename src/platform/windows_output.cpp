@@ -1,0 +1,77 @@
+// Writing to standard output and standard error on Windows. Bytes go out
+// with WriteFile as they are; the tool writes its own CR LF line ends. A
+// console is written in UTF-16, so that names outside ASCII show as typed.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/windows_handle.h"
+
+namespace quarnel {
+namespace {
+
+bool write_bytes(HANDLE output, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    const auto size = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1U << 30));
+    if (::WriteFile(output, text.data(), size, &written, nullptr) == 0 || written == 0) {
+      return false;
+    }
+    text.remove_prefix(written);
+  }
+  return true;
+}
+
+bool write_console(HANDLE console, std::string_view text) {
+  std::array<wchar_t, 4096> wide{};
+  while (!text.empty()) {
+    // Whole UTF-8 sequences only: a piece never ends inside a character.
+    std::size_t size = std::min(text.size(), wide.size());
+    while (size < text.size() && size > wide.size() - 4 && (text[size] & 0xC0) == 0x80) {
+      --size;
+    }
+    const int count = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(size),
+                                            wide.data(), static_cast<int>(wide.size()));
+    for (DWORD done = 0; done < static_cast<DWORD>(count);) {
+      DWORD written = 0;
+      if (::WriteConsoleW(console, wide.data() + done, static_cast<DWORD>(count) - done, &written,
+                          nullptr) == 0) {
+        return false;
+      }
+      done += written;
+    }
+    text.remove_prefix(size);
+  }
+  return true;
+}
+
+}  // namespace
+
+void prepare_standard_streams() {}
+
+bool write_all(int handle, std::span<const std::string_view> pieces) {
+  HANDLE output = os_handle(handle);
+  DWORD mode = 0;
+  const bool console = ::GetConsoleMode(output, &mode) != 0;
+  const auto write = [&](std::string_view text) {
+    return console ? write_console(output, text) : write_bytes(output, text);
+  };
+  std::size_t total = 0;
+  for (const std::string_view piece : pieces) {
+    total += piece.size();
+  }
+  // A message goes out in one write, so that it stays whole.
+  std::array<char, 1024> joined{};
+  if (total > joined.size()) {
+    return std::all_of(pieces.begin(), pieces.end(), write);
+  }
+  std::size_t used = 0;
+  for (const std::string_view piece : pieces) {
+    std::memcpy(joined.data() + used, piece.data(), piece.size());
+    used += piece.size();
+  }
+  return write({joined.data(), used});
+}
+
+}  // namespace quarnel
