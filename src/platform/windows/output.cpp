@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/windows_handle.h"
+#include "platform/windows/handle.h"
 
 namespace quarnel {
 namespace {
