@@ -5,9 +5,9 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
 #include "dump/line_format.h"
 #include "dump/output_writer.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
   using namespace quarnel;

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     holds = dumped.result == DumpResult::ok &&
             dumped.text == testing::simple_dump(shown, static_cast<std::uint32_t>(offset)) &&
             dumped.text.size() == shown.size() / 16 * full_line_length + char_column +
-                                       shown.size() % 16 + line_end.size();
+                                      shown.size() % 16 + line_end.size();
   }
   if (!holds) {
     std::abort();

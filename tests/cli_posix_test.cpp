@@ -35,9 +35,9 @@ TEST(CliPosix, ReadErrorsShowTheLinesSoFar) {
 }
 
 TEST(CliPosix, LostOutputIsAWriteError) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"/dev/zero"},
-                                               std::vector<std::string>{"-h"},
-                                               std::vector<std::string>{"/dev/null"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"/dev/zero"}, std::vector<std::string>{"-h"},
+        std::vector<std::string>{"/dev/null"}}) {
     const int full = open("/dev/full", O_WRONLY);
     const Outcome got = run_tool(args, "", Redirect{.out = full});
     close(full);
@@ -81,8 +81,9 @@ TEST(CliPosix, TerminalEndOfFileEndsTheDump) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  ASSERT_TRUE(testing::write_fd(master, "AB\x04\x04"
-                                        "CD\x04\x04"));
+  ASSERT_TRUE(testing::write_fd(master,
+                                "AB\x04\x04"
+                                "CD\x04\x04"));
   const Outcome got = run_tool({}, "", Redirect{.in = terminal});
   close(terminal);
   close(master);
@@ -100,7 +101,8 @@ TEST(DumpPosix, FilesThatMisreportTheirSizeAreSkippedByWhatTheyHold) {
     const std::string held = testing::contents(file);
     for (const std::size_t offset : {std::size_t{1}, held.size(), held.size() + 1}) {
       lseek(file, 0, SEEK_SET);
-      const testing::Dumped dumped = testing::dump_to_string(file, static_cast<std::int32_t>(offset));
+      const testing::Dumped dumped =
+          testing::dump_to_string(file, static_cast<std::int32_t>(offset));
       const std::string expected =
           offset > held.size()
               ? ""

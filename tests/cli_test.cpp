@@ -158,8 +158,8 @@ TEST_F(CliTest, AFileAppendedToIsNotDumpedIntoItself) {
     FILE* appended = std::fopen(own.c_str(), "ab");
     FILE* read = std::fopen(own.c_str(), "rb");
     std::fseek(appended, 0, SEEK_END);
-    const Outcome got = run_tool(args, "", {.in = own_is_input ? fileno(read) : -1,
-                                            .out = fileno(appended)});
+    const Outcome got =
+        run_tool(args, "", {.in = own_is_input ? fileno(read) : -1, .out = fileno(appended)});
     std::fclose(read);
     std::fclose(appended);
     std::ifstream file(own, std::ios::binary);

@@ -64,8 +64,8 @@ Outcome run_tool(const std::vector<std::string>& args, const std::string& input,
   waitpid(child, &wstatus, 0);
   Outcome outcome{redirect.out >= 0 ? "" : contents(out), redirect.merge ? "" : contents(err),
                   WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus)};
-  for (const int fd : {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1,
-                       redirect.merge ? -1 : err}) {
+  for (const int fd :
+       {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
     if (fd >= 0) {
       close(fd);
     }

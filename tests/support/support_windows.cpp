@@ -38,10 +38,9 @@ int memory_file(std::string_view data) {
   if (GetTempPathA(MAX_PATH, folder) == 0 || GetTempFileNameA(folder, "qrn", 0, name) == 0) {
     std::abort();
   }
-  HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                            nullptr);
+  HANDLE file = CreateFileA(
+      name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   const int fd = file == INVALID_HANDLE_VALUE
                      ? -1
                      : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
@@ -107,8 +106,8 @@ Outcome run_tool(const std::vector<std::string>& args, const std::string& input,
   }
   Outcome outcome{redirect.out >= 0 ? "" : contents(out), redirect.merge ? "" : contents(err),
                   static_cast<int>(status)};
-  for (const int fd : {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1,
-                       redirect.merge ? -1 : err}) {
+  for (const int fd :
+       {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
     if (fd >= 0) {
       _close(fd);
     }
