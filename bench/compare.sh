@@ -71,6 +71,14 @@ for mib in 1 1024; do
   echo "peak resident memory dumping $mib MiB from a pipe: $rss KiB"
 done
 
+# Reaching a far start offset: a seek, where a file allows it, instead of
+# reading 2 GiB. The file is sparse: reading it would be faster than from disk.
+truncate -s 2G "$work/sparse.bin"
+far_q=$(median "$runs" "$quarnel -x7FFFFF00 '$work/sparse.bin' | head -2 >/dev/null")
+far_x=$(median "$runs" "xxd -s 0x7FFFFF00 '$work/sparse.bin' | head -2 >/dev/null")
+awk -v q="$far_q" -v x="$far_x" \
+  'BEGIN { printf "first two lines at a 2 GiB offset: quarnel %.1f ms, xxd %.1f ms\n", q * 1000, x * 1000 }'
+
 small_runs=1000
 loop() { echo "for ((i = 0; i < $small_runs; i++)); do $1 '$work/small.bin' >/dev/null; done"; }
 q_small=$(median 3 "$(loop "$quarnel")")
