@@ -14,30 +14,20 @@ namespace quarnel::testing {
 inline std::string simple_dump(std::span<const std::uint8_t> data, std::uint32_t address) {
   std::string text;
   char piece[16];
-  std::size_t next = 0;
-  for (;;) {
+  for (std::size_t line = 0;; line += 16, address += 16) {
     std::snprintf(piece, sizeof piece, "%8.8X  ", address);
     text += piece;
-    std::size_t shown = 0;
-    for (; shown < 16 && next + shown < data.size(); ++shown) {
-      std::snprintf(piece, sizeof piece, "%2.2X", data[next + shown]);
-      text += piece;
-      text += shown == 7 ? "-" : " ";
-    }
-    if (shown < 16) {
-      text += " ";
-      text.append(3 * (16 - shown), ' ');
-      text += " ";
-    } else {
-      text += "  ";
-      address += 16;
-    }
+    const std::size_t shown = std::min<std::size_t>(16, data.size() - line);
     for (std::size_t i = 0; i < shown; ++i) {
-      const std::uint8_t byte = data[next + i];
-      text += (byte >= 0x20 && byte <= 0x7E) ? static_cast<char>(byte) : '.';
+      std::snprintf(piece, sizeof piece, "%2.2X%c", data[line + i], i == 7 ? '-' : ' ');
+      text += piece;
+    }
+    text.append(shown < 16 ? 3 * (16 - shown) + 2 : 2, ' ');
+    for (std::size_t i = 0; i < shown; ++i) {
+      text += (data[line + i] >= 0x20 && data[line + i] <= 0x7E) ? static_cast<char>(data[line + i])
+                                                                 : '.';
     }
     text += line_end;
-    next += shown;
     if (shown < 16) {
       return text;
     }

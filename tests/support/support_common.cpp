@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -7,12 +6,14 @@
 
 namespace quarnel::testing {
 
+bool write_fd(int fd, std::string_view data) { return write_all(fd, std::span(&data, 1)); }
+
 std::string read_up_to(int fd, std::size_t size) {
   std::string text;
-  char chunk[65536];
-  for (long n = 1; text.size() < size && n > 0;) {
-    n = read_fd(fd, chunk, std::min(sizeof chunk, size - text.size()));
-    text.append(chunk, static_cast<std::size_t>(std::max(n, 0L)));
+  std::array<std::uint8_t, 65536> chunk{};
+  for (ReadResult got{ReadStatus::data, 0}; text.size() < size && got.status == ReadStatus::data;) {
+    got = read_block(fd, std::span(chunk).first(std::min(chunk.size(), size - text.size())));
+    text.append(reinterpret_cast<const char*>(chunk.data()), got.count);
   }
   return text;
 }
@@ -39,8 +40,25 @@ Dumped dump_to_string(int input_fd, std::int32_t offset) {
     std::abort();
   }
   Dumped dumped{result, contents(out->fd)};
-  close_fd(out->fd);
+  close_input(out->fd);
   return dumped;
+}
+
+Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,
+                 const char* program) {
+  const int in = redirect.in >= 0 ? redirect.in : memory_file(input);
+  const int out = redirect.out >= 0 ? redirect.out : memory_file("");
+  const int err = redirect.merge ? out : memory_file("");
+  const int status = run_process(program, args, in, out, err);
+  Outcome outcome{redirect.out >= 0 ? "" : contents(out), redirect.merge ? "" : contents(err),
+                  status};
+  for (const int fd :
+       {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
+    if (fd >= 0) {
+      close_input(fd);
+    }
+  }
+  return outcome;
 }
 
 }  // namespace quarnel::testing

@@ -2,45 +2,20 @@
 #include <io.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "test_support.h"
 
 namespace quarnel::testing {
-namespace {
-
-HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
-
-// One argument as the C runtime of the child splits its command line:
-// quoted, with backslashes doubled before a quote.
-void append_quoted(std::string& line, const std::string& arg) {
-  line += " \"";
-  std::size_t backslashes = 0;
-  for (const char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-    } else {
-      line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-      backslashes = 0;
-    }
-    line += c;
-  }
-  line.append(backslashes, '\\');
-  line += '"';
-}
-
-}  // namespace
 
 int memory_file(std::string_view data) {
   char folder[MAX_PATH];
   char name[MAX_PATH];
-  if (GetTempPathA(MAX_PATH, folder) == 0 || GetTempFileNameA(folder, "qrn", 0, name) == 0) {
-    std::abort();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  if (GetTempPathA(MAX_PATH, folder) != 0 && GetTempFileNameA(folder, "qrn", 0, name) != 0) {
+    file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   }
-  HANDLE file = CreateFileA(
-      name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   const int fd = file == INVALID_HANDLE_VALUE
                      ? -1
                      : _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
@@ -51,68 +26,44 @@ int memory_file(std::string_view data) {
   return fd;
 }
 
-long read_fd(int fd, char* into, std::size_t size) {
-  return _read(fd, into, static_cast<unsigned>(std::min<std::size_t>(size, 1U << 30)));
-}
-
 void rewind_fd(int fd) { _lseeki64(fd, 0, SEEK_SET); }
 
 void open_pipe(int ends[2]) {
-  // A child holding a copy of the writing end would keep the pipe open.
   if (_pipe(ends, 1 << 16, _O_BINARY | _O_NOINHERIT) != 0) {
     std::abort();
   }
 }
 
-bool write_fd(int fd, std::string_view data) {
-  return _write(fd, data.data(), static_cast<unsigned>(data.size())) ==
-         static_cast<int>(data.size());
-}
-
-void close_fd(int fd) { _close(fd); }
-
-Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,
-                 const char* program) {
-  const int in = redirect.in >= 0 ? redirect.in : memory_file(input);
-  const int out = redirect.out >= 0 ? redirect.out : memory_file("");
-  const int err = redirect.merge ? out : memory_file("");
-  std::string line = "quarnel";
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out,
+                int err) {
+  // The arguments of the tests hold no quotes and end in no backslash.
+  std::string line = "program";
   for (const std::string& arg : args) {
-    append_quoted(line, arg);
+    line += " \"" + arg + "\"";
   }
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = handle_of(in);
-  startup.hStdOutput = handle_of(out);
-  startup.hStdError = handle_of(err);
+  STARTUPINFOA startup{.cb = sizeof(STARTUPINFOA), .dwFlags = STARTF_USESTDHANDLES};
+  const std::array<HANDLE*, 3> standard{&startup.hStdInput, &startup.hStdOutput,
+                                        &startup.hStdError};
+  const std::array<int, 3> fds{in, out, err};
   // Only the three handles are inherited, and only by this child.
-  const auto inherit = [&](DWORD flag) {
-    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
-      SetHandleInformation(handle, HANDLE_FLAG_INHERIT, flag);
-    }
-  };
-  inherit(HANDLE_FLAG_INHERIT);
+  for (std::size_t i = 0; i < 3; ++i) {
+    *standard[i] = reinterpret_cast<HANDLE>(_get_osfhandle(fds[i]));
+    SetHandleInformation(*standard[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  }
   PROCESS_INFORMATION process{};
   DWORD status = 127;
   const BOOL started = CreateProcessA(program, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                       nullptr, &startup, &process);
-  inherit(0);
+  for (HANDLE* handle : standard) {
+    SetHandleInformation(*handle, HANDLE_FLAG_INHERIT, 0);
+  }
   if (started != 0) {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &status);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  Outcome outcome{redirect.out >= 0 ? "" : contents(out), redirect.merge ? "" : contents(err),
-                  static_cast<int>(status)};
-  for (const int fd :
-       {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
-    if (fd >= 0) {
-      _close(fd);
-    }
-  }
-  return outcome;
+  return static_cast<int>(status);
 }
 
 }  // namespace quarnel::testing

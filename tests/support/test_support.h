@@ -1,5 +1,6 @@
 // Helpers shared by the tests and the fuzz targets: files and pipes, dumping
-// into a string, and running the built tool as a process.
+// into a string, and running the built tool as a process. Descriptors are
+// the tool's own handles: read, write and close them with its platform calls.
 #pragma once
 
 #include <string>
@@ -12,31 +13,21 @@ namespace quarnel::testing {
 
 // A temporary file holding data, positioned at its start; gone once closed.
 int memory_file(std::string_view data);
-
-// Everything in fd from its start.
-std::string contents(int fd);
-
-// The next size bytes of fd, or fewer if it ends first.
-std::string read_up_to(int fd, std::size_t size);
-
-// One read of at most size bytes; what read(2) returns.
-long read_fd(int fd, char* into, std::size_t size);
 void rewind_fd(int fd);
-
-// A pipe of raw bytes: ends[0] reads, ends[1] writes.
+// A pipe of raw bytes: ends[0] reads, ends[1] writes. No child inherits it.
 void open_pipe(int ends[2]);
 bool write_fd(int fd, std::string_view data);
-void close_fd(int fd);
-
+// The next size bytes of fd, or fewer if it ends first.
+std::string read_up_to(int fd, std::size_t size);
+// Everything in fd from its start.
+std::string contents(int fd);
 // Text as the tool writes it: each "\n" becomes the platform's line end.
 std::string with_line_ends(std::string_view text);
 
 struct Dumped {
   DumpResult result;
-  std::string text;  // everything written, flushed
+  std::string text;
 };
-
-// Dumps input_fd through the engine into a string.
 Dumped dump_to_string(int input_fd, std::int32_t offset);
 
 struct Outcome {
@@ -50,6 +41,10 @@ struct Redirect {
   int out = -1;        // standard output instead of a captured file
   bool merge = false;  // standard error goes where standard output goes
 };
+
+// Runs program with args and the three standard streams; its exit status.
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out,
+                int err);
 
 // Runs a built program (the tool unless named) with args, feeding it input
 // on standard input.
