@@ -12,11 +12,11 @@ namespace {
 TEST(CliWindows, AClosedPipeIsAWriteError) {
   int ends[2];
   testing::open_pipe(ends);
-  close_input(ends[0]);
+  close_handle(ends[0]);
   const int input = testing::memory_file(std::string(1 << 20, 'x'));
   const testing::Outcome got = testing::run_tool({}, "", {.in = input, .out = ends[1]});
-  close_input(ends[1]);
-  close_input(input);
+  close_handle(ends[1]);
+  close_handle(input);
   EXPECT_EQ(got.err, "write error:stdout\r\n");
   EXPECT_EQ(got.status, 1);
 }

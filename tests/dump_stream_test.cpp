@@ -30,7 +30,7 @@ TEST(DumpStream, FilesSeekAndPipesReadToTheSameLinesAcrossReads) {
     const DumpResult result = offset > size ? DumpResult::too_short : DumpResult::ok;
     const int file = memory_file(data);
     const Dumped from_file = dump_to_string(file, offset);
-    close_input(file);
+    close_handle(file);
     EXPECT_EQ(from_file.text, expected) << offset;
     EXPECT_EQ(from_file.result, result) << offset;
     int ends[2];
@@ -43,11 +43,11 @@ TEST(DumpStream, FilesSeekAndPipesReadToTheSameLinesAcrossReads) {
         ASSERT_TRUE(write_fd(ends[1], std::string_view(data).substr(at, part)));
         at += part;
       }
-      close_input(ends[1]);
+      close_handle(ends[1]);
     });
     const Dumped from_pipe = dump_to_string(ends[0], offset);
     writer.join();
-    close_input(ends[0]);
+    close_handle(ends[0]);
     EXPECT_EQ(from_pipe.text, expected) << offset;
     EXPECT_EQ(from_pipe.result, result) << offset;
   }
@@ -63,7 +63,7 @@ TEST(DumpStream, EachLineIsShownBeforeWaitingForMoreInput) {
   std::thread dumper([&] {
     result = dump_stream(input[0], 0, *out);
     EXPECT_TRUE(flush_output(*out));
-    close_input(output[1]);
+    close_handle(output[1]);
   });
   ASSERT_TRUE(write_fd(input[1], "0123456789ABCDEF"));
   // The input stays open: the line must arrive all the same, or the test
@@ -71,12 +71,12 @@ TEST(DumpStream, EachLineIsShownBeforeWaitingForMoreInput) {
   EXPECT_EQ(read_up_to(output[0], full_line_length),
             with_line_ends(
                 "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n"));
-  close_input(input[1]);
+  close_handle(input[1]);
   dumper.join();
   EXPECT_EQ(result, DumpResult::ok);
   EXPECT_EQ(contents(output[0]), with_line_ends("00000010" + std::string(52, ' ') + "\n"));
-  close_input(input[0]);
-  close_input(output[0]);
+  close_handle(input[0]);
+  close_handle(output[0]);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ int run(int argc, const char* const argv[]) {
       return fail(out, "cannot open file:", name);
     }
     const int status = dump_input(out, fd, settings.start_offset, name);
-    close_input(fd);
+    close_handle(fd);
     if (status != 0) {
       return status;
     }

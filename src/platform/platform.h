@@ -29,7 +29,7 @@ void prepare_standard_streams();
 // Opens a named file for reading. A directory cannot be dumped and fails like
 // a file that cannot be opened. Returns -1 on failure.
 [[nodiscard]] int open_input(const char* name);
-void close_input(int handle);
+void close_handle(int handle);
 
 enum class ReadStatus { data, end, error };
 
@@ -65,6 +65,20 @@ enum class SkipResult {
 // Whether the input is the same regular file as the output and holds data:
 // dumping it would append to it while it is read, without end.
 [[nodiscard]] bool is_own_output(int input, int output);
+
+// Opens a file to write bytes into at their places: created if missing,
+// never truncated. Returns -1 on failure.
+[[nodiscard]] int open_patch_file(const char* name);
+
+// Writes all of bytes at offset in the file. False when the write failed.
+[[nodiscard]] bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
+// A temporary file to write and read back, gone once closed. Returns -1 on
+// failure.
+[[nodiscard]] int create_spool_file();
+
+// Goes back to the start of a file. False when it cannot.
+[[nodiscard]] bool rewind_file(int handle);
 
 // Writes every piece, in order, retrying interrupted and partial writes.
 // False when the output failed.

@@ -40,7 +40,7 @@ Dumped dump_to_string(int input_fd, std::int32_t offset) {
     std::abort();
   }
   Dumped dumped{result, contents(out->fd)};
-  close_input(out->fd);
+  close_handle(out->fd);
   return dumped;
 }
 
@@ -55,7 +55,7 @@ Outcome run_tool(const std::vector<std::string>& args, const std::string& input,
   for (const int fd :
        {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
     if (fd >= 0) {
-      close_input(fd);
+      close_handle(fd);
     }
   }
   return outcome;

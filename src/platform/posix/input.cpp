@@ -20,7 +20,7 @@ int open_input(const char* name) {
   return fd;
 }
 
-void close_input(int handle) { ::close(handle); }
+void close_handle(int handle) { ::close(handle); }
 
 ReadResult read_block(int handle, std::span<std::uint8_t> into) {
   for (;;) {

@@ -25,7 +25,7 @@ int open_input(const char* name) {
   return fd;
 }
 
-void close_input(int handle) { ::_close(handle); }
+void close_handle(int handle) { ::_close(handle); }
 
 ReadResult read_block(int handle, std::span<std::uint8_t> into) {
   DWORD got = 0;

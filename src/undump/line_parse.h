@@ -1,0 +1,52 @@
+// Reads one line of a dump back into its address and bytes.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quarnel {
+
+// What can be wrong with a line, each with its message.
+enum class LineError {
+  none,
+  bad_address,
+  missing_blanks,
+  bad_hex_digit,
+  bad_separator,
+  stray_character,
+  too_many_bytes,
+  too_long,
+  // Errors of a line among the others.
+  out_of_sequence,
+  wraps,
+  unfinished,
+};
+
+[[nodiscard]] std::string_view line_error_text(LineError error);
+
+struct DumpLine {
+  std::uint32_t address = 0;
+  std::size_t count = 0;  // bytes on the line, 0 to 16; fewer than 16 ends a dump
+  std::array<std::uint8_t, 16> bytes{};
+};
+
+// The longest line a dump holds, without its line end: address, blanks, 16
+// groups, blanks and 16 characters.
+inline constexpr std::size_t longest_line = 76;
+
+// Reads a line without its line end. Trailing blanks may be missing; the
+// character column is not read.
+[[nodiscard]] LineError parse_line(std::string_view text, DumpLine& line);
+
+// Reads a full line of exactly longest_line characters quickly; false when
+// it is not a well-formed full line (parse_line then says why).
+[[nodiscard]] bool parse_full_line(const char* text, DumpLine& line);
+
+using FullLineParser = bool (*)(const char* text, DumpLine& line);
+
+// The fastest reader of full lines that this CPU can run.
+[[nodiscard]] FullLineParser fastest_full_line_parser();
+
+}  // namespace quarnel

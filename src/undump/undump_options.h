@@ -1,0 +1,22 @@
+// Reads unquarnel's command line.
+#pragma once
+
+#include <string_view>
+
+namespace quarnel {
+
+enum class UndumpRequest { undump, help, version, usage_error };
+
+struct UndumpOptions {
+  UndumpRequest request = UndumpRequest::undump;
+  const char* patch_file = nullptr;  // null: the bytes go to standard output
+  int first_dump = 0;                // argv index of the first DUMP name
+  std::string_view problem;          // what is wrong, with usage_error
+  const char* culprit = "";          // the argument at fault, with usage_error
+};
+
+// Options come first and end at "--", "-" or the first other argument that
+// does not begin with "-".
+[[nodiscard]] UndumpOptions parse_undump_options(int argc, const char* const argv[]);
+
+}  // namespace quarnel

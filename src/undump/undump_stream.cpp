@@ -1,0 +1,117 @@
+#include "undump/undump_stream.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::size_t block_size = std::size_t{1} << 16;
+// A line end of either kind follows a full line here.
+constexpr std::size_t full_line_end = longest_line;
+
+// Checks a read line against the lines before it and sends its bytes on.
+UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTarget& target,
+                       LineError& error) {
+  if (state.patching) {
+    // A line that runs past FFFFFFFF, or a dump that goes on past it.
+    if (line.address + std::uint64_t{line.count} > (std::uint64_t{1} << 32) ||
+        (state.in_dump && state.next_address == 0 && line.address == 0)) {
+      error = LineError::wraps;
+      return UndumpStatus::bad_line;
+    }
+  } else if (state.in_dump && line.address != state.next_address) {
+    error = LineError::out_of_sequence;
+    return UndumpStatus::bad_line;
+  }
+  state.in_dump = line.count == 16;
+  state.next_address = line.address + 16;
+  const auto bytes = std::span(line.bytes).first(line.count);
+  if (target.out != nullptr) {
+    OutputWriter& out = *target.out;
+    if (out.buffer.size() - out.used < bytes.size() && !flush_output(out)) {
+      return UndumpStatus::write_error;
+    }
+    std::memcpy(out.buffer.data() + out.used, bytes.data(), bytes.size());
+    out.used += bytes.size();
+  } else if (target.patch != nullptr && !patch_bytes(*target.patch, line.address, bytes)) {
+    return UndumpStatus::write_error;
+  }
+  return UndumpStatus::ok;
+}
+
+}  // namespace
+
+UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& target) {
+  // One input is read at a time; the front holds the part line carried
+  // between blocks.
+  static std::array<std::uint8_t, longest_line + 2 + block_size> buffer;
+  const char* chars = reinterpret_cast<const char*>(buffer.data());
+  std::size_t carried = 0;
+  std::uint64_t number = 0;
+  DumpLine line;
+  static const FullLineParser parse_full = fastest_full_line_parser();
+  for (;;) {
+    const ReadResult got = read_block(input, std::span(buffer).subspan(carried, block_size));
+    if (got.status == ReadStatus::error) {
+      return {UndumpStatus::read_error, LineError::none, number};
+    }
+    if (target.spool >= 0 && got.count > 0 &&
+        !write_all(target.spool, std::array{std::string_view(chars + carried, got.count)})) {
+      return {UndumpStatus::spool_error, LineError::none, number};
+    }
+    const bool at_end = got.status == ReadStatus::end;
+    std::string_view text(chars, carried + got.count);
+    while (!text.empty()) {
+      // Most lines are full lines of quarnel's own making.
+      const std::size_t end_size = text.size() > full_line_end && text[full_line_end] == '\n' ? 1
+                                   : text.size() > full_line_end + 1 &&
+                                           text[full_line_end] == '\r' &&
+                                           text[full_line_end + 1] == '\n'
+                                       ? 2
+                                       : 0;
+      std::size_t taken = 0;
+      if (end_size > 0 && parse_full(text.data(), line)) {
+        taken = full_line_end + end_size;
+        ++number;
+      } else {
+        const std::size_t newline = text.substr(0, longest_line + 2).find('\n');
+        if (newline == std::string_view::npos && text.size() <= longest_line + 1 && !at_end) {
+          break;  // the rest of the line comes with the next block
+        }
+        std::string_view content = text.substr(0, newline);
+        taken = newline == std::string_view::npos ? content.size() : newline + 1;
+        ++number;
+        if (newline == std::string_view::npos && content.size() > longest_line + 1) {
+          return {UndumpStatus::bad_line, LineError::too_long, number};
+        }
+        if (content.ends_with('\r')) {
+          content.remove_suffix(1);
+        }
+        if (content.empty()) {
+          text.remove_prefix(taken);
+          continue;
+        }
+        if (const LineError error = parse_line(content, line); error != LineError::none) {
+          return {UndumpStatus::bad_line, error, number};
+        }
+      }
+      LineError error = LineError::none;
+      if (const UndumpStatus status = take_line(line, state, target, error);
+          status != UndumpStatus::ok) {
+        return {status, error, number};
+      }
+      text.remove_prefix(taken);
+    }
+    if (at_end) {
+      return {UndumpStatus::ok, LineError::none, number};
+    }
+    carried = text.size();
+    std::memmove(buffer.data(), text.data(), carried);
+  }
+}
+
+}  // namespace quarnel

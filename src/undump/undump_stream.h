@@ -1,0 +1,41 @@
+// Reads dump text back into bytes: one open input in, its lines' bytes out.
+#pragma once
+
+#include <cstdint>
+
+#include "dump/output_writer.h"
+#include "undump/line_parse.h"
+#include "undump/patch_writer.h"
+
+namespace quarnel {
+
+// What the lines read so far leave for the next, across the inputs, which
+// read as one text.
+struct UndumpState {
+  bool patching = false;  // lines stand alone, but must fit below 2^32
+  bool in_dump = false;   // the last line was full: the dump goes on
+  std::uint32_t next_address = 0;
+};
+
+// Where the bytes go: in order to out, or to their addresses in patch, or
+// nowhere while the text is only checked. A copy of the text read goes to
+// spool when it is not -1.
+struct UndumpTarget {
+  OutputWriter* out = nullptr;
+  PatchWriter* patch = nullptr;
+  int spool = -1;
+};
+
+enum class UndumpStatus { ok, bad_line, read_error, write_error, spool_error };
+
+struct UndumpResult {
+  UndumpStatus status;
+  LineError error;    // with bad_line
+  std::uint64_t line; // the bad line's number; with ok, the lines read
+};
+
+// Reads the input to its end, or to its first bad line. The bytes of the
+// lines before a bad line have gone to the target.
+[[nodiscard]] UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& target);
+
+}  // namespace quarnel
