@@ -1,6 +1,7 @@
 // Splits the fuzz input at NUL bytes into an argument vector, parses it, and
 // checks what the settings must hold whatever the arguments are.
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   using namespace quarnel;
   std::vector<std::string> args{"quarnel", ""};
   for (const std::uint8_t byte : std::span(bytes, size)) {
-    byte == 0 ? args.emplace_back() : args.back().push_back(static_cast<char>(byte));
+    if (byte == 0) {
+      args.emplace_back();
+    } else {
+      args.back().push_back(static_cast<char>(byte));
+    }
   }
   std::vector<const char*> argv;
   for (const std::string& text : args) {

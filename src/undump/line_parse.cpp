@@ -24,8 +24,9 @@ std::uint8_t hex_value(char c) { return hex_values[static_cast<unsigned char>(c)
 
 // The byte that two hex digits stand for, indexed by the two characters as
 // they lie in memory (the first in the low byte); 0x100 when either is not a
-// hex digit. One look-up a byte keeps full lines fast.
-constexpr auto hex_pairs = [] {
+// hex digit. One look-up a byte keeps full lines fast. Built at start-up:
+// too big for some compilers to build while compiling.
+const auto hex_pairs = [] {
   std::array<std::uint16_t, 65536> table{};
   for (std::size_t i = 0; i < table.size(); ++i) {
     const std::uint8_t first = hex_values[i & 0xFF];

@@ -72,8 +72,8 @@ __attribute__((target("ssse3"))) bool parse_full_line_ssse3(const char* text, Du
                                         _mm_and_si128(is_letter, _mm_add_epi8(letter, ten)));
     const int digits = _mm_movemask_epi8(_mm_or_si128(is_decimal, is_letter));
     const int fixed = _mm_movemask_epi8(_mm_cmpeq_epi8(chars, load16(plan.expected.data())));
-    well_formed = well_formed && (digits & plan.digits) == plan.digits &&
-                  (fixed & plan.fixed) == plan.fixed;
+    well_formed =
+        well_formed && (digits & plan.digits) == plan.digits && (fixed & plan.fixed) == plan.fixed;
     high = _mm_or_si128(high, _mm_shuffle_epi8(values, load16(plan.high.data())));
     low = _mm_or_si128(low, _mm_shuffle_epi8(values, load16(plan.low.data())));
     if (chunk == 0) {
@@ -83,12 +83,10 @@ __attribute__((target("ssse3"))) bool parse_full_line_ssse3(const char* text, Du
   // Nibbles of at most 15 shift within their byte.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(line.bytes.data()),
                    _mm_or_si128(_mm_slli_epi16(high, 4), low));
-  const __m128i address_high =
-      _mm_shuffle_epi8(address_nibbles, _mm_setr_epi8(0, 2, 4, 6, -1, -1, -1, -1, -1, -1, -1, -1,
-                                                      -1, -1, -1, -1));
-  const __m128i address_low =
-      _mm_shuffle_epi8(address_nibbles, _mm_setr_epi8(1, 3, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1,
-                                                      -1, -1, -1, -1));
+  const __m128i address_high = _mm_shuffle_epi8(
+      address_nibbles, _mm_setr_epi8(0, 2, 4, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m128i address_low = _mm_shuffle_epi8(
+      address_nibbles, _mm_setr_epi8(1, 3, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
   const auto first_bytes = static_cast<std::uint32_t>(
       _mm_cvtsi128_si32(_mm_or_si128(_mm_slli_epi16(address_high, 4), address_low)));
   line.address = __builtin_bswap32(first_bytes);

@@ -72,7 +72,8 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target, int 
     const bool unfinished = result.status == UndumpStatus::ok && i + 1 == dumps.count() &&
                             state.in_dump && !state.patching;
     std::array<char, 24> digits{};
-    const char* end = std::to_chars(digits.begin(), digits.end(), result.line + (unfinished ? 1 : 0)).ptr;
+    const char* end =
+        std::to_chars(digits.begin(), digits.end(), result.line + (unfinished ? 1 : 0)).ptr;
     const std::string_view line(digits.data(), static_cast<std::size_t>(end - digits.data()));
     switch (result.status) {
       case UndumpStatus::ok:
@@ -110,7 +111,8 @@ int patch_file(const Dumps& dumps, const char* file) {
     static PatchWriter patch{-1};
     patch.fd = open_patch_file(file);
     if (patch.fd < 0 || (spool >= 0 && !rewind_file(spool))) {
-      say({patch.fd < 0 ? file : "temporary file", patch.fd < 0 ? ": cannot open" : ": read error"});
+      say({patch.fd < 0 ? file : "temporary file",
+           patch.fd < 0 ? ": cannot open" : ": read error"});
       return 1;
     }
     state = UndumpState{.patching = true};

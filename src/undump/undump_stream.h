@@ -30,8 +30,8 @@ enum class UndumpStatus { ok, bad_line, read_error, write_error, spool_error };
 
 struct UndumpResult {
   UndumpStatus status;
-  LineError error;    // with bad_line
-  std::uint64_t line; // the bad line's number; with ok, the lines read
+  LineError error;     // with bad_line
+  std::uint64_t line;  // the bad line's number; with ok, the lines read
 };
 
 // Reads the input to its end, or to its first bad line. The bytes of the

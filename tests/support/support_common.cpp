@@ -31,17 +31,37 @@ std::string with_line_ends(std::string_view text) {
   return result;
 }
 
-Dumped dump_to_string(int input_fd, std::int32_t offset) {
-  // Too big for the stack of a fuzzing thread.
+// An output buffer writing to a fresh temporary file; too big for the stack
+// of a fuzzing thread.
+OutputWriter& fresh_output() {
   static auto out = std::make_unique<OutputWriter>(OutputWriter{-1});
   out->fd = memory_file("");
-  const DumpResult result = dump_stream(input_fd, offset, *out);
-  if (!flush_output(*out)) {
+  return *out;
+}
+
+// What went to out, which is then closed.
+std::string written(OutputWriter& out) {
+  if (!flush_output(out)) {
     std::abort();
   }
-  Dumped dumped{result, contents(out->fd)};
-  close_handle(out->fd);
-  return dumped;
+  std::string text = contents(out.fd);
+  close_handle(out.fd);
+  return text;
+}
+
+Dumped dump_to_string(int input_fd, std::int32_t offset) {
+  OutputWriter& out = fresh_output();
+  const DumpResult result = dump_stream(input_fd, offset, out);
+  return {result, written(out)};
+}
+
+Undumped undump_to_string(std::string_view text) {
+  const int input = memory_file(text);
+  OutputWriter& out = fresh_output();
+  UndumpState state;
+  const UndumpResult result = undump_stream(input, state, {.out = &out});
+  close_handle(input);
+  return {result, state.in_dump, written(out)};
 }
 
 Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dump/dump_stream.h"
+#include "undump/undump_stream.h"
 
 namespace quarnel::testing {
 
@@ -29,6 +30,14 @@ struct Dumped {
   std::string text;
 };
 Dumped dump_to_string(int input_fd, std::int32_t offset);
+
+struct Undumped {
+  UndumpResult result;
+  bool in_dump;       // the text ended after a full line
+  std::string bytes;  // everything written, flushed
+};
+// Reads dump text back into bytes, in order, with the lines' sequence checked.
+Undumped undump_to_string(std::string_view text);
 
 struct Outcome {
   std::string out;

@@ -1,0 +1,189 @@
+// unquarnel: dumps read back into bytes, malformed dumps refused, files
+// patched from edited dumps.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/simple_dump.h"
+#include "support/test_support.h"
+#include "undump/line_parse.h"
+
+namespace quarnel {
+namespace {
+
+using namespace testing;
+
+// Each line of text changed by edit, with the line end of the platform.
+template <typename Edit>
+std::string edit_lines(std::string_view text, Edit edit) {
+  std::string result;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find('\n', at);
+    std::string line(text.substr(at, end - at));
+    if (line.ends_with('\r')) {
+      line.pop_back();
+    }
+    result += edit(line) + "\n";
+    at = end + 1;
+  }
+  return result;
+}
+
+TEST(Undump, EveryDumpGivesBackItsBytes) {
+  // Line k holds (k + 17 i) at position i: every byte value at every
+  // position, then every last-line length.
+  std::string data;
+  for (std::size_t i = 0; i < 257 * 16; ++i) {
+    data.push_back(static_cast<char>(i / 16 + 17 * (i % 16)));
+  }
+  for (std::size_t size = 256 * 16; size <= data.size(); ++size) {
+    for (const std::int32_t offset : {0, 7, -16, -40}) {
+      const std::string bytes = data.substr(0, size);
+      const std::string dump =
+          simple_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), size},
+                      static_cast<std::uint32_t>(offset));
+      // The dumps of two files, one after the other, give both.
+      ASSERT_TRUE(undump_to_string(dump + dump).bytes == bytes + bytes);
+      for (const std::string& text :
+           {dump, edit_lines(dump, [](std::string s) { return s; }),
+            edit_lines(dump, [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); }),
+            edit_lines(dump, [](std::string s) {
+              for (char& c : s) {
+                c = static_cast<char>(std::tolower(c));
+              }
+              return s + "\r";
+            })}) {
+        const Undumped got = undump_to_string(text);
+        ASSERT_EQ(got.result.status, UndumpStatus::ok) << size << " from " << offset;
+        ASSERT_TRUE(got.bytes == bytes) << size << " from " << offset;
+      }
+    }
+  }
+}
+
+TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
+  const std::string full =
+      "0123ABCD  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef";
+  for (std::size_t at = 0; at < full.size(); ++at) {
+    for (int c = 0; c < 256; ++c) {
+      std::string line = full;
+      line[at] = static_cast<char>(c);
+      DumpLine plain;
+      DumpLine fast;
+      const bool plain_ok = parse_line(line, plain) == LineError::none && plain.count == 16;
+      ASSERT_EQ(parse_full_line(line.data(), plain), plain_ok) << at << " " << c;
+      ASSERT_EQ(fastest_full_line_parser()(line.data(), fast), plain_ok) << at << " " << c;
+      if (plain_ok) {
+        ASSERT_EQ(fast.address, plain.address);
+        ASSERT_EQ(fast.bytes, plain.bytes);
+      }
+    }
+  }
+}
+
+std::string sp(std::size_t count) { return std::string(count, ' '); }
+
+const std::string line_0 =
+    "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
+const std::string usage =
+    "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE] [--] [DUMP...]\n";
+
+struct UndumpCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::string input;
+  std::string out;  // raw bytes
+  std::string err;
+  int status;
+};
+
+void PrintTo(const UndumpCase& c, std::ostream* os) { *os << c.name; }
+
+class UndumpCases : public ::testing::TestWithParam<UndumpCase> {};
+
+TEST_P(UndumpCases, OutputMessagesAndStatus) {
+  const Outcome got = run_tool(GetParam().args, GetParam().input, {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(got.out, GetParam().out);
+  EXPECT_EQ(got.err, with_line_ends(GetParam().err));
+  EXPECT_EQ(got.status, GetParam().status);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UndumpCases,
+    ::testing::Values(
+        UndumpCase{"DumpsFollowOneAnother", {}, line_0 + "\n00000010\n00000100  41 42\n",
+                   "0123456789ABCDEFAB", "", 0},
+        UndumpCase{"BadAddress", {}, "0000000G  41\n", "",
+                   "unquarnel: stdin:1: the address is not 8 hex digits\n", 1},
+        UndumpCase{"ShortAddress", {}, "\n1234\n", "",
+                   "unquarnel: stdin:2: the address is not 8 hex digits\n", 1},
+        UndumpCase{"MissingBlanks", {}, "00000000 41\n", "",
+                   "unquarnel: stdin:1: two blanks must follow the address\n", 1},
+        UndumpCase{"BadDigit", {}, "00000000  41 4\n", "",
+                   "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
+        UndumpCase{"BadDash", {}, "00000000  30 31 32 33 34 35 36 37 38\n", "",
+                   "unquarnel: stdin:1: a byte is not followed by its separator (a blank; a dash "
+                   "after the eighth)\n", 1},
+        UndumpCase{"StrayCharacter", {}, "00000000  41 42  AB\n", "",
+                   "unquarnel: stdin:1: a stray character stands in the hex columns\n", 1},
+        UndumpCase{"SeventeenBytes", {}, line_0.substr(0, 58) + "47\n", "",
+                   "unquarnel: stdin:1: more than 16 bytes on a line\n", 1},
+        UndumpCase{"TooLong", {}, line_0.substr(0, 76) + "G\r\n", "",
+                   "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
+        UndumpCase{"LostLine", {}, line_0 + "00000020  41\n", "0123456789ABCDEF",
+                   "unquarnel: stdin:2: the address is not 16 past the line before: a line is "
+                   "lost or doubled\n", 1},
+        UndumpCase{"Unfinished", {}, line_0, "0123456789ABCDEF",
+                   "unquarnel: stdin:2: the dump ends after a full line: its last line is "
+                   "missing\n", 1},
+        UndumpCase{"MissingDump", {"-", "missing"}, "00000000  41\n", "A",
+                   "unquarnel: missing: cannot open\n", 1},
+        UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
+                   "       unquarnel --help | --version\n"), "", 0},
+        UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},
+        UndumpCase{"UnknownOption", {"-x"}, "", "", "unquarnel: unknown option: -x\n" + usage, 2},
+        UndumpCase{"MissingFile", {"--patch"}, "", "",
+                   "unquarnel: option needs a file name: --patch\n" + usage, 2},
+        UndumpCase{"TwoFiles", {"-pa", "--patch=b"}, "", "",
+                   "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+// clang-format on
+
+TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("unquarnel-" + std::to_string(std::random_device{}())))
+                               .generic_string();
+  const std::string original = "0123456789ABCDEFGHIJ";
+  const auto patch = [&](const std::string& dump, const std::vector<std::string>& args) {
+    const Outcome got = run_tool(args, dump, {}, UNQUARNEL_BINARY);
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {}) + got.err +
+           std::to_string(got.status);
+  };
+  std::ofstream(file, std::ios::binary) << original;
+  // One line cut from an edited dump: just its bytes change.
+  EXPECT_EQ(patch("00000010  47 68 49 4A" + sp(39) + "GhIJ\n", {"-p", file}),
+            "0123456789ABCDEFGhIJ0");
+  // Lines stand alone; lines past the end extend the file.
+  EXPECT_EQ(patch("00000018  5A\n00000001  78\n", {"--patch=" + file, "-"}),
+            "0x23456789ABCDEFGhIJ" + std::string(4, '\0') + "Z0");
+  // Any bad line, or addresses past FFFFFFFF, and the file stays as it was.
+  const std::string before = patch("", {"-p", file});
+  for (const std::string& bad :
+       {std::string("00000000  41\n0000000X  42\n"),
+        "FFFFFFF0  " + line_0.substr(10) + "00000000  41\n", std::string("FFFFFFFF  41 42\n")}) {
+    const std::string after = patch(bad, {"-p", file});
+    EXPECT_EQ(after.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
+    EXPECT_EQ(after.back(), '1') << after;
+  }
+  std::filesystem::remove(file);
+}
+
+}  // namespace
+}  // namespace quarnel
