@@ -41,7 +41,9 @@ int run_process(const char* program, const std::vector<std::string>& args, int i
   for (const std::string& arg : args) {
     line += " \"" + arg + "\"";
   }
-  STARTUPINFOA startup{.cb = sizeof(STARTUPINFOA), .dwFlags = STARTF_USESTDHANDLES};
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
   const std::array<HANDLE*, 3> standard{&startup.hStdInput, &startup.hStdOutput,
                                         &startup.hStdError};
   const std::array<int, 3> fds{in, out, err};
