@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Times quarnel against xxd, hexdump -C and od on a 256 MiB random file, to
 # /dev/null and through a pipe, after checking that quarnel's output equals
-# that of the portable reference dumper. Also measures peak memory and the
-# cost of dumping a 100-byte file.
+# that of the portable reference dumper. Also times unquarnel against xxd -r,
+# a far start offset, and measures peak memory and the cost of dumping a
+# 100-byte file.
 #
 #   bash bench/compare.sh             (RUNS, SLOW_RUNS and SIZE_MIB may be set)
 set -euo pipefail
@@ -15,6 +16,7 @@ size_mib=${SIZE_MIB:-256}
 cmake --workflow --preset bench >/dev/null
 quarnel=$PWD/build/bench/quarnel
 reference=$PWD/build/bench/reference_dump
+unquarnel=$PWD/build/bench/unquarnel
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -70,6 +72,18 @@ for mib in 1 1024; do
   rss=$(head -c $((mib << 20)) /dev/zero | /usr/bin/time -f %M "$quarnel" 2>&1 >/dev/null)
   echo "peak resident memory dumping $mib MiB from a pipe: $rss KiB"
 done
+
+# Reading dumps back: unquarnel on quarnel's dump, xxd -r on xxd's own.
+"$quarnel" "$work/big.bin" >"$work/big.txt"
+xxd "$work/big.bin" >"$work/big.xxd"
+"$unquarnel" "$work/big.txt" | cmp - "$work/big.bin"
+u_time=$(median "$runs" "$unquarnel '$work/big.txt' >/dev/null")
+r_time=$(median "$runs" "xxd -r '$work/big.xxd' >/dev/null")
+awk -v u="$u_time" -v r="$r_time" -v ut="$(stat -c %s "$work/big.txt")" -v rt="$(stat -c %s "$work/big.xxd")" \
+  'BEGIN { printf "dump back to bytes: unquarnel %.3f s (%.2f GB/s of dump text), xxd -r %.3f s (%.2f GB/s); %.1fx\n", u, ut / u / 1e9, r, rt / r / 1e9, r / u }'
+rss=$("$quarnel" "$work/big.bin" | /usr/bin/time -f %M "$unquarnel" 2>&1 >/dev/null)
+echo "peak resident memory of unquarnel reading back 256 MiB from a pipe: $rss KiB"
+rm "$work/big.txt" "$work/big.xxd"
 
 # Reaching a far start offset: a seek, where a file allows it, instead of
 # reading 2 GiB. The file is sparse: reading it would be faster than from disk.
