@@ -1,8 +1,7 @@
 #include "dump/output_writer.h"
 
-#include <algorithm>
-#include <cstring>
 #include <span>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -16,19 +15,6 @@ bool flush_output(OutputWriter& out) {
 
 bool reserve_output(OutputWriter& out, std::size_t size) {
   return out.buffer.size() - out.used >= size || flush_output(out);
-}
-
-bool append_output(OutputWriter& out, std::string_view text) {
-  while (!text.empty()) {
-    if (out.used == out.buffer.size() && !flush_output(out)) {
-      return false;
-    }
-    const std::size_t part = std::min(text.size(), out.buffer.size() - out.used);
-    std::memcpy(out.buffer.data() + out.used, text.data(), part);
-    out.used += part;
-    text.remove_prefix(part);
-  }
-  return true;
 }
 
 }  // namespace quarnel

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstddef>
-#include <string_view>
 
 #include "dump/line_format.h"
 
@@ -27,8 +26,5 @@ struct OutputWriter {
 // Makes room for at least `size` more bytes, flushing if need be. False when
 // that flush failed.
 [[nodiscard]] bool reserve_output(OutputWriter& out, std::size_t size);
-
-// Appends text, flushing as needed. False when a flush failed.
-[[nodiscard]] bool append_output(OutputWriter& out, std::string_view text);
 
 }  // namespace quarnel

@@ -54,7 +54,13 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
   std::uint64_t number = 0;
   DumpLine line;
   static const FullLineParser parse_full = fastest_full_line_parser();
+  const bool may_block = may_wait(input);
   for (;;) {
+    // Bytes already read back reach the output before a wait for more text.
+    if (may_block && target.out != nullptr && target.out->used > 0 && !ready_to_read(input) &&
+        !flush_output(*target.out)) {
+      return {UndumpStatus::write_error, LineError::none, number};
+    }
     const ReadResult got = read_block(input, std::span(buffer).subspan(carried, block_size));
     if (got.status == ReadStatus::error) {
       return {UndumpStatus::read_error, LineError::none, number};
