@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     }
   }
   std::vector<const char*> argv;
+  argv.reserve(args.size());
   for (const std::string& text : args) {
     argv.push_back(text.c_str());
   }

@@ -87,7 +87,8 @@ TEST_P(CliCases, OutputMessagesAndStatus) {
   if ((c.in_file != nullptr && in == nullptr) || (c.out_file != nullptr && out == nullptr)) {
     GTEST_SKIP() << "a device is not on this system";
   }
-  const Outcome got = run_tool(args, c.input, {in ? fileno(in) : -1, out ? fileno(out) : -1});
+  const Outcome got =
+      run_tool(args, c.input, {in != nullptr ? fileno(in) : -1, out != nullptr ? fileno(out) : -1});
   for (FILE* file : {in, out}) {
     if (file != nullptr) {
       std::fclose(file);
@@ -97,7 +98,7 @@ TEST_P(CliCases, OutputMessagesAndStatus) {
   if (const auto at = err.find('@'); at != std::string::npos) {
     err.replace(at, 1, dir_ + "/");
   }
-  EXPECT_EQ(got.out, with_line_ends(out ? "" : c.out));
+  EXPECT_EQ(got.out, with_line_ends(out != nullptr ? "" : c.out));
   EXPECT_EQ(got.err, with_line_ends(err));
   EXPECT_EQ(got.status, c.status);
 }

@@ -38,10 +38,10 @@ TEST(Undump, EveryDumpGivesBackItsBytes) {
   // Line k holds (k + 17 i) at position i: every byte value at every
   // position, then every last-line length.
   std::string data;
-  for (std::size_t i = 0; i < 257 * 16; ++i) {
+  for (std::size_t i = 0; i < std::size_t{257} * 16; ++i) {
     data.push_back(static_cast<char>(i / 16 + 17 * (i % 16)));
   }
-  for (std::size_t size = 256 * 16; size <= data.size(); ++size) {
+  for (std::size_t size = std::size_t{256} * 16; size <= data.size(); ++size) {
     for (const std::int32_t offset : {0, 7, -16, -40}) {
       const std::string bytes = data.substr(0, size);
       const std::string dump =
