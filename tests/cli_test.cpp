@@ -200,11 +200,13 @@ TEST_F(CliTest, AFileAppendedToIsNotDumpedIntoItself) {
   std::ofstream(own, std::ios::binary).close();
   // Empty, as a shell's > leaves it, it is dumped.
   EXPECT_EQ(run_appending({own}, false), with_line_ends(end_line_0) + "0");
-  // Holding data, it is refused before it is read, after the inputs before it.
+  // Holding data, even one byte, it is refused before it is read, after the
+  // inputs before it.
+  std::ofstream(own, std::ios::binary) << "x";
   EXPECT_EQ(run_appending({path("abc"), own, path("digits")}, false),
-            with_line_ends(end_line_0 + dump_abc + "input is output:" + own + "\n") + "1");
+            "x" + with_line_ends(dump_abc + "input is output:" + own + "\n") + "1");
   EXPECT_EQ(run_appending({}, true),
-            with_line_ends(end_line_0 + dump_abc + "input is output:stdin\n") + "1");
+            "x" + with_line_ends(dump_abc + "input is output:stdin\n") + "1");
 }
 
 }  // namespace
