@@ -177,9 +177,14 @@ bool parse_full_line(const char* text, DumpLine& line) {
     invalid |= value;
     line.bytes[i] = static_cast<std::uint8_t>(value);
   }
+  // A line end in the character column would end the line early.
+  bool ends_early = false;
+  for (std::size_t i = char_column; i < longest_line; ++i) {
+    ends_early = ends_early || text[i] == '\n';
+  }
   line.address = address;
   line.count = 16;
-  return invalid < 0x100 && misplaced == 0;
+  return invalid < 0x100 && misplaced == 0 && !ends_early;
 }
 
 }  // namespace quarnel

@@ -41,10 +41,17 @@ inline constexpr std::size_t longest_line = 76;
 [[nodiscard]] LineError parse_line(std::string_view text, DumpLine& line);
 
 // Reads a full line of exactly longest_line characters quickly; false when
-// it is not a well-formed full line (parse_line then says why).
+// it is not a well-formed full line (parse_line then says why) or a line
+// feed in its character column ends it early.
 [[nodiscard]] bool parse_full_line(const char* text, DumpLine& line);
 
 using FullLineParser = bool (*)(const char* text, DumpLine& line);
+
+// The ways of reading full lines; all accept the same lines alike.
+enum class ParsePath { portable, ssse3, avx2 };
+
+// The reader for a path, or null when this CPU cannot run it.
+[[nodiscard]] FullLineParser full_line_parser(ParsePath path);
 
 // The fastest reader of full lines that this CPU can run.
 [[nodiscard]] FullLineParser fastest_full_line_parser();

@@ -1,97 +1,148 @@
-// An SSSE3 reader of full dump lines for x86-64, chosen at run time. It
-// accepts exactly the lines that parse_full_line accepts and reads the same
+// Vector readers of full dump lines for x86-64, chosen at run time. They
+// accept exactly the lines that parse_full_line accepts and read the same
 // address and bytes.
-#include <immintrin.h>
-
 #include "undump/line_parse_x86.h"
+
+#include <immintrin.h>
 
 namespace quarnel {
 namespace {
 
-// The first 64 characters of a full line, in four 16-byte chunks: which
-// positions hold hex digits, which hold blanks or separators, and where each
-// byte's high and low digit lie (0x80 where a chunk holds neither).
-struct ChunkPlan {
-  std::array<char, 16> expected;  // the blank or separator, else 0
-  int digits = 0;                 // bit i: position i holds a hex digit
-  int fixed = 0;                  // bit i: position i holds expected[i]
-  std::array<std::uint8_t, 16> high{};
-  std::array<std::uint8_t, 16> low{};
+// The first 64 characters of a full line, taken in 16-byte chunks: which
+// positions hold hex digits, which hold a blank or separator (and which),
+// and, chunk by chunk, where each byte's high and low digit lie (0x80 where
+// a chunk holds neither).
+struct LinePlan {
+  std::array<char, 64> expected{};
+  std::array<std::uint8_t, 64> fixed{};
+  std::array<std::uint8_t, 64> digits{};
+  std::array<std::uint8_t, 64> high{};
+  std::array<std::uint8_t, 64> low{};
 };
 
-constexpr std::array<ChunkPlan, 4> chunk_plans = [] {
-  std::array<ChunkPlan, 4> plans{};
-  for (ChunkPlan& plan : plans) {
-    plan.high.fill(0x80);
-    plan.low.fill(0x80);
-  }
+constexpr LinePlan line_plan = [] {
+  LinePlan plan{};
+  plan.high.fill(0x80);
+  plan.low.fill(0x80);
   for (std::size_t position = 0; position < 64; ++position) {
-    ChunkPlan& plan = plans[position / 16];
-    const std::size_t lane = position % 16;
     const bool in_groups = position >= 10 && position < 58;
-    const std::size_t group = (position - 10) / 3;
     if (position < 8 || (in_groups && (position - 10) % 3 < 2)) {
-      plan.digits |= 1 << lane;
+      plan.digits[position] = 0xFF;
       if (in_groups) {
-        ((position - 10) % 3 == 0 ? plan.high : plan.low)[group] = static_cast<std::uint8_t>(lane);
+        auto& digit = (position - 10) % 3 == 0 ? plan.high : plan.low;
+        digit[position / 16 * 16 + (position - 10) / 3] = static_cast<std::uint8_t>(position % 16);
       }
     } else if (position < 60) {
-      plan.fixed |= 1 << lane;
-      plan.expected[lane] = position == 33 ? '-' : ' ';
+      plan.fixed[position] = 0xFF;
+      plan.expected[position] = position == 33 ? '-' : ' ';
     }
   }
-  return plans;
+  return plan;
 }();
 
-__attribute__((target("ssse3"))) __m128i load16(const void* from) {
+// Hex digits by the high and low half of their code: '0'-'9' are 0x30-0x39
+// (class 1), 'A'-'F' and 'a'-'f' are 0x41-0x46 and 0x61-0x66 (class 2). A
+// character is a digit when the classes of its halves share a bit; letters
+// are worth their low half plus 9.
+constexpr std::array<std::uint8_t, 16> class_by_high = {0, 0, 0, 1, 2, 0, 2};
+constexpr std::array<std::uint8_t, 16> class_by_low = {1, 3, 3, 3, 3, 3, 3, 1, 1, 1};
+constexpr std::array<std::uint8_t, 16> value_by_high = {0, 0, 0, 0, 9, 0, 9};
+
+__attribute__((target("ssse3"))) inline __m128i load16(const void* from) {
   return _mm_loadu_si128(static_cast<const __m128i*>(from));
+}
+
+__attribute__((target("avx2"))) inline __m256i load32(const void* from) {
+  return _mm256_loadu_si256(static_cast<const __m256i*>(from));
+}
+
+__attribute__((target("avx2"))) inline __m256i broadcast16(const void* from) {
+  return _mm256_broadcastsi128_si256(load16(from));
+}
+
+// The two lanes of a vector, or-ed together.
+__attribute__((target("avx2"))) inline __m128i fold(__m256i both) {
+  return _mm_or_si128(_mm256_castsi256_si128(both), _mm256_extracti128_si256(both, 1));
+}
+
+// The address from the digit values of the first chunk, and the line's
+// bytes from their gathered high and low digits; then whether nothing was
+// out of place.
+__attribute__((target("ssse3"))) inline bool finish(const char* text, __m128i first_values,
+                                                    __m128i high, __m128i low, __m128i bad,
+                                                    DumpLine& line) {
+  // A line end in the character column would end the line early.
+  bad = _mm_or_si128(bad, _mm_cmpeq_epi8(load16(text + 60), _mm_set1_epi8('\n')));
+  // Nibbles of at most 15 shift within their byte.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(line.bytes.data()),
+                   _mm_or_si128(_mm_slli_epi16(high, 4), low));
+  const __m128i address_high = _mm_shuffle_epi8(
+      first_values, _mm_setr_epi8(0, 2, 4, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m128i address_low = _mm_shuffle_epi8(
+      first_values, _mm_setr_epi8(1, 3, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  line.address = __builtin_bswap32(static_cast<std::uint32_t>(
+      _mm_cvtsi128_si32(_mm_or_si128(_mm_slli_epi16(address_high, 4), address_low))));
+  line.count = 16;
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(bad, _mm_setzero_si128())) == 0xFFFF;
 }
 
 }  // namespace
 
 __attribute__((target("ssse3"))) bool parse_full_line_ssse3(const char* text, DumpLine& line) {
-  const __m128i zero_char = _mm_set1_epi8('0');
-  const __m128i a_char = _mm_set1_epi8('a');
-  const __m128i lower_case = _mm_set1_epi8(0x20);
-  const __m128i nine = _mm_set1_epi8(9);
-  const __m128i five = _mm_set1_epi8(5);
-  const __m128i ten = _mm_set1_epi8(10);
-  __m128i high = _mm_setzero_si128();
-  __m128i low = _mm_setzero_si128();
-  __m128i address_nibbles = _mm_setzero_si128();
-  bool well_formed = true;
-  for (std::size_t chunk = 0; chunk < 4; ++chunk) {
-    const ChunkPlan& plan = chunk_plans[chunk];
-    const __m128i chars = load16(text + 16 * chunk);
-    // Unsigned "at most": a value equals its minimum with the bound.
-    const __m128i decimal = _mm_sub_epi8(chars, zero_char);
-    const __m128i is_decimal = _mm_cmpeq_epi8(_mm_min_epu8(decimal, nine), decimal);
-    const __m128i letter = _mm_sub_epi8(_mm_or_si128(chars, lower_case), a_char);
-    const __m128i is_letter = _mm_cmpeq_epi8(_mm_min_epu8(letter, five), letter);
-    const __m128i values = _mm_or_si128(_mm_and_si128(is_decimal, decimal),
-                                        _mm_and_si128(is_letter, _mm_add_epi8(letter, ten)));
-    const int digits = _mm_movemask_epi8(_mm_or_si128(is_decimal, is_letter));
-    const int fixed = _mm_movemask_epi8(_mm_cmpeq_epi8(chars, load16(plan.expected.data())));
-    well_formed =
-        well_formed && (digits & plan.digits) == plan.digits && (fixed & plan.fixed) == plan.fixed;
-    high = _mm_or_si128(high, _mm_shuffle_epi8(values, load16(plan.high.data())));
-    low = _mm_or_si128(low, _mm_shuffle_epi8(values, load16(plan.low.data())));
-    if (chunk == 0) {
-      address_nibbles = values;
-    }
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i bad = zero;
+  __m128i high = zero;
+  __m128i low = zero;
+  __m128i first_values = zero;
+  for (std::size_t at = 0; at < 64; at += 16) {
+    const __m128i chars = load16(text + at);
+    const __m128i upper = _mm_and_si128(_mm_srli_epi16(chars, 4), nibble);
+    const __m128i lower = _mm_and_si128(chars, nibble);
+    const __m128i digit_class = _mm_and_si128(_mm_shuffle_epi8(load16(class_by_high.data()), upper),
+                                              _mm_shuffle_epi8(load16(class_by_low.data()), lower));
+    const __m128i values =
+        _mm_add_epi8(lower, _mm_shuffle_epi8(load16(value_by_high.data()), upper));
+    bad = _mm_or_si128(bad, _mm_and_si128(_mm_cmpeq_epi8(digit_class, zero),
+                                          load16(line_plan.digits.data() + at)));
+    bad = _mm_or_si128(bad,
+                       _mm_and_si128(_mm_xor_si128(chars, load16(line_plan.expected.data() + at)),
+                                     load16(line_plan.fixed.data() + at)));
+    high = _mm_or_si128(high, _mm_shuffle_epi8(values, load16(line_plan.high.data() + at)));
+    low = _mm_or_si128(low, _mm_shuffle_epi8(values, load16(line_plan.low.data() + at)));
+    first_values = at == 0 ? values : first_values;
   }
-  // Nibbles of at most 15 shift within their byte.
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(line.bytes.data()),
-                   _mm_or_si128(_mm_slli_epi16(high, 4), low));
-  const __m128i address_high = _mm_shuffle_epi8(
-      address_nibbles, _mm_setr_epi8(0, 2, 4, 6, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
-  const __m128i address_low = _mm_shuffle_epi8(
-      address_nibbles, _mm_setr_epi8(1, 3, 5, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
-  const auto first_bytes = static_cast<std::uint32_t>(
-      _mm_cvtsi128_si32(_mm_or_si128(_mm_slli_epi16(address_high, 4), address_low)));
-  line.address = __builtin_bswap32(first_bytes);
-  line.count = 16;
-  return well_formed;
+  return finish(text, first_values, high, low, bad, line);
+}
+
+// Two chunks at a time, one in each 128-bit lane: every shuffle stays within
+// its lane, so each lane does what the SSSE3 reader does for its chunk.
+__attribute__((target("avx2"))) bool parse_full_line_avx2(const char* text, DumpLine& line) {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i bad = zero;
+  __m256i high = zero;
+  __m256i low = zero;
+  __m128i first_values = _mm_setzero_si128();
+  for (std::size_t at = 0; at < 64; at += 32) {
+    const __m256i chars = load32(text + at);
+    const __m256i upper = _mm256_and_si256(_mm256_srli_epi16(chars, 4), nibble);
+    const __m256i lower = _mm256_and_si256(chars, nibble);
+    const __m256i digit_class =
+        _mm256_and_si256(_mm256_shuffle_epi8(broadcast16(class_by_high.data()), upper),
+                         _mm256_shuffle_epi8(broadcast16(class_by_low.data()), lower));
+    const __m256i values =
+        _mm256_add_epi8(lower, _mm256_shuffle_epi8(broadcast16(value_by_high.data()), upper));
+    bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(digit_class, zero),
+                                                load32(line_plan.digits.data() + at)));
+    bad = _mm256_or_si256(
+        bad, _mm256_and_si256(_mm256_xor_si256(chars, load32(line_plan.expected.data() + at)),
+                              load32(line_plan.fixed.data() + at)));
+    high = _mm256_or_si256(high, _mm256_shuffle_epi8(values, load32(line_plan.high.data() + at)));
+    low = _mm256_or_si256(low, _mm256_shuffle_epi8(values, load32(line_plan.low.data() + at)));
+    first_values = at == 0 ? _mm256_castsi256_si128(values) : first_values;
+  }
+  return finish(text, first_values, fold(high), fold(low), fold(bad), line);
 }
 
 }  // namespace quarnel

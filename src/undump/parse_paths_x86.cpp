@@ -1,11 +1,29 @@
-// The choice of full-line reader on x86-64: SSSE3 when the CPU has it.
+// The choice of full-line reader on x86-64: AVX2 or SSSE3 when the CPU has
+// them, found out at run time.
 #include "undump/line_parse_x86.h"
 
 namespace quarnel {
 
-FullLineParser fastest_full_line_parser() {
+FullLineParser full_line_parser(ParsePath path) {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3") ? parse_full_line_ssse3 : parse_full_line;
+  switch (path) {
+    case ParsePath::portable:
+      return parse_full_line;
+    case ParsePath::ssse3:
+      return __builtin_cpu_supports("ssse3") ? parse_full_line_ssse3 : nullptr;
+    case ParsePath::avx2:
+      return __builtin_cpu_supports("avx2") ? parse_full_line_avx2 : nullptr;
+  }
+  return nullptr;
+}
+
+FullLineParser fastest_full_line_parser() {
+  for (const ParsePath path : {ParsePath::avx2, ParsePath::ssse3}) {
+    if (const FullLineParser parser = full_line_parser(path); parser != nullptr) {
+      return parser;
+    }
+  }
+  return parse_full_line;
 }
 
 }  // namespace quarnel
