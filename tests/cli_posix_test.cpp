@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
+#include "support/simple_dump.h"
 #include "support/test_support.h"
 
 namespace quarnel {
@@ -30,20 +32,34 @@ TEST(CliPosix, AClosedPipeIsAWriteErrorWhenSigpipeIsIgnored) {
   EXPECT_EQ(got.status, 1);
 }
 
-TEST(CliPosix, NonBlockingInputIsWaitedFor) {
-  int ends[2];
-  testing::open_pipe(ends);
-  // The flag belongs to the shared open file, so the tool inherits it.
-  fcntl(ends[0], F_SETFL, O_NONBLOCK);
+TEST(CliPosix, NonBlockingInputAndOutputAreWaitedFor) {
+  int in[2];
+  int out[2];
+  testing::open_pipe(in);
+  testing::open_pipe(out);
+  // The flags belong to the shared open files, so the tool inherits them.
+  fcntl(in[0], F_SETFL, O_NONBLOCK);
+  fcntl(out[1], F_SETFL, O_NONBLOCK);
+  // More output than even a widened pipe holds, read only after a while.
+  const std::string data(1 << 18, 'A');
   std::thread writer([&] {
     usleep(200000);
-    EXPECT_TRUE(testing::write_fd(ends[1], "ABC"));
-    close(ends[1]);
+    EXPECT_TRUE(testing::write_fd(in[1], data));
+    close(in[1]);
   });
-  const Outcome got = run_tool({}, "", {.in = ends[0]});
+  std::string dumped;
+  std::thread reader([&] {
+    usleep(400000);
+    dumped = testing::read_up_to(out[0], SIZE_MAX);
+  });
+  const Outcome got = run_tool({}, "", {.in = in[0], .out = out[1]});
+  close(out[1]);
   writer.join();
-  close(ends[0]);
-  EXPECT_EQ(got.out, "00000000  41 42 43" + std::string(42, ' ') + "ABC\n");
+  reader.join();
+  close(in[0]);
+  close(out[0]);
+  EXPECT_EQ(dumped, testing::simple_dump(
+                        {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, 0));
   EXPECT_EQ(got.status, 0);
 }
 

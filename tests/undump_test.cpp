@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"LostLine", {}, line_0 + "00000020  41\n", "0123456789ABCDEF",
                    "unquarnel: stdin:2: the address is not 16 past the line before: a line is "
                    "lost or doubled\n", 1},
-        UndumpCase{"Unfinished", {}, line_0, "0123456789ABCDEF",
+        UndumpCase{"Unfinished", {}, line_0.substr(0, 76), "0123456789ABCDEF",
                    "unquarnel: stdin:2: the dump ends after a full line: its last line is "
                    "missing\n", 1},
         UndumpCase{"MissingDump", {"-", "missing"}, "00000000  41\n", "A",
@@ -178,7 +178,7 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   EXPECT_EQ(patch("00000018  5A\n00000001  78\n", {"--patch=" + file, "-"}),
             "0x23456789ABCDEFGhIJ" + std::string(4, '\0') + "Z0");
   // Any bad line, or addresses past FFFFFFFF, and the file stays as it was.
-  const std::string before = patch("", {"-p", file});
+  const std::string before = patch("", {"-p" + file});
   for (const std::string& bad :
        {std::string("00000000  41\n0000000X  42\n"),
         "FFFFFFF0  " + line_0.substr(10) + "00000000  41\n", std::string("FFFFFFFF  41 42\n")}) {
