@@ -44,9 +44,14 @@ constexpr LinePlan line_plan = [] {
 // (class 1), 'A'-'F' and 'a'-'f' are 0x41-0x46 and 0x61-0x66 (class 2). A
 // character is a digit when the classes of its halves share a bit; letters
 // are worth their low half plus 9.
-constexpr std::array<std::uint8_t, 16> class_by_high = {0, 0, 0, 1, 2, 0, 2};
-constexpr std::array<std::uint8_t, 16> class_by_low = {1, 3, 3, 3, 3, 3, 3, 1, 1, 1};
-constexpr std::array<std::uint8_t, 16> value_by_high = {0, 0, 0, 0, 9, 0, 9};
+// Each table is there twice, once for each 128-bit lane, so that a vector
+// of either width loads it at once.
+constexpr std::array<std::uint8_t, 32> class_by_high = {0, 0, 0, 1, 2, 0, 2, 0, 0, 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 2};
+constexpr std::array<std::uint8_t, 32> class_by_low = {1, 3, 3, 3, 3, 3, 3, 1, 1, 1, 0, 0, 0,
+                                                       0, 0, 0, 1, 3, 3, 3, 3, 3, 3, 1, 1, 1};
+constexpr std::array<std::uint8_t, 32> value_by_high = {0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0,
+                                                        0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 9};
 
 __attribute__((target("ssse3"))) inline __m128i load16(const void* from) {
   return _mm_loadu_si128(static_cast<const __m128i*>(from));
@@ -54,10 +59,6 @@ __attribute__((target("ssse3"))) inline __m128i load16(const void* from) {
 
 __attribute__((target("avx2"))) inline __m256i load32(const void* from) {
   return _mm256_loadu_si256(static_cast<const __m256i*>(from));
-}
-
-__attribute__((target("avx2"))) inline __m256i broadcast16(const void* from) {
-  return _mm256_broadcastsi128_si256(load16(from));
 }
 
 // The two lanes of a vector, or-ed together.
@@ -129,10 +130,10 @@ __attribute__((target("avx2"))) bool parse_full_line_avx2(const char* text, Dump
     const __m256i upper = _mm256_and_si256(_mm256_srli_epi16(chars, 4), nibble);
     const __m256i lower = _mm256_and_si256(chars, nibble);
     const __m256i digit_class =
-        _mm256_and_si256(_mm256_shuffle_epi8(broadcast16(class_by_high.data()), upper),
-                         _mm256_shuffle_epi8(broadcast16(class_by_low.data()), lower));
+        _mm256_and_si256(_mm256_shuffle_epi8(load32(class_by_high.data()), upper),
+                         _mm256_shuffle_epi8(load32(class_by_low.data()), lower));
     const __m256i values =
-        _mm256_add_epi8(lower, _mm256_shuffle_epi8(broadcast16(value_by_high.data()), upper));
+        _mm256_add_epi8(lower, _mm256_shuffle_epi8(load32(value_by_high.data()), upper));
     bad = _mm256_or_si256(bad, _mm256_and_si256(_mm256_cmpeq_epi8(digit_class, zero),
                                                 load32(line_plan.digits.data() + at)));
     bad = _mm256_or_si256(

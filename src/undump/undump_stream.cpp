@@ -35,7 +35,12 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
     if (out.buffer.size() - out.used < bytes.size() && !flush_output(out)) {
       return UndumpStatus::write_error;
     }
-    std::memcpy(out.buffer.data() + out.used, bytes.data(), bytes.size());
+    // A full line's copy of fixed size compiles to a move, not a call.
+    if (bytes.size() == 16) {
+      std::memcpy(out.buffer.data() + out.used, bytes.data(), 16);
+    } else {
+      std::memcpy(out.buffer.data() + out.used, bytes.data(), bytes.size());
+    }
     out.used += bytes.size();
   } else if (target.patch != nullptr && !patch_bytes(*target.patch, line.address, bytes)) {
     return UndumpStatus::write_error;
