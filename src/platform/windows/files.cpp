@@ -1,27 +1,11 @@
 // Files that unquarnel writes into on Windows: the patched file and a spool
 // for standard input.
-#include <fcntl.h>
-
 #include <algorithm>
 
 #include "platform/platform.h"
 #include "platform/windows/handle.h"
 
 namespace quarnel {
-namespace {
-
-int descriptor(HANDLE file) {
-  if (file == INVALID_HANDLE_VALUE) {
-    return -1;
-  }
-  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
-  if (fd < 0) {
-    ::CloseHandle(file);
-  }
-  return fd;
-}
-
-}  // namespace
 
 int open_patch_file(const char* name) {
   return descriptor(::CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,

@@ -1,8 +1,6 @@
 // Opening, reading and skipping inputs on Windows. Inputs are read with
 // ReadFile on the descriptor's own handle, so bytes arrive as they are: no
 // line-end translation, and 0x1A is data.
-#include <fcntl.h>
-
 #include <algorithm>
 
 #include "platform/platform.h"
@@ -12,17 +10,9 @@ namespace quarnel {
 
 int open_input(const char* name) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
-  HANDLE file =
-      ::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return -1;
-  }
-  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
-  if (fd < 0) {
-    ::CloseHandle(file);
-  }
-  return fd;
+  return descriptor(::CreateFileA(name, GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 void close_handle(int handle) { ::_close(handle); }
