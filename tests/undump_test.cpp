@@ -53,6 +53,7 @@ TEST(Undump, EveryDumpGivesBackItsBytes) {
            {dump, edit_lines(dump, [](std::string s) { return s; }),
             edit_lines(dump, [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); }),
             edit_lines(dump, [](std::string s) {
+              s.erase(s.find_last_not_of(' ') + 1);
               for (char& c : s) {
                 c = static_cast<char>(std::tolower(c));
               }
@@ -136,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "after the eighth)\n", 1},
         UndumpCase{"StrayCharacter", {}, "00000000  41 42  AB\n", "",
                    "unquarnel: stdin:1: a stray character stands in the hex columns\n", 1},
-        UndumpCase{"SeventeenBytes", {}, line_0.substr(0, 58) + "47\n", "",
+        UndumpCase{"SeventeenBytes", {}, line_0.substr(0, 58) + "F7\n", "",
                    "unquarnel: stdin:1: more than 16 bytes on a line\n", 1},
         UndumpCase{"TooLong", {}, line_0.substr(0, 76) + "G\r\n", "",
                    "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
@@ -172,13 +173,13 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   };
   std::ofstream(file, std::ios::binary) << original;
   // One line cut from an edited dump: just its bytes change.
-  EXPECT_EQ(patch("00000010  47 68 49 4A" + sp(39) + "GhIJ\n", {"-p", file}),
+  EXPECT_EQ(patch("00000010  47 68 49 4A" + sp(39) + "GhIJ\n", {"-p" + file}),
             "0123456789ABCDEFGhIJ0");
   // Lines stand alone; lines past the end extend the file.
   EXPECT_EQ(patch("00000018  5A\n00000001  78\n", {"--patch=" + file, "-"}),
             "0x23456789ABCDEFGhIJ" + std::string(4, '\0') + "Z0");
   // Any bad line, or addresses past FFFFFFFF, and the file stays as it was.
-  const std::string before = patch("", {"-p" + file});
+  const std::string before = patch("", {"-p", file});
   for (const std::string& bad :
        {std::string("00000000  41\n0000000X  42\n"),
         "FFFFFFF0  " + line_0.substr(10) + "00000000  41\n", std::string("FFFFFFFF  41 42\n")}) {
@@ -187,6 +188,10 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
     EXPECT_EQ(after.back(), '1') << after;
   }
   std::filesystem::remove(file);
+  if (std::filesystem::exists("/dev/full")) {
+    const Outcome got = run_tool({"-p", "/dev/full"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+    EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: /dev/full: write error\n1");
+  }
 }
 
 }  // namespace
