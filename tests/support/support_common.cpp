@@ -61,7 +61,7 @@ Undumped undump_to_string(std::string_view text) {
   UndumpState state;
   const UndumpResult result = undump_stream(input, state, {.out = &out});
   close_handle(input);
-  return {result, state.in_dump, written(out)};
+  return {result, written(out)};
 }
 
 Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,

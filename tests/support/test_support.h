@@ -33,7 +33,6 @@ Dumped dump_to_string(int input_fd, std::int32_t offset);
 
 struct Undumped {
   UndumpResult result;
-  bool in_dump;       // the text ended after a full line
   std::string bytes;  // everything written, flushed
 };
 // Reads dump text back into bytes, in order, with the lines' sequence checked.
