@@ -22,8 +22,12 @@ inline constexpr int standard_input = 0;
 inline constexpr int standard_output = 1;
 inline constexpr int standard_error = 2;
 
-// Puts the standard streams into raw byte mode where the platform has a text
-// mode, and tunes standard output for large dumps. Called once at start.
+// Called once at start. Makes sure the standard streams are open, so that
+// no file the program opens takes their numbers: a closed one is opened on
+// the null device the wrong way round, so that it still fails as a closed
+// one does. Puts them into raw byte mode where the platform has a text mode,
+// tunes standard output for large dumps, and makes a file-size limit an
+// ordinary write error instead of a fatal signal.
 void prepare_standard_streams();
 
 // Opens a named file for reading. A directory cannot be dumped and fails like
@@ -66,19 +70,50 @@ enum class SkipResult {
 // dumping it would append to it while it is read, without end.
 [[nodiscard]] bool is_own_output(int input, int output);
 
-// Opens a file to write bytes into at their places: created if missing,
-// never truncated. Returns -1 on failure.
-[[nodiscard]] int open_patch_file(const char* name);
+// Whether name is a pipe, socket or terminal: a file that cannot be written
+// at an address. Looked at without opening it for writing.
+[[nodiscard]] bool cannot_patch(const char* name);
+[[nodiscard]] bool is_pipe_or_terminal(int handle);
+
+struct PatchFile {
+  int handle;    // -1 on failure
+  bool created;  // the file did not exist before
+};
+
+// Opens a file to read and write bytes at their places: created if missing,
+// never truncated. Opening a FIFO does not wait for a reader.
+[[nodiscard]] PatchFile open_patch_file(const char* name);
+
+// The length of a file or block device; 0 for other devices, -1 when it
+// cannot be told.
+[[nodiscard]] std::int64_t file_length(int handle);
+
+// Reads into.size() bytes at offset, or fewer where the file ends.
+[[nodiscard]] ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into);
 
 // Writes all of bytes at offset in the file. False when the write failed.
 [[nodiscard]] bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
+// Cuts a regular file to length; other files are left alone. False when it
+// failed.
+[[nodiscard]] bool cut_file(int handle, std::uint64_t length);
+
+// Waits until what was written to a file or block device is on stable
+// storage; other files need nothing. False when that failed.
+[[nodiscard]] bool flush_to_disk(int handle);
+
+[[nodiscard]] bool remove_file(const char* name);
+
+// From now on SIGINT, SIGTERM and SIGHUP (Ctrl+C and Ctrl+Break on Windows)
+// are only noted, for stop_signal to tell.
+void catch_stop_signals();
+
+// The number of the first stop signal caught, or 0.
+[[nodiscard]] int stop_signal();
+
 // A temporary file to write and read back, gone once closed. Returns -1 on
 // failure.
 [[nodiscard]] int create_spool_file();
-
-// Goes back to the start of a file. False when it cannot.
-[[nodiscard]] bool rewind_file(int handle);
 
 // Writes every piece, in order, retrying interrupted and partial writes.
 // False when the output failed.

@@ -111,6 +111,8 @@ std::string_view line_error_text(LineError error) {
       return "more than 16 bytes on a line";
     case LineError::too_long:
       return "the line is longer than a dump line";
+    case LineError::lone_return:
+      return "a carriage return without a line feed: lines must end in LF or CR LF";
     case LineError::out_of_sequence:
       return "the address is not 16 past the line before: a line is lost or doubled";
     case LineError::wraps:

@@ -18,6 +18,7 @@ enum class LineError {
   stray_character,
   too_many_bytes,
   too_long,
+  lone_return,
   // Errors of a line among the others.
   out_of_sequence,
   wraps,

@@ -1,15 +1,23 @@
 #include "undump/patch_writer.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "platform/platform.h"
 
 namespace quarnel {
 
 bool flush_patch(PatchWriter& patch) {
+  const PatchRecord record{patch.start, patch.used};
   const std::size_t used = patch.used;
   patch.used = 0;
-  return write_at(patch.fd, patch.start, std::span(patch.buffer).first(used));
+  if (used == 0) {
+    return true;
+  }
+  const std::array<std::string_view, 2> pieces{
+      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
+      std::string_view(reinterpret_cast<const char*>(patch.buffer.data()), used)};
+  return write_all(patch.records, pieces);
 }
 
 bool patch_bytes(PatchWriter& patch, std::uint32_t address, std::span<const std::uint8_t> bytes) {

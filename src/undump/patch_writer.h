@@ -1,5 +1,7 @@
-// Writes bytes into a file at the addresses of their lines, joining the
-// lines that follow one another into one write.
+// Keeps what a checked dump says to patch: the bytes and their addresses, as
+// records in a temporary file, joining the lines that follow one another
+// into one record. The file to patch is written from there once every dump
+// has been read to its end.
 #pragma once
 
 #include <array>
@@ -9,15 +11,23 @@
 
 namespace quarnel {
 
-struct PatchWriter {
-  int fd;
-  std::uint64_t start = 0;  // where the buffered bytes go in the file
-  std::size_t used = 0;
-  std::array<std::uint8_t, std::size_t{1} << 16> buffer{};
+// A record: this header, then length bytes that go at address.
+struct PatchRecord {
+  std::uint64_t address;
+  std::uint64_t length;
 };
 
-// Places bytes at address, writing out what was buffered when they do not
-// follow it. False when a write failed.
+inline constexpr std::size_t longest_record = std::size_t{1} << 16;
+
+struct PatchWriter {
+  int records;              // the temporary file
+  std::uint64_t start = 0;  // the address of the buffered bytes
+  std::size_t used = 0;
+  std::array<std::uint8_t, longest_record> buffer{};
+};
+
+// Places bytes at address, writing out what was buffered as a record when
+// they do not follow it. False when a write failed.
 [[nodiscard]] bool patch_bytes(PatchWriter& patch, std::uint32_t address,
                                std::span<const std::uint8_t> bytes);
 

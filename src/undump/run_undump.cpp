@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "undump/patch_apply.h"
 #include "undump/undump_options.h"
 #include "undump/undump_stream.h"
 
@@ -31,6 +32,11 @@ void say(std::initializer_list<std::string_view> pieces) {
   static_cast<void>(write_all(standard_error, std::span(line).first(count)));
 }
 
+int write_error() {
+  say({"stdout: write error"});
+  return 1;
+}
+
 // The dumps named on the command line; none stands for standard input, and
 // so does "-".
 struct Dumps {
@@ -44,14 +50,12 @@ struct Dumps {
   }
 };
 
-// Reads every dump in turn, standard input from stdin_source; a copy of it
-// goes to spool unless that is -1. Returns the exit status after any
-// message, or -1 when the target failed.
-int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target, int stdin_source,
-               int spool) {
+// Reads every dump in turn into the target. Returns the exit status after
+// any message, or -1 when the target failed.
+int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
   for (std::size_t i = 0; i < dumps.count(); ++i) {
     const std::string_view name = dumps.name(i);
-    const int input = dumps.is_stdin(i) ? stdin_source : open_input(dumps.names[i]);
+    const int input = dumps.is_stdin(i) ? standard_input : open_input(dumps.names[i]);
     // The bytes of the lines before a failure go out before its message.
     const auto fail = [&](std::initializer_list<std::string_view> pieces) {
       if (target.out != nullptr && !flush_output(*target.out)) {
@@ -63,10 +67,17 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target, int 
     if (input < 0) {
       return fail({name, ": cannot open"});
     }
-    target.spool = dumps.is_stdin(i) ? spool : -1;
-    const UndumpResult result = undump_stream(input, state, target);
+    // Bytes written so far may have made the dump grow: they go out first.
+    const bool flushed = target.out == nullptr || flush_output(*target.out);
+    const bool own_output = flushed && target.out != nullptr && is_own_output(input, standard_output);
+    const UndumpResult result = flushed && !own_output
+                                    ? undump_stream(input, state, target)
+                                    : UndumpResult{UndumpStatus::write_error, LineError::none, 0};
     if (!dumps.is_stdin(i)) {
       close_handle(input);
+    }
+    if (own_output) {
+      return fail({name, ": input is output"});
     }
     // A dump must end with its last line, unless lines stand alone.
     const bool unfinished = result.status == UndumpStatus::ok && i + 1 == dumps.count() &&
@@ -85,8 +96,6 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target, int 
         return fail({name, ":", line, ": ", line_error_text(result.error)});
       case UndumpStatus::read_error:
         return fail({name, ": read error"});
-      case UndumpStatus::spool_error:
-        return fail({"temporary file: write error"});
       case UndumpStatus::write_error:
         return -1;
     }
@@ -94,39 +103,75 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target, int 
   return 0;
 }
 
-// Checks the whole text, then writes the bytes into the file; a text with
-// any error leaves the file as it was.
+// What went wrong in the writing of the file, and the file's state after.
+int report_patch(const char* file, PatchOutcome outcome) {
+  switch (outcome.status) {
+    case PatchStatus::done:
+      return 0;
+    case PatchStatus::records_error:
+      say({"temporary file: read error"});
+      break;
+    case PatchStatus::undo_error:
+      say({"temporary file: write error"});
+      break;
+    case PatchStatus::read_error:
+      say({file, ": read error"});
+      break;
+    case PatchStatus::write_error:
+      say({file, ": write error"});
+      break;
+    case PatchStatus::interrupted:
+      say({file, ": interrupted by a signal"});
+      break;
+  }
+  say({file, outcome.restored ? ": restored as it was"
+                              : ": could not be restored: it is partly patched"});
+  return outcome.status == PatchStatus::interrupted ? 128 + outcome.signal : 1;
+}
+
+// Reads and checks every dump to its end, keeping what they say in a
+// temporary file, before the file to patch is opened for writing: a text
+// with any error leaves the file as it was, and no dump is read twice.
 int patch_file(const Dumps& dumps, const char* file) {
-  int spool = -1;
-  for (std::size_t i = 0; i < dumps.count() && spool < 0; ++i) {
-    // Standard input is read once: a spool keeps it for the second pass.
-    if (dumps.is_stdin(i) && (spool = create_spool_file()) < 0) {
-      say({"temporary file: cannot create"});
-      return 1;
-    }
+  if (cannot_patch(file)) {
+    say({file, ": cannot patch a pipe, socket or terminal"});
+    return 1;
+  }
+  static PatchWriter records{-1};
+  records.records = create_spool_file();
+  const int undo = records.records < 0 ? -1 : create_spool_file();
+  if (undo < 0) {
+    say({"temporary file: cannot create"});
+    return 1;
   }
   UndumpState state{.patching = true};
-  int status = undump_all(dumps, state, {}, standard_input, spool);
-  if (status == 0) {
-    static PatchWriter patch{-1};
-    patch.fd = open_patch_file(file);
-    if (patch.fd < 0 || (spool >= 0 && !rewind_file(spool))) {
-      say({patch.fd < 0 ? file : "temporary file",
-           patch.fd < 0 ? ": cannot open" : ": read error"});
-      return 1;
-    }
-    state = UndumpState{.patching = true};
-    status = undump_all(dumps, state, {.patch = &patch}, spool, -1);
-    if (!flush_patch(patch) || status < 0) {
-      say({file, ": write error"});
-      status = 1;
-    }
-    close_handle(patch.fd);
+  int status = undump_all(dumps, state, {.patch = &records});
+  if (status == 0 && !flush_patch(records)) {
+    status = -1;
   }
-  if (spool >= 0) {
-    close_handle(spool);
+  if (status < 0) {
+    say({"temporary file: write error"});
+    return 1;
   }
-  return status;
+  if (status != 0) {
+    return status;
+  }
+  catch_stop_signals();
+  const PatchFile target = open_patch_file(file);
+  if (target.handle < 0 || is_pipe_or_terminal(target.handle)) {
+    say({file, target.handle < 0 ? ": cannot open" : ": cannot patch a pipe, socket or terminal"});
+    if (target.handle >= 0) {
+      close_handle(target.handle);
+    }
+    return 1;
+  }
+  PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
+  close_handle(target.handle);
+  // A file that was not there before is not there after a failure.
+  if (outcome.status != PatchStatus::done && target.created) {
+    outcome.restored = remove_file(file) && outcome.restored;
+  }
+  return report_patch(file, outcome);
 }
 
 }  // namespace
@@ -140,9 +185,11 @@ int run_undump(int argc, const char* const argv[]) {
       static_cast<void>(write_all(standard_error, std::array{usage, line_end}));
       return 2;
     case UndumpRequest::help:
-      return write_all(standard_output, std::array{usage, line_end, usage_other, line_end}) ? 0 : 1;
+      return write_all(standard_output, std::array{usage, line_end, usage_other, line_end})
+                 ? 0
+                 : write_error();
     case UndumpRequest::version:
-      return write_all(standard_output, std::array{version, line_end}) ? 0 : 1;
+      return write_all(standard_output, std::array{version, line_end}) ? 0 : write_error();
     case UndumpRequest::undump:
       break;
   }
@@ -152,12 +199,8 @@ int run_undump(int argc, const char* const argv[]) {
   }
   static OutputWriter out{standard_output};
   UndumpState state;
-  const int status = undump_all(dumps, state, {.out = &out}, standard_input, -1);
-  if (status < 0 || !flush_output(out)) {
-    say({"stdout: write error"});
-    return 1;
-  }
-  return status;
+  const int status = undump_all(dumps, state, {.out = &out});
+  return status < 0 || !flush_output(out) ? write_error() : status;
 }
 
 }  // namespace quarnel

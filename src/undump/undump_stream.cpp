@@ -17,9 +17,10 @@ constexpr std::size_t full_line_end = longest_line;
 UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTarget& target,
                        LineError& error) {
   if (state.patching) {
-    // A line that runs past FFFFFFFF, or a dump that goes on past it.
+    // A line that runs past FFFFFFFF, or a dump that goes on past it; an
+    // end line holds no byte and goes nowhere.
     if (line.address + std::uint64_t{line.count} > (std::uint64_t{1} << 32) ||
-        (state.in_dump && state.next_address == 0 && line.address == 0)) {
+        (state.in_dump && state.next_address == 0 && line.address == 0 && line.count > 0)) {
       error = LineError::wraps;
       return UndumpStatus::bad_line;
     }
@@ -60,6 +61,7 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
   DumpLine line;
   static const FullLineParser parse_full = fastest_full_line_parser();
   const bool may_block = may_wait(input);
+  bool at_start = true;
   for (;;) {
     // Bytes already read back reach the output before a wait for more text.
     if (may_block && target.out != nullptr && target.out->used > 0 && !ready_to_read(input) &&
@@ -70,12 +72,20 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
     if (got.status == ReadStatus::error) {
       return {UndumpStatus::read_error, LineError::none, number};
     }
-    if (target.spool >= 0 && got.count > 0 &&
-        !write_all(target.spool, std::array{std::string_view(chars + carried, got.count)})) {
-      return {UndumpStatus::spool_error, LineError::none, number};
-    }
     const bool at_end = got.status == ReadStatus::end;
     std::string_view text(chars, carried + got.count);
+    if (at_start) {
+      // Editors on Windows start UTF-8 text with a byte order mark.
+      constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+      if (!at_end && text.size() < byte_order_mark.size() && byte_order_mark.starts_with(text)) {
+        carried = text.size();
+        continue;
+      }
+      if (text.starts_with(byte_order_mark)) {
+        text.remove_prefix(byte_order_mark.size());
+      }
+      at_start = false;
+    }
     while (!text.empty()) {
       // Most lines are full lines of quarnel's own making.
       const std::size_t end_size = text.size() > full_line_end && text[full_line_end] == '\n' ? 1
@@ -96,8 +106,14 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
         std::string_view content = text.substr(0, newline);
         taken = newline == std::string_view::npos ? content.size() : newline + 1;
         ++number;
+        // A carriage return alone ends no line; one inside a line that
+        // does not read says why it does not.
+        const auto bad = [&](LineError error) -> UndumpResult {
+          const bool lone_return = content.substr(0, longest_line + 1).find('\r') != content.npos;
+          return {UndumpStatus::bad_line, lone_return ? LineError::lone_return : error, number};
+        };
         if (newline == std::string_view::npos && content.size() > longest_line + 1) {
-          return {UndumpStatus::bad_line, LineError::too_long, number};
+          return bad(LineError::too_long);
         }
         if (content.ends_with('\r')) {
           content.remove_suffix(1);
@@ -107,7 +123,7 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
           continue;
         }
         if (const LineError error = parse_line(content, line); error != LineError::none) {
-          return {UndumpStatus::bad_line, error, number};
+          return bad(error);
         }
       }
       LineError error = LineError::none;

@@ -17,16 +17,13 @@ struct UndumpState {
   std::uint32_t next_address = 0;
 };
 
-// Where the bytes go: in order to out, or to their addresses in patch, or
-// nowhere while the text is only checked. A copy of the text read goes to
-// spool when it is not -1.
+// Where the bytes go: in order to out, or with their addresses to patch.
 struct UndumpTarget {
   OutputWriter* out = nullptr;
   PatchWriter* patch = nullptr;
-  int spool = -1;
 };
 
-enum class UndumpStatus { ok, bad_line, read_error, write_error, spool_error };
+enum class UndumpStatus { ok, bad_line, read_error, write_error };
 
 struct UndumpResult {
   UndumpStatus status;
@@ -34,7 +31,8 @@ struct UndumpResult {
   std::uint64_t line;  // the bad line's number; with ok, the lines read
 };
 
-// Reads the input to its end, or to its first bad line. The bytes of the
+// Reads the input to its end, or to its first bad line. A UTF-8 byte order
+// mark at its start is passed over. The bytes of the
 // lines before a bad line have gone to the target.
 [[nodiscard]] UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& target);
 

@@ -1,19 +1,99 @@
-// Files that unquarnel writes into on POSIX systems: the patched file and a
-// spool for standard input.
+// Files that unquarnel writes into on POSIX systems: the patched file and
+// its temporary files.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string_view>
 
 #include "platform/platform.h"
 
 namespace quarnel {
+namespace {
 
-int open_patch_file(const char* name) {
-  return ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+volatile std::sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int number) {
+  if (caught_signal == 0) {
+    caught_signal = number;
+  }
+}
+
+bool is_stream(const struct stat& info, int handle) {
+  return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+         (S_ISCHR(info.st_mode) && handle >= 0 && ::isatty(handle) != 0);
+}
+
+}  // namespace
+
+bool cannot_patch(const char* name) {
+  struct stat info {};
+  if (::stat(name, &info) != 0) {
+    return false;  // missing: it will be created
+  }
+  if (!S_ISCHR(info.st_mode)) {
+    return is_stream(info, -1);
+  }
+  // Only an open device can tell whether it is a terminal.
+  const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const bool terminal = fd >= 0 && ::isatty(fd) != 0;
+  if (fd >= 0) {
+    ::close(fd);
+  }
+  return terminal;
+}
+
+bool is_pipe_or_terminal(int handle) {
+  struct stat info {};
+  return ::fstat(handle, &info) == 0 && is_stream(info, handle);
+}
+
+PatchFile open_patch_file(const char* name) {
+  // Non-blocking, so that a FIFO put in the file's place fails to open
+  // instead of waiting for a reader.
+  constexpr int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  int fd = ::open(name, flags);
+  bool created = false;
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(name, flags | O_CREAT | O_EXCL, 0666);
+    created = fd >= 0;
+  }
+  return {fd, created};
+}
+
+std::int64_t file_length(int handle) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return -1;
+  }
+  if (S_ISREG(info.st_mode)) {
+    return info.st_size;
+  }
+  // A block device reports its size only to a seek to its end.
+  return S_ISBLK(info.st_mode) ? ::lseek(handle, 0, SEEK_END) : 0;
+}
+
+ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into) {
+  std::size_t done = 0;
+  while (done < into.size()) {
+    const ssize_t n = ::pread(handle, into.data() + done, into.size() - done,
+                              static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return {ReadStatus::error, done};
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
 }
 
 bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
@@ -30,6 +110,44 @@ bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> by
   }
   return true;
 }
+
+bool cut_file(int handle, std::uint64_t length) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return false;
+  }
+  return !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) == length ||
+         ::ftruncate(handle, static_cast<off_t>(length)) == 0;
+}
+
+bool flush_to_disk(int handle) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return false;
+  }
+  if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
+    return true;
+  }
+  int result = 0;
+  while ((result = ::fsync(handle)) != 0 && errno == EINTR) {
+  }
+  return result == 0;
+}
+
+bool remove_file(const char* name) { return ::unlink(name) == 0; }
+
+void catch_stop_signals() {
+  struct sigaction action {};
+  action.sa_handler = note_signal;
+  sigemptyset(&action.sa_mask);
+  // Restarted calls: the writing loop looks at the flag between writes.
+  action.sa_flags = SA_RESTART;
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    ::sigaction(number, &action, nullptr);
+  }
+}
+
+int stop_signal() { return caught_signal; }
 
 int create_spool_file() {
   const char* folder = std::getenv("TMPDIR");
@@ -49,7 +167,5 @@ int create_spool_file() {
   }
   return fd;
 }
-
-bool rewind_file(int handle) { return ::lseek(handle, 0, SEEK_SET) == 0; }
 
 }  // namespace quarnel

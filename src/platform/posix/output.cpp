@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 
 #include "platform/platform.h"
 
@@ -49,6 +50,18 @@ bool write_group(int fd, std::span<iovec> pending) {
 }  // namespace
 
 void prepare_standard_streams() {
+  for (const int fd : {standard_input, standard_output, standard_error}) {
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      // Reading a write-only descriptor fails, and so does the other way
+      // round: the stream still fails as a closed one would.
+      const int opened = ::open("/dev/null", fd == standard_input ? O_WRONLY : O_RDONLY);
+      if (opened >= 0 && opened != fd) {
+        ::dup2(opened, fd);
+        ::close(opened);
+      }
+    }
+  }
+  ::signal(SIGXFSZ, SIG_IGN);
 #if defined(F_SETPIPE_SZ)
   // A wide pipe on standard output lets the writer and the reader of a fast
   // dump block each other less often. Refused above the system's limit; the

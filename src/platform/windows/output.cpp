@@ -48,7 +48,19 @@ bool write_console(HANDLE console, std::string_view text) {
 
 }  // namespace
 
-void prepare_standard_streams() {}
+void prepare_standard_streams() {
+  for (const int fd : {standard_input, standard_output, standard_error}) {
+    if (::_get_osfhandle(fd) == -1) {
+      // Reading a write-only descriptor fails, and so does the other way
+      // round: the stream still fails as a closed one would.
+      const int opened = ::_open("NUL", (fd == standard_input ? _O_WRONLY : _O_RDONLY) | _O_BINARY);
+      if (opened >= 0 && opened != fd) {
+        ::_dup2(opened, fd);
+        ::_close(opened);
+      }
+    }
+  }
+}
 
 bool write_all(int handle, std::span<const std::string_view> pieces) {
   HANDLE output = os_handle(handle);

@@ -1,0 +1,28 @@
+// Writes the checked records into the file to patch, keeping every byte it
+// overwrites first, so that a failed write or a stop signal puts the file
+// back as it was.
+#pragma once
+
+namespace quarnel {
+
+enum class PatchStatus {
+  done,           // every record written, and flushed to disk
+  records_error,  // the temporary file of records could not be read
+  undo_error,     // the temporary file of old bytes could not be written
+  read_error,     // the file's old bytes could not be read
+  write_error,    // a write into the file, or its flush to disk, failed
+  interrupted,    // a stop signal came
+};
+
+struct PatchOutcome {
+  PatchStatus status;
+  bool restored;  // unless done: the file holds its old bytes and length again
+  int signal;     // with interrupted, its number
+};
+
+// Writes every record of records (from its start) into file; undo is an
+// empty temporary file for the old bytes. The caller has called
+// catch_stop_signals.
+[[nodiscard]] PatchOutcome apply_patch(int records, int file, int undo);
+
+}  // namespace quarnel
