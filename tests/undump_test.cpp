@@ -139,6 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:1: a stray character stands in the hex columns\n", 1},
         UndumpCase{"SeventeenBytes", {}, line_0.substr(0, 58) + "F7\n", "",
                    "unquarnel: stdin:1: more than 16 bytes on a line\n", 1},
+        UndumpCase{"ByteOrderMark", {}, "\xEF\xBB\xBF" "00000000  41\n", "A", "", 0},
+        UndumpCase{"LoneCarriageReturn", {}, "00000000  41\r00000001  42\r", "",
+                   "unquarnel: stdin:1: a carriage return without a line feed: lines must end in "
+                   "LF or CR LF\n", 1},
         UndumpCase{"TooLong", {}, line_0.substr(0, 76) + "G\r\n", "",
                    "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
         UndumpCase{"LostLine", {}, line_0 + "00000020  41\n", "0123456789ABCDEF",
@@ -155,6 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"UnknownOption", {"-x"}, "", "", "unquarnel: unknown option: -x\n" + usage, 2},
         UndumpCase{"MissingFile", {"--patch"}, "", "",
                    "unquarnel: option needs a file name: --patch\n" + usage, 2},
+        UndumpCase{"EmptyFileName", {"--patch=", "-"}, "00000000  41\n", "",
+                   "unquarnel: option needs a file name: --patch=\n" + usage, 2},
         UndumpCase{"TwoFiles", {"-pa", "--patch=b"}, "", "",
                    "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
@@ -190,7 +196,9 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   std::filesystem::remove(file);
   if (std::filesystem::exists("/dev/full")) {
     const Outcome got = run_tool({"-p", "/dev/full"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
-    EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: /dev/full: write error\n1");
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              "unquarnel: /dev/full: write error\n"
+              "unquarnel: /dev/full: restored as it was\n1");
   }
 }
 

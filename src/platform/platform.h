@@ -91,8 +91,10 @@ struct PatchFile {
 // Reads into.size() bytes at offset, or fewer where the file ends.
 [[nodiscard]] ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into);
 
-// Writes all of bytes at offset in the file. False when the write failed.
-[[nodiscard]] bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+// Writes bytes at offset in the file. Returns how many were written: fewer
+// than all when a write failed.
+[[nodiscard]] std::size_t write_at(int handle, std::uint64_t offset,
+                                   std::span<const std::uint8_t> bytes);
 
 // Cuts a regular file to length; other files are left alone. False when it
 // failed.

@@ -28,20 +28,25 @@ std::span<std::uint8_t> bytes_of(PatchRecord& record) {
   return {reinterpret_cast<std::uint8_t*>(&record), sizeof record};
 }
 
-bool keep(UndoLog& log, std::uint64_t address, std::span<const std::uint8_t> old) {
-  if (log.buffer.size() - log.used < old.size() + sizeof(PatchRecord)) {
-    const std::string_view held(reinterpret_cast<const char*>(log.buffer.data()), log.used);
-    if (!write_all(log.file, std::span(&held, 1))) {
-      return false;
-    }
-    log.stored += log.used;
-    log.used = 0;
+// Makes room in the buffer for the old bytes of a record of size bytes.
+bool make_room(UndoLog& log, std::size_t size) {
+  if (log.buffer.size() - log.used >= size + sizeof(PatchRecord)) {
+    return true;
   }
+  const std::string_view held(reinterpret_cast<const char*>(log.buffer.data()), log.used);
+  if (!write_all(log.file, std::span(&held, 1))) {
+    return false;
+  }
+  log.stored += log.used;
+  log.used = 0;
+  return true;
+}
+
+void keep(UndoLog& log, std::uint64_t address, std::span<const std::uint8_t> old) {
   PatchRecord trailer{address, old.size()};
   std::memcpy(log.buffer.data() + log.used, old.data(), old.size());
   std::memcpy(log.buffer.data() + log.used + old.size(), &trailer, sizeof trailer);
   log.used += old.size() + sizeof trailer;
-  return true;
 }
 
 bool read_log(const UndoLog& log, std::uint64_t at, std::span<std::uint8_t> into) {
@@ -65,7 +70,8 @@ bool restore(const UndoLog& log, int file, std::uint64_t old_length,
     }
     end -= sizeof trailer + trailer.length;
     const auto bytes = old.first(trailer.length);
-    restored = read_log(log, end, bytes) && write_at(file, trailer.address, bytes) && restored;
+    restored = read_log(log, end, bytes) &&
+               write_at(file, trailer.address, bytes) == bytes.size() && restored;
   }
   return cut_file(file, old_length) && restored;
 }
@@ -106,10 +112,17 @@ PatchOutcome apply_patch(int records, int file, int undo) {
     const auto old_bytes = std::span(old).first(kept);
     if (read_at(file, record.address, old_bytes).status != ReadStatus::data) {
       status = PatchStatus::read_error;
-    } else if (!keep(log, record.address, old_bytes)) {
+    } else if (!make_room(log, kept)) {
       status = PatchStatus::undo_error;
-    } else if (!write_at(file, record.address, std::span(bytes).first(record.length))) {
-      status = PatchStatus::write_error;
+    } else {
+      // Only what landed is put back: past a file-size limit, writing the
+      // old bytes back would fail as the new ones did.
+      const std::size_t written =
+          write_at(file, record.address, std::span(bytes).first(record.length));
+      keep(log, record.address, old_bytes.first(std::min<std::uint64_t>(written, kept)));
+      if (written < record.length) {
+        status = PatchStatus::write_error;
+      }
     }
   }
   if (status == PatchStatus::done && !flush_to_disk(file)) {

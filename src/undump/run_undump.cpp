@@ -69,7 +69,8 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
     }
     // Bytes written so far may have made the dump grow: they go out first.
     const bool flushed = target.out == nullptr || flush_output(*target.out);
-    const bool own_output = flushed && target.out != nullptr && is_own_output(input, standard_output);
+    const bool own_output =
+        flushed && target.out != nullptr && is_own_output(input, standard_output);
     const UndumpResult result = flushed && !own_output
                                     ? undump_stream(input, state, target)
                                     : UndumpResult{UndumpStatus::write_error, LineError::none, 0};

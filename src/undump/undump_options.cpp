@@ -38,7 +38,8 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       return fail("unknown option: ", argv[index]);
     }
     if (*file == '\0') {
-      return fail("option needs a file name: ", file == argv[index] ? argv[index - 1] : argv[index]);
+      return fail("option needs a file name: ",
+                  file == argv[index] ? argv[index - 1] : argv[index]);
     }
     if (options.patch_file != nullptr) {
       return fail("one file to patch, not two: ", argv[index]);

@@ -66,14 +66,14 @@ Undumped undump_to_string(std::string_view text) {
 
 Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,
                  const char* program) {
-  const int in = redirect.in >= 0 ? redirect.in : memory_file(input);
-  const int out = redirect.out >= 0 ? redirect.out : memory_file("");
-  const int err = redirect.merge ? out : memory_file("");
-  const int status = run_process(program, args, in, out, err);
-  Outcome outcome{redirect.out >= 0 ? "" : contents(out), redirect.merge ? "" : contents(err),
-                  status};
+  const int in = redirect.in != -1 ? redirect.in : memory_file(input);
+  const int out = redirect.out != -1 ? redirect.out : memory_file("");
+  const int err = redirect.merge ? out : redirect.err != -1 ? redirect.err : memory_file("");
+  const int status = run_process(program, args, in, out, err, redirect.file_size_limit);
+  const bool own_err = !redirect.merge && redirect.err == -1;
+  Outcome outcome{redirect.out == -1 ? contents(out) : "", own_err ? contents(err) : "", status};
   for (const int fd :
-       {redirect.in < 0 ? in : -1, redirect.out < 0 ? out : -1, redirect.merge ? -1 : err}) {
+       {redirect.in == -1 ? in : -1, redirect.out == -1 ? out : -1, own_err ? err : -1}) {
     if (fd >= 0) {
       close_handle(fd);
     }

@@ -42,8 +42,8 @@ void open_pipe(int ends[2]) {
   private_fd(ends[1]);
 }
 
-int run_process(const char* program, const std::vector<std::string>& args, int in, int out,
-                int err) {
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
+                std::uint64_t file_size_limit) {
   std::vector<char*> argv{const_cast<char*>(program)};
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -52,11 +52,12 @@ int run_process(const char* program, const std::vector<std::string>& args, int i
   const pid_t child = fork();
   if (child == 0) {
     // A tool that fed its output back into its input would fill the disk.
-    const rlimit file_size{std::size_t{1} << 30, std::size_t{1} << 30};
+    const rlimit file_size{file_size_limit, file_size_limit};
     setrlimit(RLIMIT_FSIZE, &file_size);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
+    const int streams[3] = {in, out, err};
+    for (int fd = 0; fd < 3; ++fd) {
+      static_cast<void>(streams[fd] < 0 ? close(fd) : dup2(streams[fd], fd));
+    }
     execv(program, argv.data());
     _exit(127);
   }

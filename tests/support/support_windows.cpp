@@ -34,8 +34,8 @@ void open_pipe(int ends[2]) {
   }
 }
 
-int run_process(const char* program, const std::vector<std::string>& args, int in, int out,
-                int err) {
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
+                std::uint64_t /*file_size_limit*/) {
   // The arguments of the tests hold no quotes and end in no backslash.
   std::string line = "program";
   for (const std::string& arg : args) {

@@ -44,15 +44,21 @@ struct Outcome {
   int status;  // exit status, or 128 + signal
 };
 
+// A standard stream the program starts without.
+inline constexpr int closed_stream = -2;
+
 struct Redirect {
   int in = -1;         // standard input instead of the input text
   int out = -1;        // standard output instead of a captured file
+  int err = -1;        // standard error instead of a captured file
   bool merge = false;  // standard error goes where standard output goes
+  std::uint64_t file_size_limit = std::uint64_t{1} << 30;  // POSIX only
 };
 
-// Runs program with args and the three standard streams; its exit status.
-int run_process(const char* program, const std::vector<std::string>& args, int in, int out,
-                int err);
+// Runs program with args and the three standard streams (or closed_stream);
+// its exit status.
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
+                std::uint64_t file_size_limit);
 
 // Runs a built program (the tool unless named) with args, feeding it input
 // on standard input.

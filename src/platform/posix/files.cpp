@@ -80,8 +80,8 @@ std::int64_t file_length(int handle) {
 ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into) {
   std::size_t done = 0;
   while (done < into.size()) {
-    const ssize_t n = ::pread(handle, into.data() + done, into.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(handle, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) {
       continue;
     }
@@ -96,19 +96,20 @@ ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> int
   return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
 }
 
-bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+std::size_t write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  const std::size_t size = bytes.size();
   while (!bytes.empty()) {
     const ssize_t n = ::pwrite(handle, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (n <= 0) {
       if (n < 0 && errno == EINTR) {
         continue;
       }
-      return false;
+      break;
     }
     bytes = bytes.subspan(static_cast<std::size_t>(n));
     offset += static_cast<std::uint64_t>(n);
   }
-  return true;
+  return size - bytes.size();
 }
 
 bool cut_file(int handle, std::uint64_t length) {

@@ -89,18 +89,19 @@ ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> int
   return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
 }
 
-bool write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+std::size_t write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  const std::size_t size = bytes.size();
   while (!bytes.empty()) {
     OVERLAPPED at = at_offset(offset);
     DWORD written = 0;
-    const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1U << 30));
-    if (::WriteFile(os_handle(handle), bytes.data(), size, &written, &at) == 0 || written == 0) {
-      return false;
+    const auto part = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1U << 30));
+    if (::WriteFile(os_handle(handle), bytes.data(), part, &written, &at) == 0 || written == 0) {
+      break;
     }
     bytes = bytes.subspan(written);
     offset += written;
   }
-  return true;
+  return size - bytes.size();
 }
 
 bool cut_file(int handle, std::uint64_t length) {
