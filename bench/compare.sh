@@ -2,8 +2,8 @@
 # Times quarnel against xxd, hexdump -C and od on a 256 MiB random file, to
 # /dev/null and through a pipe, after checking that quarnel's output equals
 # that of the portable reference dumper. Also times unquarnel against xxd -r,
-# a far start offset, and measures peak memory and the cost of dumping a
-# 100-byte file.
+# reading back and patching, a far start offset, and measures peak memory and
+# the cost of dumping a 100-byte file.
 #
 #   bash bench/compare.sh             (RUNS, SLOW_RUNS and SIZE_MIB may be set)
 set -euo pipefail
@@ -84,6 +84,28 @@ awk -v u="$u_time" -v r="$r_time" -v ut="$(stat -c %s "$work/big.txt")" -v rt="$
 rss=$("$quarnel" "$work/big.bin" | /usr/bin/time -f %M "$unquarnel" 2>&1 >/dev/null)
 echo "peak resident memory of unquarnel reading back 256 MiB from a pipe: $rss KiB"
 rm "$work/big.txt" "$work/big.xxd"
+
+# Patching: every byte of a 64 MiB file rewritten from a full dump, by
+# unquarnel -p (which keeps the old bytes and flushes to disk) and by xxd -r
+# into the same file from xxd's own dump. On tmpfs the flush costs nothing.
+head -c $((64 << 20)) /dev/urandom >"$work/patch.bin"
+head -c $((64 << 20)) /dev/urandom >"$work/target.bin"
+"$quarnel" "$work/patch.bin" >"$work/patch.txt"
+xxd "$work/patch.bin" >"$work/patch.xxd"
+"$unquarnel" -p "$work/target.bin" "$work/patch.txt"
+cmp "$work/target.bin" "$work/patch.bin"
+shm=$(mktemp -d /dev/shm/quarnel.XXXXXX)
+trap 'rm -rf "$work" "$shm"' EXIT
+cp "$work/target.bin" "$shm/target.bin"
+p_disk=$(median "$runs" "$unquarnel -p '$work/target.bin' '$work/patch.txt'")
+p_shm=$(median "$runs" "$unquarnel -p '$shm/target.bin' '$work/patch.txt'")
+x_disk=$(median "$runs" "xxd -r '$work/patch.xxd' '$work/target.bin'")
+cmp "$work/target.bin" "$work/patch.bin"
+awk -v d="$p_disk" -v m="$p_shm" -v x="$x_disk" \
+  'BEGIN { printf "patching 64 MiB: unquarnel -p %.3f s on disk, with the flush (%.3f s on tmpfs, where the flush is free); xxd -r %.3f s, no flush; %.1fx\n", d, m, x, x / d }'
+rss=$(/usr/bin/time -f %M "$unquarnel" -p "$work/target.bin" "$work/patch.txt" 2>&1)
+echo "peak resident memory of unquarnel -p patching 64 MiB: $rss KiB"
+rm -r "$work/patch.bin" "$work/target.bin" "$work/patch.txt" "$work/patch.xxd" "$shm"
 
 # Reaching a far start offset: a seek, where a file allows it, instead of
 # reading 2 GiB. The file is sparse: reading it would be faster than from disk.
