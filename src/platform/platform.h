@@ -107,7 +107,8 @@ struct PatchFile {
 [[nodiscard]] bool remove_file(const char* name);
 
 // From now on SIGINT, SIGTERM and SIGHUP (Ctrl+C and Ctrl+Break on Windows)
-// are only noted, for stop_signal to tell.
+// are only noted, for stop_signal to tell; those ignored from the start stay
+// ignored.
 void catch_stop_signals();
 
 // The number of the first stop signal caught, or 0.

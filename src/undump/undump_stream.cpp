@@ -109,7 +109,8 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
         // A carriage return alone ends no line; one inside a line that
         // does not read says why it does not.
         const auto bad = [&](LineError error) -> UndumpResult {
-          const bool lone_return = content.substr(0, longest_line + 1).find('\r') != content.npos;
+          const bool lone_return =
+              content.substr(0, longest_line + 1).find('\r') != std::string_view::npos;
           return {UndumpStatus::bad_line, lone_return ? LineError::lone_return : error, number};
         };
         if (newline == std::string_view::npos && content.size() > longest_line + 1) {

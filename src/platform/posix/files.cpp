@@ -144,7 +144,12 @@ void catch_stop_signals() {
   // Restarted calls: the writing loop looks at the flag between writes.
   action.sa_flags = SA_RESTART;
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
-    ::sigaction(number, &action, nullptr);
+    // A signal ignored from the start (SIGHUP under nohup, SIGINT in a
+    // background job) stays ignored.
+    struct sigaction before {};
+    if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+      ::sigaction(number, &action, nullptr);
+    }
   }
 }
 

@@ -123,7 +123,9 @@ bool remove_file(const char* name) { return ::DeleteFileA(name) != 0; }
 
 void catch_stop_signals() {
   for (const int number : {SIGINT, SIGTERM, SIGBREAK}) {
-    std::signal(number, note_signal);
+    if (std::signal(number, note_signal) == SIG_IGN) {
+      std::signal(number, SIG_IGN);
+    }
   }
 }
 
