@@ -36,6 +36,7 @@ void format_block(benchmark::State& state, FormatPath path) {
 BENCHMARK_CAPTURE(format_block, portable, FormatPath::portable);
 BENCHMARK_CAPTURE(format_block, ssse3, FormatPath::ssse3);
 BENCHMARK_CAPTURE(format_block, avx2, FormatPath::avx2);
+BENCHMARK_CAPTURE(format_block, neon, FormatPath::neon);
 
 }  // namespace
 

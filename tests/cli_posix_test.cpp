@@ -188,14 +188,11 @@ TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {
   for (const bool ignored : {false, true}) {
     put("T", before);
     const int err = testing::memory_file("");
-    const pid_t child = fork();
-    if (child == 0) {
-      dup2(err, 2);
-      signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
-      execl(UNQUARNEL_BINARY, UNQUARNEL_BINARY, "-p", path("T").c_str(), path("big.dump").c_str(),
-            nullptr);
-      _exit(127);
-    }
+    const int in = testing::memory_file("");
+    signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+    const pid_t child = testing::start_process(
+        UNQUARNEL_BINARY, {"-p", path("T"), path("big.dump")}, in, in, err, std::uint64_t{1} << 30);
+    signal(SIGHUP, SIG_DFL);
     const int file = open(path("T").c_str(), O_RDONLY);
     for (char first = 'x'; first != 'Z';) {
       ASSERT_EQ(pread(file, &first, 1, 0), 1);
@@ -209,6 +206,7 @@ TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {
               ignored ? "0" : t + ": interrupted by a signal\n" += t + ": restored as it was\n129");
     EXPECT_EQ(read("T") == before, !ignored);
     close(err);
+    close(in);
   }
 }
 

@@ -22,7 +22,8 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
   for (std::size_t size = 0; size < 48; ++size) {
     sizes.insert(sizes.end(), {size, 4096 + size % 16});
   }
-  for (const FormatPath path : {FormatPath::portable, FormatPath::ssse3, FormatPath::avx2}) {
+  for (const FormatPath path :
+       {FormatPath::portable, FormatPath::ssse3, FormatPath::avx2, FormatPath::neon}) {
     const LineFormatter format = line_formatter(path);
     for (const std::size_t size : format != nullptr ? sizes : std::vector<std::size_t>{}) {
       const std::span<const std::uint8_t> shown = std::span(data).first(size);

@@ -77,7 +77,8 @@ TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
       DumpLine expected;
       const bool well_formed = parse_line(line, expected) == LineError::none &&
                                expected.count == 16 && line.find('\n') == std::string::npos;
-      for (const ParsePath path : {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2}) {
+      for (const ParsePath path :
+           {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
         const FullLineParser parse = full_line_parser(path);
         DumpLine got;
         ASSERT_TRUE(parse == nullptr || parse(line.data(), got) == well_formed)

@@ -14,6 +14,8 @@ LineFormatter line_formatter(FormatPath path) {
       return __builtin_cpu_supports("ssse3") ? format_lines_ssse3 : nullptr;
     case FormatPath::avx2:
       return __builtin_cpu_supports("avx2") ? format_lines_avx2 : nullptr;
+    case FormatPath::neon:
+      break;
   }
   return nullptr;
 }

@@ -49,7 +49,7 @@ using LineFormatter = char* (*)(char* out, std::uint32_t& address,
                                 std::span<const std::uint8_t> data);
 
 // The ways of formatting full lines; all give the same bytes.
-enum class FormatPath { portable, ssse3, avx2 };
+enum class FormatPath { portable, ssse3, avx2, neon };
 
 // The formatter for a path, or null when this CPU cannot run it.
 [[nodiscard]] LineFormatter line_formatter(FormatPath path);

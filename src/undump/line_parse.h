@@ -49,7 +49,7 @@ inline constexpr std::size_t longest_line = 76;
 using FullLineParser = bool (*)(const char* text, DumpLine& line);
 
 // The ways of reading full lines; all accept the same lines alike.
-enum class ParsePath { portable, ssse3, avx2 };
+enum class ParsePath { portable, ssse3, avx2, neon };
 
 // The reader for a path, or null when this CPU cannot run it.
 [[nodiscard]] FullLineParser full_line_parser(ParsePath path);

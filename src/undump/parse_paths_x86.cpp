@@ -13,6 +13,8 @@ FullLineParser full_line_parser(ParsePath path) {
       return __builtin_cpu_supports("ssse3") ? parse_full_line_ssse3 : nullptr;
     case ParsePath::avx2:
       return __builtin_cpu_supports("avx2") ? parse_full_line_avx2 : nullptr;
+    case ParsePath::neon:
+      break;
   }
   return nullptr;
 }

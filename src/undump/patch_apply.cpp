@@ -69,7 +69,7 @@ bool restore(const UndoLog& log, int file, std::uint64_t old_length,
       return false;
     }
     end -= sizeof trailer + trailer.length;
-    const auto bytes = old.first(trailer.length);
+    const auto bytes = old.first(static_cast<std::size_t>(trailer.length));
     restored = read_log(log, end, bytes) &&
                write_at(file, trailer.address, bytes) == bytes.size() && restored;
   }
@@ -100,15 +100,16 @@ PatchOutcome apply_patch(int records, int file, int undo) {
       break;
     }
     if (head.status != ReadStatus::data || record.length > longest_record ||
-        read_at(records, at + sizeof record, std::span(bytes).first(record.length)).status !=
-            ReadStatus::data) {
+        read_at(records, at + sizeof record,
+                std::span(bytes).first(static_cast<std::size_t>(record.length)))
+                .status != ReadStatus::data) {
       status = PatchStatus::records_error;
       break;
     }
     at += sizeof record + record.length;
     // Bytes past the old end need no keeping: cutting the file undoes them.
-    const std::uint64_t kept =
-        record.address < old_length ? std::min(record.length, old_length - record.address) : 0;
+    const auto kept = static_cast<std::size_t>(
+        record.address < old_length ? std::min(record.length, old_length - record.address) : 0);
     const auto old_bytes = std::span(old).first(kept);
     if (read_at(file, record.address, old_bytes).status != ReadStatus::data) {
       status = PatchStatus::read_error;
@@ -117,9 +118,9 @@ PatchOutcome apply_patch(int records, int file, int undo) {
     } else {
       // Only what landed is put back: past a file-size limit, writing the
       // old bytes back would fail as the new ones did.
-      const std::size_t written =
-          write_at(file, record.address, std::span(bytes).first(record.length));
-      keep(log, record.address, old_bytes.first(std::min<std::uint64_t>(written, kept)));
+      const std::size_t written = write_at(
+          file, record.address, std::span(bytes).first(static_cast<std::size_t>(record.length)));
+      keep(log, record.address, old_bytes.first(std::min(written, kept)));
       if (written < record.length) {
         status = PatchStatus::write_error;
       }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -62,6 +63,19 @@ Undumped undump_to_string(std::string_view text) {
   const UndumpResult result = undump_stream(input, state, {.out = &out});
   close_handle(input);
   return {result, written(out)};
+}
+
+std::vector<std::string> command_line(const char* program, const std::vector<std::string>& args) {
+  std::vector<std::string> words;
+  const std::string_view emulator = QUARNEL_EMULATOR;
+  for (std::size_t at = 0; at < emulator.size();) {
+    const std::size_t end = std::min(emulator.find(' ', at), emulator.size());
+    words.emplace_back(emulator.substr(at, end - at));
+    at = end + 1;
+  }
+  words.emplace_back(program);
+  words.insert(words.end(), args.begin(), args.end());
+  return words;
 }
 
 Outcome run_tool(const std::vector<std::string>& args, const std::string& input, Redirect redirect,

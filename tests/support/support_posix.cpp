@@ -42,11 +42,12 @@ void open_pipe(int ends[2]) {
   private_fd(ends[1]);
 }
 
-int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
-                std::uint64_t file_size_limit) {
-  std::vector<char*> argv{const_cast<char*>(program)};
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
+int start_process(const char* program, const std::vector<std::string>& args, int in, int out,
+                  int err, std::uint64_t file_size_limit) {
+  const std::vector<std::string> words = command_line(program, args);
+  std::vector<char*> argv;
+  for (const std::string& word : words) {
+    argv.push_back(const_cast<char*>(word.c_str()));
   }
   argv.push_back(nullptr);
   const pid_t child = fork();
@@ -58,11 +59,16 @@ int run_process(const char* program, const std::vector<std::string>& args, int i
     for (int fd = 0; fd < 3; ++fd) {
       static_cast<void>(streams[fd] < 0 ? close(fd) : dup2(streams[fd], fd));
     }
-    execv(program, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
+  return child;
+}
+
+int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
+                std::uint64_t file_size_limit) {
   int wstatus = 0;
-  waitpid(child, &wstatus, 0);
+  waitpid(start_process(program, args, in, out, err, file_size_limit), &wstatus, 0);
   return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 

@@ -55,10 +55,17 @@ struct Redirect {
   std::uint64_t file_size_limit = std::uint64_t{1} << 30;  // POSIX only
 };
 
+// The words that start program with args: through the emulator of a cross
+// build, if any.
+std::vector<std::string> command_line(const char* program, const std::vector<std::string>& args);
+
 // Runs program with args and the three standard streams (or closed_stream);
 // its exit status.
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
                 std::uint64_t file_size_limit);
+// Starts it the same way and returns its process id: POSIX only.
+int start_process(const char* program, const std::vector<std::string>& args, int in, int out,
+                  int err, std::uint64_t file_size_limit);
 
 // Runs a built program (the tool unless named) with args, feeding it input
 // on standard input.

@@ -1,0 +1,63 @@
+// The NEON line formatter for AArch64: table look-ups turn each byte into its
+// two hex digits and place them, with the separators, in the hex groups.
+#include <arm_neon.h>
+
+#include "dump/line_format_neon.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::size_t hex_column = 10;
+
+// The 48 characters of the hex groups in three 16-byte chunks: each takes the
+// high (index 2b) or low (2b + 1) digit of byte b from the 32 interleaved
+// digits, or, at 0xFF (past the table, so 0), its separator.
+struct GroupPlan {
+  std::array<std::array<std::uint8_t, 16>, 3> index;
+  std::array<std::array<std::uint8_t, 16>, 3> separators;
+};
+
+constexpr GroupPlan group_plan = [] {
+  GroupPlan plan{};
+  for (std::size_t position = 0; position < 48; ++position) {
+    const std::size_t byte = position / 3;
+    const std::size_t digit = position % 3;
+    std::uint8_t& index = plan.index[position / 16][position % 16];
+    std::uint8_t& separator = plan.separators[position / 16][position % 16];
+    index = digit == 2 ? 0xFF : static_cast<std::uint8_t>(2 * byte + digit);
+    separator = digit != 2 ? 0 : byte == 7 ? '-' : ' ';
+  }
+  return plan;
+}();
+
+}  // namespace
+
+char* format_lines_neon(char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
+  const uint8x16_t digits = vld1q_u8(reinterpret_cast<const std::uint8_t*>(hex_digits.data()));
+  const uint8x16_t nibble = vdupq_n_u8(0x0F);
+  const uint8x16_t dot = vdupq_n_u8('.');
+  for (; data.size() >= bytes_per_line; data = data.subspan(bytes_per_line)) {
+    const uint8x16_t bytes = vld1q_u8(data.data());
+    const uint8x16_t high = vqtbl1q_u8(digits, vshrq_n_u8(bytes, 4));
+    const uint8x16_t low = vqtbl1q_u8(digits, vandq_u8(bytes, nibble));
+    const uint8x16x2_t pairs = {{vzip1q_u8(high, low), vzip2q_u8(high, low)}};
+    auto* line = reinterpret_cast<std::uint8_t*>(out);
+    for (std::size_t chunk = 0; chunk < 3; ++chunk) {
+      const uint8x16_t text = vorrq_u8(vqtbl2q_u8(pairs, vld1q_u8(group_plan.index[chunk].data())),
+                                       vld1q_u8(group_plan.separators[chunk].data()));
+      vst1q_u8(line + hex_column + 16 * chunk, text);
+    }
+    const uint8x16_t printable =
+        vandq_u8(vcgeq_u8(bytes, vdupq_n_u8(0x20)), vcleq_u8(bytes, vdupq_n_u8(0x7E)));
+    vst1q_u8(line + char_column, vbslq_u8(printable, bytes, dot));
+    put_address(out, address);
+    out[char_column - 2] = ' ';
+    out[char_column - 1] = ' ';
+    put_line_end(out + full_line_text);
+    out += full_line_length;
+    address += bytes_per_line;
+  }
+  return out;
+}
+
+}  // namespace quarnel
