@@ -121,3 +121,17 @@ q_small=$(median 3 "$(loop "$quarnel")")
 x_small=$(median 3 "$(loop xxd)")
 awk -v q="$q_small" -v x="$x_small" -v n="$small_runs" \
   'BEGIN { printf "100-byte file, per run: quarnel %.3f ms, xxd %.3f ms\n", q / n * 1000, x / n * 1000 }'
+
+# The vector paths against the portable ones, in one run of each build: the
+# native one, and the ARM64 one under qemu where the cross compiler and
+# qemu are installed. Emulated figures show the ratio of the instructions
+# qemu runs, not the speed of real hardware.
+echo
+echo "paths on this machine:"
+build/bench/paths_bench
+if command -v qemu-aarch64-static >/dev/null && command -v aarch64-linux-gnu-g++ >/dev/null; then
+  cmake --preset arm64 >/dev/null
+  cmake --build --preset arm64 --target paths_bench >/dev/null
+  echo "paths on ARM64, under qemu-aarch64-static (emulated):"
+  qemu-aarch64-static -L /usr/aarch64-linux-gnu build/arm64/paths_bench
+fi

@@ -67,7 +67,8 @@ Undumped undump_to_string(std::string_view text) {
 
 std::vector<std::string> command_line(const char* program, const std::vector<std::string>& args) {
   std::vector<std::string> words;
-  const std::string_view emulator = QUARNEL_EMULATOR;
+  // Empty unless cross-built.
+  const std::string_view emulator = QUARNEL_EMULATOR;  // NOLINT(readability-redundant-string-init)
   for (std::size_t at = 0; at < emulator.size();) {
     const std::size_t end = std::min(emulator.find(' ', at), emulator.size());
     words.emplace_back(emulator.substr(at, end - at));

@@ -46,6 +46,7 @@ int start_process(const char* program, const std::vector<std::string>& args, int
                   int err, std::uint64_t file_size_limit) {
   const std::vector<std::string> words = command_line(program, args);
   std::vector<char*> argv;
+  argv.reserve(words.size() + 1);
   for (const std::string& word : words) {
     argv.push_back(const_cast<char*>(word.c_str()));
   }

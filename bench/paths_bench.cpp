@@ -1,0 +1,76 @@
+// Speed of each formatter and full-line reader this CPU can run, against the
+// portable ones, measured in one run. Needs no benchmark library, so that a
+// cross build runs it under its emulator too.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "dump/line_format.h"
+#include "undump/line_parse.h"
+
+namespace {
+
+using namespace quarnel;
+
+// The best of a few timings of work, in seconds.
+template <typename Work>
+double best_time(Work work) {
+  double best = 1e9;
+  for (int round = 0; round < 5; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    best = std::min(
+        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  return best;
+}
+
+}  // namespace
+
+int main() {
+  constexpr std::size_t lines = 1 << 16;
+  std::vector<std::uint8_t> data(lines * bytes_per_line);
+  std::uint32_t seed = 12345;
+  for (std::uint8_t& byte : data) {
+    seed = seed * 1103515245 + 12345;
+    byte = static_cast<std::uint8_t>(seed >> 24);
+  }
+  std::vector<char> text(lines * full_line_length);
+  std::uint32_t address = 0;
+  format_lines_portable(text.data(), address, data);
+
+  constexpr const char* names[] = {"portable", "ssse3", "avx2", "neon"};
+  const double megabytes = static_cast<double>(data.size()) / 1e6;
+  double portable = 0;
+  std::printf("%-10s %14s %8s\n", "formatter", "MB/s of input", "ratio");
+  for (const FormatPath path :
+       {FormatPath::portable, FormatPath::ssse3, FormatPath::avx2, FormatPath::neon}) {
+    const LineFormatter format = line_formatter(path);
+    if (format != nullptr) {
+      std::vector<char> out(text.size());
+      const double seconds = best_time([&] { format(out.data(), address, data); });
+      portable = path == FormatPath::portable ? seconds : portable;
+      std::printf("%-10s %14.0f %7.2fx\n", names[static_cast<int>(path)], megabytes / seconds,
+                  portable / seconds);
+    }
+  }
+  std::printf("%-10s %14s %8s\n", "reader", "MB/s of text", "ratio");
+  for (const ParsePath path :
+       {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+    const FullLineParser parse = full_line_parser(path);
+    if (parse != nullptr) {
+      bool all_read = true;
+      const double seconds = best_time([&] {
+        DumpLine line;
+        for (std::size_t i = 0; i < lines; ++i) {
+          all_read = parse(text.data() + i * full_line_length, line) && all_read;
+        }
+      });
+      portable = path == ParsePath::portable ? seconds : portable;
+      std::printf("%-10s %14.0f %7.2fx%s\n", names[static_cast<int>(path)],
+                  static_cast<double>(text.size()) / 1e6 / seconds, portable / seconds,
+                  all_read ? "" : " (refused a line)");
+    }
+  }
+}
