@@ -3,6 +3,7 @@
 // descriptors on Windows.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -113,6 +114,27 @@ void catch_stop_signals();
 
 // The number of the first stop signal caught, or 0.
 [[nodiscard]] int stop_signal();
+
+// Where unquarnel --output writes. A regular file, or a missing one, is
+// written as a new temporary file beside it, which takes its place only at
+// commit_output_file; until then the file is as it was, and a stop signal
+// removes the temporary file. Anything else (a device, a FIFO) is written
+// directly.
+struct OutputFile {
+  int handle = -1;  // -1 when it could not be opened
+  bool replaces = false;
+  std::array<char, 4096> temporary{};  // its name, when it replaces
+  std::array<char, 4096> target{};     // the file it replaces, links followed
+};
+
+[[nodiscard]] bool open_output_file(const char* name, OutputFile& file);
+
+// Flushes the temporary file to disk, closes it and puts it in the place of
+// the file. False when any of that failed; the temporary file is then gone.
+[[nodiscard]] bool commit_output_file(OutputFile& file);
+
+// Closes the output and removes the temporary file.
+void discard_output_file(OutputFile& file);
 
 // A temporary file to write and read back, gone once closed. Returns -1 on
 // failure.

@@ -15,7 +15,8 @@ namespace quarnel {
 namespace {
 
 constexpr std::string_view usage =
-    "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE] [--] [DUMP...]";
+    "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
+    "--output=FILE] [--] [DUMP...]";
 constexpr std::string_view usage_other = "       unquarnel --help | --version";
 constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
 
@@ -32,8 +33,8 @@ void say(std::initializer_list<std::string_view> pieces) {
   static_cast<void>(write_all(standard_error, std::span(line).first(count)));
 }
 
-int write_error() {
-  say({"stdout: write error"});
+int write_error(std::string_view name = "stdout") {
+  say({name, ": write error"});
   return 1;
 }
 
@@ -198,10 +199,27 @@ int run_undump(int argc, const char* const argv[]) {
   if (options.patch_file != nullptr) {
     return patch_file(dumps, options.patch_file);
   }
+  static OutputFile file;
+  if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {
+    say({options.output_file, ": cannot open"});
+    return 1;
+  }
+  const std::string_view output_name =
+      options.output_file != nullptr ? options.output_file : "stdout";
   static OutputWriter out{standard_output};
+  out.fd = options.output_file != nullptr ? file.handle : standard_output;
   UndumpState state;
-  const int status = undump_all(dumps, state, {.out = &out});
-  return status < 0 || !flush_output(out) ? write_error() : status;
+  int status = undump_all(dumps, state, {.out = &out});
+  status = status < 0 || !flush_output(out) ? write_error(output_name) : status;
+  // The output file appears, or is replaced, only with every byte in it.
+  if (options.output_file != nullptr) {
+    if (status != 0) {
+      discard_output_file(file);
+    } else if (!commit_output_file(file)) {
+      status = write_error(output_name);
+    }
+  }
+  return status;
 }
 
 }  // namespace quarnel

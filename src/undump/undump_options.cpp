@@ -1,6 +1,32 @@
 #include "undump/undump_options.h"
 
 namespace quarnel {
+namespace {
+
+// The file name an option takes: glued on (-pFILE, --patch=FILE), or the
+// next argument. Null with what is wrong in problem otherwise.
+const char* file_of(std::string_view arg, std::string_view short_name, std::string_view long_name,
+                    int argc, const char* const argv[], int& index, std::string_view& problem) {
+  const char* file = nullptr;
+  if (arg.starts_with(long_name) && arg.size() > long_name.size() && arg[long_name.size()] == '=') {
+    file = argv[index] + long_name.size() + 1;
+  } else if (arg.starts_with(short_name) && arg.size() > 2) {
+    file = argv[index] + 2;
+  } else if (arg == short_name || arg == long_name) {
+    if (index + 1 < argc) {
+      file = argv[++index];
+    }
+  } else {
+    return nullptr;
+  }
+  if (file == nullptr || *file == '\0') {
+    problem = "option needs a file name: ";
+    return nullptr;
+  }
+  return file;
+}
+
+}  // namespace
 
 UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
   UndumpOptions options;
@@ -24,27 +50,26 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       options.request = arg == "--help" ? UndumpRequest::help : UndumpRequest::version;
       return options;
     }
-    const char* file = nullptr;
-    if (arg.starts_with("--patch=")) {
-      file = argv[index] + 8;
-    } else if (arg.starts_with("-p") && arg.size() > 2) {
-      file = argv[index] + 2;
-    } else if (arg == "-p" || arg == "--patch") {
-      if (++index == argc) {
-        return fail("option needs a file name: ", argv[index - 1]);
+    const int at = index;
+    std::string_view problem;
+    if (const char* file = file_of(arg, "-p", "--patch", argc, argv, index, problem)) {
+      if (options.patch_file != nullptr) {
+        return fail("one file to patch, not two: ", argv[at]);
       }
-      file = argv[index];
+      options.patch_file = file;
+    } else if (const char* out = problem.empty()
+                                     ? file_of(arg, "-o", "--output", argc, argv, index, problem)
+                                     : nullptr) {
+      if (options.output_file != nullptr) {
+        return fail("one output file, not two: ", argv[at]);
+      }
+      options.output_file = out;
     } else {
-      return fail("unknown option: ", argv[index]);
+      return fail(problem.empty() ? "unknown option: " : problem, argv[at]);
     }
-    if (*file == '\0') {
-      return fail("option needs a file name: ",
-                  file == argv[index] ? argv[index - 1] : argv[index]);
+    if (options.patch_file != nullptr && options.output_file != nullptr) {
+      return fail("--patch and --output do not go together: ", argv[at]);
     }
-    if (options.patch_file != nullptr) {
-      return fail("one file to patch, not two: ", argv[index]);
-    }
-    options.patch_file = file;
   }
   options.first_dump = index;
   return options;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -172,6 +173,92 @@ int create_spool_file() {
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   }
   return fd;
+}
+
+namespace {
+
+// The temporary output file, for a stop signal to remove.
+std::array<char, 4096> pending_output{};
+volatile std::sig_atomic_t output_pending = 0;
+
+extern "C" void remove_pending_output(int number) {
+  if (output_pending != 0) {
+    ::unlink(pending_output.data());
+  }
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
+}  // namespace
+
+bool open_output_file(const char* name, OutputFile& file) {
+  struct stat info {};
+  const bool exists = ::stat(name, &info) == 0;
+  if (exists && !S_ISREG(info.st_mode)) {
+    file.handle = ::open(name, O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    return file.handle >= 0;
+  }
+  // Through a link, the file it names is replaced, not the link.
+  struct stat link {};
+  const bool linked = ::lstat(name, &link) == 0 && S_ISLNK(link.st_mode) &&
+                      ::realpath(name, file.target.data()) != nullptr;
+  const std::string_view path = linked ? std::string_view(file.target.data()) : name;
+  constexpr std::string_view suffix = ".unquarnel-XXXXXX";
+  if (path.size() + suffix.size() >= file.temporary.size()) {
+    return false;
+  }
+  if (!linked) {
+    path.copy(file.target.data(), path.size());
+    file.target[path.size()] = '\0';
+  }
+  path.copy(file.temporary.data(), path.size());
+  suffix.copy(file.temporary.data() + path.size(), suffix.size());
+  file.temporary[path.size() + suffix.size()] = '\0';
+  file.handle = ::mkstemp(file.temporary.data());
+  if (file.handle < 0) {
+    return false;
+  }
+  pending_output = file.temporary;
+  output_pending = 1;
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    if (::signal(number, remove_pending_output) == SIG_IGN) {
+      ::signal(number, SIG_IGN);
+    }
+  }
+  ::fcntl(file.handle, F_SETFD, FD_CLOEXEC);
+  // The new file gets the old one's permissions, or a new file's.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(file.handle, exists ? info.st_mode & 07777 : 0666 & ~mask);
+  file.replaces = true;
+  return true;
+}
+
+bool commit_output_file(OutputFile& file) {
+  const bool flushed = flush_to_disk(file.handle);
+  const bool closed = ::close(file.handle) == 0;
+  file.handle = -1;
+  if (!file.replaces) {
+    return flushed && closed;
+  }
+  const bool renamed =
+      flushed && closed && ::rename(file.temporary.data(), file.target.data()) == 0;
+  if (!renamed) {
+    ::unlink(file.temporary.data());
+  }
+  output_pending = 0;
+  return renamed;
+}
+
+void discard_output_file(OutputFile& file) {
+  if (file.handle >= 0) {
+    ::close(file.handle);
+    file.handle = -1;
+  }
+  if (file.replaces) {
+    ::unlink(file.temporary.data());
+    output_pending = 0;
+  }
 }
 
 }  // namespace quarnel
