@@ -171,6 +171,13 @@ TEST_F(PatchPosix, AFailedWriteLeavesTheFileAsItWas) {
       EXPECT_EQ(got.status, 1);
     }
   }
+  // Output past the limit: T stays as it was, and no temporary file is left.
+  const std::vector<std::uint8_t> zeros(0x10000);
+  const Outcome got =
+      unquarnel({"-o", path("T")}, {.file_size_limit = 0x8000}, testing::simple_dump(zeros, 0));
+  EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: " + path("T") + ": write error\n1");
+  EXPECT_EQ(read("T"), original_);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 }
 
 TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {

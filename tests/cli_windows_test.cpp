@@ -1,24 +1,138 @@
-// What only Windows can set up: a pipe whose reader has gone.
+// What only Windows can set up: a pipe whose reader has gone, paths past 260
+// characters, wildcards the program expands, pipes that cannot be peeked.
 #include <io.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
 
 #include "support/test_support.h"
 
 namespace quarnel {
 namespace {
 
+using testing::Outcome;
+using testing::run_tool;
+
 TEST(CliWindows, AClosedPipeIsAWriteError) {
   int ends[2];
   testing::open_pipe(ends);
   close_handle(ends[0]);
   const int input = testing::memory_file(std::string(1 << 20, 'x'));
-  const testing::Outcome got = testing::run_tool({}, "", {.in = input, .out = ends[1]});
+  const Outcome got = run_tool({}, "", {.in = input, .out = ends[1]});
   close_handle(ends[1]);
   close_handle(input);
   EXPECT_EQ(got.err, "write error:stdout\r\n");
   EXPECT_EQ(got.status, 1);
+}
+
+// Paths here are ASCII; the wide calls take them past 260 characters.
+std::wstring wide(const std::string& path) { return {path.begin(), path.end()}; }
+
+// A new folder in the temporary folder, as \\?\C:\...\name.
+std::string new_folder(const std::string& name) {
+  std::array<char, MAX_PATH> temp{};
+  GetTempPathA(MAX_PATH, temp.data());
+  const std::string path =
+      R"(\\?\)" + std::string(temp.data()) + name + std::to_string(GetTickCount());
+  CreateDirectoryW(wide(path).c_str(), nullptr);
+  return path;
+}
+
+void put(const std::string& path, const std::string& bytes) {
+  HANDLE file =
+      CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string get(const std::string& path) {
+  HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  std::string bytes(4096, '\0');
+  DWORD got = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  return file == INVALID_HANDLE_VALUE ? "absent" : bytes.substr(0, got);
+}
+
+TEST(CliWindows, PathsPast260CharactersOpenWithTheLongPathPrefix) {
+  std::string dir = new_folder("long");
+  while (dir.size() < 300) {
+    dir += "\\" + std::string(60, 'd');
+    ASSERT_NE(CreateDirectoryW(wide(dir).c_str(), nullptr), 0);
+  }
+  const std::string line = "00000000  41 42 43" + std::string(42, ' ') + "ABC\r\n";
+  put(dir + "\\in.bin", "ABC");
+  put(dir + "\\in.dump", line);
+  EXPECT_EQ(run_tool({dir + "\\in.bin"}).out, line);
+  EXPECT_EQ(run_tool({dir + "\\in.dump"}, "", {}, UNQUARNEL_BINARY).out, "ABC");
+  EXPECT_EQ(
+      run_tool({"-p", dir + "\\patched.bin", dir + "\\in.dump"}, "", {}, UNQUARNEL_BINARY).status,
+      0);
+  EXPECT_EQ(run_tool({"-o", dir + "\\out.bin", dir + "\\in.dump"}, "", {}, UNQUARNEL_BINARY).status,
+            0);
+  EXPECT_EQ(get(dir + "\\patched.bin") + get(dir + "\\out.bin"), "ABCABC");
+}
+
+TEST(CliWindows, WildcardsExpandUnlessQuotedOrUnmatched) {
+  const std::string dir = new_folder("wild");
+  const std::vector<std::string> names{"a.bin", "b.bin", "c.txt"};
+  for (const std::string& name : names) {
+    put(dir + "\\" + name, name.substr(0, 1));
+  }
+  // The order Windows lists the matches in.
+  std::string expected;
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((dir + "\\*.bin").c_str(), &found);
+  do {
+    // "a" is 61, "b" 62.
+    expected += "00000000  6" + std::string(1, static_cast<char>(found.cFileName[0] - 'a' + '1')) +
+                std::string(48, ' ') + found.cFileName[0] + "\r\n";
+  } while (FindNextFileA(search, &found) != 0);
+  FindClose(search);
+  const std::string plain = dir.substr(4);  // the shell's kind of path
+  EXPECT_EQ(run_tool({plain + "\\*.bin"}).out, expected);
+  for (const std::string& pattern : {"\"" + plain + "\\?.bin\"", plain + "\\*.none"}) {
+    const bool quoted = pattern.starts_with('"');
+    EXPECT_EQ(run_tool({pattern}).err,
+              "cannot open file:" +
+                  pattern.substr(quoted ? 1 : 0, pattern.size() - (quoted ? 2 : 0)) + "\r\n");
+  }
+}
+
+TEST(CliWindows, LinesGoOutBeforeAPipeIsWaitedFor) {
+  // Neither program may wait for more input before writing what it has: the
+  // writer closes the pipe only once the first line has come out.
+  const std::string dump_line =
+      "00000000  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\r\n";
+  for (const auto& [program, input, first] :
+       {std::tuple{QUARNEL_BINARY, std::string("0123456789abcdefXY"), dump_line},
+        std::tuple{UNQUARNEL_BINARY, dump_line + "0000", std::string("0123456789abcdef")}}) {
+    int in[2];
+    int out[2];
+    testing::open_pipe(in);
+    testing::open_pipe(out);
+    ASSERT_TRUE(testing::write_fd(in[1], input));
+    std::string shown;
+    std::thread reader([&] {
+      shown = testing::read_up_to(out[0], first.size());
+      close_handle(in[1]);
+      shown += testing::read_up_to(out[0], SIZE_MAX);
+    });
+    const Outcome got = run_tool({}, "", {.in = in[0], .out = out[1]}, program);
+    close_handle(out[1]);
+    reader.join();
+    close_handle(in[0]);
+    close_handle(out[0]);
+    EXPECT_TRUE(shown.starts_with(first)) << program;
+  }
 }
 
 }  // namespace

@@ -92,6 +92,15 @@ TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
 
 std::string sp(std::size_t count) { return std::string(count, ' '); }
 
+// Text as UTF-16 with its byte order mark: each char a code unit.
+std::string utf16(std::string_view text, bool big_endian) {
+  std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : text) {
+    out += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+  }
+  return out;
+}
+
 const std::string line_0 =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
 const std::string usage =
@@ -142,6 +151,15 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"SeventeenBytes", {}, line_0.substr(0, 58) + "F7\n", "",
                    "unquarnel: stdin:1: more than 16 bytes on a line\n", 1},
         UndumpCase{"ByteOrderMark", {}, "\xEF\xBB\xBF" "00000000  41\n", "A", "", 0},
+        UndumpCase{"Utf16LittleEndian", {}, utf16(line_0 + "00000010\n", false), "0123456789ABCDEF",
+                   "", 0},
+        UndumpCase{"Utf16BigEndian", {}, utf16(line_0 + "00000010  41\r\n", true),
+                   "0123456789ABCDEFA", "", 0},
+        UndumpCase{"Utf16OutsideAscii", {}, utf16("00000000  41\n00000001  4\xE9\n", false), "A",
+                   "unquarnel: stdin:2: a byte is not two hex digits\n", 1},
+        UndumpCase{"Utf16WithoutMark", {}, utf16("00000000  41\n", false).substr(2), "",
+                   "unquarnel: stdin:1: the text looks like UTF-16 without a byte order mark: save "
+                   "it as UTF-8, or as UTF-16 with one\n", 1},
         UndumpCase{"LoneCarriageReturn", {}, "00000000  41\r00000001  42\r", "",
                    "unquarnel: stdin:1: a carriage return without a line feed: lines must end in "
                    "LF or CR LF\n", 1},
@@ -163,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: option needs a file name: --patch\n" + usage, 2},
         UndumpCase{"EmptyFileName", {"--patch=", "-"}, "00000000  41\n", "",
                    "unquarnel: option needs a file name: --patch=\n" + usage, 2},
+        UndumpCase{"PatchAndOutput", {"-o", "a", "-pb"}, "", "",
+                   "unquarnel: --patch and --output do not go together: -pb\n" + usage, 2},
         UndumpCase{"TwoFiles", {"-pa", "--patch=b"}, "", "",
                    "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
@@ -202,6 +222,27 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
               "unquarnel: /dev/full: write error\n"
               "unquarnel: /dev/full: restored as it was\n1");
   }
+}
+
+TEST(UndumpOutput, TheFileAppearsOrIsReplacedOnlyWhole) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("unquarnel-out-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "x.bin").string();
+  const auto run = [&](const std::vector<std::string>& args, const std::string& dump) {
+    const Outcome got = run_tool(args, dump, {}, UNQUARNEL_BINARY);
+    std::ifstream in(file, std::ios::binary);
+    return (in ? std::string(std::istreambuf_iterator<char>(in), {}) : "absent") + got.err +
+           std::to_string(got.status) +
+           std::to_string(std::distance(std::filesystem::directory_iterator(dir), {}));
+  };
+  const std::string bad = "00000000  41\n0000000X\n";
+  const std::string bad_line = "unquarnel: stdin:2: the address is not 8 hex digits\n";
+  EXPECT_EQ(run({"-o", file}, bad), "absent" + with_line_ends(bad_line) + "10");
+  EXPECT_EQ(run({"--output", file}, line_0 + "00000010\n"), "0123456789ABCDEF01");
+  EXPECT_EQ(run({"--output=" + file}, bad), "0123456789ABCDEF" + with_line_ends(bad_line) + "11");
+  EXPECT_EQ(run({"-o" + file}, "00000000  41\n"), "A01");
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -74,7 +74,8 @@ int run(int argc, const char* const argv[]) {
   static OutputWriter out{standard_output};
 
   prepare_standard_streams();
-  if (parse_command_line(argc, argv, settings)) {
+  const std::span<const char* const> arguments = program_arguments(argc, argv);
+  if (parse_command_line(static_cast<int>(arguments.size()), arguments.data(), settings)) {
     const std::array<std::string_view, 4> help{banner, line_end, usage, line_end};
     return write_all(standard_output, help) ? 0 : write_error();
   }

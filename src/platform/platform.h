@@ -31,6 +31,14 @@ inline constexpr int standard_error = 2;
 // ordinary write error instead of a fatal signal.
 void prepare_standard_streams();
 
+// The program's arguments, the program's name first, in UTF-8. POSIX
+// systems hand them over as the shell expanded them. On Windows they are
+// read anew from the command line, in UTF-16, and each unquoted argument
+// holding * or ? becomes the names that match it, in the order Windows lists
+// them (one that matches nothing stays as it was), as the shell does
+// elsewhere.
+[[nodiscard]] std::span<const char* const> program_arguments(int argc, const char* const argv[]);
+
 // Opens a named file for reading. A directory cannot be dumped and fails like
 // a file that cannot be opened. Returns -1 on failure.
 [[nodiscard]] int open_input(const char* name);

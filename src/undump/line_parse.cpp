@@ -111,6 +111,9 @@ std::string_view line_error_text(LineError error) {
       return "more than 16 bytes on a line";
     case LineError::too_long:
       return "the line is longer than a dump line";
+    case LineError::unmarked_utf16:
+      return "the text looks like UTF-16 without a byte order mark: save it as UTF-8, or as "
+             "UTF-16 with one";
     case LineError::lone_return:
       return "a carriage return without a line feed: lines must end in LF or CR LF";
     case LineError::out_of_sequence:

@@ -19,6 +19,7 @@ enum class LineError {
   too_many_bytes,
   too_long,
   lone_return,
+  unmarked_utf16,
   // Errors of a line among the others.
   out_of_sequence,
   wraps,

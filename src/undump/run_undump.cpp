@@ -178,8 +178,11 @@ int patch_file(const Dumps& dumps, const char* file) {
 
 }  // namespace
 
-int run_undump(int argc, const char* const argv[]) {
+int run_undump(int count, const char* const given[]) {
   prepare_standard_streams();
+  const std::span<const char* const> arguments = program_arguments(count, given);
+  const int argc = static_cast<int>(arguments.size());
+  const char* const* argv = arguments.data();
   const UndumpOptions options = parse_undump_options(argc, argv);
   switch (options.request) {
     case UndumpRequest::usage_error:

@@ -1,5 +1,6 @@
 #include "undump/undump_stream.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -49,6 +50,34 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
   return UndumpStatus::ok;
 }
 
+// Text saved as UTF-16 (by PowerShell 5.1's redirections, or Notepad) is
+// read a code unit a character: ASCII as itself, anything else as a byte
+// that has no place in a dump line, so that it is refused where it matters.
+struct Utf16 {
+  bool active = false;
+  bool big_endian = false;
+  bool odd = false;  // held waits for the other half of its unit
+  std::uint8_t held = 0;
+};
+
+// Decodes bytes in place, the characters never outrunning the bytes they
+// come from; returns how many there are.
+std::size_t decode_utf16(Utf16& utf16, std::span<std::uint8_t> bytes) {
+  std::size_t count = 0;
+  for (const std::uint8_t byte : bytes) {
+    if (!utf16.odd) {
+      utf16.held = byte;
+      utf16.odd = true;
+      continue;
+    }
+    const unsigned unit =
+        utf16.big_endian ? unsigned{utf16.held} << 8 | byte : unsigned{byte} << 8 | utf16.held;
+    bytes[count++] = unit < 0x80 ? static_cast<std::uint8_t>(unit) : 0xFF;
+    utf16.odd = false;
+  }
+  return count;
+}
+
 }  // namespace
 
 UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& target) {
@@ -62,6 +91,7 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
   static const FullLineParser parse_full = fastest_full_line_parser();
   const bool may_block = may_wait(input);
   bool at_start = true;
+  Utf16 utf16;
   for (;;) {
     // Bytes already read back reach the output before a wait for more text.
     if (may_block && target.out != nullptr && target.out->used > 0 && !ready_to_read(input) &&
@@ -73,16 +103,36 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
       return {UndumpStatus::read_error, LineError::none, number};
     }
     const bool at_end = got.status == ReadStatus::end;
-    std::string_view text(chars, carried + got.count);
+    std::size_t count = got.count;
+    if (utf16.active) {
+      count = decode_utf16(utf16, std::span(buffer).subspan(carried, count));
+      if (at_end && utf16.odd) {
+        buffer[carried + count++] = 0xFF;  // half a unit
+      }
+    }
+    std::string_view text(chars, carried + count);
     if (at_start) {
-      // Editors on Windows start UTF-8 text with a byte order mark.
-      constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
-      if (!at_end && text.size() < byte_order_mark.size() && byte_order_mark.starts_with(text)) {
+      // Editors on Windows start text with a byte order mark: UTF-8's is
+      // passed over, UTF-16's says how to read the rest.
+      constexpr std::array<std::string_view, 3> marks{"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+      if (!at_end && text.size() < 3 && std::any_of(marks.begin(), marks.end(), [&](auto mark) {
+            return mark.starts_with(text);
+          })) {
         carried = text.size();
         continue;
       }
-      if (text.starts_with(byte_order_mark)) {
-        text.remove_prefix(byte_order_mark.size());
+      if (text.starts_with(marks[0])) {
+        text.remove_prefix(marks[0].size());
+      } else if (text.starts_with(marks[1]) || text.starts_with(marks[2])) {
+        utf16 = {.active = true, .big_endian = text.starts_with(marks[2])};
+        const std::size_t decoded =
+            decode_utf16(utf16, std::span(buffer).subspan(2, text.size() - 2));
+        if (at_end && utf16.odd) {
+          buffer[2 + decoded] = 0xFF;
+        }
+        text = std::string_view(chars + 2, decoded + (at_end && utf16.odd ? 1 : 0));
+      } else if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) {
+        return {UndumpStatus::bad_line, LineError::unmarked_utf16, 1};
       }
       at_start = false;
     }

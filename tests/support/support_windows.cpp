@@ -36,10 +36,13 @@ void open_pipe(int ends[2]) {
 
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
                 std::uint64_t /*file_size_limit*/) {
-  // The arguments of the tests hold no quotes and end in no backslash.
+  // The arguments of the tests end in no backslash. One that holds a blank
+  // is quoted; the rest go as they are, so that a test can quote a pattern
+  // itself, or leave it for the program to expand.
   std::string line = "program";
   for (const std::string& arg : args) {
-    line += " \"" + arg + "\"";
+    const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+    line += quote ? " \"" + arg + "\"" : " " + arg;
   }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

@@ -2,6 +2,8 @@
 // temporary files.
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/windows/handle.h"
@@ -36,8 +38,8 @@ bool is_stream(HANDLE file) {
 
 bool cannot_patch(const char* name) {
   // Opened for neither reading nor writing: only what it is is asked.
-  HANDLE file = ::CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      open_path(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, 0);
   if (file == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -50,12 +52,10 @@ bool is_pipe_or_terminal(int handle) { return is_stream(os_handle(handle)); }
 
 PatchFile open_patch_file(const char* name) {
   constexpr DWORD access = GENERIC_READ | GENERIC_WRITE;
-  HANDLE file = ::CreateFileA(name, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = open_path(name, access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   bool created = false;
   if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-    file = ::CreateFileA(name, access, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    file = open_path(name, access, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     created = file != INVALID_HANDLE_VALUE;
   }
   return {descriptor(file), created};
@@ -119,7 +119,10 @@ bool flush_to_disk(int handle) {
   return ::GetFileType(file) != FILE_TYPE_DISK || ::FlushFileBuffers(file) != 0;
 }
 
-bool remove_file(const char* name) { return ::DeleteFileA(name) != 0; }
+bool remove_file(const char* name) {
+  static WidePath wide;
+  return widen(name, wide) && ::DeleteFileW(wide.data()) != 0;
+}
 
 void catch_stop_signals() {
   for (const int number : {SIGINT, SIGTERM, SIGBREAK}) {
@@ -139,6 +142,96 @@ int create_spool_file() {
   }
   return descriptor(::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+namespace {
+
+// The temporary output file, for Ctrl+C or a closed console to remove.
+WidePath pending_output;
+volatile LONG output_pending = 0;
+
+BOOL WINAPI remove_pending_output(DWORD /*event*/) {
+  if (output_pending != 0) {
+    ::DeleteFileW(pending_output.data());
+  }
+  return FALSE;  // the process ends as it would have
+}
+
+}  // namespace
+
+bool open_output_file(const char* name, OutputFile& file) {
+  static WidePath wide;
+  if (!widen(name, wide)) {
+    return false;
+  }
+  const DWORD attributes = ::GetFileAttributesW(wide.data());
+  HANDLE existing = ::CreateFileW(wide.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  const bool device = existing != INVALID_HANDLE_VALUE && ::GetFileType(existing) != FILE_TYPE_DISK;
+  if (existing != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(existing);
+  }
+  if (device) {
+    file.handle = descriptor(::CreateFileW(wide.data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+    return file.handle >= 0;
+  }
+  const std::string_view path = name;
+  constexpr std::string_view suffix = ".unquarnel-";
+  if (path.size() + suffix.size() + 8 >= file.temporary.size()) {
+    return false;
+  }
+  path.copy(file.target.data(), path.size());
+  file.target[path.size()] = '\0';
+  // A name no other run has: the process and a count.
+  static unsigned count = 0;
+  std::snprintf(file.temporary.data(), file.temporary.size(), "%s%s%lx%x", name, suffix.data(),
+                ::GetCurrentProcessId(), count++);
+  if (!widen(file.temporary.data(), pending_output)) {
+    return false;
+  }
+  file.handle = descriptor(::CreateFileW(pending_output.data(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                         attributes != INVALID_FILE_ATTRIBUTES
+                                             ? attributes & ~FILE_ATTRIBUTE_READONLY
+                                             : FILE_ATTRIBUTE_NORMAL,
+                                         nullptr));
+  if (file.handle < 0) {
+    return false;
+  }
+  output_pending = 1;
+  ::SetConsoleCtrlHandler(remove_pending_output, TRUE);
+  file.replaces = true;
+  return true;
+}
+
+bool commit_output_file(OutputFile& file) {
+  const bool flushed = flush_to_disk(file.handle);
+  const bool closed = ::_close(file.handle) == 0;
+  file.handle = -1;
+  if (!file.replaces) {
+    return flushed && closed;
+  }
+  static WidePath target;
+  const bool renamed = flushed && closed && widen(file.target.data(), target) &&
+                       ::MoveFileExW(pending_output.data(), target.data(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!renamed) {
+    ::DeleteFileW(pending_output.data());
+  }
+  output_pending = 0;
+  return renamed;
+}
+
+void discard_output_file(OutputFile& file) {
+  if (file.handle >= 0) {
+    ::_close(file.handle);
+    file.handle = -1;
+  }
+  if (file.replaces) {
+    ::DeleteFileW(pending_output.data());
+    output_pending = 0;
+  }
 }
 
 }  // namespace quarnel

@@ -10,9 +10,9 @@ namespace quarnel {
 
 int open_input(const char* name) {
   // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
-  return descriptor(::CreateFileA(name, GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return descriptor(open_path(name, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN));
 }
 
 void close_handle(int handle) { ::_close(handle); }
@@ -39,8 +39,9 @@ bool ready_to_read(int handle) {
     return false;  // a console is typed at: show what is there before waiting
   }
   DWORD available = 0;
-  // A pipe that cannot be peeked has ended or failed: the read says which.
-  return ::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0 || available > 0;
+  // A pipe that cannot be peeked may yet have to be waited for: the lines
+  // done so far go out before the read, which says whether it has ended.
+  return ::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) != 0 && available > 0;
 }
 
 SkipResult skip_by_seeking(int handle, std::uint32_t count) {
