@@ -123,6 +123,17 @@ class PatchPosix : public ::testing::Test {
   std::string original_;
 };
 
+TEST_F(PatchPosix, ALongRunOfLinesIsWrittenWhole) {
+  // More consecutive bytes than one record holds.
+  std::vector<std::uint8_t> bytes(200000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  }
+  const Outcome got = unquarnel({"-p", path("T")}, {}, testing::simple_dump(bytes, 0));
+  EXPECT_EQ(got.err + std::to_string(got.status), "0");
+  EXPECT_TRUE(read("T") == std::string(bytes.begin(), bytes.end()));
+}
+
 TEST_F(PatchPosix, EveryDumpIsReadOnceWhateverItIs) {
   const std::string patched = "AB" + original_.substr(2);
   const std::string dump = read("d.dump");

@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{{"-X1f"}, 31, {}, false},
         ParseCase{{"-x0x10"}, 16, {}, false},
         ParseCase{{"-x0XaA"}, 170, {}, false},
+        ParseCase{{"-x010"}, 16, {}, false},
         ParseCase{{"-x \t\n+10zz"}, 16, {}, false},
         ParseCase{{"-x- 10"}, 0, {}, false},
         ParseCase{{"-x-10"}, -16, {}, false},
