@@ -1,9 +1,10 @@
 // Speed of each formatter and full-line reader this CPU can run, against the
-// portable ones, measured in one run. Needs no benchmark library, so that a
-// cross build runs it under its emulator too.
+// portable ones, and of the library's dump calls, measured in one run. Needs no benchmark library,
+// so that a cross build runs it under its emulator too.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "dump/line_format.h"
@@ -36,9 +37,9 @@ int main() {
     seed = seed * 1103515245 + 12345;
     byte = static_cast<std::uint8_t>(seed >> 24);
   }
-  std::vector<char> text(lines * full_line_length);
+  std::vector<char> text(dump_size(data.size(), native_line_end));
   std::uint32_t address = 0;
-  format_lines_portable(text.data(), address, data);
+  static_cast<void>(format_dump(data, 0, text, native_line_end));
 
   constexpr const char* names[] = {"portable", "ssse3", "avx2", "neon"};
   const double megabytes = static_cast<double>(data.size()) / 1e6;
@@ -55,6 +56,15 @@ int main() {
                   portable / seconds);
     }
   }
+  // The library's calls, which choose the fastest path themselves.
+  std::vector<char> out(text.size());
+  std::size_t written = 0;
+  const double into_buffer = best_time([&] { written = format_dump(data, 0, out); });
+  std::string as_string;
+  const double into_string = best_time([&] { as_string = dump_string(data); });
+  std::printf("library: format_dump into a buffer %.0f MB/s of input, dump_string %.0f MB/s%s\n",
+              megabytes / into_buffer, megabytes / into_string,
+              written == as_string.size() ? "" : " (sizes differ)");
   std::printf("%-10s %14s %8s\n", "reader", "MB/s of text", "ratio");
   for (const ParsePath path :
        {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {

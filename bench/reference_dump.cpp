@@ -25,9 +25,10 @@ int main(int argc, char* argv[]) {
     have += got.count;
     if (got.status != ReadStatus::data || have == block.size()) {
       const std::size_t whole = have / bytes_per_line * bytes_per_line;
-      out.used = static_cast<std::size_t>(
-          format_lines_portable(out.buffer.data(), address, std::span(block).first(whole)) -
-          out.buffer.data());
+      out.used =
+          static_cast<std::size_t>(format_lines_portable<native_line_end>(
+                                       out.buffer.data(), address, std::span(block).first(whole)) -
+                                   out.buffer.data());
       if (got.status != ReadStatus::data) {
         out.used = static_cast<std::size_t>(
             format_last_line(out.buffer.data() + out.used, address,

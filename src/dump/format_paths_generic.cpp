@@ -3,8 +3,12 @@
 
 namespace quarnel {
 
-LineFormatter line_formatter(FormatPath path) {
-  return path == FormatPath::portable ? format_lines_portable : nullptr;
+LineFormatter line_formatter(FormatPath path, LineEnd end) {
+  if (path != FormatPath::portable) {
+    return nullptr;
+  }
+  return end == LineEnd::lf ? format_lines_portable<LineEnd::lf>
+                            : format_lines_portable<LineEnd::crlf>;
 }
 
 FormatPath fastest_format_path() { return FormatPath::portable; }

@@ -5,19 +5,28 @@
 
 namespace quarnel {
 
-LineFormatter line_formatter(FormatPath path) {
+namespace {
+
+template <LineEnd end>
+LineFormatter formatter(FormatPath path) {
   __builtin_cpu_init();  // safe to ask even before static constructors have run
   switch (path) {
     case FormatPath::portable:
-      return format_lines_portable;
+      return format_lines_portable<end>;
     case FormatPath::ssse3:
-      return __builtin_cpu_supports("ssse3") ? format_lines_ssse3 : nullptr;
+      return __builtin_cpu_supports("ssse3") ? format_lines_ssse3<end> : nullptr;
     case FormatPath::avx2:
-      return __builtin_cpu_supports("avx2") ? format_lines_avx2 : nullptr;
+      return __builtin_cpu_supports("avx2") ? format_lines_avx2<end> : nullptr;
     case FormatPath::neon:
       break;
   }
   return nullptr;
+}
+
+}  // namespace
+
+LineFormatter line_formatter(FormatPath path, LineEnd end) {
+  return end == LineEnd::lf ? formatter<LineEnd::lf>(path) : formatter<LineEnd::crlf>(path);
 }
 
 FormatPath fastest_format_path() {

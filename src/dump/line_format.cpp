@@ -23,6 +23,7 @@ void put_chars(char* out, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
+template <LineEnd end>
 char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
   for (; data.size() >= bytes_per_line; data = data.subspan(bytes_per_line)) {
     const auto line = data.first<bytes_per_line>();
@@ -31,21 +32,28 @@ char* format_lines_portable(char* out, std::uint32_t& address, std::span<const s
     groups[48] = ' ';
     groups[49] = ' ';
     put_chars(out + char_column, line);
-    put_line_end(out + full_line_text);
-    out += full_line_length;
+    put_line_end<end>(out + full_line_text);
+    out += line_length(end);
     address += bytes_per_line;
   }
   return out;
 }
 
-char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest) {
+template char* format_lines_portable<LineEnd::lf>(char*, std::uint32_t&,
+                                                  std::span<const std::uint8_t>);
+template char* format_lines_portable<LineEnd::crlf>(char*, std::uint32_t&,
+                                                    std::span<const std::uint8_t>);
+
+char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest,
+                       LineEnd end) {
   assert(rest.size() < bytes_per_line);
   char* groups = put_address(out, address);
   put_groups(groups, rest);
   // The missing groups stay blank so the character column keeps its place.
   std::memset(groups + 3 * rest.size(), ' ', 50 - 3 * rest.size());
   put_chars(out + char_column, rest);
-  return put_line_end(out + char_column + rest.size());
+  out += char_column + rest.size();
+  return end == LineEnd::lf ? put_line_end<LineEnd::lf>(out) : put_line_end<LineEnd::crlf>(out);
 }
 
 }  // namespace quarnel

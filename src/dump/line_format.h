@@ -9,6 +9,7 @@
 #include <span>
 
 #include "platform/platform.h"
+#include "quarnel/dump.h"
 
 namespace quarnel {
 
@@ -16,7 +17,15 @@ inline constexpr std::size_t bytes_per_line = 16;
 // A full line: address, two spaces, 16 groups of three, two spaces, 16
 // characters and the line end.
 inline constexpr std::size_t full_line_text = 76;
-inline constexpr std::size_t full_line_length = full_line_text + line_end.size();
+
+constexpr std::string_view line_end_text(LineEnd end) { return end == LineEnd::lf ? "\n" : "\r\n"; }
+constexpr std::size_t line_length(LineEnd end) {
+  return full_line_text + line_end_text(end).size();
+}
+
+// The programs end their lines as the platform does.
+inline constexpr LineEnd native_line_end = line_end.size() == 1 ? LineEnd::lf : LineEnd::crlf;
+inline constexpr std::size_t full_line_length = line_length(native_line_end);
 // Where the character column begins; a last line of n bytes is this plus n
 // characters long, plus its line end.
 inline constexpr std::size_t char_column = 60;
@@ -44,23 +53,27 @@ inline constexpr auto shown_chars = [] {
 
 // Formats data.size() / 16 full lines into out, which must have room for
 // that many full lines. The address goes up by 16 per line, wrapping at 2^32.
-// Returns the end of what was written.
+// Returns the end of what was written. Each formatter is a template on the
+// line end, instantiated for both.
 using LineFormatter = char* (*)(char* out, std::uint32_t& address,
                                 std::span<const std::uint8_t> data);
 
 // The ways of formatting full lines; all give the same bytes.
 enum class FormatPath { portable, ssse3, avx2, neon };
 
-// The formatter for a path, or null when this CPU cannot run it.
-[[nodiscard]] LineFormatter line_formatter(FormatPath path);
+// The formatter for a path and line end, or null when this CPU cannot run
+// it.
+[[nodiscard]] LineFormatter line_formatter(FormatPath path, LineEnd end = native_line_end);
 
 // The fastest path this CPU can run.
 [[nodiscard]] FormatPath fastest_format_path();
 
 // Writes the line end at out; returns the end.
-inline char* put_line_end(char* out) {
-  std::memcpy(out, line_end.data(), line_end.size());
-  return out + line_end.size();
+template <LineEnd end>
+char* put_line_end(char* out) {
+  constexpr std::string_view text = line_end_text(end);
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
 }
 
 // Writes the address as 8 hex digits and two spaces; returns the end. Inline:
@@ -76,10 +89,12 @@ inline char* put_address(char* out, std::uint32_t address) {
 }
 
 // Table-driven formatting that runs anywhere.
+template <LineEnd end>
 char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
 
 // Formats the last line of a dump, holding the 0 to 15 bytes of rest; with no
 // bytes it is the end line, the address alone. Returns the end of it.
-char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest);
+char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest,
+                       LineEnd end = native_line_end);
 
 }  // namespace quarnel

@@ -32,6 +32,7 @@ constexpr GroupPlan group_plan = [] {
 
 }  // namespace
 
+template <LineEnd end>
 char* format_lines_neon(char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
   const uint8x16_t digits = vld1q_u8(reinterpret_cast<const std::uint8_t*>(hex_digits.data()));
   const uint8x16_t nibble = vdupq_n_u8(0x0F);
@@ -53,11 +54,15 @@ char* format_lines_neon(char* out, std::uint32_t& address, std::span<const std::
     put_address(out, address);
     out[char_column - 2] = ' ';
     out[char_column - 1] = ' ';
-    put_line_end(out + full_line_text);
-    out += full_line_length;
+    put_line_end<end>(out + full_line_text);
+    out += line_length(end);
     address += bytes_per_line;
   }
   return out;
 }
+
+template char* format_lines_neon<LineEnd::lf>(char*, std::uint32_t&, std::span<const std::uint8_t>);
+template char* format_lines_neon<LineEnd::crlf>(char*, std::uint32_t&,
+                                                std::span<const std::uint8_t>);
 
 }  // namespace quarnel

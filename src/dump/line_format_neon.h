@@ -6,6 +6,7 @@
 
 namespace quarnel {
 
+template <LineEnd end>
 char* format_lines_neon(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
 
 }  // namespace quarnel

@@ -44,11 +44,12 @@ constexpr std::array<ChunkPlan, 3> chunk_plans = [] {
 
 // The address, two spaces, the two spaces before the character column and
 // the line end: everything in a full line that is not a vector store.
+template <LineEnd end>
 void put_frame(char* out, std::uint32_t address) {
   put_address(out, address);
   out[char_column - 2] = ' ';
   out[char_column - 1] = ' ';
-  put_line_end(out + full_line_text);
+  put_line_end<end>(out + full_line_text);
 }
 
 __attribute__((target("ssse3"))) __m128i load16(const void* from) {
@@ -61,6 +62,7 @@ __attribute__((target("avx2"))) __m256i broadcast16(const void* from) {
 
 }  // namespace
 
+template <LineEnd end>
 __attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32_t& address,
                                                           std::span<const std::uint8_t> data) {
   const __m128i digits = load16(hex_digits.data());
@@ -88,15 +90,17 @@ __attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32
     const __m128i chars =
         _mm_or_si128(_mm_and_si128(printable, bytes), _mm_andnot_si128(printable, dot));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + char_column), chars);
-    put_frame(out, address);
-    out += full_line_length;
+    put_frame<end>(out, address);
+    out += line_length(end);
     address += bytes_per_line;
   }
   return out;
 }
 
+template <LineEnd end>
 __attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t& address,
                                                         std::span<const std::uint8_t> data) {
+  constexpr std::size_t length = line_length(end);
   // Two lines at a time, one in each 128-bit lane: every shuffle stays
   // within its lane, so each lane is formatted as the SSSE3 path does.
   const __m256i digits = broadcast16(hex_digits.data());
@@ -119,21 +123,28 @@ __attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t
           broadcast16(plan.separators.data()));
       char* at = out + hex_column + 16 * chunk;
       _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(text));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(at + full_line_length),
-                       _mm256_extracti128_si256(text, 1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at + length), _mm256_extracti128_si256(text, 1));
     }
     const __m256i printable = _mm256_and_si256(_mm256_cmpgt_epi8(bytes, below_space),
                                                _mm256_cmpgt_epi8(delete_char, bytes));
     const __m256i chars = _mm256_blendv_epi8(dot, bytes, printable);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + char_column), _mm256_castsi256_si128(chars));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + full_line_length + char_column),
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length + char_column),
                      _mm256_extracti128_si256(chars, 1));
-    put_frame(out, address);
-    put_frame(out + full_line_length, address + bytes_per_line);
-    out += 2 * full_line_length;
+    put_frame<end>(out, address);
+    put_frame<end>(out + length, address + bytes_per_line);
+    out += 2 * length;
     address += 2 * bytes_per_line;
   }
-  return format_lines_ssse3(out, address, data);
+  return format_lines_ssse3<end>(out, address, data);
 }
+
+template char* format_lines_ssse3<LineEnd::lf>(char*, std::uint32_t&,
+                                               std::span<const std::uint8_t>);
+template char* format_lines_ssse3<LineEnd::crlf>(char*, std::uint32_t&,
+                                                 std::span<const std::uint8_t>);
+template char* format_lines_avx2<LineEnd::lf>(char*, std::uint32_t&, std::span<const std::uint8_t>);
+template char* format_lines_avx2<LineEnd::crlf>(char*, std::uint32_t&,
+                                                std::span<const std::uint8_t>);
 
 }  // namespace quarnel

@@ -7,7 +7,13 @@
 
 namespace quarnel {
 
-char* format_lines_ssse3(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
-char* format_lines_avx2(char* out, std::uint32_t& address, std::span<const std::uint8_t> data);
+// The instruction sets are named here too: a template takes its attributes
+// from its first declaration.
+template <LineEnd end>
+__attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32_t& address,
+                                                          std::span<const std::uint8_t> data);
+template <LineEnd end>
+__attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t& address,
+                                                        std::span<const std::uint8_t> data);
 
 }  // namespace quarnel

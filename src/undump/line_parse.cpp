@@ -122,6 +122,8 @@ std::string_view line_error_text(LineError error) {
       return "the addresses wrap past FFFFFFFF: the bytes have no place in a file";
     case LineError::unfinished:
       return "the dump ends after a full line: its last line is missing";
+    case LineError::no_room:
+      return "the bytes do not fit in the space given for them";
   }
   return "";
 }

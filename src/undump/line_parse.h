@@ -24,6 +24,7 @@ enum class LineError {
   out_of_sequence,
   wraps,
   unfinished,
+  no_room,
 };
 
 [[nodiscard]] std::string_view line_error_text(LineError error);

@@ -29,6 +29,10 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
     error = LineError::out_of_sequence;
     return UndumpStatus::bad_line;
   }
+  if (!state.started) {
+    state.started = true;
+    state.first_address = line.address;
+  }
   state.in_dump = line.count == 16;
   state.next_address = line.address + 16;
   const auto bytes = std::span(line.bytes).first(line.count);
@@ -46,6 +50,14 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
     out.used += bytes.size();
   } else if (target.patch != nullptr && !patch_bytes(*target.patch, line.address, bytes)) {
     return UndumpStatus::write_error;
+  } else if (target.memory != nullptr) {
+    MemoryOutput& memory = *target.memory;
+    if (memory.bytes.size() - memory.used < bytes.size()) {
+      error = LineError::no_room;
+      return UndumpStatus::bad_line;
+    }
+    std::memcpy(memory.bytes.data() + memory.used, bytes.data(), bytes.size());
+    memory.used += bytes.size();
   }
   return UndumpStatus::ok;
 }
@@ -80,6 +92,62 @@ std::size_t decode_utf16(Utf16& utf16, std::span<std::uint8_t> bytes) {
 
 }  // namespace
 
+UndumpResult undump_text(std::string_view& rest, bool at_end, UndumpState& state,
+                         const UndumpTarget& target, std::uint64_t& number) {
+  static const FullLineParser parse_full = fastest_full_line_parser();
+  DumpLine line;
+  std::string_view text = rest;  // a local copy stays in registers
+  while (!text.empty()) {
+    // Most lines are full lines of quarnel's own making.
+    const std::size_t end_size = text.size() > full_line_end && text[full_line_end] == '\n' ? 1
+                                 : text.size() > full_line_end + 1 && text[full_line_end] == '\r' &&
+                                         text[full_line_end + 1] == '\n'
+                                     ? 2
+                                     : 0;
+    std::size_t taken = 0;
+    if (end_size > 0 && parse_full(text.data(), line)) {
+      taken = full_line_end + end_size;
+      ++number;
+    } else {
+      const std::size_t newline = text.substr(0, longest_line + 2).find('\n');
+      if (newline == std::string_view::npos && text.size() <= longest_line + 1 && !at_end) {
+        break;  // the rest of the line comes with the next block
+      }
+      std::string_view content = text.substr(0, newline);
+      taken = newline == std::string_view::npos ? content.size() : newline + 1;
+      ++number;
+      // A carriage return alone ends no line; one inside a line that
+      // does not read says why it does not.
+      const auto bad = [&](LineError error) -> UndumpResult {
+        const bool lone_return =
+            content.substr(0, longest_line + 1).find('\r') != std::string_view::npos;
+        return {UndumpStatus::bad_line, lone_return ? LineError::lone_return : error, number};
+      };
+      if (newline == std::string_view::npos && content.size() > longest_line + 1) {
+        return bad(LineError::too_long);
+      }
+      if (content.ends_with('\r')) {
+        content.remove_suffix(1);
+      }
+      if (content.empty()) {
+        text.remove_prefix(taken);
+        continue;
+      }
+      if (const LineError error = parse_line(content, line); error != LineError::none) {
+        return bad(error);
+      }
+    }
+    LineError error = LineError::none;
+    if (const UndumpStatus status = take_line(line, state, target, error);
+        status != UndumpStatus::ok) {
+      return {status, error, number};
+    }
+    text.remove_prefix(taken);
+  }
+  rest = text;
+  return {UndumpStatus::ok, LineError::none, number};
+}
+
 UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& target) {
   // One input is read at a time; the front holds the part line carried
   // between blocks.
@@ -87,8 +155,6 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
   const char* chars = reinterpret_cast<const char*>(buffer.data());
   std::size_t carried = 0;
   std::uint64_t number = 0;
-  DumpLine line;
-  static const FullLineParser parse_full = fastest_full_line_parser();
   const bool may_block = may_wait(input);
   bool at_start = true;
   Utf16 utf16;
@@ -136,53 +202,9 @@ UndumpResult undump_stream(int input, UndumpState& state, const UndumpTarget& ta
       }
       at_start = false;
     }
-    while (!text.empty()) {
-      // Most lines are full lines of quarnel's own making.
-      const std::size_t end_size = text.size() > full_line_end && text[full_line_end] == '\n' ? 1
-                                   : text.size() > full_line_end + 1 &&
-                                           text[full_line_end] == '\r' &&
-                                           text[full_line_end + 1] == '\n'
-                                       ? 2
-                                       : 0;
-      std::size_t taken = 0;
-      if (end_size > 0 && parse_full(text.data(), line)) {
-        taken = full_line_end + end_size;
-        ++number;
-      } else {
-        const std::size_t newline = text.substr(0, longest_line + 2).find('\n');
-        if (newline == std::string_view::npos && text.size() <= longest_line + 1 && !at_end) {
-          break;  // the rest of the line comes with the next block
-        }
-        std::string_view content = text.substr(0, newline);
-        taken = newline == std::string_view::npos ? content.size() : newline + 1;
-        ++number;
-        // A carriage return alone ends no line; one inside a line that
-        // does not read says why it does not.
-        const auto bad = [&](LineError error) -> UndumpResult {
-          const bool lone_return =
-              content.substr(0, longest_line + 1).find('\r') != std::string_view::npos;
-          return {UndumpStatus::bad_line, lone_return ? LineError::lone_return : error, number};
-        };
-        if (newline == std::string_view::npos && content.size() > longest_line + 1) {
-          return bad(LineError::too_long);
-        }
-        if (content.ends_with('\r')) {
-          content.remove_suffix(1);
-        }
-        if (content.empty()) {
-          text.remove_prefix(taken);
-          continue;
-        }
-        if (const LineError error = parse_line(content, line); error != LineError::none) {
-          return bad(error);
-        }
-      }
-      LineError error = LineError::none;
-      if (const UndumpStatus status = take_line(line, state, target, error);
-          status != UndumpStatus::ok) {
-        return {status, error, number};
-      }
-      text.remove_prefix(taken);
+    if (const UndumpResult result = undump_text(text, at_end, state, target, number);
+        result.status != UndumpStatus::ok) {
+      return result;
     }
     if (at_end) {
       return {UndumpStatus::ok, LineError::none, number};

@@ -1,3 +1,3 @@
-#include "undump/run_undump.h"
+#include "unquarnel/run_undump.h"
 
 int main(int argc, char* argv[]) { return quarnel::run_undump(argc, argv); }

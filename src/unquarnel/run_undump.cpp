@@ -1,4 +1,4 @@
-#include "undump/run_undump.h"
+#include "unquarnel/run_undump.h"
 
 #include <array>
 #include <charconv>
@@ -8,8 +8,8 @@
 
 #include "platform/platform.h"
 #include "undump/patch_apply.h"
-#include "undump/undump_options.h"
 #include "undump/undump_stream.h"
+#include "unquarnel/undump_options.h"
 
 namespace quarnel {
 namespace {
@@ -178,12 +178,12 @@ int patch_file(const Dumps& dumps, const char* file) {
 
 }  // namespace
 
-int run_undump(int count, const char* const given[]) {
+int run_undump(int argc, const char* const argv[]) {
   prepare_standard_streams();
-  const std::span<const char* const> arguments = program_arguments(count, given);
-  const int argc = static_cast<int>(arguments.size());
-  const char* const* argv = arguments.data();
-  const UndumpOptions options = parse_undump_options(argc, argv);
+  const std::span<const char* const> arguments = program_arguments(argc, argv);
+  const int count = static_cast<int>(arguments.size());
+  const char* const* words = arguments.data();
+  const UndumpOptions options = parse_undump_options(count, words);
   switch (options.request) {
     case UndumpRequest::usage_error:
       say({options.problem, options.culprit});
@@ -198,7 +198,7 @@ int run_undump(int count, const char* const given[]) {
     case UndumpRequest::undump:
       break;
   }
-  const Dumps dumps{std::span(argv + options.first_dump, argv + argc)};
+  const Dumps dumps{std::span(words + options.first_dump, words + count)};
   if (options.patch_file != nullptr) {
     return patch_file(dumps, options.patch_file);
   }

@@ -11,9 +11,9 @@ struct UndumpOptions {
   UndumpRequest request = UndumpRequest::undump;
   const char* patch_file = nullptr;   // null: the bytes go to the output
   const char* output_file = nullptr;  // null: the output is standard output
-  int first_dump = 0;                // argv index of the first DUMP name
-  std::string_view problem;          // what is wrong, with usage_error
-  const char* culprit = "";          // the argument at fault, with usage_error
+  int first_dump = 0;                 // argv index of the first DUMP name
+  std::string_view problem;           // what is wrong, with usage_error
+  const char* culprit = "";           // the argument at fault, with usage_error
 };
 
 // Options come first and end at "--", "-" or the first other argument that

@@ -1,7 +1,7 @@
 // Reads the switches and input names of the command line.
 #pragma once
 
-#include "cli/run_settings.h"
+#include "quarnel/run_settings.h"
 
 namespace quarnel {
 

@@ -1,3 +1,3 @@
-#include "cli/run.h"
+#include "quarnel/run.h"
 
 int main(int argc, char* argv[]) { return quarnel::run(argc, argv); }

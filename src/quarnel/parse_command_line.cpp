@@ -1,4 +1,4 @@
-#include "cli/parse_command_line.h"
+#include "quarnel/parse_command_line.h"
 
 namespace quarnel {
 namespace {

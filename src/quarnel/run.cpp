@@ -1,12 +1,12 @@
-#include "cli/run.h"
+#include "quarnel/run.h"
 
 #include <array>
 #include <string_view>
 
-#include "cli/parse_command_line.h"
 #include "dump/dump_stream.h"
 #include "dump/output_writer.h"
 #include "platform/platform.h"
+#include "quarnel/parse_command_line.h"
 
 namespace quarnel {
 namespace {

@@ -1,4 +1,4 @@
-#include "undump/undump_options.h"
+#include "unquarnel/undump_options.h"
 
 namespace quarnel {
 namespace {
