@@ -107,6 +107,12 @@ TEST(CliWindows, WildcardsExpandUnlessQuotedOrUnmatched) {
   }
 }
 
+TEST(CliWindows, DeviceNamesAreDevices) {
+  EXPECT_EQ(run_tool({"NUL"}).out, "00000000" + std::string(52, ' ') + "\r\n");
+  const Outcome got = run_tool({"-o", "NUL"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(got.err + std::to_string(got.status), "0");
+}
+
 TEST(CliWindows, LinesGoOutBeforeAPipeIsWaitedFor) {
   // Neither program may wait for more input before writing what it has: the
   // writer closes the pipe only once the first line has come out.
