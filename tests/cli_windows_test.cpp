@@ -1,5 +1,5 @@
 // What only Windows can set up: a pipe whose reader has gone, paths past 260
-// characters, wildcards the program expands, pipes that cannot be peeked.
+// characters, wildcards the program expands, device names.
 #include <io.h>
 #include <windows.h>
 
@@ -7,8 +7,6 @@
 
 #include <array>
 #include <string>
-#include <thread>
-#include <tuple>
 #include <vector>
 
 #include "support/test_support.h"
@@ -111,34 +109,6 @@ TEST(CliWindows, DeviceNamesAreDevices) {
   EXPECT_EQ(run_tool({"NUL"}).out, "00000000" + std::string(52, ' ') + "\r\n");
   const Outcome got = run_tool({"-o", "NUL"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
-}
-
-TEST(CliWindows, LinesGoOutBeforeAPipeIsWaitedFor) {
-  // Neither program may wait for more input before writing what it has: the
-  // writer closes the pipe only once the first line has come out.
-  const std::string dump_line =
-      "00000000  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\r\n";
-  for (const auto& [program, input, first] :
-       {std::tuple{QUARNEL_BINARY, std::string("0123456789abcdefXY"), dump_line},
-        std::tuple{UNQUARNEL_BINARY, dump_line + "0000", std::string("0123456789abcdef")}}) {
-    int in[2];
-    int out[2];
-    testing::open_pipe(in);
-    testing::open_pipe(out);
-    ASSERT_TRUE(testing::write_fd(in[1], input));
-    std::string shown;
-    std::thread reader([&] {
-      shown = testing::read_up_to(out[0], first.size());
-      close_handle(in[1]);
-      shown += testing::read_up_to(out[0], SIZE_MAX);
-    });
-    const Outcome got = run_tool({}, "", {.in = in[0], .out = out[1]}, program);
-    close_handle(out[1]);
-    reader.join();
-    close_handle(in[0]);
-    close_handle(out[0]);
-    EXPECT_TRUE(shown.starts_with(first)) << program;
-  }
 }
 
 }  // namespace
