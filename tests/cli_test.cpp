@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "support/test_support.h"
@@ -217,28 +216,31 @@ TEST(Cli, LinesGoOutBeforeAPipeIsWaitedFor) {
   // the first line, or the first byte read back, has come out.
   const std::string dump_line = with_line_ends(
       "00000000  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\n");
-  for (const auto& [program, input, first] :
-       {std::tuple{QUARNEL_BINARY, std::string("0123456789abcdefXY"), dump_line},
-        std::tuple{UNQUARNEL_BINARY, std::string("00000000  41\r\n00000001  42"),
-                   std::string("A")}}) {
+  struct Run {
+    const char* program;
+    std::string input;
+    std::string first;
+  };
+  for (const Run& run : {Run{QUARNEL_BINARY, "0123456789abcdefXY", dump_line},
+                         Run{UNQUARNEL_BINARY, "00000000  41\r\n00000001  42", "A"}}) {
     int in[2];
     int out[2];
     testing::open_pipe(in);
     testing::open_pipe(out);
-    ASSERT_TRUE(testing::write_fd(in[1], input));
+    ASSERT_TRUE(testing::write_fd(in[1], run.input));
     std::string shown;
     std::thread reader([&] {
-      shown = testing::read_up_to(out[0], first.size());
+      shown = testing::read_up_to(out[0], run.first.size());
       close_handle(in[1]);
       shown += testing::read_up_to(out[0], SIZE_MAX);
     });
-    const Outcome got = run_tool({}, "", {.in = in[0], .out = out[1]}, program);
+    const Outcome got = run_tool({}, "", {.in = in[0], .out = out[1]}, run.program);
     close_handle(out[1]);
     reader.join();
     close_handle(in[0]);
     close_handle(out[0]);
-    EXPECT_TRUE(shown.starts_with(first)) << program;
-    EXPECT_EQ(got.status, 0) << program;
+    EXPECT_TRUE(shown.starts_with(run.first)) << run.program;
+    EXPECT_EQ(got.status, 0) << run.program;
   }
 }
 
