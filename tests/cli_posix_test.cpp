@@ -228,6 +228,32 @@ TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {
   }
 }
 
+TEST_F(PatchPosix, AStopSignalWhileReadingLeavesTheOutputFileAsItWas) {
+  // The temporary file takes T's mode once the signals are caught.
+  ASSERT_EQ(chmod(path("T").c_str(), 0604), 0);
+  int ends[2];
+  testing::open_pipe(ends);
+  ASSERT_TRUE(testing::write_fd(ends[1], "00000000  41 42\n"));
+  const pid_t child =
+      testing::start_process(UNQUARNEL_BINARY, {"-o", path("T")}, ends[0], testing::closed_stream,
+                             testing::closed_stream, std::uint64_t{1} << 30);
+  close(ends[0]);
+  for (bool ready = false; !ready; usleep(1000)) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      struct stat info {};
+      ready = ready || (entry.path().filename().string().starts_with("T.") &&
+                        stat(entry.path().c_str(), &info) == 0 && (info.st_mode & 0777) == 0604);
+    }
+  }
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(ends[1]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(read("T"), original_);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
+}
+
 TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
   const std::string patched = "AB" + original_.substr(2);
   struct Row {

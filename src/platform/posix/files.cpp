@@ -214,16 +214,28 @@ bool open_output_file(const char* name, OutputFile& file) {
   path.copy(file.temporary.data(), path.size());
   suffix.copy(file.temporary.data() + path.size(), suffix.size());
   file.temporary[path.size() + suffix.size()] = '\0';
+  // A stop signal between the file's creation and its handler waits, so
+  // that no temporary file can be left behind.
+  sigset_t stops{};
+  sigset_t before{};
+  sigemptyset(&stops);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    sigaddset(&stops, number);
+  }
+  ::sigprocmask(SIG_BLOCK, &stops, &before);
   file.handle = ::mkstemp(file.temporary.data());
+  if (file.handle >= 0) {
+    pending_output = file.temporary;
+    output_pending = 1;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+      if (::signal(number, remove_pending_output) == SIG_IGN) {
+        ::signal(number, SIG_IGN);
+      }
+    }
+  }
+  ::sigprocmask(SIG_SETMASK, &before, nullptr);
   if (file.handle < 0) {
     return false;
-  }
-  pending_output = file.temporary;
-  output_pending = 1;
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
-    if (::signal(number, remove_pending_output) == SIG_IGN) {
-      ::signal(number, SIG_IGN);
-    }
   }
   ::fcntl(file.handle, F_SETFD, FD_CLOEXEC);
   // The new file gets the old one's permissions, or a new file's.
