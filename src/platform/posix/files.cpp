@@ -16,6 +16,9 @@
 namespace quarnel {
 namespace {
 
+// The signals that ask a program to stop: Ctrl-C, kill, a closed terminal.
+constexpr std::array stop_signals{SIGINT, SIGTERM, SIGHUP};
+
 volatile std::sig_atomic_t caught_signal = 0;
 
 extern "C" void note_signal(int number) {
@@ -144,7 +147,7 @@ void catch_stop_signals() {
   sigemptyset(&action.sa_mask);
   // Restarted calls: the writing loop looks at the flag between writes.
   action.sa_flags = SA_RESTART;
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int number : stop_signals) {
     // A signal ignored from the start (SIGHUP under nohup, SIGINT in a
     // background job) stays ignored.
     struct sigaction before {};
@@ -219,7 +222,7 @@ bool open_output_file(const char* name, OutputFile& file) {
   sigset_t stops{};
   sigset_t before{};
   sigemptyset(&stops);
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int number : stop_signals) {
     sigaddset(&stops, number);
   }
   ::sigprocmask(SIG_BLOCK, &stops, &before);
@@ -227,7 +230,7 @@ bool open_output_file(const char* name, OutputFile& file) {
   if (file.handle >= 0) {
     pending_output = file.temporary;
     output_pending = 1;
-    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int number : stop_signals) {
       if (::signal(number, remove_pending_output) == SIG_IGN) {
         ::signal(number, SIG_IGN);
       }
