@@ -91,7 +91,9 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   const std::vector<Row> rows{
       {"\xEF\xBB\xBF\n" + dump + dump_string(data, 7, LineEnd::lf), 100, true, 80, 0, ""},
       // No line end after the last line; no line at all.
-      {dump.substr(0, 78) + "00001240  " + dump.substr(88, 5), 100, true, 18, 0, ""},
+      {dump.substr(0, dump.size() - 2), 100, true, 40, 0, ""},
+      {dump.substr(0, 78) + "00001240  " + dump.substr(88, 5), 100, false, 16, 2,
+       "the dump ends inside a line"},
       {"\n", 0, true, 0, 0, ""},
       {dump.substr(0, 78) + "00001250  41\n", 100, false, 16, 2,
        "the address is not 16 past the line before: a line is lost or doubled"},

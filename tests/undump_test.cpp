@@ -206,13 +206,15 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   // Lines stand alone; lines past the end extend the file.
   EXPECT_EQ(patch("00000018  5A\n00000001  78\n", {"--patch=" + file, "-"}),
             "0x23456789ABCDEFGhIJ" + std::string(4, '\0') + "Z0");
-  // Any bad line, or addresses past FFFFFFFF, and the file stays as it was.
-  const std::string before = patch("", {"-p", file});
+  // Any bad line, addresses past FFFFFFFF, a line cut inside its character
+  // column or no line at all, and the file stays as it was.
+  const std::string kept = "0x23456789ABCDEFGhIJ" + std::string(4, '\0') + "Z";
   for (const std::string& bad :
        {std::string("00000000  41\n0000000X  42\n"),
-        "FFFFFFF0  " + line_0.substr(10) + "00000000  41\n", std::string("FFFFFFFF  41 42\n")}) {
+        "FFFFFFF0  " + line_0.substr(10) + "00000000  41\n", std::string("FFFFFFFF  41 42\n"),
+        line_0.substr(0, 70), std::string("\n\n")}) {
     const std::string after = patch(bad, {"-p", file});
-    EXPECT_EQ(after.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
+    EXPECT_TRUE(after.starts_with(kept + "unquarnel: stdin")) << after;
     EXPECT_EQ(after.back(), '1') << after;
   }
   std::filesystem::remove(file);

@@ -84,14 +84,40 @@ enum class SkipResult {
 [[nodiscard]] bool cannot_patch(const char* name);
 [[nodiscard]] bool is_pipe_or_terminal(int handle);
 
-struct PatchFile {
-  int handle;    // -1 on failure
-  bool created;  // the file did not exist before
+// Why a file could not be opened, patched or replaced.
+enum class FileProblem {
+  none,
+  cannot_open,       // the file itself; error says why
+  in_use,            // another process holds its lock
+  stream,            // a pipe, socket or terminal, which has no addresses
+  cannot_create,     // the temporary file beside it; error says why
+  cannot_replace,    // the temporary file could not take its place; error says why
 };
 
-// Opens a file to read and write bytes at their places: created if missing,
-// never truncated. Opening a FIFO does not wait for a reader.
-[[nodiscard]] PatchFile open_patch_file(const char* name);
+// The system's number for the reason the last call failed, and its words.
+[[nodiscard]] int last_error();
+[[nodiscard]] std::string_view error_text(int error);
+
+// A file that unquarnel --patch writes into, found as the system finds a file
+// named for writing, links followed by its rules.
+struct PatchFile {
+  int handle = -1;
+  bool created = false;  // the file did not exist before
+  FileProblem problem = FileProblem::none;
+  int error = 0;    // with cannot_open: the system's reason
+  int folder = -1;  // the folder that holds it, where the platform has such handles
+  std::array<char, 4096> leaf{};  // its name there
+};
+
+// Opens a file to read and write bytes at their places: created if missing
+// (and the creation flushed to disk), never truncated, and locked against
+// other runs, which are refused at once rather than waited for. Opening a
+// FIFO does not wait for a reader. False with file.problem set on failure.
+[[nodiscard]] bool open_patch_file(const char* name, PatchFile& file);
+
+// Closes the file; a file it created is removed when keep is false, and the
+// removal flushed to disk. False when the removal failed.
+[[nodiscard]] bool close_patch_file(PatchFile& file, bool keep);
 
 // The length of a file or block device; 0 for other devices, -1 when it
 // cannot be told.
@@ -113,36 +139,46 @@ struct PatchFile {
 // storage; other files need nothing. False when that failed.
 [[nodiscard]] bool flush_to_disk(int handle);
 
-[[nodiscard]] bool remove_file(const char* name);
+// From now on every signal that would end the program (on POSIX: INT, TERM,
+// HUP, QUIT, USR1, USR2, ALRM, VTALRM, PROF, XCPU, PIPE, POLL, PWR and the
+// real-time signals; Ctrl+C and Ctrl+Break on Windows) is only noted, for
+// ending_signal to tell; those ignored from the start stay ignored.
+void catch_ending_signals();
 
-// From now on SIGINT, SIGTERM and SIGHUP (Ctrl+C and Ctrl+Break on Windows)
-// are only noted, for stop_signal to tell; those ignored from the start stay
-// ignored.
-void catch_stop_signals();
-
-// The number of the first stop signal caught, or 0.
-[[nodiscard]] int stop_signal();
+// The number of the first such signal caught, or 0.
+[[nodiscard]] int ending_signal();
 
 // Where unquarnel --output writes. A regular file, or a missing one, is
-// written as a new temporary file beside it, which takes its place only at
-// commit_output_file; until then the file is as it was, and a stop signal
-// removes the temporary file. Anything else (a device, a FIFO) is written
-// directly.
+// written as a new temporary file in the folder of the file the name finally
+// stands for, which takes its place only at commit_output_file; until then
+// the file is as it was, locked against other runs, and a signal that ends
+// the program leaves no temporary file behind. Anything else (a device, a
+// FIFO) is written directly.
 struct OutputFile {
   int handle = -1;  // -1 when it could not be opened
   bool replaces = false;
-  std::array<char, 4096> temporary{};  // its name, when it replaces
-  std::array<char, 4096> target{};     // the file it replaces, links followed
+  FileProblem problem = FileProblem::none;
+  int error = 0;                       // the system's reason for the problem
+  int folder = -1;                     // where the platform has folder handles
+  int locked = -1;                     // the file replaced, held locked
+  bool named = false;                  // the temporary file has a name yet
+  std::array<char, 4096> folder_name{};  // for messages
+  std::array<char, 4096> temporary{};  // its name, once it has one
+  std::array<char, 4096> target{};     // the file it replaces, in folder
 };
 
 [[nodiscard]] bool open_output_file(const char* name, OutputFile& file);
 
-// Flushes the temporary file to disk, closes it and puts it in the place of
-// the file. False when any of that failed; the temporary file is then gone.
+// Flushes the temporary file to disk, puts it in the place of the file and
+// flushes the folder. False with file.problem set when any of that failed;
+// the temporary file is then gone.
 [[nodiscard]] bool commit_output_file(OutputFile& file);
 
 // Closes the output and removes the temporary file.
 void discard_output_file(OutputFile& file);
+
+// The folder that temporary files of records go to, for messages.
+[[nodiscard]] std::string_view spool_folder();
 
 // A temporary file to write and read back, gone once closed. Returns -1 on
 // failure.

@@ -63,10 +63,7 @@ constexpr WordCheck separator_check = [] {
   return check;
 }();
 
-constexpr std::size_t address_digits = 8;
 constexpr std::size_t first_group = 10;
-// The blanks before the character column end here.
-constexpr std::size_t char_column = 60;
 
 constexpr std::size_t group_at(std::size_t index) { return first_group + 3 * index; }
 constexpr char separator(std::size_t index) { return index == 7 ? '-' : ' '; }
@@ -114,10 +111,16 @@ std::string_view line_error_text(LineError error) {
     case LineError::unmarked_utf16:
       return "the text looks like UTF-16 without a byte order mark: save it as UTF-8, or as "
              "UTF-16 with one";
+    case LineError::stray_mark:
+      return "a byte order mark inside the text: only the start of a text may hold one";
+    case LineError::cut_short:
+      return "the dump ends inside a line";
     case LineError::lone_return:
       return "a carriage return without a line feed: lines must end in LF or CR LF";
     case LineError::out_of_sequence:
       return "the address is not 16 past the line before: a line is lost or doubled";
+    case LineError::after_short:
+      return "the line before is short: a byte is lost, or a line was cut";
     case LineError::wraps:
       return "the addresses wrap past FFFFFFFF: the bytes have no place in a file";
     case LineError::unfinished:
@@ -148,7 +151,7 @@ LineError parse_line(std::string_view text, DumpLine& line) {
     const std::size_t at = group_at(line.count);
     if (at >= text.size() || text[at] == ' ') {
       // The bytes end: only blanks up to the character column.
-      return blank(text, at, char_column) ? LineError::none : LineError::stray_character;
+      return blank(text, at, character_column) ? LineError::none : LineError::stray_character;
     }
     if (at + 1 >= text.size() || (hex_value(text[at]) | hex_value(text[at + 1])) > 15) {
       return LineError::bad_hex_digit;
@@ -162,7 +165,7 @@ LineError parse_line(std::string_view text, DumpLine& line) {
   if (group_at(16) < text.size() && hex_value(text[group_at(16)]) <= 15) {
     return LineError::too_many_bytes;
   }
-  return blank(text, group_at(16), char_column) ? LineError::none : LineError::stray_character;
+  return blank(text, group_at(16), character_column) ? LineError::none : LineError::stray_character;
 }
 
 bool parse_full_line(const char* text, DumpLine& line) {
@@ -186,7 +189,7 @@ bool parse_full_line(const char* text, DumpLine& line) {
   }
   // A line end in the character column would end the line early.
   bool ends_early = false;
-  for (std::size_t i = char_column; i < longest_line; ++i) {
+  for (std::size_t i = character_column; i < longest_line; ++i) {
     ends_early = ends_early || text[i] == '\n';
   }
   line.address = address;

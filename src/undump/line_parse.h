@@ -20,8 +20,11 @@ enum class LineError {
   too_long,
   lone_return,
   unmarked_utf16,
+  stray_mark,
+  cut_short,
   // Errors of a line among the others.
   out_of_sequence,
+  after_short,
   wraps,
   unfinished,
   no_room,
@@ -38,6 +41,10 @@ struct DumpLine {
 // The longest line a dump holds, without its line end: address, blanks, 16
 // groups, blanks and 16 characters.
 inline constexpr std::size_t longest_line = 76;
+// Where the character column starts, and the length of a line that holds an
+// address alone.
+inline constexpr std::size_t character_column = 60;
+inline constexpr std::size_t address_digits = 8;
 
 // Reads a line without its line end. Trailing blanks may be missing; the
 // character column is not read.

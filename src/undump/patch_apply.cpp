@@ -57,23 +57,30 @@ bool read_log(const UndoLog& log, std::uint64_t at, std::span<std::uint8_t> into
   return read_at(log.file, at, into).status == ReadStatus::data;
 }
 
-// Writes the old bytes back, the newest first, and cuts the file to its old
-// length. False when any of it failed.
-bool restore(const UndoLog& log, int file, std::uint64_t old_length,
-             std::span<std::uint8_t, longest_record> old) {
-  bool restored = true;
+// Writes the old bytes back, the newest first, cuts the file to its old
+// length and flushes it to disk. The file is cut only when its length is
+// still the one the patch left: another process that changed it meanwhile
+// keeps what it made.
+PatchOutcome restore(PatchStatus status, const UndoLog& log, int file, std::uint64_t old_length,
+                     std::uint64_t patched_length, std::span<std::uint8_t, longest_record> old) {
+  PatchOutcome outcome{status, true, false, ending_signal()};
   for (std::uint64_t end = log.stored + log.used; end > 0;) {
     PatchRecord trailer{};
     if (!read_log(log, end - sizeof trailer, bytes_of(trailer)) ||
         trailer.length > longest_record) {
-      return false;
+      outcome.restored = false;
+      return outcome;
     }
     end -= sizeof trailer + trailer.length;
     const auto bytes = old.first(static_cast<std::size_t>(trailer.length));
-    restored = read_log(log, end, bytes) &&
-               write_at(file, trailer.address, bytes) == bytes.size() && restored;
+    outcome.restored = read_log(log, end, bytes) &&
+                       write_at(file, trailer.address, bytes) == bytes.size() && outcome.restored;
   }
-  return cut_file(file, old_length) && restored;
+  const std::int64_t length = file_length(file);
+  outcome.length_changed = length >= 0 && static_cast<std::uint64_t>(length) != patched_length;
+  outcome.restored = length >= 0 && (outcome.length_changed || cut_file(file, old_length)) &&
+                     flush_to_disk(file) && outcome.restored;
+  return outcome;
 }
 
 }  // namespace
@@ -85,12 +92,13 @@ PatchOutcome apply_patch(int records, int file, int undo) {
   log.file = undo;
   const std::int64_t length = file_length(file);
   if (length < 0) {
-    return {PatchStatus::read_error, true, 0};
+    return {PatchStatus::read_error, true, false, 0};
   }
   const auto old_length = static_cast<std::uint64_t>(length);
+  std::uint64_t patched_length = old_length;
   PatchStatus status = PatchStatus::done;
   for (std::uint64_t at = 0; status == PatchStatus::done;) {
-    if (stop_signal() != 0) {
+    if (ending_signal() != 0) {
       status = PatchStatus::interrupted;
       break;
     }
@@ -121,6 +129,9 @@ PatchOutcome apply_patch(int records, int file, int undo) {
       const std::size_t written = write_at(
           file, record.address, std::span(bytes).first(static_cast<std::size_t>(record.length)));
       keep(log, record.address, old_bytes.first(std::min(written, kept)));
+      if (written > 0) {
+        patched_length = std::max(patched_length, record.address + written);
+      }
       if (written < record.length) {
         status = PatchStatus::write_error;
       }
@@ -129,13 +140,13 @@ PatchOutcome apply_patch(int records, int file, int undo) {
   if (status == PatchStatus::done && !flush_to_disk(file)) {
     status = PatchStatus::write_error;
   }
-  if (status == PatchStatus::done && stop_signal() != 0) {
+  if (status == PatchStatus::done && ending_signal() != 0) {
     status = PatchStatus::interrupted;
   }
   if (status == PatchStatus::done) {
-    return {status, false, 0};
+    return {status, false, false, 0};
   }
-  return {status, restore(log, file, old_length, old), stop_signal()};
+  return restore(status, log, file, old_length, patched_length, old);
 }
 
 }  // namespace quarnel

@@ -11,18 +11,19 @@ enum class PatchStatus {
   undo_error,     // the temporary file of old bytes could not be written
   read_error,     // the file's old bytes could not be read
   write_error,    // a write into the file, or its flush to disk, failed
-  interrupted,    // a stop signal came
+  interrupted,    // a signal that ends the program came
 };
 
 struct PatchOutcome {
   PatchStatus status;
-  bool restored;  // unless done: the file holds its old bytes and length again
-  int signal;     // with interrupted, its number
+  bool restored;        // unless done: the file holds its old bytes and length again
+  bool length_changed;  // another process changed the file's length: it was not cut back
+  int signal;           // with interrupted, its number
 };
 
 // Writes every record of records (from its start) into file; undo is an
 // empty temporary file for the old bytes. The caller has called
-// catch_stop_signals.
+// catch_ending_signals.
 [[nodiscard]] PatchOutcome apply_patch(int records, int file, int undo);
 
 }  // namespace quarnel

@@ -28,6 +28,13 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
   } else if (state.in_dump && line.address != state.next_address) {
     error = LineError::out_of_sequence;
     return UndumpStatus::bad_line;
+  } else if (state.started && !state.in_dump &&
+             (line.address == state.last_address + 16 ||
+              (state.last_count > 0 && line.address == state.last_address + state.last_count))) {
+    // A new dump starts at its own offset, never where the short line
+    // before would have gone on: there a byte was lost or a line cut.
+    error = LineError::after_short;
+    return UndumpStatus::bad_line;
   }
   if (!state.started) {
     state.started = true;
@@ -35,6 +42,9 @@ UndumpStatus take_line(const DumpLine& line, UndumpState& state, const UndumpTar
   }
   state.in_dump = line.count == 16;
   state.next_address = line.address + 16;
+  state.last_address = line.address;
+  state.last_count = line.count;
+  ++state.lines;
   const auto bytes = std::span(line.bytes).first(line.count);
   if (target.out != nullptr) {
     OutputWriter& out = *target.out;
@@ -119,9 +129,14 @@ UndumpResult undump_text(std::string_view& rest, bool at_end, UndumpState& state
       // A carriage return alone ends no line; one inside a line that
       // does not read says why it does not.
       const auto bad = [&](LineError error) -> UndumpResult {
-        const bool lone_return =
-            content.substr(0, longest_line + 1).find('\r') != std::string_view::npos;
-        return {UndumpStatus::bad_line, lone_return ? LineError::lone_return : error, number};
+        const std::string_view start = content.substr(0, longest_line + 1);
+        const bool lone_return = start.find('\r') != std::string_view::npos;
+        const bool mark = start.find("\xEF\xBB\xBF") != std::string_view::npos;
+        return {UndumpStatus::bad_line,
+                lone_return ? LineError::lone_return
+                : mark      ? LineError::stray_mark
+                            : error,
+                number};
       };
       if (newline == std::string_view::npos && content.size() > longest_line + 1) {
         return bad(LineError::too_long);
@@ -135,6 +150,14 @@ UndumpResult undump_text(std::string_view& rest, bool at_end, UndumpState& state
       }
       if (const LineError error = parse_line(content, line); error != LineError::none) {
         return bad(error);
+      }
+      // A last line without its line end may have been cut: it must be
+      // whole, its character column as long as its bytes. A line written by
+      // hand for a patch has no character column and stands alone.
+      const std::size_t whole = line.count == 0 ? address_digits : character_column + line.count;
+      if (newline == std::string_view::npos && content.size() != whole &&
+          (!state.patching || content.size() > character_column)) {
+        return bad(LineError::cut_short);
       }
     }
     LineError error = LineError::none;

@@ -19,6 +19,9 @@ struct UndumpState {
   std::uint32_t next_address = 0;
   bool started = false;  // a line has been read, at first_address
   std::uint32_t first_address = 0;
+  std::uint32_t last_address = 0;  // of the last line read
+  std::size_t last_count = 0;      // its bytes
+  std::uint64_t lines = 0;         // dump lines read, blank lines aside
 };
 
 // Bytes read back into memory.

@@ -69,6 +69,7 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
       return fail({name, ": cannot open"});
     }
     // Bytes written so far may have made the dump grow: they go out first.
+    const std::uint64_t lines_before = state.lines;
     const bool flushed = target.out == nullptr || flush_output(*target.out);
     const bool own_output =
         flushed && target.out != nullptr && is_own_output(input, standard_output);
@@ -90,6 +91,10 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
     const std::string_view line(digits.data(), static_cast<std::size_t>(end - digits.data()));
     switch (result.status) {
       case UndumpStatus::ok:
+        // An empty text is no dump of an empty file, which has its end line.
+        if (state.lines == lines_before) {
+          return fail({name, ": no dump in it"});
+        }
         if (unfinished) {
           return fail({name, ":", line, ": ", line_error_text(LineError::unfinished)});
         }
@@ -103,6 +108,30 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
     }
   }
   return 0;
+}
+
+// Says what kept a file from being opened, patched or replaced.
+int file_problem(const char* file, FileProblem problem, int error) {
+  switch (problem) {
+    case FileProblem::none:
+      break;
+    case FileProblem::cannot_open:
+      say({file, ": cannot open: ", error_text(error)});
+      break;
+    case FileProblem::in_use:
+      say({file, ": in use by another process"});
+      break;
+    case FileProblem::stream:
+      say({file, ": cannot patch a pipe, socket or terminal"});
+      break;
+    case FileProblem::cannot_create:
+      say({"temporary file in ", file, ": cannot create: ", error_text(error)});
+      break;
+    case FileProblem::cannot_replace:
+      say({file, ": cannot replace: ", error_text(error)});
+      break;
+  }
+  return 1;
 }
 
 // What went wrong in the writing of the file, and the file's state after.
@@ -126,8 +155,10 @@ int report_patch(const char* file, PatchOutcome outcome) {
       say({file, ": interrupted by a signal"});
       break;
   }
-  say({file, outcome.restored ? ": restored as it was"
-                              : ": could not be restored: it is partly patched"});
+  say({file, !outcome.restored      ? ": could not be restored: it is partly patched"
+             : outcome.length_changed ? ": its old bytes are back, but another process changed its "
+                                        "length, which is left as it is"
+                                      : ": restored as it was"});
   return outcome.status == PatchStatus::interrupted ? 128 + outcome.signal : 1;
 }
 
@@ -136,14 +167,14 @@ int report_patch(const char* file, PatchOutcome outcome) {
 // with any error leaves the file as it was, and no dump is read twice.
 int patch_file(const Dumps& dumps, const char* file) {
   if (cannot_patch(file)) {
-    say({file, ": cannot patch a pipe, socket or terminal"});
-    return 1;
+    return file_problem(file, FileProblem::stream, 0);
   }
   static PatchWriter records{-1};
   records.records = create_spool_file();
   const int undo = records.records < 0 ? -1 : create_spool_file();
   if (undo < 0) {
-    say({"temporary file: cannot create"});
+    const int error = last_error();
+    say({"temporary file in ", spool_folder(), ": cannot create: ", error_text(error)});
     return 1;
   }
   UndumpState state{.patching = true};
@@ -158,22 +189,16 @@ int patch_file(const Dumps& dumps, const char* file) {
   if (status != 0) {
     return status;
   }
-  catch_stop_signals();
-  const PatchFile target = open_patch_file(file);
-  if (target.handle < 0 || is_pipe_or_terminal(target.handle)) {
-    say({file, target.handle < 0 ? ": cannot open" : ": cannot patch a pipe, socket or terminal"});
-    if (target.handle >= 0) {
-      close_handle(target.handle);
-    }
-    return 1;
+  catch_ending_signals();
+  static PatchFile target;
+  if (!open_patch_file(file, target)) {
+    return file_problem(file, target.problem, target.error);
   }
-  PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
-  close_handle(target.handle);
+  const PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
   // A file that was not there before is not there after a failure.
-  if (outcome.status != PatchStatus::done && target.created) {
-    outcome.restored = remove_file(file) && outcome.restored;
-  }
-  return report_patch(file, outcome);
+  const bool removed = close_patch_file(target, outcome.status == PatchStatus::done);
+  return report_patch(file, {outcome.status, outcome.restored && removed, outcome.length_changed,
+                             outcome.signal});
 }
 
 }  // namespace
@@ -204,8 +229,9 @@ int run_undump(int argc, const char* const argv[]) {
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {
-    say({options.output_file, ": cannot open"});
-    return 1;
+    return file_problem(file.problem == FileProblem::cannot_create ? file.folder_name.data()
+                                                                   : options.output_file,
+                        file.problem, file.error);
   }
   const std::string_view output_name =
       options.output_file != nullptr ? options.output_file : "stdout";
@@ -219,7 +245,9 @@ int run_undump(int argc, const char* const argv[]) {
     if (status != 0) {
       discard_output_file(file);
     } else if (!commit_output_file(file)) {
-      status = write_error(output_name);
+      status = file.problem == FileProblem::cannot_replace
+                   ? file_problem(options.output_file, file.problem, file.error)
+                   : write_error(output_name);
     }
   }
   return status;

@@ -50,15 +50,69 @@ bool cannot_patch(const char* name) {
 
 bool is_pipe_or_terminal(int handle) { return is_stream(os_handle(handle)); }
 
-PatchFile open_patch_file(const char* name) {
-  constexpr DWORD access = GENERIC_READ | GENERIC_WRITE;
-  HANDLE file = open_path(name, access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  bool created = false;
-  if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-    file = open_path(name, access, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-    created = file != INVALID_HANDLE_VALUE;
+int last_error() { return static_cast<int>(::GetLastError()); }
+
+std::string_view error_text(int error) {
+  // The system's words, on one line, with a small first letter to follow a
+  // colon.
+  static std::array<char, 512> text{};
+  DWORD size = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
+                                text.data(), static_cast<DWORD>(text.size()), nullptr);
+  while (size > 0 && (text[size - 1] == '\n' || text[size - 1] == '\r' || text[size - 1] == '.')) {
+    --size;
   }
-  return {descriptor(file), created};
+  if (size == 0) {
+    return "unknown error";
+  }
+  if (text[0] >= 'A' && text[0] <= 'Z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return {text.data(), size};
+}
+
+bool open_patch_file(const char* name, PatchFile& file) {
+  constexpr DWORD access = GENERIC_READ | GENERIC_WRITE;
+  // Shared with readers only: another writer, another run among them, is
+  // refused while this one holds the file.
+  HANDLE opened = open_path(name, access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+    opened = open_path(name, access, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    file.created = opened != INVALID_HANDLE_VALUE;
+  }
+  if (opened == INVALID_HANDLE_VALUE) {
+    file.error = last_error();
+    file.problem = file.error == ERROR_SHARING_VIOLATION || file.error == ERROR_LOCK_VIOLATION
+                       ? FileProblem::in_use
+                       : FileProblem::cannot_open;
+    return false;
+  }
+  if (is_stream(opened)) {
+    ::CloseHandle(opened);
+    file.problem = FileProblem::stream;
+    return false;
+  }
+  const std::string_view path = name;
+  if (path.size() >= file.leaf.size()) {
+    ::CloseHandle(opened);
+    file.problem = FileProblem::cannot_open;
+    file.error = ERROR_FILENAME_EXCED_RANGE;
+    return false;
+  }
+  path.copy(file.leaf.data(), path.size());
+  file.leaf[path.size()] = '\0';
+  file.handle = descriptor(opened);
+  file.problem = file.handle < 0 ? FileProblem::cannot_open : FileProblem::none;
+  return file.handle >= 0;
+}
+
+bool close_patch_file(PatchFile& file, bool keep) {
+  if (file.handle >= 0) {
+    ::_close(file.handle);
+    file.handle = -1;
+  }
+  static WidePath wide;
+  return !file.created || keep || (widen(file.leaf.data(), wide) && ::DeleteFileW(wide.data()) != 0);
 }
 
 std::int64_t file_length(int handle) {
@@ -119,12 +173,7 @@ bool flush_to_disk(int handle) {
   return ::GetFileType(file) != FILE_TYPE_DISK || ::FlushFileBuffers(file) != 0;
 }
 
-bool remove_file(const char* name) {
-  static WidePath wide;
-  return widen(name, wide) && ::DeleteFileW(wide.data()) != 0;
-}
-
-void catch_stop_signals() {
+void catch_ending_signals() {
   for (const int number : {SIGINT, SIGTERM, SIGBREAK}) {
     if (std::signal(number, note_signal) == SIG_IGN) {
       std::signal(number, SIG_IGN);
@@ -132,7 +181,13 @@ void catch_stop_signals() {
   }
 }
 
-int stop_signal() { return caught_signal; }
+int ending_signal() { return caught_signal; }
+
+std::string_view spool_folder() {
+  static std::array<char, MAX_PATH + 1> folder{};
+  const DWORD size = ::GetTempPathA(static_cast<DWORD>(folder.size()), folder.data());
+  return {folder.data(), size};
+}
 
 int create_spool_file() {
   char folder[MAX_PATH];
@@ -161,7 +216,9 @@ BOOL WINAPI remove_pending_output(DWORD /*event*/) {
 
 bool open_output_file(const char* name, OutputFile& file) {
   static WidePath wide;
+  file.problem = FileProblem::cannot_open;
   if (!widen(name, wide)) {
+    file.error = ERROR_INVALID_NAME;
     return false;
   }
   const DWORD attributes = ::GetFileAttributesW(wide.data());
@@ -174,20 +231,30 @@ bool open_output_file(const char* name, OutputFile& file) {
   if (device) {
     file.handle = descriptor(::CreateFileW(wide.data(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, 0, nullptr));
+    file.error = last_error();
+    file.problem = file.handle >= 0 ? FileProblem::none : FileProblem::cannot_open;
     return file.handle >= 0;
   }
   const std::string_view path = name;
   constexpr std::string_view suffix = ".unquarnel-";
   if (path.size() + suffix.size() + 8 >= file.temporary.size()) {
+    file.error = ERROR_FILENAME_EXCED_RANGE;
     return false;
   }
+  // The folder, for messages.
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string_view folder = slash == std::string_view::npos ? "." : path.substr(0, slash);
+  folder.copy(file.folder_name.data(), folder.size());
+  file.folder_name[folder.size()] = '\0';
   path.copy(file.target.data(), path.size());
   file.target[path.size()] = '\0';
   // A name no other run has: the process and a count.
   static unsigned count = 0;
   std::snprintf(file.temporary.data(), file.temporary.size(), "%s%s%lx%x", name, suffix.data(),
                 ::GetCurrentProcessId(), count++);
+  file.problem = FileProblem::cannot_create;
   if (!widen(file.temporary.data(), pending_output)) {
+    file.error = ERROR_INVALID_NAME;
     return false;
   }
   file.handle = descriptor(::CreateFileW(pending_output.data(), GENERIC_WRITE,
@@ -197,8 +264,10 @@ bool open_output_file(const char* name, OutputFile& file) {
                                              : FILE_ATTRIBUTE_NORMAL,
                                          nullptr));
   if (file.handle < 0) {
+    file.error = last_error();
     return false;
   }
+  file.problem = FileProblem::none;
   output_pending = 1;
   ::SetConsoleCtrlHandler(remove_pending_output, TRUE);
   file.replaces = true;
@@ -217,6 +286,10 @@ bool commit_output_file(OutputFile& file) {
                        ::MoveFileExW(pending_output.data(), target.data(),
                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!renamed) {
+    if (flushed && closed) {
+      file.problem = FileProblem::cannot_replace;
+      file.error = last_error();
+    }
     ::DeleteFileW(pending_output.data());
   }
   output_pending = 0;
