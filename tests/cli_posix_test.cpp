@@ -1,6 +1,7 @@
 // What only POSIX systems can set up: pipes and terminals in odd states,
 // closed standard streams, file-size limits and signals.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -191,7 +192,7 @@ TEST_F(PatchPosix, AFailedWriteLeavesTheFileAsItWas) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 }
 
-TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {
+TEST_F(PatchPosix, ASignalWhileWritingLeavesTheFileAsItWas) {
   // Scattered lines, each a write of its own: long enough to be caught.
   std::string dump;
   std::array<char, 16> line{};
@@ -201,57 +202,192 @@ TEST_F(PatchPosix, AStopSignalWhileWritingLeavesTheFileAsItWas) {
   }
   put("big.dump", dump);
   const std::string before(1 << 20, 'x');
-  // A stop signal is caught; one ignored from the start, as under nohup,
-  // stays ignored.
-  for (const bool ignored : {false, true}) {
+  struct Row {
+    int number;
+    bool ignored;  // from the start, as SIGHUP under nohup: it stays ignored
+    bool grown;    // another process appends to the file meanwhile
+  };
+  const std::string t = "unquarnel: " + path("T");
+  for (const Row row :
+       {Row{SIGHUP, false, false}, Row{SIGHUP, true, false}, Row{SIGQUIT, false, false},
+        Row{SIGALRM, false, false}, Row{SIGPIPE, false, false}, Row{SIGTERM, false, true}}) {
     put("T", before);
     const int err = testing::memory_file("");
     const int in = testing::memory_file("");
-    signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+    signal(row.number, row.ignored ? SIG_IGN : SIG_DFL);
     const pid_t child = testing::start_process(
         UNQUARNEL_BINARY, {"-p", path("T"), path("big.dump")}, in, in, err, std::uint64_t{1} << 30);
-    signal(SIGHUP, SIG_DFL);
-    const int file = open(path("T").c_str(), O_RDONLY);
+    signal(row.number, SIG_DFL);
+    const int file = open(path("T").c_str(), O_RDWR | O_APPEND);
     for (char first = 'x'; first != 'Z';) {
       ASSERT_EQ(pread(file, &first, 1, 0), 1);
     }
-    kill(child, SIGHUP);
+    if (row.grown) {
+      ASSERT_EQ(write(file, "tail", 4), 4);
+    }
+    kill(child, row.number);
     int status = 0;
     waitpid(child, &status, 0);
     close(file);
-    const std::string t = "unquarnel: " + path("T");
+    std::string expected = t + ": interrupted by a signal\n";
+    expected += t;
+    expected += row.grown ? ": its old bytes are back, but another process changed its length, "
+                            "which is left as it is\n"
+                          : ": restored as it was\n";
+    expected += std::to_string(128 + row.number);
     EXPECT_EQ(testing::contents(err) + std::to_string(WEXITSTATUS(status)),
-              ignored ? "0" : t + ": interrupted by a signal\n" += t + ": restored as it was\n129");
-    EXPECT_EQ(read("T") == before, !ignored);
+              row.ignored ? "0" : expected)
+        << row.number;
+    const std::string after = read("T");
+    EXPECT_EQ(after.substr(0, before.size()) == before, !row.ignored) << row.number;
+    // A restore never cuts away what another process wrote.
+    EXPECT_EQ(after.ends_with("tail"), row.grown) << row.number;
     close(err);
     close(in);
   }
 }
 
-TEST_F(PatchPosix, AStopSignalWhileReadingLeavesTheOutputFileAsItWas) {
-  // The temporary file takes T's mode once the signals are caught.
-  ASSERT_EQ(chmod(path("T").c_str(), 0604), 0);
-  int ends[2];
-  testing::open_pipe(ends);
-  ASSERT_TRUE(testing::write_fd(ends[1], "00000000  41 42\n"));
-  const pid_t child =
-      testing::start_process(UNQUARNEL_BINARY, {"-o", path("T")}, ends[0], testing::closed_stream,
-                             testing::closed_stream, std::uint64_t{1} << 30);
-  close(ends[0]);
-  for (bool ready = false; !ready; usleep(1000)) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-      struct stat info {};
-      ready = ready || (entry.path().filename().string().starts_with("T.") &&
-                        stat(entry.path().c_str(), &info) == 0 && (info.st_mode & 0777) == 0604);
+TEST_F(PatchPosix, ASignalWhileReadingLeavesTheOutputFileAsItWas) {
+  for (const int number : {SIGTERM, SIGQUIT, SIGPIPE, SIGALRM}) {
+    int ends[2];
+    testing::open_pipe(ends);
+    ASSERT_TRUE(testing::write_fd(ends[1], "00000000  41 42\n"));
+    const pid_t child =
+        testing::start_process(UNQUARNEL_BINARY, {"-o", path("T")}, ends[0], testing::closed_stream,
+                               testing::closed_stream, std::uint64_t{1} << 30);
+    close(ends[0]);
+    // Ready once it holds a file in the folder other than T: the temporary
+    // file, named or not.
+    const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+    for (bool ready = false; !ready; usleep(1000)) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        const std::string held = std::filesystem::read_symlink(entry.path(), error).string();
+        ready = ready || (held.starts_with(dir_.string() + "/") && held != path("T"));
+      }
     }
+    kill(child, number);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(ends[1]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << status;
+    EXPECT_EQ(read("T"), original_);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2) << number;
   }
-  kill(child, SIGTERM);
-  int status = 0;
-  waitpid(child, &status, 0);
-  close(ends[1]);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_EQ(read("T"), original_);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
+}
+
+TEST_F(PatchPosix, AFileInUseByAnotherRunIsRefusedAtOnce) {
+  const int held = open(path("T").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  for (const char* option : {"-p", "-o"}) {
+    const Outcome got = unquarnel({option, path("T"), path("d.dump")});
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              "unquarnel: " + path("T") + ": in use by another process\n1");
+    EXPECT_EQ(read("T"), original_);
+  }
+  close(held);
+  EXPECT_EQ(unquarnel({"-p", path("T"), path("d.dump")}).status, 0);
+  EXPECT_EQ(read("T"), "AB" + original_.substr(2));
+}
+
+TEST_F(PatchPosix, LinksAreFollowedAsTheSystemFollowsThem) {
+  std::filesystem::create_directory(path("sub"));
+  std::filesystem::create_symlink("sub/new", path("dangling"));
+  std::filesystem::create_symlink("loop", path("loop"));
+  std::filesystem::create_symlink(path("T"), path("link"));
+  put("full.dump", "00000000  41 42" + std::string(45, ' ') + "AB\n");
+  struct Row {
+    const char* option;
+    const char* name;
+    std::string err;
+    const char* changed;  // the file that holds AB after, if any
+  };
+  const std::vector<Row> rows{
+      {"-o", "link", "", "T"},
+      {"-o", "dangling", "", "sub/new"},
+      {"-p", "dangling", "", "sub/new"},
+      {"-o", "loop", ": cannot open: too many levels of symbolic links\n", nullptr},
+      {"-p", "loop", ": cannot open: too many levels of symbolic links\n", nullptr},
+      {"-o", "nowhere/x", ": cannot open: no such file or directory\n", nullptr},
+      {"-o", "sub/", ": cannot open: is a directory\n", nullptr},
+  };
+  for (const Row& row : rows) {
+    put("T", original_);
+    std::filesystem::remove(path("sub/new"));
+    const Outcome got = unquarnel({row.option, path(row.name), path("full.dump")});
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              row.err.empty() ? "0" : "unquarnel: " + path(row.name) + row.err + "1")
+        << row.option << row.name;
+    EXPECT_EQ(read("T"),
+              std::string_view(row.changed ? row.changed : "") == "T" ? "AB" : original_);
+    EXPECT_EQ(read("sub/new").substr(0, 2),
+              std::string_view(row.changed ? row.changed : "") == "sub/new" ? "AB" : "ab")
+        << row.option << row.name;
+    // The links stay links, and no temporary file is left.
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link")) &&
+                std::filesystem::is_symlink(path("dangling")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 7);
+  }
+}
+
+TEST_F(PatchPosix, AnotherUsersLinkInAStickyFolderIsNotFollowed) {
+  std::ifstream setting("/proc/sys/fs/protected_symlinks");
+  int protection = 0;
+  setting >> protection;
+  if (geteuid() != 0 || protection != 1) {
+    GTEST_SKIP() << "needs root and fs.protected_symlinks set to 1";
+  }
+  std::filesystem::create_directory(path("sticky"));
+  ASSERT_EQ(chmod(path("sticky").c_str(), 01777), 0);
+  ASSERT_EQ(chmod(path("T").c_str(), 0600), 0);
+  std::filesystem::create_symlink(path("T"), path("sticky/report.bin"));
+  ASSERT_EQ(lchown(path("sticky/report.bin").c_str(), 65534, 65534), 0);
+  for (const char* option : {"-o", "-p"}) {
+    const Outcome got = unquarnel({option, path("sticky/report.bin"), path("d.dump")});
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              "unquarnel: " + path("sticky/report.bin") + ": cannot open: permission denied\n1");
+    EXPECT_EQ(read("T"), original_);
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(path("T").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600U);
+}
+
+TEST_F(PatchPosix, OutputKeepsTheOwnerOrLosesTheSetIdBits) {
+  if (geteuid() != 0) {
+    GTEST_SKIP() << "needs root, to own files as another user";
+  }
+  constexpr unsigned nobody = 65534;
+  ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
+  put("full.dump", "00000000  41 42" + std::string(45, ' ') + "AB\n");
+  ASSERT_EQ(chmod(path("full.dump").c_str(), 0644), 0);
+  struct Row {
+    unsigned owner;  // of T, group too
+    unsigned mode;   // of T
+    unsigned user;   // who runs unquarnel -o
+    unsigned owner_after;
+    unsigned mode_after;
+    std::string err;
+  };
+  // Root can give the new file the old one's owner; nobody cannot give it
+  // root's, so it drops the set-ID bits. A file nobody could not write with
+  // > is refused.
+  for (const Row& row :
+       {Row{nobody, 04755, 0, nobody, 04755, ""}, Row{0, 06777, nobody, nobody, 0777, ""},
+        Row{nobody, 0444, nobody, nobody, 0444, ": cannot open: permission denied\n"}}) {
+    put("T", original_);
+    ASSERT_EQ(chown(path("T").c_str(), row.owner, row.owner), 0);
+    ASSERT_EQ(chmod(path("T").c_str(), row.mode), 0);
+    const Outcome got = unquarnel({"-o", path("T"), path("full.dump")}, {.user = row.user});
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              row.err.empty() ? "0" : "unquarnel: " + path("T") + row.err + "1");
+    struct stat info {};
+    ASSERT_EQ(stat(path("T").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, row.owner_after);
+    EXPECT_EQ(info.st_gid, row.owner_after);
+    EXPECT_EQ(info.st_mode & 07777, row.mode_after);
+    EXPECT_EQ(read("T"), row.err.empty() ? "AB" : original_);
+  }
 }
 
 TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {

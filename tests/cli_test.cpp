@@ -221,8 +221,9 @@ TEST(Cli, LinesGoOutBeforeAPipeIsWaitedFor) {
     std::string input;
     std::string first;
   };
-  for (const Run& run : {Run{QUARNEL_BINARY, "0123456789abcdefXY", dump_line},
-                         Run{UNQUARNEL_BINARY, "00000000  41\r\n00000020  42" + std::string(48, ' ') + "B", "A"}}) {
+  for (const Run& run :
+       {Run{QUARNEL_BINARY, "0123456789abcdefXY", dump_line},
+        Run{UNQUARNEL_BINARY, "00000000  41\r\n00000020  42" + std::string(48, ' ') + "B", "A"}}) {
     int in[2];
     int out[2];
     testing::open_pipe(in);

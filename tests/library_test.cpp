@@ -75,6 +75,19 @@ TEST(Library, AStreamGivesTheLinesOfTheWholeHoweverItIsCut) {
   }
 }
 
+TEST(Library, EveryCutOfADumpIsRefusedOrExact) {
+  const std::vector<std::uint8_t> data = random_bytes(37, 5);
+  const std::string dump = dump_string(data, 0, LineEnd::lf);
+  std::vector<std::uint8_t> bytes(64);
+  for (std::size_t cut = 1; cut <= dump.size(); ++cut) {
+    const ReadBack back = read_dump(std::string_view(dump).substr(0, cut), bytes);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(back.size),
+                           data.begin()))
+        << cut;
+    EXPECT_EQ(back.ok, cut >= dump.size() - 1) << cut;
+  }
+}
+
 TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   const std::vector<std::uint8_t> data = random_bytes(40, 3);
   const std::string dump = dump_string(data, 0x1230, LineEnd::crlf);

@@ -172,7 +172,26 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:2: the dump ends after a full line: its last line is "
                    "missing\n", 1},
         UndumpCase{"MissingDump", {"-", "missing"}, "00000000  41\n", "A",
-                   "unquarnel: missing: cannot open\n", 1},
+                   "unquarnel: missing: cannot open: " + testing::missing_file_reason() + "\n", 1},
+        UndumpCase{"NoLineAtAll", {}, "\n\r\n", "", "unquarnel: stdin: no dump in it\n", 1},
+        UndumpCase{"CutInTheCharacterColumn", {}, "00000000  41 42" + sp(45) + "A", "",
+                   "unquarnel: stdin:1: the dump ends inside a line\n", 1},
+        UndumpCase{"CutAfterAByte", {}, line_0 + "00000010  41", "0123456789ABCDEF",
+                   "unquarnel: stdin:2: the dump ends inside a line\n", 1},
+        UndumpCase{"AddressAloneWithoutItsLineEnd", {}, line_0 + "00000010", "0123456789ABCDEF",
+                   "unquarnel: stdin:2: the dump ends inside a line\n", 1},
+        UndumpCase{"WholeLastLineWithoutItsEnd", {}, line_0 + "00000010  41" + sp(48) + "A",
+                   "0123456789ABCDEFA", "", 0},
+        UndumpCase{"LastByteOfALineBlanked", {}, line_0.substr(0, 55) + sp(21) + "\n" +
+                   "00000010  41\n", "0123456789ABCDE",
+                   "unquarnel: stdin:2: the line before is short: a byte is lost, or a line was "
+                   "cut\n", 1},
+        UndumpCase{"LineGoingOnAfterAShortOne", {}, "00000000  41\n00000001  42\n", "A",
+                   "unquarnel: stdin:2: the line before is short: a byte is lost, or a line was "
+                   "cut\n", 1},
+        UndumpCase{"MarkInsideTheText", {}, "00000000  41\n\xEF\xBB\xBF" "00000010  42\n", "A",
+                   "unquarnel: stdin:2: a byte order mark inside the text: only the start of a "
+                   "text may hold one\n", 1},
         UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
                    "       unquarnel --help | --version\n"), "", 0},
         UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},

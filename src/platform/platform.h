@@ -87,11 +87,11 @@ enum class SkipResult {
 // Why a file could not be opened, patched or replaced.
 enum class FileProblem {
   none,
-  cannot_open,       // the file itself; error says why
-  in_use,            // another process holds its lock
-  stream,            // a pipe, socket or terminal, which has no addresses
-  cannot_create,     // the temporary file beside it; error says why
-  cannot_replace,    // the temporary file could not take its place; error says why
+  cannot_open,     // the file itself; error says why
+  in_use,          // another process holds its lock
+  stream,          // a pipe, socket or terminal, which has no addresses
+  cannot_create,   // the temporary file beside it; error says why
+  cannot_replace,  // the temporary file could not take its place; error says why
 };
 
 // The system's number for the reason the last call failed, and its words.
@@ -104,8 +104,8 @@ struct PatchFile {
   int handle = -1;
   bool created = false;  // the file did not exist before
   FileProblem problem = FileProblem::none;
-  int error = 0;    // with cannot_open: the system's reason
-  int folder = -1;  // the folder that holds it, where the platform has such handles
+  int error = 0;                  // with cannot_open: the system's reason
+  int folder = -1;                // the folder that holds it, where the platform has such handles
   std::array<char, 4096> leaf{};  // its name there
 };
 
@@ -158,13 +158,13 @@ struct OutputFile {
   int handle = -1;  // -1 when it could not be opened
   bool replaces = false;
   FileProblem problem = FileProblem::none;
-  int error = 0;                       // the system's reason for the problem
-  int folder = -1;                     // where the platform has folder handles
-  int locked = -1;                     // the file replaced, held locked
-  bool named = false;                  // the temporary file has a name yet
+  int error = 0;                         // the system's reason for the problem
+  int folder = -1;                       // where the platform has folder handles
+  int locked = -1;                       // the file replaced, held locked
+  bool named = false;                    // the temporary file has a name yet
   std::array<char, 4096> folder_name{};  // for messages
-  std::array<char, 4096> temporary{};  // its name, once it has one
-  std::array<char, 4096> target{};     // the file it replaces, in folder
+  std::array<char, 4096> temporary{};    // its name, once it has one
+  std::array<char, 4096> target{};       // the file it replaces, in folder
 };
 
 [[nodiscard]] bool open_output_file(const char* name, OutputFile& file);

@@ -152,10 +152,11 @@ UndumpResult undump_text(std::string_view& rest, bool at_end, UndumpState& state
         return bad(error);
       }
       // A last line without its line end may have been cut: it must be
-      // whole, its character column as long as its bytes. A line written by
-      // hand for a patch has no character column and stands alone.
-      const std::size_t whole = line.count == 0 ? address_digits : character_column + line.count;
-      if (newline == std::string_view::npos && content.size() != whole &&
+      // whole, its character column as long as its bytes, and an address
+      // alone may be the start of any line. A line written by hand for a
+      // patch has no character column and stands alone.
+      const bool whole = line.count > 0 && content.size() == character_column + line.count;
+      if (newline == std::string_view::npos && !whole &&
           (!state.patching || content.size() > character_column)) {
         return bad(LineError::cut_short);
       }

@@ -57,6 +57,7 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
   for (std::size_t i = 0; i < dumps.count(); ++i) {
     const std::string_view name = dumps.name(i);
     const int input = dumps.is_stdin(i) ? standard_input : open_input(dumps.names[i]);
+    const int open_error = input < 0 ? last_error() : 0;
     // The bytes of the lines before a failure go out before its message.
     const auto fail = [&](std::initializer_list<std::string_view> pieces) {
       if (target.out != nullptr && !flush_output(*target.out)) {
@@ -66,7 +67,7 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
       return 1;
     };
     if (input < 0) {
-      return fail({name, ": cannot open"});
+      return fail({name, ": cannot open: ", error_text(open_error)});
     }
     // Bytes written so far may have made the dump grow: they go out first.
     const std::uint64_t lines_before = state.lines;
@@ -155,7 +156,7 @@ int report_patch(const char* file, PatchOutcome outcome) {
       say({file, ": interrupted by a signal"});
       break;
   }
-  say({file, !outcome.restored      ? ": could not be restored: it is partly patched"
+  say({file, !outcome.restored        ? ": could not be restored: it is partly patched"
              : outcome.length_changed ? ": its old bytes are back, but another process changed its "
                                         "length, which is left as it is"
                                       : ": restored as it was"});
@@ -197,8 +198,8 @@ int patch_file(const Dumps& dumps, const char* file) {
   const PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
   // A file that was not there before is not there after a failure.
   const bool removed = close_patch_file(target, outcome.status == PatchStatus::done);
-  return report_patch(file, {outcome.status, outcome.restored && removed, outcome.length_changed,
-                             outcome.signal});
+  return report_patch(
+      file, {outcome.status, outcome.restored && removed, outcome.length_changed, outcome.signal});
 }
 
 }  // namespace
@@ -229,9 +230,9 @@ int run_undump(int argc, const char* const argv[]) {
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {
-    return file_problem(file.problem == FileProblem::cannot_create ? file.folder_name.data()
-                                                                   : options.output_file,
-                        file.problem, file.error);
+    return file_problem(
+        file.problem == FileProblem::cannot_create ? file.folder_name.data() : options.output_file,
+        file.problem, file.error);
   }
   const std::string_view output_name =
       options.output_file != nullptr ? options.output_file : "stdout";

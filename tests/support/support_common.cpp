@@ -84,7 +84,8 @@ Outcome run_tool(const std::vector<std::string>& args, const std::string& input,
   const int in = redirect.in != -1 ? redirect.in : memory_file(input);
   const int out = redirect.out != -1 ? redirect.out : memory_file("");
   const int err = redirect.merge ? out : redirect.err != -1 ? redirect.err : memory_file("");
-  const int status = run_process(program, args, in, out, err, redirect.file_size_limit);
+  const int status =
+      run_process(program, args, in, out, err, redirect.file_size_limit, redirect.user);
   const bool own_err = !redirect.merge && redirect.err == -1;
   Outcome outcome{redirect.out == -1 ? contents(out) : "", own_err ? contents(err) : "", status};
   for (const int fd :

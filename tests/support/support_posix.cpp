@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,8 @@ int private_fd(int fd) {
 }
 
 }  // namespace
+
+std::string missing_file_reason() { return "no such file or directory"; }
 
 int memory_file(std::string_view data) {
   FILE* file = std::tmpfile();
@@ -43,7 +46,7 @@ void open_pipe(int ends[2]) {
 }
 
 int start_process(const char* program, const std::vector<std::string>& args, int in, int out,
-                  int err, std::uint64_t file_size_limit) {
+                  int err, std::uint64_t file_size_limit, unsigned user) {
   const std::vector<std::string> words = command_line(program, args);
   std::vector<char*> argv;
   argv.reserve(words.size() + 1);
@@ -60,6 +63,9 @@ int start_process(const char* program, const std::vector<std::string>& args, int
     for (int fd = 0; fd < 3; ++fd) {
       static_cast<void>(streams[fd] < 0 ? close(fd) : dup2(streams[fd], fd));
     }
+    if (user != 0 && (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0)) {
+      _exit(126);
+    }
     execvp(argv[0], argv.data());
     _exit(127);
   }
@@ -67,9 +73,9 @@ int start_process(const char* program, const std::vector<std::string>& args, int
 }
 
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
-                std::uint64_t file_size_limit) {
+                std::uint64_t file_size_limit, unsigned user) {
   int wstatus = 0;
-  waitpid(start_process(program, args, in, out, err, file_size_limit), &wstatus, 0);
+  waitpid(start_process(program, args, in, out, err, file_size_limit, user), &wstatus, 0);
   return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 

@@ -4,9 +4,12 @@
 
 #include <cstdlib>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace quarnel::testing {
+
+std::string missing_file_reason() { return std::string(error_text(ERROR_FILE_NOT_FOUND)); }
 
 int memory_file(std::string_view data) {
   char folder[MAX_PATH];
@@ -35,7 +38,7 @@ void open_pipe(int ends[2]) {
 }
 
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
-                std::uint64_t /*file_size_limit*/) {
+                std::uint64_t /*file_size_limit*/, unsigned /*user*/) {
   // The arguments of the tests end in no backslash. One that holds a blank
   // is quoted; the rest go as they are, so that a test can quote a pattern
   // itself, or leave it for the program to expand.

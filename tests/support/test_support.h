@@ -44,6 +44,9 @@ struct Outcome {
   int status;  // exit status, or 128 + signal
 };
 
+// The system's words for a missing file, as the programs give them.
+std::string missing_file_reason();
+
 // A standard stream the program starts without.
 inline constexpr int closed_stream = -2;
 
@@ -53,6 +56,7 @@ struct Redirect {
   int err = -1;        // standard error instead of a captured file
   bool merge = false;  // standard error goes where standard output goes
   std::uint64_t file_size_limit = std::uint64_t{1} << 30;  // POSIX only
+  unsigned user = 0;  // POSIX only: the user and group the program runs as, unless 0
 };
 
 // The words that start program with args: through the emulator of a cross
@@ -62,10 +66,10 @@ std::vector<std::string> command_line(const char* program, const std::vector<std
 // Runs program with args and the three standard streams (or closed_stream);
 // its exit status.
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
-                std::uint64_t file_size_limit);
+                std::uint64_t file_size_limit, unsigned user = 0);
 // Starts it the same way and returns its process id: POSIX only.
 int start_process(const char* program, const std::vector<std::string>& args, int in, int out,
-                  int err, std::uint64_t file_size_limit);
+                  int err, std::uint64_t file_size_limit, unsigned user = 0);
 
 // Runs a built program (the tool unless named) with args, feeding it input
 // on standard input.

@@ -23,16 +23,16 @@ namespace {
 // outside it: Ctrl-C and Ctrl-\\, kill, a closed terminal, timers, limits, a
 // closed pipe. Those a fault raises (SEGV, BUS, FPE, ILL) are not among
 // them: the program cannot go on after one.
-constexpr std::array fixed_ending_signals{
-    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE,
+constexpr std::array fixed_ending_signals {
+  SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE,
 #if defined(SIGPOLL)
-    SIGPOLL,
+      SIGPOLL,
 #endif
 #if defined(SIGPWR)
-    SIGPWR,
+      SIGPWR,
 #endif
 #if defined(SIGSTKFLT)
-    SIGSTKFLT,
+      SIGSTKFLT,
 #endif
 };
 
@@ -251,7 +251,8 @@ std::string_view error_text(int error) {
   const std::string_view words = std::strerror(error);
   const std::size_t size = std::min(words.size(), text.size() - 1);
   words.copy(text.data(), size);
-  if (size > 0 && text[0] >= 'A' && text[0] <= 'Z' && (size < 2 || text[1] < 'A' || text[1] > 'Z')) {
+  if (size > 0 && text[0] >= 'A' && text[0] <= 'Z' &&
+      (size < 2 || text[1] < 'A' || text[1] > 'Z')) {
     text[0] = static_cast<char>(text[0] - 'A' + 'a');
   }
   return {text.data(), size};
@@ -490,8 +491,8 @@ bool name_temporary(OutputFile& file) {
   std::snprintf(self.data(), self.size(), "/proc/self/fd/%d", file.handle);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     temporary_name(file, attempt);
-    const bool linked = ::linkat(AT_FDCWD, self.data(), file.folder, file.temporary.data(),
-                                 AT_SYMLINK_FOLLOW) == 0;
+    const bool linked =
+        ::linkat(AT_FDCWD, self.data(), file.folder, file.temporary.data(), AT_SYMLINK_FOLLOW) == 0;
     if (linked || errno != EEXIST) {
       file.named = linked;
       return linked;

@@ -15,6 +15,7 @@ int open_input(const char* name) {
   struct stat info {};
   if (fd >= 0 && (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))) {
     ::close(fd);
+    errno = EISDIR;
     return -1;
   }
   return fd;

@@ -56,9 +56,10 @@ std::string_view error_text(int error) {
   // The system's words, on one line, with a small first letter to follow a
   // colon.
   static std::array<char, 512> text{};
-  DWORD size = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
-                                text.data(), static_cast<DWORD>(text.size()), nullptr);
+  DWORD size =
+      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(error), MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
+                       text.data(), static_cast<DWORD>(text.size()), nullptr);
   while (size > 0 && (text[size - 1] == '\n' || text[size - 1] == '\r' || text[size - 1] == '.')) {
     --size;
   }
@@ -112,7 +113,8 @@ bool close_patch_file(PatchFile& file, bool keep) {
     file.handle = -1;
   }
   static WidePath wide;
-  return !file.created || keep || (widen(file.leaf.data(), wide) && ::DeleteFileW(wide.data()) != 0);
+  return !file.created || keep ||
+         (widen(file.leaf.data(), wide) && ::DeleteFileW(wide.data()) != 0);
 }
 
 std::int64_t file_length(int handle) {
