@@ -296,6 +296,7 @@ TEST_F(PatchPosix, LinksAreFollowedAsTheSystemFollowsThem) {
   std::filesystem::create_symlink("loop", path("loop"));
   std::filesystem::create_symlink(path("T"), path("link"));
   put("full.dump", "00000000  41 42" + std::string(45, ' ') + "AB\n");
+  const std::string long_name(300, 'x');
   struct Row {
     const char* option;
     const char* name;
@@ -310,6 +311,7 @@ TEST_F(PatchPosix, LinksAreFollowedAsTheSystemFollowsThem) {
       {"-p", "loop", ": cannot open: too many levels of symbolic links\n", nullptr},
       {"-o", "nowhere/x", ": cannot open: no such file or directory\n", nullptr},
       {"-o", "sub/", ": cannot open: is a directory\n", nullptr},
+      {"-o", long_name.c_str(), ": cannot open: file name too long\n", nullptr},
   };
   for (const Row& row : rows) {
     put("T", original_);
@@ -358,29 +360,34 @@ TEST_F(PatchPosix, OutputKeepsTheOwnerOrLosesTheSetIdBits) {
     GTEST_SKIP() << "needs root, to own files as another user";
   }
   constexpr unsigned nobody = 65534;
-  ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
   put("full.dump", "00000000  41 42" + std::string(45, ' ') + "AB\n");
   ASSERT_EQ(chmod(path("full.dump").c_str(), 0644), 0);
   struct Row {
-    unsigned owner;  // of T, group too
-    unsigned mode;   // of T
-    unsigned user;   // who runs unquarnel -o
+    unsigned owner;   // of T, group too
+    unsigned mode;    // of T
+    unsigned folder;  // the mode of T's folder
+    unsigned user;    // who runs unquarnel -o
     unsigned owner_after;
     unsigned mode_after;
     std::string err;
   };
   // Root can give the new file the old one's owner; nobody cannot give it
   // root's, so it drops the set-ID bits. A file nobody could not write with
-  // > is refused.
+  // > is refused, and so is a folder it cannot write its new file into.
+  const std::string t = "unquarnel: " + path("T");
   for (const Row& row :
-       {Row{nobody, 04755, 0, nobody, 04755, ""}, Row{0, 06777, nobody, nobody, 0777, ""},
-        Row{nobody, 0444, nobody, nobody, 0444, ": cannot open: permission denied\n"}}) {
+       {Row{nobody, 04755, 0777, 0, nobody, 04755, ""},
+        Row{0, 06777, 0777, nobody, nobody, 0777, ""},
+        Row{nobody, 0444, 0777, nobody, nobody, 0444, t + ": cannot open: permission denied\n"},
+        Row{nobody, 0644, 0755, nobody, nobody, 0644,
+            "unquarnel: temporary file in " + dir_.string() +
+                ": cannot create: permission denied\n"}}) {
     put("T", original_);
+    ASSERT_EQ(chmod(dir_.c_str(), row.folder), 0);
     ASSERT_EQ(chown(path("T").c_str(), row.owner, row.owner), 0);
     ASSERT_EQ(chmod(path("T").c_str(), row.mode), 0);
     const Outcome got = unquarnel({"-o", path("T"), path("full.dump")}, {.user = row.user});
-    EXPECT_EQ(got.err + std::to_string(got.status),
-              row.err.empty() ? "0" : "unquarnel: " + path("T") + row.err + "1");
+    EXPECT_EQ(got.err + std::to_string(got.status), row.err + (row.err.empty() ? "0" : "1"));
     struct stat info {};
     ASSERT_EQ(stat(path("T").c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, row.owner_after);
