@@ -79,5 +79,19 @@ TEST(DumpStream, EachLineIsShownBeforeWaitingForMoreInput) {
   close_handle(output[0]);
 }
 
+TEST(DumpStream, ManyPiecesGoOutWholeAndInOrder) {
+  // More pieces than one system call takes, some of them empty.
+  std::array<std::string_view, 20> pieces{};
+  std::string expected;
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    pieces[i] = std::string_view("0123456789ABCDEFGHIJ").substr(i, i % 3 == 1 ? 0 : 1);
+    expected += pieces[i];
+  }
+  const int file = memory_file("");
+  ASSERT_TRUE(write_all(file, pieces));
+  EXPECT_EQ(contents(file), expected);
+  close_handle(file);
+}
+
 }  // namespace
 }  // namespace quarnel

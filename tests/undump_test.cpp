@@ -165,6 +165,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "LF or CR LF\n", 1},
         UndumpCase{"TooLong", {}, line_0.substr(0, 76) + "G\r\n", "",
                    "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
+        UndumpCase{"LoneReturnAfterALongestLine", {}, line_0.substr(0, 76) + "\r00000010  41\n",
+                   "", "unquarnel: stdin:1: a carriage return without a line feed: lines must end "
+                   "in LF or CR LF\n", 1},
+        UndumpCase{"LetterPastF", {}, "00000000  4g\n", "",
+                   "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
         UndumpCase{"LostLine", {}, line_0 + "00000020  41\n", "0123456789ABCDEF",
                    "unquarnel: stdin:2: the address is not 16 past the line before: a line is "
                    "lost or doubled\n", 1},
