@@ -234,11 +234,13 @@ bool flush_folder(int folder) {
 }
 
 // Takes the lock that one run of unquarnel holds on the file it writes.
+// False only when another process holds it: a file system that has no such
+// locks is written unlocked, as any other program would write it.
 bool lock_file(int handle) {
   int result = 0;
   while ((result = ::flock(handle, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
-  return result == 0;
+  return result == 0 || errno != EWOULDBLOCK;
 }
 
 }  // namespace
@@ -289,7 +291,7 @@ bool open_patch_file(const char* name, PatchFile& file) {
     return fail(FileProblem::stream, 0);
   }
   if (!lock_file(file.handle)) {
-    return fail(errno == EWOULDBLOCK ? FileProblem::in_use : FileProblem::cannot_open, errno);
+    return fail(FileProblem::in_use, 0);
   }
   if (file.created && !flush_folder(file.folder)) {
     const int error = errno;
@@ -549,7 +551,7 @@ bool open_output_file(const char* name, OutputFile& file) {
       return fail(FileProblem::cannot_open, errno);
     }
     if (!lock_file(file.locked)) {
-      return fail(errno == EWOULDBLOCK ? FileProblem::in_use : FileProblem::cannot_open, errno);
+      return fail(FileProblem::in_use, 0);
     }
   }
   if (!create_temporary(file)) {
