@@ -2,13 +2,17 @@
 // cut, and dumps read back with the program's checks.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "quarnel/dump.h"
 #include "quarnel/undump.h"
+#include "quarnel/version.h"
 #include "support/test_support.h"
 
 namespace quarnel {
@@ -33,7 +37,8 @@ TEST(Library, FormatsWhatTheProgramWrites) {
         testing::run_tool({arg.data()}, std::string(data.begin(), data.end()));
     const auto shown = std::span(data).subspan(static_cast<std::size_t>(std::max(offset, 0)));
     const auto address = static_cast<std::uint32_t>(offset);
-    EXPECT_EQ(dump_string(shown, address), program.out) << size << " from " << offset;
+    EXPECT_EQ(dump_string(shown, address, platform_line_end()), program.out)
+        << size << " from " << offset;
     // The other line end: the same lines.
     const LineEnd other = platform_line_end() == LineEnd::lf ? LineEnd::crlf : LineEnd::lf;
     std::string text = dump_string(shown, address, LineEnd::crlf);
@@ -47,12 +52,82 @@ TEST(Library, FormatsWhatTheProgramWrites) {
   }
 }
 
+TEST(Library, TakesEveryKindOfByteAndGivesEveryForm) {
+  const std::string text = "Hello, quarnel! \x01\xFF";
+  const std::string expected = dump_string(std::string_view(text), 0x10);
+  const std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(text.data()),
+                                     reinterpret_cast<const std::byte*>(text.data()) + text.size());
+  const std::vector<signed char> signed_chars(text.begin(), text.end());
+  std::array<unsigned char, 18> array{};
+  std::copy(text.begin(), text.end(), array.begin());
+  for (const std::string& got :
+       {dump_string(text, 0x10), dump_string(bytes, 0x10), dump_string(signed_chars, 0x10),
+        dump_string(array, 0x10), dump_string(ByteView(text.c_str(), text.size()), 0x10),
+        dump_string(std::span(array), 0x10)}) {
+    EXPECT_EQ(got, expected);
+  }
+  // One string reused for every message, and any output iterator.
+  std::string log = "received:\n";
+  append_dump(log, text, 0x10);
+  append_dump(log, text, 0x10);
+  EXPECT_EQ(log, "received:\n" + expected + expected);
+  std::vector<char> through;
+  dump_to(std::back_inserter(through), text, 0x10);
+  EXPECT_EQ(std::string(through.begin(), through.end()), expected);
+  std::array<char, 200> buffer{};
+  EXPECT_EQ(format_dump(text, 0x10, buffer), expected.size());
+  EXPECT_EQ(std::string(buffer.data(), expected.size()), expected);
+}
+
+TEST(Library, SizesNeverWrap) {
+  static_assert(dump_size(0) == 61 && dump_size(16, LineEnd::crlf) == 140);
+  static_assert(dump_size(SIZE_MAX / 4) == SIZE_MAX && dump_size(SIZE_MAX) == SIZE_MAX);
+  static_assert(dump_more_size(StreamDump(), SIZE_MAX) == SIZE_MAX);
+  // A dump too big for size_t is written nowhere, whatever the buffer.
+  std::array<char, 100> out{};
+  EXPECT_EQ(format_dump(ByteView(out.data(), SIZE_MAX / 4), 0, out), 0U);
+  EXPECT_EQ(version(), std::to_string(QUARNEL_VERSION_MAJOR) + "." +
+                           std::to_string(QUARNEL_VERSION_MINOR) + "." +
+                           std::to_string(QUARNEL_VERSION_PATCH));
+}
+
+TEST(Library, AReaderGivesEachDumpAtItsAddress) {
+  // Two dumps, one after the other, read in pieces cut anywhere.
+  const std::vector<std::uint8_t> data = random_bytes(20, 6);
+  const std::string text = dump_string(data, 0x100) + dump_string(data, 0x1000);
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    DumpReader reader;
+    std::array<std::uint8_t, 64> out{};
+    std::string pending;
+    std::vector<std::pair<std::uint64_t, std::size_t>> runs;
+    for (const std::string_view piece :
+         {std::string_view(text).substr(0, cut), std::string_view(text).substr(cut)}) {
+      pending += piece;
+      const bool ends = piece.data() + piece.size() == text.data() + text.size();
+      for (ReadStep step{ReadStop::jump}; step.stop == ReadStop::jump;) {
+        step = reader.read(pending, out, ends);
+        ASSERT_NE(step.stop, ReadStop::error) << cut;
+        pending.erase(0, step.taken);
+        // A run cut between pieces goes on where it stopped.
+        if (!runs.empty() && runs.back().first + runs.back().second == step.address) {
+          runs.back().second += step.size;
+        } else if (step.size > 0) {
+          runs.emplace_back(step.address, step.size);
+        }
+      }
+    }
+    EXPECT_EQ(reader.finish().error, ReadError::none);
+    EXPECT_EQ(runs, (std::vector<std::pair<std::uint64_t, std::size_t>>{{0x100, 20}, {0x1000, 20}}))
+        << cut;
+  }
+}
+
 TEST(Library, AStreamGivesTheLinesOfTheWholeHoweverItIsCut) {
   const std::vector<std::uint8_t> data = random_bytes(50, 2);
-  const std::string whole = dump_string(data, 0xFFFFFFE0);
+  const std::string whole = dump_string(data, 0xFFFFFFE0, platform_line_end());
   for (std::size_t first = 0; first <= data.size(); ++first) {
     for (std::size_t second = first; second <= data.size(); ++second) {
-      StreamDump stream = start_stream_dump(0xFFFFFFE0);
+      StreamDump stream(0xFFFFFFE0, platform_line_end());
       std::string text;
       for (const auto piece :
            {std::span(data).first(first), std::span(data).subspan(first, second - first),
@@ -70,7 +145,7 @@ TEST(Library, AStreamGivesTheLinesOfTheWholeHoweverItIsCut) {
       ASSERT_EQ(finish_dump(stream, std::span(last).first(last.size() - 1)), 0U);
       text += last.substr(0, finish_dump(stream, last));
       ASSERT_EQ(text, whole) << first << ", " << second;
-      EXPECT_EQ(stream.address, 0xFFFFFFE0 + 50);
+      EXPECT_EQ(stream.address(), 0xFFFFFFE0 + 50);
     }
   }
 }
@@ -87,7 +162,7 @@ TEST(Library, EveryCutOfADumpIsRefusedOrExact) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(back.size),
                            data.begin()))
         << cut;
-    EXPECT_EQ(back.ok, cut >= dump.size() - 1) << cut;
+    EXPECT_EQ(back.ok(), cut >= dump.size() - 1) << cut;
   }
 }
 
@@ -99,35 +174,45 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   struct Row {
     std::string text;
     std::size_t room;
-    bool ok;
+    ReadError error;
     std::size_t size;
     std::uint64_t line;
-    std::string_view error;
+    std::size_t column;
   };
   const std::vector<Row> rows{
-      {"\xEF\xBB\xBF\n" + dump + dump_string(data, 7, LineEnd::lf), 100, true, 80, 0, ""},
-      // No line end after the last line; no line at all.
-      {dump.substr(0, dump.size() - 2), 100, true, 40, 0, ""},
-      {dump.substr(0, 78) + "00001240  " + dump.substr(88, 5), 100, false, 16, 2,
-       "the dump ends inside a line"},
-      {"\n", 0, true, 0, 0, ""},
-      {dump.substr(0, 78) + "00001250  41\n", 100, false, 16, 2,
-       "the address is not 16 past the line before: a line is lost or doubled"},
-      {dump.substr(0, 78), 100, false, 16, 2,
-       "the dump ends after a full line: its last line is missing"},
-      {dump.substr(0, 78) + "0000124G\n", 100, false, 16, 2, "the address is not 8 hex digits"},
-      {dump, 39, false, 32, 3, "the bytes do not fit in the space given for them"}};
+      {"\xEF\xBB\xBF\n" + dump + dump_string(data, 7), 100, ReadError::none, 80, 0, 0},
+      // No line end after the last line; a line cut there; no line at all.
+      {dump.substr(0, dump.size() - 2), 100, ReadError::none, 40, 0, 0},
+      {dump.substr(0, 78) + "00001240  " + dump.substr(88, 5), 100, ReadError::cut_short, 16, 2,
+       16},
+      {"\n", 0, ReadError::no_dump, 0, 0, 0},
+      {dump.substr(0, 78) + "00001250  41\n", 100, ReadError::out_of_sequence, 16, 2, 1},
+      {dump.substr(0, 78), 100, ReadError::unfinished, 16, 2, 0},
+      {dump.substr(0, 78) + "0000124G\n", 100, ReadError::bad_address, 16, 2, 8},
+      {dump.substr(0, 78) + "00001240  41 4X\n", 100, ReadError::bad_hex_digit, 16, 2, 15},
+      {dump, 39, ReadError::no_room, 32, 3, 0},
+      // Saved as UTF-16, as PowerShell and Notepad save text.
+      {"\xFF\xFE" +
+           [&] {
+             std::string wide;
+             for (const char c : dump) {
+               wide += {c, '\0'};
+             }
+             return wide;
+           }(),
+       100, ReadError::none, 40, 0, 0}};
   for (const Row& row : rows) {
     std::vector<std::uint8_t> out(row.room);
     const ReadBack back = read_dump(row.text, out);
-    EXPECT_EQ(back.ok, row.ok) << row.text;
+    EXPECT_EQ(back.error, row.error) << row.text;
     EXPECT_EQ(back.size, row.size);
     EXPECT_EQ(back.address, row.text.size() > 1 ? 0x1230U : 0U);
     EXPECT_EQ(back.line, row.line);
-    EXPECT_EQ(back.error, row.error);
+    EXPECT_EQ(back.column, row.column);
     EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(back.size),
                            twice.begin()));
   }
+  EXPECT_EQ(message(ReadError::no_room), "the bytes do not fit in the space given for them");
   // The densest text, full lines without their character columns, fits the
   // room read_dump_size gives.
   const std::vector<std::uint8_t> many = random_bytes(16000, 4);
@@ -139,7 +224,7 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   dense += "00003E80\n";
   std::vector<std::uint8_t> out(read_dump_size(dense.size()));
   const ReadBack back = read_dump(dense, out);
-  EXPECT_TRUE(back.ok && back.size == many.size() &&
+  EXPECT_TRUE(back.ok() && back.size == many.size() &&
               std::equal(many.begin(), many.end(), out.begin()));
 }
 

@@ -2,32 +2,128 @@
 // unquarnel program checks it: the address, the two blanks after it, each
 // byte's two hex digits and its separator, at most 16 bytes a line, each
 // line 16 past the one before until a short line or an end line ends a dump
-// (the next line may start another). The character column is not read.
-// Lines end in LF or CR LF. Nothing here throws or allocates.
+// (the next line may start another, at an address of its own). The
+// character column is not read. Lines end in LF or CR LF; a text may start
+// with a UTF-8 byte order mark, or be UTF-16 with one. Nothing here throws
+// or allocates.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string_view>
 
-namespace quarnel {
+#include "quarnel/bytes.h"
+#include "quarnel/export.h"
 
-struct ReadBack {
-  bool ok = false;
-  std::size_t size = 0;       // bytes written to out, up to the first bad line
-  std::uint32_t address = 0;  // of the first line that holds an address
-  std::uint64_t line = 0;     // with an error, the number of the bad line
-  std::string_view error;     // with an error, unquarnel's words for it
+namespace quarnel {
+inline namespace v1 {
+
+// What can be wrong with a text.
+enum class ReadError {
+  none,
+  no_room,      // the bytes do not fit in the room given
+  no_dump,      // the text holds no line
+  bad_address,  // of a line
+  missing_blanks,
+  bad_hex_digit,
+  bad_separator,
+  stray_character,
+  too_many_bytes,
+  too_long,
+  lone_return,
+  unmarked_utf16,
+  misplaced_mark,   // a byte order mark after the start of the text
+  cut_short,        // the text ends inside its last line
+  out_of_sequence,  // the address is not 16 past a full line before
+  after_short,      // the address goes on where a short line before ended
+  wraps,            // lines that stand alone run past FFFFFFFF
+  unfinished,       // the text ends after a full line
 };
 
-// Room enough in out for the bytes of any text of text_size characters.
-[[nodiscard]] std::size_t read_dump_size(std::size_t text_size) noexcept;
+// The unquarnel program's words for an error.
+[[nodiscard]] QUARNEL_API std::string_view message(ReadError error) noexcept;
 
-// Reads the dump text into out. A UTF-8 byte order mark at its start is
-// passed over. On the first bad line it stops, with ok false; the bytes of
-// the lines before it are in out. Out shorter than read_dump_size may be
-// too short: the line that does not fit is then the error.
-[[nodiscard]] ReadBack read_dump(std::string_view text, std::span<std::uint8_t> out) noexcept;
+struct ReadBack {
+  ReadError error = ReadError::none;
+  std::size_t size = 0;       // bytes written to out, up to the first bad line
+  std::uint64_t address = 0;  // of the first line
+  std::uint64_t line = 0;     // with an error, the bad line's number, from 1
+  std::size_t column = 0;     // with an error in a line, where, from 1
+  [[nodiscard]] constexpr bool ok() const noexcept { return error == ReadError::none; }
+};
 
+// Room enough for the bytes of any text of text_size characters: a byte
+// takes at least three of them.
+[[nodiscard]] constexpr std::size_t read_dump_size(std::size_t text_size) noexcept {
+  return text_size / 3 + 16;
+}
+
+// Reads the dumps in text, one after another, into out. On the first bad
+// line it stops; the bytes of the lines before it are in out.
+[[nodiscard]] QUARNEL_API ReadBack read_dump(std::string_view text, WritableBytes out) noexcept;
+
+// How lines go together: as dumps (each line 16 past the one before, until
+// a short line or an end line) or standing alone, each at its own address,
+// as in a patch.
+enum class ReadMode { dumps, lines };
+
+// Why a step of a DumpReader ended.
+enum class ReadStop {
+  text,   // every whole line was read: more text, or the next text, is wanted
+  room,   // the next line's bytes do not fit in what is left of out
+  jump,   // the next line's bytes go elsewhere: a new dump, or a line on its own
+  error,  // see error
+};
+
+struct ReadStep {
+  ReadStop stop = ReadStop::text;
+  std::size_t taken = 0;      // characters of text read; the rest is to come again
+  std::size_t size = 0;       // bytes written to the start of out
+  std::uint64_t address = 0;  // where the first of them goes
+  ReadError error = ReadError::none;
+  std::uint64_t line = 0;  // with an error, the bad line's number in its text, from 1
+  std::size_t column = 0;  // with an error in a line, where, from 1
+};
+
+// Reads dumps that arrive in pieces, from one text or several (files read
+// as one), a run of bytes at a time: the bytes of each step go to one
+// address and the ones after it.
+class DumpReader {
+ public:
+  constexpr explicit DumpReader(ReadMode mode = ReadMode::dumps) noexcept : mode_(mode) {}
+
+  // Reads the whole lines at the front of text, writing their bytes into
+  // out, up to the end of the text, of the room, or of the run. With
+  // text_ends, text is all there is of this text: a last line may lack its
+  // line end, and a text without a line is an error.
+  [[nodiscard]] QUARNEL_API ReadStep read(std::string_view text, WritableBytes out,
+                                          bool text_ends) noexcept;
+
+  // Starts the next text: its lines are counted from 1, and it may start
+  // with a byte order mark. Dumps go on from one text to the next.
+  QUARNEL_API void next_text() noexcept;
+
+  // After the last text: an error if the dumps did not end as they must.
+  [[nodiscard]] QUARNEL_API ReadStep finish() const noexcept;
+
+  // The address of the first line read.
+  [[nodiscard]] constexpr std::uint64_t first_address() const noexcept { return first_address_; }
+
+ private:
+  ReadMode mode_;
+  bool started_ = false;  // a line has been read
+  bool in_dump_ = false;  // the last line was full: the dump goes on
+  bool at_start_ = true;  // of a text: a byte order mark may come
+  bool utf16_ = false;
+  bool big_endian_ = false;
+  std::uint8_t last_count_ = 0;  // bytes of the last line
+  std::uint32_t last_address_ = 0;
+  std::uint64_t first_address_ = 0;
+  std::uint64_t line_ = 0;          // lines of this text read
+  std::uint64_t text_lines_ = 0;    // of them, those that hold an address
+  std::array<char, 80> decoded_{};  // a UTF-16 line, a character a unit
+};
+
+}  // namespace v1
 }  // namespace quarnel

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <span>
 
-#include "platform/platform.h"
+#include "platform/line_end.h"
 #include "quarnel/dump.h"
 
 namespace quarnel {

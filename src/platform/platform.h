@@ -9,15 +9,9 @@
 #include <span>
 #include <string_view>
 
-namespace quarnel {
+#include "platform/line_end.h"
 
-// What ends every line the tool writes: Windows consoles and editors expect
-// a carriage return before the line feed.
-#if defined(_WIN32)
-inline constexpr std::string_view line_end = "\r\n";
-#else
-inline constexpr std::string_view line_end = "\n";
-#endif
+namespace quarnel {
 
 inline constexpr int standard_input = 0;
 inline constexpr int standard_output = 1;

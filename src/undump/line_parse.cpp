@@ -68,16 +68,6 @@ constexpr std::size_t first_group = 10;
 constexpr std::size_t group_at(std::size_t index) { return first_group + 3 * index; }
 constexpr char separator(std::size_t index) { return index == 7 ? '-' : ' '; }
 
-// Whether text[from, to) holds blanks only, as far as text goes.
-bool blank(std::string_view text, std::size_t from, std::size_t to) {
-  for (std::size_t i = from; i < to && i < text.size(); ++i) {
-    if (text[i] != ' ') {
-      return false;
-    }
-  }
-  return true;
-}
-
 std::uint32_t read_address(const char* text, std::uint8_t& invalid) {
   std::uint32_t address = 0;
   for (std::size_t i = 0; i < address_digits; ++i) {
@@ -90,82 +80,59 @@ std::uint32_t read_address(const char* text, std::uint8_t& invalid) {
 
 }  // namespace
 
-std::string_view line_error_text(LineError error) {
-  switch (error) {
-    case LineError::none:
-      break;
-    case LineError::bad_address:
-      return "the address is not 8 hex digits";
-    case LineError::missing_blanks:
-      return "two blanks must follow the address";
-    case LineError::bad_hex_digit:
-      return "a byte is not two hex digits";
-    case LineError::bad_separator:
-      return "a byte is not followed by its separator (a blank; a dash after the eighth)";
-    case LineError::stray_character:
-      return "a stray character stands in the hex columns";
-    case LineError::too_many_bytes:
-      return "more than 16 bytes on a line";
-    case LineError::too_long:
-      return "the line is longer than a dump line";
-    case LineError::unmarked_utf16:
-      return "the text looks like UTF-16 without a byte order mark: save it as UTF-8, or as "
-             "UTF-16 with one";
-    case LineError::stray_mark:
-      return "a byte order mark inside the text: only the start of a text may hold one";
-    case LineError::cut_short:
-      return "the dump ends inside a line";
-    case LineError::lone_return:
-      return "a carriage return without a line feed: lines must end in LF or CR LF";
-    case LineError::out_of_sequence:
-      return "the address is not 16 past the line before: a line is lost or doubled";
-    case LineError::after_short:
-      return "the line before is short: a byte is lost, or a line was cut";
-    case LineError::wraps:
-      return "the addresses wrap past FFFFFFFF: the bytes have no place in a file";
-    case LineError::unfinished:
-      return "the dump ends after a full line: its last line is missing";
-    case LineError::no_room:
-      return "the bytes do not fit in the space given for them";
-  }
-  return "";
-}
-
-LineError parse_line(std::string_view text, DumpLine& line) {
+ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column) {
+  // Where a run of characters that must all be blanks first is not.
+  const auto not_blank = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i < text.size(); ++i) {
+      if (text[i] != ' ') {
+        return i;
+      }
+    }
+    return std::string_view::npos;
+  };
+  const auto fail = [&](ReadError error, std::size_t at) {
+    column = at + 1;
+    return error;
+  };
   if (text.size() > longest_line) {
-    return LineError::too_long;
-  }
-  if (text.size() < address_digits) {
-    return LineError::bad_address;
+    return fail(ReadError::too_long, longest_line);
   }
   std::uint8_t invalid = 0;
-  line.address = read_address(text.data(), invalid);
-  if (invalid > 15) {
-    return LineError::bad_address;
+  line.address = text.size() < address_digits ? 0 : read_address(text.data(), invalid);
+  if (text.size() < address_digits || invalid > 15) {
+    std::size_t at = 0;
+    while (at < text.size() && at < address_digits && hex_value(text[at]) <= 15) {
+      ++at;
+    }
+    return fail(ReadError::bad_address, at);
   }
-  if (!blank(text, address_digits, first_group)) {
-    return LineError::missing_blanks;
+  if (const std::size_t at = not_blank(address_digits, first_group); at != std::string_view::npos) {
+    return fail(ReadError::missing_blanks, at);
   }
   line.count = 0;
   for (; line.count < 16; ++line.count) {
     const std::size_t at = group_at(line.count);
     if (at >= text.size() || text[at] == ' ') {
       // The bytes end: only blanks up to the character column.
-      return blank(text, at, character_column) ? LineError::none : LineError::stray_character;
+      const std::size_t stray = not_blank(at, character_column);
+      return stray == std::string_view::npos ? ReadError::none
+                                             : fail(ReadError::stray_character, stray);
     }
     if (at + 1 >= text.size() || (hex_value(text[at]) | hex_value(text[at + 1])) > 15) {
-      return LineError::bad_hex_digit;
+      return fail(ReadError::bad_hex_digit, hex_value(text[at]) > 15 ? at : at + 1);
     }
     line.bytes[line.count] =
         static_cast<std::uint8_t>(hex_value(text[at]) << 4 | hex_value(text[at + 1]));
     if (at + 2 < text.size() && text[at + 2] != separator(line.count)) {
-      return LineError::bad_separator;
+      return fail(ReadError::bad_separator, at + 2);
     }
   }
   if (group_at(16) < text.size() && hex_value(text[group_at(16)]) <= 15) {
-    return LineError::too_many_bytes;
+    return fail(ReadError::too_many_bytes, group_at(16));
   }
-  return blank(text, group_at(16), character_column) ? LineError::none : LineError::stray_character;
+  const std::size_t stray = not_blank(group_at(16), character_column);
+  return stray == std::string_view::npos ? ReadError::none
+                                         : fail(ReadError::stray_character, stray);
 }
 
 bool parse_full_line(const char* text, DumpLine& line) {

@@ -6,31 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "quarnel/undump.h"
+
 namespace quarnel {
-
-// What can be wrong with a line, each with its message.
-enum class LineError {
-  none,
-  bad_address,
-  missing_blanks,
-  bad_hex_digit,
-  bad_separator,
-  stray_character,
-  too_many_bytes,
-  too_long,
-  lone_return,
-  unmarked_utf16,
-  stray_mark,
-  cut_short,
-  // Errors of a line among the others.
-  out_of_sequence,
-  after_short,
-  wraps,
-  unfinished,
-  no_room,
-};
-
-[[nodiscard]] std::string_view line_error_text(LineError error);
 
 struct DumpLine {
   std::uint32_t address = 0;
@@ -47,8 +25,8 @@ inline constexpr std::size_t character_column = 60;
 inline constexpr std::size_t address_digits = 8;
 
 // Reads a line without its line end. Trailing blanks may be missing; the
-// character column is not read.
-[[nodiscard]] LineError parse_line(std::string_view text, DumpLine& line);
+// character column is not read. With an error, column is where it is, from 1.
+[[nodiscard]] ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column);
 
 // Reads a full line of exactly longest_line characters quickly; false when
 // it is not a well-formed full line (parse_line then says why) or a line

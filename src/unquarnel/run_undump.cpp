@@ -6,9 +6,9 @@
 #include <span>
 #include <string_view>
 
+#include "patch/patch_apply.h"
 #include "platform/platform.h"
-#include "undump/patch_apply.h"
-#include "undump/undump_stream.h"
+#include "stream/undump_stream.h"
 #include "unquarnel/undump_options.h"
 
 namespace quarnel {
@@ -53,7 +53,7 @@ struct Dumps {
 
 // Reads every dump in turn into the target. Returns the exit status after
 // any message, or -1 when the target failed.
-int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
+int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
   for (std::size_t i = 0; i < dumps.count(); ++i) {
     const std::string_view name = dumps.name(i);
     const int input = dumps.is_stdin(i) ? standard_input : open_input(dumps.names[i]);
@@ -70,38 +70,36 @@ int undump_all(const Dumps& dumps, UndumpState& state, UndumpTarget target) {
       return fail({name, ": cannot open: ", error_text(open_error)});
     }
     // Bytes written so far may have made the dump grow: they go out first.
-    const std::uint64_t lines_before = state.lines;
     const bool flushed = target.out == nullptr || flush_output(*target.out);
     const bool own_output =
         flushed && target.out != nullptr && is_own_output(input, standard_output);
-    const UndumpResult result = flushed && !own_output
-                                    ? undump_stream(input, state, target)
-                                    : UndumpResult{UndumpStatus::write_error, LineError::none, 0};
+    UndumpResult result = flushed && !own_output
+                              ? undump_stream(input, reader, target)
+                              : UndumpResult{UndumpStatus::write_error, ReadError::none, 0};
     if (!dumps.is_stdin(i)) {
       close_handle(input);
     }
     if (own_output) {
       return fail({name, ": input is output"});
     }
-    // A dump must end with its last line, unless lines stand alone.
-    const bool unfinished = result.status == UndumpStatus::ok && i + 1 == dumps.count() &&
-                            state.in_dump && !state.patching;
+    // The dumps must end with their last line, unless lines stand alone.
+    if (const ReadStep end = reader.finish(); result.status == UndumpStatus::ok &&
+                                              i + 1 == dumps.count() &&
+                                              end.error != ReadError::none) {
+      result = {UndumpStatus::bad_line, end.error, end.line};
+    }
     std::array<char, 24> digits{};
-    const char* end =
-        std::to_chars(digits.begin(), digits.end(), result.line + (unfinished ? 1 : 0)).ptr;
+    const char* end = std::to_chars(digits.begin(), digits.end(), result.line).ptr;
     const std::string_view line(digits.data(), static_cast<std::size_t>(end - digits.data()));
     switch (result.status) {
       case UndumpStatus::ok:
-        // An empty text is no dump of an empty file, which has its end line.
-        if (state.lines == lines_before) {
-          return fail({name, ": no dump in it"});
-        }
-        if (unfinished) {
-          return fail({name, ":", line, ": ", line_error_text(LineError::unfinished)});
-        }
         break;
       case UndumpStatus::bad_line:
-        return fail({name, ":", line, ": ", line_error_text(result.error)});
+        // An empty text is no dump of an empty file, which has its end line.
+        if (result.error == ReadError::no_dump) {
+          return fail({name, ": ", message(result.error)});
+        }
+        return fail({name, ":", line, ": ", message(result.error)});
       case UndumpStatus::read_error:
         return fail({name, ": read error"});
       case UndumpStatus::write_error:
@@ -178,8 +176,8 @@ int patch_file(const Dumps& dumps, const char* file) {
     say({"temporary file in ", spool_folder(), ": cannot create: ", error_text(error)});
     return 1;
   }
-  UndumpState state{.patching = true};
-  int status = undump_all(dumps, state, {.patch = &records});
+  DumpReader reader(ReadMode::lines);
+  int status = undump_all(dumps, reader, {.patch = &records});
   if (status == 0 && !flush_patch(records)) {
     status = -1;
   }
@@ -238,8 +236,8 @@ int run_undump(int argc, const char* const argv[]) {
       options.output_file != nullptr ? options.output_file : "stdout";
   static OutputWriter out{standard_output};
   out.fd = options.output_file != nullptr ? file.handle : standard_output;
-  UndumpState state;
-  int status = undump_all(dumps, state, {.out = &out});
+  DumpReader reader;
+  int status = undump_all(dumps, reader, {.out = &out});
   status = status < 0 || !flush_output(out) ? write_error(output_name) : status;
   // The output file appears, or is replaced, only with every byte in it.
   if (options.output_file != nullptr) {

@@ -59,8 +59,12 @@ Dumped dump_to_string(int input_fd, std::int32_t offset) {
 Undumped undump_to_string(std::string_view text) {
   const int input = memory_file(text);
   OutputWriter& out = fresh_output();
-  UndumpState state;
-  const UndumpResult result = undump_stream(input, state, {.out = &out});
+  DumpReader reader;
+  UndumpResult result = undump_stream(input, reader, {.out = &out});
+  if (const ReadStep end = reader.finish();
+      result.status == UndumpStatus::ok && end.error != ReadError::none) {
+    result = {UndumpStatus::bad_line, end.error, end.line};
+  }
   close_handle(input);
   return {result, written(out)};
 }

@@ -7,8 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "dump/dump_stream.h"
-#include "undump/undump_stream.h"
+#include "platform/platform.h"
+#include "stream/dump_stream.h"
+#include "stream/undump_stream.h"
 
 namespace quarnel::testing {
 

@@ -1,4 +1,4 @@
-#include "undump/patch_apply.h"
+#include "patch/patch_apply.h"
 
 #include <algorithm>
 #include <array>
@@ -7,8 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "patch/patch_writer.h"
 #include "platform/platform.h"
-#include "undump/patch_writer.h"
 
 namespace quarnel {
 namespace {

@@ -1,4 +1,4 @@
-#include "undump/patch_writer.h"
+#include "patch/patch_writer.h"
 
 #include <cstring>
 #include <string_view>
@@ -20,7 +20,7 @@ bool flush_patch(PatchWriter& patch) {
   return write_all(patch.records, pieces);
 }
 
-bool patch_bytes(PatchWriter& patch, std::uint32_t address, std::span<const std::uint8_t> bytes) {
+bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std::uint8_t> bytes) {
   const bool follows = address == patch.start + patch.used;
   if (!follows || patch.buffer.size() - patch.used < bytes.size()) {
     if (!flush_patch(patch)) {

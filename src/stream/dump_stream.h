@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "dump/output_writer.h"
+#include "stream/output_writer.h"
 
 namespace quarnel {
 

@@ -28,7 +28,7 @@ struct PatchWriter {
 
 // Places bytes at address, writing out what was buffered as a record when
 // they do not follow it. False when a write failed.
-[[nodiscard]] bool patch_bytes(PatchWriter& patch, std::uint32_t address,
+[[nodiscard]] bool patch_bytes(PatchWriter& patch, std::uint64_t address,
                                std::span<const std::uint8_t> bytes);
 
 // Writes out what is buffered. False when the write failed.

@@ -1,4 +1,4 @@
-#include "dump/output_writer.h"
+#include "stream/output_writer.h"
 
 #include <span>
 #include <string_view>

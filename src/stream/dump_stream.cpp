@@ -1,4 +1,4 @@
-#include "dump/dump_stream.h"
+#include "stream/dump_stream.h"
 
 #include <array>
 #include <cstring>

@@ -1,0 +1,74 @@
+#include "stream/undump_stream.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "undump/line_parse.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::size_t block_size = std::size_t{1} << 16;
+// The most text of a line that can wait for the next block: a line of
+// UTF-16 takes two bytes a character.
+constexpr std::size_t longest_carry = 2 * (longest_line + 2) + 2;
+
+}  // namespace
+
+UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& target) {
+  // The front holds the part line carried between blocks.
+  static std::array<std::uint8_t, longest_carry + block_size> buffer;
+  // Bytes on their way to the patch's records.
+  static std::array<std::uint8_t, longest_record> patched;
+  const char* chars = reinterpret_cast<const char*>(buffer.data());
+  reader.next_text();
+  std::size_t carried = 0;
+  const bool may_block = may_wait(input);
+  for (;;) {
+    // Bytes already read back reach the output before a wait for more text.
+    if (may_block && target.out != nullptr && target.out->used > 0 && !ready_to_read(input) &&
+        !flush_output(*target.out)) {
+      return {UndumpStatus::write_error, ReadError::none, 0};
+    }
+    const ReadResult got = read_block(input, std::span(buffer).subspan(carried, block_size));
+    if (got.status == ReadStatus::error) {
+      return {UndumpStatus::read_error, ReadError::none, 0};
+    }
+    const bool at_end = got.status == ReadStatus::end;
+    std::string_view text(chars, carried + got.count);
+    for (;;) {
+      OutputWriter* out = target.out;
+      const ReadStep step = reader.read(
+          text,
+          out != nullptr
+              ? WritableBytes(out->buffer.data() + out->used, out->buffer.size() - out->used)
+              : WritableBytes(patched),
+          at_end);
+      text.remove_prefix(step.taken);
+      if (out != nullptr) {
+        out->used += step.size;
+      } else if (step.size > 0 &&
+                 !patch_bytes(*target.patch, step.address, std::span(patched).first(step.size))) {
+        return {UndumpStatus::write_error, ReadError::none, 0};
+      }
+      if (step.stop == ReadStop::error) {
+        return {UndumpStatus::bad_line, step.error, step.line};
+      }
+      if (step.stop == ReadStop::text) {
+        break;
+      }
+      if (step.stop == ReadStop::room && out != nullptr && !flush_output(*out)) {
+        return {UndumpStatus::write_error, ReadError::none, 0};
+      }
+    }
+    if (at_end) {
+      return {UndumpStatus::ok, ReadError::none, 0};
+    }
+    carried = text.size();
+    std::memmove(buffer.data(), text.data(), carried);
+  }
+}
+
+}  // namespace quarnel

@@ -1,0 +1,268 @@
+// Reads dump text back into runs of bytes, a step at a time: the line loop
+// behind read_dump and the unquarnel program.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "quarnel/undump.h"
+#include "undump/line_parse.h"
+
+namespace quarnel {
+inline namespace v1 {
+namespace {
+
+// A line end of either kind follows a full line here.
+constexpr std::size_t full_line_end = longest_line;
+constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
+constexpr std::string_view little_endian_mark = "\xFF\xFE";
+constexpr std::string_view big_endian_mark = "\xFE\xFF";
+
+// Where a character that has no place in a line stands in it, if anywhere:
+// a carriage return alone, or a byte order mark, which each have their own
+// message.
+ReadError misplaced(std::string_view content, ReadError error, std::size_t& column) {
+  const std::string_view start = content.substr(0, longest_line + 1);
+  if (const std::size_t at = start.find('\r'); at != std::string_view::npos) {
+    column = at + 1;
+    return ReadError::lone_return;
+  }
+  if (const std::size_t at = start.find(utf8_mark); at != std::string_view::npos) {
+    column = at + 1;
+    return ReadError::misplaced_mark;
+  }
+  return error;
+}
+
+}  // namespace
+
+std::string_view message(ReadError error) noexcept {
+  switch (error) {
+    case ReadError::none:
+      break;
+    case ReadError::no_room:
+      return "the bytes do not fit in the space given for them";
+    case ReadError::no_dump:
+      return "no dump in it";
+    case ReadError::bad_address:
+      return "the address is not 8 hex digits";
+    case ReadError::missing_blanks:
+      return "two blanks must follow the address";
+    case ReadError::bad_hex_digit:
+      return "a byte is not two hex digits";
+    case ReadError::bad_separator:
+      return "a byte is not followed by its separator (a blank; a dash after the eighth)";
+    case ReadError::stray_character:
+      return "a stray character stands in the hex columns";
+    case ReadError::too_many_bytes:
+      return "more than 16 bytes on a line";
+    case ReadError::too_long:
+      return "the line is longer than a dump line";
+    case ReadError::lone_return:
+      return "a carriage return without a line feed: lines must end in LF or CR LF";
+    case ReadError::unmarked_utf16:
+      return "the text looks like UTF-16 without a byte order mark: save it as UTF-8, or as "
+             "UTF-16 with one";
+    case ReadError::misplaced_mark:
+      return "a byte order mark inside the text: only the start of a text may hold one";
+    case ReadError::cut_short:
+      return "the dump ends inside a line";
+    case ReadError::out_of_sequence:
+      return "the address is not 16 past the line before: a line is lost or doubled";
+    case ReadError::after_short:
+      return "the line before is short: a byte is lost, or a line was cut";
+    case ReadError::wraps:
+      return "the addresses wrap past FFFFFFFF: the bytes have no place in a file";
+    case ReadError::unfinished:
+      return "the dump ends after a full line: its last line is missing";
+  }
+  return "";
+}
+
+void DumpReader::next_text() noexcept {
+  at_start_ = true;
+  utf16_ = false;
+  line_ = 0;
+  text_lines_ = 0;
+}
+
+ReadStep DumpReader::finish() const noexcept {
+  ReadStep step;
+  if (mode_ == ReadMode::dumps && in_dump_) {
+    step.stop = ReadStop::error;
+    step.error = ReadError::unfinished;
+    step.line = line_ + 1;
+  }
+  return step;
+}
+
+ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_ends) noexcept {
+  static const FullLineParser parse_full = fastest_full_line_parser();
+  ReadStep step;
+  std::size_t at = 0;  // characters of text read
+  std::size_t used = 0;
+  const auto fail = [&](ReadError error, std::size_t column) {
+    step.stop = ReadStop::error;
+    step.error = error;
+    step.line = line_;
+    step.column = column;
+    step.taken = at;
+    step.size = used;
+    return step;
+  };
+  if (at_start_) {
+    // Editors on Windows start text with a byte order mark: UTF-8's is
+    // passed over, UTF-16's says how to read the rest.
+    constexpr std::array marks{utf8_mark, little_endian_mark, big_endian_mark};
+    if (!text_ends && text.size() < utf8_mark.size() &&
+        std::any_of(marks.begin(), marks.end(),
+                    [&](std::string_view mark) { return mark.starts_with(text); })) {
+      return step;
+    }
+    at_start_ = false;
+    if (text.starts_with(utf8_mark)) {
+      at = utf8_mark.size();
+    } else if (text.starts_with(little_endian_mark) || text.starts_with(big_endian_mark)) {
+      utf16_ = true;
+      big_endian_ = text.starts_with(big_endian_mark);
+      at = little_endian_mark.size();
+    } else if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) {
+      line_ = 1;
+      return fail(ReadError::unmarked_utf16, 1);
+    }
+  }
+  DumpLine line;
+  bool running = false;  // a line of this step has been taken
+  while (at < text.size()) {
+    const std::string_view rest = text.substr(at);
+    std::size_t length = 0;  // characters of text the line takes, its end included
+    std::string_view content;
+    bool ended = true;  // by a line feed
+    bool fast = false;
+    if (!utf16_) {
+      // Most lines are full lines of quarnel's own making.
+      const std::size_t end_size = rest.size() > full_line_end && rest[full_line_end] == '\n' ? 1
+                                   : rest.size() > full_line_end + 1 &&
+                                           rest[full_line_end] == '\r' &&
+                                           rest[full_line_end + 1] == '\n'
+                                       ? 2
+                                       : 0;
+      if (end_size > 0 && parse_full(rest.data(), line)) {
+        fast = true;
+        length = full_line_end + end_size;
+      } else {
+        const std::size_t newline = rest.substr(0, longest_line + 2).find('\n');
+        if (newline == std::string_view::npos && rest.size() <= longest_line + 1 && !text_ends) {
+          break;  // the rest of the line comes with the next piece
+        }
+        content = rest.substr(0, newline);
+        ended = newline != std::string_view::npos;
+        length = ended ? newline + 1 : content.size();
+      }
+    } else {
+      // A code unit a character: ASCII as itself, anything else as a byte
+      // that has no place in a dump line, so that it is refused where it
+      // matters.
+      const std::size_t units = std::min(rest.size() / 2, longest_line + 2);
+      std::size_t count = 0;
+      for (; count < units; ++count) {
+        const unsigned first = static_cast<unsigned char>(rest[2 * count]);
+        const unsigned second = static_cast<unsigned char>(rest[2 * count + 1]);
+        const unsigned unit = big_endian_ ? first << 8U | second : second << 8U | first;
+        if (unit == '\n') {
+          break;
+        }
+        decoded_[count] = unit < 0x80 ? static_cast<char>(unit) : '\xFF';
+      }
+      ended = count < units;
+      if (!ended && rest.size() / 2 < longest_line + 2 && !text_ends) {
+        break;
+      }
+      if (!ended && rest.size() % 2 == 1 && count == rest.size() / 2) {
+        decoded_[count++] = '\xFF';  // half a unit
+      }
+      content = std::string_view(decoded_.data(), count);
+      length = ended ? 2 * (count + 1) : rest.size();
+    }
+    ++line_;
+    if (!fast) {
+      std::size_t column = longest_line + 2;
+      if (!ended && content.size() > longest_line + 1) {
+        return fail(misplaced(content, ReadError::too_long, column), column);
+      }
+      if (content.ends_with('\r')) {
+        content.remove_suffix(1);
+      }
+      if (content.empty()) {
+        at += length;
+        continue;
+      }
+      if (const ReadError error = parse_line(content, line, column); error != ReadError::none) {
+        return fail(misplaced(content, error, column), column);
+      }
+      // A last line without its line end may have been cut: it must be
+      // whole, its character column as long as its bytes, and an address
+      // alone may be the start of any line. A line written by hand for a
+      // patch has no character column and stands alone.
+      const bool whole = line.count > 0 && content.size() == character_column + line.count;
+      if (!ended && !whole && (mode_ == ReadMode::dumps || content.size() > character_column)) {
+        return fail(ReadError::cut_short, content.size() + 1);
+      }
+    }
+    const std::uint32_t next_address = last_address_ + 16;
+    if (mode_ == ReadMode::lines) {
+      // A line that runs past FFFFFFFF, or a dump that goes on past it; an
+      // end line holds no byte and goes nowhere.
+      if (line.address + std::uint64_t{line.count} > (std::uint64_t{1} << 32) ||
+          (in_dump_ && next_address == 0 && line.address == 0 && line.count > 0)) {
+        return fail(ReadError::wraps, 1);
+      }
+    } else if (in_dump_ && line.address != next_address) {
+      return fail(ReadError::out_of_sequence, 1);
+    } else if (started_ && !in_dump_ &&
+               (line.address == next_address ||
+                (last_count_ > 0 && line.address == last_address_ + last_count_))) {
+      // A new dump starts at its own offset, never where the short line
+      // before would have gone on: there a byte was lost or a line cut.
+      return fail(ReadError::after_short, 1);
+    }
+    const bool joins =
+        !running || (mode_ == ReadMode::dumps ? in_dump_ : line.address == step.address + used);
+    if (!joins || out.size() - used < line.count) {
+      --line_;
+      step.stop = joins ? ReadStop::room : ReadStop::jump;
+      step.line = line_ + 1;
+      break;
+    }
+    if (!running) {
+      running = true;
+      step.address = line.address;
+    }
+    if (!started_) {
+      started_ = true;
+      first_address_ = line.address;
+    }
+    in_dump_ = line.count == 16;
+    last_address_ = line.address;
+    last_count_ = static_cast<std::uint8_t>(line.count);
+    ++text_lines_;
+    // A full line's copy of fixed size compiles to a move, not a call.
+    if (line.count == 16) {
+      std::memcpy(out.data() + used, line.bytes.data(), 16);
+    } else {
+      std::memcpy(out.data() + used, line.bytes.data(), line.count);
+    }
+    used += line.count;
+    at += length;
+  }
+  step.taken = at;
+  step.size = used;
+  if (step.stop == ReadStop::text && at == text.size() && text_ends && text_lines_ == 0) {
+    step.stop = ReadStop::error;
+    step.error = ReadError::no_dump;
+  }
+  return step;
+}
+
+}  // namespace v1
+}  // namespace quarnel
