@@ -204,6 +204,8 @@ TEST_F(CliTest, AFileAppendedToIsNotDumpedIntoItself) {
   // Holding data, even one byte, it is refused before it is read, after the
   // inputs before it.
   std::ofstream(own, std::ios::binary) << "x";
+  EXPECT_EQ(run_appending({own}, false),
+            "x" + with_line_ends("input is output:" + own + "\n") + "1");
   EXPECT_EQ(run_appending({path("abc"), own, path("digits")}, false),
             "x" + with_line_ends(dump_abc + "input is output:" + own + "\n") + "1");
   EXPECT_EQ(run_appending({}, true),

@@ -68,24 +68,28 @@ TEST(Undump, EveryDumpGivesBackItsBytes) {
 }
 
 TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
-  const std::string full =
-      "0123ABCD  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef";
-  for (std::size_t at = 0; at < full.size(); ++at) {
-    for (int c = 0; c < 256; ++c) {
-      std::string line = full;
-      line[at] = static_cast<char>(c);
-      DumpLine expected;
-      std::size_t column = 0;
-      const bool well_formed = parse_line(line, expected, column) == ReadError::none &&
-                               expected.count == 16 && line.find('\n') == std::string::npos;
-      for (const ParsePath path :
-           {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
-        const FullLineParser parse = full_line_parser(path);
-        DumpLine got;
-        ASSERT_TRUE(parse == nullptr || parse(line.data(), got) == well_formed)
-            << "path " << static_cast<int>(path) << " at " << at << ": " << c;
-        ASSERT_TRUE(parse == nullptr || !well_formed ||
-                    (got.address == expected.address && got.bytes == expected.bytes));
+  // Zeros everywhere but the changed character, too: a wrong one must not
+  // pass for a zero.
+  for (const std::string full :
+       {"0123ABCD  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef",
+        "00000000  00 00 00 00 00 00 00 00-00 00 00 00 00 00 00 00   ................"}) {
+    for (std::size_t at = 0; at < full.size(); ++at) {
+      for (int c = 0; c < 256; ++c) {
+        std::string line = full;
+        line[at] = static_cast<char>(c);
+        DumpLine expected;
+        std::size_t column = 0;
+        const bool well_formed = parse_line(line, expected, column) == ReadError::none &&
+                                 expected.count == 16 && line.find('\n') == std::string::npos;
+        for (const ParsePath path :
+             {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+          const FullLineParser parse = full_line_parser(path);
+          DumpLine got;
+          ASSERT_TRUE(parse == nullptr || parse(line.data(), got) == well_formed)
+              << "path " << static_cast<int>(path) << " at " << at << ": " << c;
+          ASSERT_TRUE(parse == nullptr || !well_formed ||
+                      (got.address == expected.address && got.bytes == expected.bytes));
+        }
       }
     }
   }
