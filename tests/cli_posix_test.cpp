@@ -506,9 +506,17 @@ TEST_F(PatchPosix, FilesPast4GiBAreDumpedAtAFarOffsetAndPatchedAtTheLastAddress)
                                 "FFFFFFF0  " + far.substr(10, 45) + "5A\n00000000\n");
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
   EXPECT_EQ(std::filesystem::file_size(path("T")), std::uint64_t{5} << 30);
+  // xxd widens its addresses past FFFFFFFF: a patch lands 4 GiB + 16 in.
+  const Outcome wide = unquarnel({"-p", path("T")}, {.file_size_limit = std::uint64_t{8} << 30},
+                                 "100000010: 5a5b  Z[\n");
+  EXPECT_EQ(wide.err + std::to_string(wide.status), "0");
+  EXPECT_EQ(std::filesystem::file_size(path("T")), std::uint64_t{5} << 30);
   std::ifstream in(path("T"), std::ios::binary);
   in.seekg(0xFFFFFFFFLL);
   EXPECT_EQ(in.get(), 0x5A);
+  in.seekg(0x100000010LL);
+  EXPECT_EQ(in.get(), 0x5A);
+  EXPECT_EQ(in.get(), 0x5B);
 }
 
 }  // namespace

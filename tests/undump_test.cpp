@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "quarnel/undump.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 #include "undump/line_parse.h"
@@ -110,7 +111,7 @@ const std::string line_0 =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
 const std::string usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--] [DUMP...]\n";
+    "--output=FILE] [--from=LAYOUT] [--] [DUMP...]\n";
 
 struct UndumpCase {
   const char* name;
@@ -142,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:1: the address is not 8 hex digits\n", 1},
         UndumpCase{"LineAfterAShortCharacterColumn", {}, line_0.substr(0, 70) + "\nabcde\n",
                    "0123456789ABCDEF", "unquarnel: stdin:2: the address is not 8 hex digits\n", 1},
-        UndumpCase{"ShortAddress", {}, "\n1234\n", "",
+        UndumpCase{"ShortAddress", {}, "\n1234 \n", "",
                    "unquarnel: stdin:2: the address is not 8 hex digits\n", 1},
         UndumpCase{"MissingBlanks", {}, "00000000 41\n", "",
                    "unquarnel: stdin:1: two blanks must follow the address\n", 1},
@@ -202,6 +203,41 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"MarkInsideTheText", {}, "00000000  41\n\xEF\xBB\xBF" "00000010  42\n", "A",
                    "unquarnel: stdin:2: a byte order mark inside the text: only the start of a "
                    "text may hold one\n", 1},
+        UndumpCase{"XxdWithAnEditedCharacterColumn", {},
+                   "00000000: 4142 4344  ZZZZ\n00000004: 45         E\n", "ABCDE", "", 0},
+        UndumpCase{"XxdBadDigit", {}, "00000000: 4142 4G44  ABCD\n", "",
+                   "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
+        UndumpCase{"XxdLostLine", {}, "00000000: 4142  AB\n00000004: 4546  EF\n", "AB",
+                   "unquarnel: stdin:2: the address is not 16 past the line before: a line is "
+                   "lost or doubled\n", 1},
+        UndumpCase{"HexdumpDoubledLine", {},
+                   "00000000  41 42 43 44 45 46 47 48  49 4a 4b 4c 4d 4e 4f 50  |ABCDEFGHIJKLMNOP|\n"
+                   "00000000  41 42 43 44 45 46 47 48  49 4a 4b 4c 4d 4e 4f 50  |ABCDEFGHIJKLMNOP|\n"
+                   "00000020\n", "ABCDEFGHIJKLMNOP",
+                   "unquarnel: stdin:2: the address is not 16 past the line before: a line is "
+                   "lost or doubled\n", 1},
+        UndumpCase{"HexdumpWithoutItsClosingLine", {},
+                   "00000000  41 42 43 44 45 46 47 48  49 4a 4b 4c 4d 4e 4f 50  |ABCDEFGHIJKLMNOP|\n",
+                   "ABCDEFGHIJKLMNOP",
+                   "unquarnel: stdin:2: the dump ends after a full line: its last line is "
+                   "missing\n", 1},
+        UndumpCase{"OdSqueezedToTheEnd", {"--from=od"}, "0000000 00 00\n*\n0000010\n",
+                   std::string(8, '\0'), "", 0},
+        UndumpCase{"CArrayWrongLength", {},
+                   "unsigned char a[] = {\n  0x41, 0x42\n};\nunsigned int a_len = 3;\n", "AB",
+                   "unquarnel: stdin:4: the array's _len is not the number of its bytes\n", 1},
+        UndumpCase{"PlainHexLongerLineAfterAShortOne", {}, "4142\n434445\n", "AB",
+                   "unquarnel: stdin:2: the line holds more bytes than the dump's first, or "
+                   "follows a short line\n", 1},
+        UndumpCase{"HexdumpWords", {}, "0000000 4241 4443\n0000004\n", "",
+                   "unquarnel: stdin:1: the dump shows words of 2 or more bytes, whose order was "
+                   "the writing machine's: dump with hexdump -C, od -t x1 or xxd\n", 1},
+        UndumpCase{"UnknownLayout", {}, "hello, world\n", "",
+                   "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
+                   "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
+        UndumpCase{"UnknownLayoutName", {"--from=hex"}, "", "",
+                   "unquarnel: unknown layout (quarnel, xxd, xxd-plain, xxd-c, hexdump, od): "
+                   "--from=hex\n" + usage, 2},
         UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
                    "       unquarnel --help | --version\n"), "", 0},
         UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},
@@ -216,6 +252,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
+
+TEST(Undump, ReadsBackTheDumpsOfXxdHexdumpAndOd) {
+  // INPUT.TOOL.txt: the dump a tool made of INPUT (see make-samples.sh).
+  std::size_t read = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(QUARNEL_LAYOUT_SAMPLES)) {
+    const std::string file = entry.path().filename().string();
+    if (!file.ends_with(".txt")) {
+      continue;
+    }
+    const std::string name = file.substr(0, file.find('.'));
+    const std::string tool = file.substr(name.size() + 1, file.size() - name.size() - 5);
+    std::string bytes = name == "zeros-squeezed" ? std::string(100, '\0') + "x"
+                        : name == "zeros-end"    ? std::string(64, '\0')
+                                                 : "";
+    if (name.starts_with("bytes")) {
+      for (int i = 0; i < std::stoi(name.substr(5)); ++i) {
+        bytes += static_cast<char>((i * 37 + 11) % 256);
+      }
+    }
+    // What the dump shows: the tools' seeks skip the first bytes.
+    const std::size_t skipped = tool == "xxd-s5"       ? 5
+                                : tool == "hexdump-s3" ? 3
+                                : tool == "od-j2"      ? 2
+                                                       : 0;
+    bytes.erase(0, skipped);
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    std::vector<std::uint8_t> out(bytes.size() + 16);
+    const ReadBack back = read_dump(text, out);
+    // xxd and hexdump write nothing for an empty file, which is no dump.
+    const bool nothing = text.empty();
+    EXPECT_EQ(back.error, nothing ? ReadError::no_dump : ReadError::none)
+        << file << ":" << back.line << ":" << back.column << ": " << message(back.error);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(back.size)), bytes)
+        << file;
+    ++read;
+  }
+  EXPECT_GE(read, 60U);
+}
 
 TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   const std::string file = (std::filesystem::temp_directory_path() /

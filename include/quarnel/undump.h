@@ -1,11 +1,13 @@
-// Reading quarnel's dumps back into bytes, with every line checked as the
-// unquarnel program checks it: the address, the two blanks after it, each
-// byte's two hex digits and its separator, at most 16 bytes a line, each
-// line 16 past the one before until a short line or an end line ends a dump
-// (the next line may start another, at an address of its own). The
-// character column is not read. Lines end in LF or CR LF; a text may start
-// with a UTF-8 byte order mark, or be UTF-16 with one. Nothing here throws
-// or allocates.
+// Reading hex dumps back into bytes: quarnel's, with every line checked as
+// the unquarnel program checks it (the address, the two blanks after it,
+// each byte's two hex digits and its separator, at most 16 bytes a line,
+// each line 16 past the one before until a short line or an end line ends
+// a dump; the next line may start another, at an address of its own), and
+// xxd's (also its plain hex, C arrays and bits), hexdump -C's and od -t
+// x1's, each as strictly. The first lines of each dump tell its layout. The
+// character column is not read, but its delimiters are. Lines end in LF or
+// CR LF; a text may start with a UTF-8 byte order mark, or be UTF-16 with
+// one. Nothing here throws or allocates.
 #pragma once
 
 #include <array>
@@ -38,8 +40,45 @@ enum class ReadError {
   out_of_sequence,  // the address is not 16 past a full line before
   after_short,      // the address goes on where a short line before ended
   wraps,            // lines that stand alone run past FFFFFFFF
-  unfinished,       // the text ends after a full line
+  unfinished,       // the text ends after a full line, or before the dump's closing line
+  unknown_layout,   // the text is in no layout that is read
+  word_layout,      // words whose byte order was the writing machine's
+  bad_shape,        // a line not laid out as the dump's first line is
+  bad_bits,         // a byte of xxd -b is not 8 binary digits
+  wrong_width,      // a line holds more bytes than the first, or a short line is not last
+  bad_squeeze,      // a * line with no full line before it, or a gap of no whole lines
+  bad_c_array,      // a line that is no part of an xxd -i array
+  wrong_length,     // an array's NAME_len is not its number of bytes
 };
+
+// The layouts of dumps: any is the first lines' choice.
+enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od };
+
+// "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od" ("any" for any).
+[[nodiscard]] QUARNEL_API std::string_view layout_name(DumpLayout layout) noexcept;
+
+namespace detail {
+
+// The most bytes a line of any layout holds.
+inline constexpr std::size_t max_line_bytes = 4096;
+
+// What the first line of a dump says of the lines after it.
+struct LayoutShape {
+  DumpLayout layout = DumpLayout::any;  // of the dump being read; any until its first line
+  std::uint32_t lines = 0;              // lines of bytes read in the dump
+  std::uint16_t columns = 0;            // bytes of a full line
+  std::uint16_t group = 0;              // xxd: bytes a group
+  std::uint16_t width = 0;              // where the character column starts; xxd -p: a full line
+  std::uint8_t radix = 16;              // of the addresses; 0 where there are none
+  bool radix_known = true;              // od: a second address tells octal from decimal
+  bool bits = false;                    // xxd -b
+  bool chars = false;                   // od's character column
+  bool ended = false;                   // a short line came: only a closing line may follow
+  std::uint8_t c_part = 0;              // xxd -i: before, in and after the array
+  bool opened = false;                  // xxd -i: the array's first line came
+};
+
+}  // namespace detail
 
 // The unquarnel program's words for an error.
 [[nodiscard]] QUARNEL_API std::string_view message(ReadError error) noexcept;
@@ -91,7 +130,10 @@ struct ReadStep {
 // address and the ones after it.
 class DumpReader {
  public:
-  constexpr explicit DumpReader(ReadMode mode = ReadMode::dumps) noexcept : mode_(mode) {}
+  // With a layout other than any, every dump must be in it.
+  constexpr explicit DumpReader(ReadMode mode = ReadMode::dumps,
+                                DumpLayout layout = DumpLayout::any) noexcept
+      : mode_(mode), forced_(layout) {}
 
   // Reads the whole lines at the front of text, writing their bytes into
   // out, up to the end of the text, of the room, or of the run. With
@@ -120,9 +162,20 @@ class DumpReader {
   std::uint8_t last_count_ = 0;  // bytes of the last line
   std::uint32_t last_address_ = 0;
   std::uint64_t first_address_ = 0;
-  std::uint64_t line_ = 0;          // lines of this text read
-  std::uint64_t text_lines_ = 0;    // of them, those that hold an address
-  std::array<char, 80> decoded_{};  // a UTF-16 line, a character a unit
+  std::uint64_t line_ = 0;        // lines of this text read
+  std::uint64_t text_lines_ = 0;  // of them, those that hold an address
+  // The other layouts' state: the dump's shape, where its next bytes go,
+  // and the last line's bytes, for a * line to repeat.
+  DumpLayout forced_;
+  detail::LayoutShape shape_;
+  bool squeezed_ = false;
+  std::uint64_t next_ = 0;
+  std::uint64_t repeats_ = 0;
+  std::uint64_t array_bytes_ = 0;
+  std::uint16_t last_size_ = 0;
+  std::array<unsigned char, detail::max_line_bytes> last_bytes_{};
+  std::array<unsigned char, detail::max_line_bytes> line_bytes_{};
+  std::array<char, 2 * detail::max_line_bytes + 2> decoded_{};  // a UTF-16 line, a unit a character
 };
 
 }  // namespace v1

@@ -5,15 +5,15 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "undump/line_parse.h"
+#include "undump/layouts.h"
 
 namespace quarnel {
 namespace {
 
 constexpr std::size_t block_size = std::size_t{1} << 16;
-// The most text of a line that can wait for the next block: a line of
-// UTF-16 takes two bytes a character.
-constexpr std::size_t longest_carry = 2 * (longest_line + 2) + 2;
+// The most text of a line that can wait for the next block: the longest
+// line of any layout, in UTF-16, two bytes a character.
+constexpr std::size_t longest_carry = 2 * (longest_other_line + 2) + 2;
 
 }  // namespace
 

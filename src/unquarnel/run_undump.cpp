@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::string_view usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--] [DUMP...]";
+    "--output=FILE] [--from=LAYOUT] [--] [DUMP...]";
 constexpr std::string_view usage_other = "       unquarnel --help | --version";
 constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
 
@@ -164,7 +164,7 @@ int report_patch(const char* file, PatchOutcome outcome) {
 // Reads and checks every dump to its end, keeping what they say in a
 // temporary file, before the file to patch is opened for writing: a text
 // with any error leaves the file as it was, and no dump is read twice.
-int patch_file(const Dumps& dumps, const char* file) {
+int patch_file(const Dumps& dumps, const char* file, DumpLayout layout) {
   if (cannot_patch(file)) {
     return file_problem(file, FileProblem::stream, 0);
   }
@@ -176,7 +176,7 @@ int patch_file(const Dumps& dumps, const char* file) {
     say({"temporary file in ", spool_folder(), ": cannot create: ", error_text(error)});
     return 1;
   }
-  DumpReader reader(ReadMode::lines);
+  DumpReader reader(ReadMode::lines, layout);
   int status = undump_all(dumps, reader, {.patch = &records});
   if (status == 0 && !flush_patch(records)) {
     status = -1;
@@ -224,7 +224,7 @@ int run_undump(int argc, const char* const argv[]) {
   }
   const Dumps dumps{std::span(words + options.first_dump, words + count)};
   if (options.patch_file != nullptr) {
-    return patch_file(dumps, options.patch_file);
+    return patch_file(dumps, options.patch_file, options.layout);
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {
@@ -236,7 +236,7 @@ int run_undump(int argc, const char* const argv[]) {
       options.output_file != nullptr ? options.output_file : "stdout";
   static OutputWriter out{standard_output};
   out.fd = options.output_file != nullptr ? file.handle : standard_output;
-  DumpReader reader;
+  DumpReader reader(ReadMode::dumps, options.layout);
   int status = undump_all(dumps, reader, {.out = &out});
   status = status < 0 || !flush_output(out) ? write_error(output_name) : status;
   // The output file appears, or is replaced, only with every byte in it.

@@ -1,5 +1,8 @@
 #include "unquarnel/undump_options.h"
 
+#include <algorithm>
+#include <array>
+
 namespace quarnel {
 namespace {
 
@@ -51,6 +54,20 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       return options;
     }
     const int at = index;
+    if (arg.starts_with("--from=")) {
+      // The layouts by name.
+      constexpr std::array layouts{DumpLayout::quarnel, DumpLayout::xxd,     DumpLayout::xxd_plain,
+                                   DumpLayout::xxd_c,   DumpLayout::hexdump, DumpLayout::od};
+      const std::string_view name = arg.substr(7);
+      const auto* found = std::find_if(layouts.begin(), layouts.end(), [&](DumpLayout layout) {
+        return layout_name(layout) == name;
+      });
+      if (found == layouts.end()) {
+        return fail("unknown layout (quarnel, xxd, xxd-plain, xxd-c, hexdump, od): ", argv[at]);
+      }
+      options.layout = *found;
+      continue;
+    }
     std::string_view problem;
     if (const char* file = file_of(arg, "-p", "--patch", argc, argv, index, problem)) {
       if (options.patch_file != nullptr) {

@@ -1,0 +1,115 @@
+// xxd -i's C array: "unsigned char NAME[] = {", lines of "0xHH, " items (the
+// last without its comma), "};" and "unsigned int NAME_len = N;", which
+// must count the bytes. Read from standard input, xxd writes the items
+// alone.
+#include <algorithm>
+
+#include "undump/layouts.h"
+
+namespace quarnel {
+namespace {
+
+bool is_name(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) {
+    return false;
+  }
+  return std::ranges::all_of(name, [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
+constexpr std::string_view array_start = "unsigned char ";
+constexpr std::string_view array_open = "[] = {";
+constexpr std::string_view length_start = "unsigned int ";
+constexpr std::string_view length_middle = "_len = ";
+constexpr std::string_view upper_length_middle = "_LEN = ";  // xxd -C
+
+}  // namespace
+
+ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
+                      std::span<unsigned char> bytes, std::size_t& column) {
+  const auto fail = [&](ReadError error, std::size_t at) {
+    column = at + 1;
+    return error;
+  };
+  line.kind = LineKind::skip;
+  line.has_address = false;
+  line.count = 0;
+  enum : std::uint8_t { before, inside, last_items, closed };
+  if (shape.c_part == before && text.starts_with(array_start) && text.ends_with(array_open) &&
+      is_name(
+          text.substr(array_start.size(), text.size() - array_start.size() - array_open.size()))) {
+    shape.c_part = inside;
+    shape.opened = true;
+    return ReadError::none;
+  }
+  if (shape.c_part == closed) {
+    // NAME_len = N; N is checked against the bytes by the reader.
+    const std::size_t lower = text.find(length_middle);
+    const std::size_t middle =
+        lower != std::string_view::npos ? lower : text.find(upper_length_middle);
+    if (!text.starts_with(length_start) || middle == std::string_view::npos ||
+        !is_name(text.substr(length_start.size(), middle - length_start.size())) ||
+        !text.ends_with(';')) {
+      return fail(ReadError::bad_c_array, 0);
+    }
+    line.has_length = true;
+    line.length = 0;
+    for (std::size_t at = middle + length_middle.size(); at + 1 < text.size(); ++at) {
+      const std::uint8_t digit = digit_value(text[at], 10);
+      if (digit == 0xFF || line.length > (UINT64_MAX - 9) / 10) {
+        return fail(ReadError::bad_c_array, at);
+      }
+      line.length = line.length * 10 + digit;
+    }
+    shape.c_part = before;
+    return ReadError::none;
+  }
+  if (text == "};" && shape.c_part != closed) {
+    shape.c_part = closed;
+    return ReadError::none;
+  }
+  if (shape.c_part == last_items) {
+    return fail(ReadError::bad_c_array, 0);  // items after the one without its comma
+  }
+  // Items: "  0xHH, 0xHH, ..." with a comma after each but the array's last.
+  if (!text.starts_with("  ")) {
+    return fail(ReadError::bad_c_array, 0);
+  }
+  line.kind = LineKind::bytes;
+  std::size_t at = 2;
+  while (at < text.size()) {
+    if (text.size() - at < 4 || text[at] != '0' || text[at + 1] != 'x') {
+      return fail(ReadError::bad_c_array, at);
+    }
+    const std::uint8_t high = digit_value(text[at + 2], 16);
+    const std::uint8_t low = digit_value(text[at + 3], 16);
+    if (high > 15 || low > 15) {
+      return fail(ReadError::bad_hex_digit, high > 15 ? at + 2 : at + 3);
+    }
+    if (line.count == bytes.size()) {
+      return fail(ReadError::wrong_width, at);
+    }
+    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+    at += 4;
+    if (at == text.size()) {
+      shape.c_part = last_items;
+    } else if (text[at] != ',') {
+      return fail(ReadError::bad_c_array, at);
+    } else if (++at < text.size() && text[at++] != ' ') {
+      return fail(ReadError::bad_c_array, at - 1);
+    }
+  }
+  if (shape.c_part == before) {
+    shape.c_part = inside;  // items alone, as xxd writes them for standard input
+  }
+  // Every items line but the last holds as many as the first.
+  if (shape.lines == 0) {
+    shape.columns = static_cast<std::uint16_t>(line.count);
+  } else if (line.count > shape.columns || shape.ended) {
+    return fail(ReadError::wrong_width, 0);
+  }
+  return ReadError::none;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,85 @@
+// hexdump -C's lines: an address of 8 hex digits or more, two blanks, 16
+// bytes of two hex digits each followed by a blank, one more blank after
+// the eighth, then the characters between bars; a short line is padded to
+// the bars. "*" stands for repeated lines, and the last line holds the
+// address just past the data alone.
+#include "undump/layouts.h"
+
+namespace quarnel {
+
+ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line,
+                            std::span<unsigned char> bytes, std::size_t& column) {
+  const auto fail = [&](ReadError error, std::size_t at) {
+    column = at + 1;
+    return error;
+  };
+  if (text == "*") {
+    line.kind = LineKind::squeeze;
+    return ReadError::none;
+  }
+  std::size_t at = 0;
+  line.address = 0;
+  for (; at < text.size() && digit_value(text[at], 16) != 0xFF; ++at) {
+    if (at == 16) {
+      return fail(ReadError::bad_shape, at);
+    }
+    line.address = line.address << 4 | digit_value(text[at], 16);
+  }
+  line.has_address = true;
+  line.count = 0;
+  if (at < 8) {
+    return fail(ReadError::bad_shape, at);
+  }
+  if (at == text.size()) {
+    line.kind = LineKind::closing;
+    return ReadError::none;
+  }
+  line.kind = LineKind::bytes;
+  shape.columns = 16;
+  // Byte k stands at first + 3k, one further from the ninth on; the bars
+  // come after the sixteenth's place. Everything else before them is blank.
+  const std::size_t first = at + 2;
+  const std::size_t bar = first + 50;
+  const auto place = [&](std::size_t k) { return first + 3 * k + (k >= 8 ? 1 : 0); };
+  // A full line, the most common one.
+  if (text.size() == bar + 18 && text[bar] == '|' && text.back() == '|') {
+    unsigned invalid = 0;
+    bool blanks = text[at] == ' ' && text[at + 1] == ' ' && text[first + 24] == ' ';
+    for (std::size_t k = 0; k < 16; ++k) {
+      const std::size_t digits = place(k);
+      const std::uint8_t high = digit_values[static_cast<unsigned char>(text[digits])];
+      const std::uint8_t low = digit_values[static_cast<unsigned char>(text[digits + 1])];
+      invalid |= high | low;
+      blanks = blanks && text[digits + 2] == ' ';
+      bytes[k] = static_cast<unsigned char>(high << 4 | low);
+    }
+    if (invalid <= 15 && blanks) {
+      line.count = 16;
+      return ReadError::none;
+    }
+  }
+  while (line.count < 16 && place(line.count) + 1 < text.size() && text[place(line.count)] != ' ') {
+    const std::size_t digits = place(line.count);
+    const std::uint8_t high = digit_value(text[digits], 16);
+    const std::uint8_t low = digit_value(text[digits + 1], 16);
+    if (high > 15 || low > 15) {
+      return fail(ReadError::bad_hex_digit, high > 15 ? digits : digits + 1);
+    }
+    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+  }
+  for (std::size_t i = at, k = 0; i < bar; ++i) {
+    if (k < line.count && i == place(k)) {
+      ++i;
+      ++k;
+    } else if (i >= text.size() || text[i] != ' ') {
+      return fail(ReadError::bad_shape, i);
+    }
+  }
+  if (text.size() != bar + line.count + 2 || text[bar] != '|' || text.back() != '|') {
+    return fail(ReadError::bad_shape,
+                text.size() > bar && text[bar] == '|' ? text.size() - 1 : bar);
+  }
+  return ReadError::none;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,107 @@
+// od -t x1's lines: an address in octal (od's own), decimal or hex, or none
+// (-A n); each byte a blank and two hex digits; with z, the characters
+// between > and < after the bytes' column. "*" stands for repeated lines,
+// and the last line holds the address just past the data alone.
+#include <algorithm>
+
+#include "undump/layouts.h"
+
+namespace quarnel {
+
+ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
+                       std::span<unsigned char> bytes, std::size_t& column) {
+  const auto fail = [&](ReadError error, std::size_t at) {
+    column = at + 1;
+    return error;
+  };
+  if (text == "*") {
+    line.kind = LineKind::squeeze;
+    return ReadError::none;
+  }
+  std::size_t at = 0;
+  line.address = 0;
+  line.has_address = shape.radix != 0;
+  if (line.has_address) {
+    // Until a second address tells, seven digits may be octal or decimal.
+    std::uint64_t decimal = 0;
+    for (; at < text.size() && text[at] != ' '; ++at) {
+      const std::uint8_t digit = digit_value(text[at], shape.radix == 8 ? 10 : shape.radix);
+      if (digit == 0xFF || at == 22) {
+        return fail(ReadError::bad_shape, at);
+      }
+      if (shape.radix == 8 && digit > 7) {
+        shape.radix = 10;
+        shape.radix_known = true;
+      }
+      decimal = decimal * 10 + digit;
+      line.address = line.address * shape.radix + digit;
+    }
+    if (at < 6) {
+      return fail(ReadError::bad_shape, at);
+    }
+    if (shape.radix == 8 && !shape.radix_known && shape.lines == 1 && decimal == shape.columns &&
+        line.address != shape.columns) {
+      shape.radix = 10;
+      line.address = decimal;
+    }
+    if (shape.lines >= 1) {
+      shape.radix_known = true;
+    }
+  }
+  line.count = 0;
+  // Past the address's digits the address widens, and the columns after it
+  // move.
+  const std::size_t address_end = at;
+  if (at == text.size()) {
+    if (!line.has_address) {
+      return fail(ReadError::bad_shape, at);
+    }
+    line.kind = LineKind::closing;
+    return ReadError::none;
+  }
+  line.kind = LineKind::bytes;
+  while (at + 2 < text.size() && text[at] == ' ' && text[at + 1] != ' ') {
+    const std::uint8_t high = digit_value(text[at + 1], 16);
+    const std::uint8_t low = digit_value(text[at + 2], 16);
+    if (high > 15 || low > 15) {
+      return fail(ReadError::bad_hex_digit, high > 15 ? at + 1 : at + 2);
+    }
+    if (line.count == bytes.size()) {
+      return fail(ReadError::wrong_width, at);
+    }
+    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+    at += 3;
+    if (at < text.size() && text[at] != ' ') {
+      return fail(ReadError::bad_shape, at);
+    }
+  }
+  if (line.count == 0) {
+    return fail(ReadError::bad_shape, at);
+  }
+  if (shape.lines == 0) {
+    // The first line sets the bytes of a full line and, with z, where the
+    // characters' column starts: a lone short line is padded to it too.
+    shape.columns = static_cast<std::uint16_t>(line.count);
+    shape.chars = at < text.size();
+    shape.width =
+        static_cast<std::uint16_t>(std::min(text.find('>', at), text.size()) + 1 - address_end);
+  } else if (line.count > shape.columns) {
+    return fail(ReadError::wrong_width, at);
+  }
+  if (!shape.chars) {
+    return at == text.size() ? ReadError::none : fail(ReadError::bad_shape, at);
+  }
+  // The characters: blanks to the column, then >...<, one a byte.
+  const std::size_t open = address_end + shape.width - 1U;
+  for (std::size_t i = at; i < open; ++i) {
+    if (i >= text.size() || text[i] != ' ') {
+      return fail(ReadError::bad_shape, i);
+    }
+  }
+  if (text.size() != open + line.count + 2 || text[open] != '>' || text.back() != '<') {
+    return fail(ReadError::bad_shape, open);
+  }
+  return ReadError::none;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,81 @@
+// The lines of the dump layouts other than quarnel's: xxd's (and its plain
+// hex, C arrays and bits), hexdump -C's and od -t x1's. Each layout's reader
+// recognises a first line, reads a line into its address and bytes, and
+// says what is wrong with it; the shape of a dump's first line (address
+// width, grouping, bytes a line) binds the lines after it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "quarnel/undump.h"
+
+namespace quarnel {
+
+// A line longer than this is no dump line of any layout.
+inline constexpr std::size_t longest_other_line = 8192;
+
+enum class LineKind {
+  bytes,    // an address (where the layout writes one) and bytes
+  squeeze,  // "*": the line before, again, up to the next line's address
+  closing,  // an address alone: where the data ended
+  skip,     // a line that holds no byte (a C array's first or last lines)
+};
+
+struct OtherLine {
+  LineKind kind = LineKind::skip;
+  bool has_address = false;
+  std::uint64_t address = 0;
+  std::size_t count = 0;     // bytes, written to the span the reader was given
+  std::uint64_t length = 0;  // a C array's NAME_len, with has_length
+  bool has_length = false;
+};
+
+using Shape = detail::LayoutShape;
+
+// Each reads one line without its line end into line and bytes (room for
+// max_line_bytes), checking it against shape, which the first line of a
+// dump (shape.lines == 0) sets. With an error, column is where, from 1.
+ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
+                        std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
+                          std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
+                      std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line,
+                            std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
+                       std::span<unsigned char> bytes, std::size_t& column);
+
+// The layout a dump's first line is written in, besides quarnel's; any when
+// it is none of them. word_layout when it is one whose byte order cannot be
+// known (hexdump without -C, od's default words).
+[[nodiscard]] DumpLayout detect_layout(std::string_view line, ReadError& refused);
+
+// Whether an xxd line shows bits (-b) rather than hex digits.
+[[nodiscard]] bool xxd_bits(std::string_view line);
+
+// The value of each hex digit, either case; 0xFF for anything else.
+inline constexpr auto digit_values = [] {
+  std::array<std::uint8_t, 256> table{};
+  table.fill(0xFF);
+  for (unsigned digit = 0; digit < 10; ++digit) {
+    table['0' + digit] = static_cast<std::uint8_t>(digit);
+  }
+  for (unsigned digit = 0; digit < 6; ++digit) {
+    table['a' + digit] = static_cast<std::uint8_t>(10 + digit);
+    table['A' + digit] = static_cast<std::uint8_t>(10 + digit);
+  }
+  return table;
+}();
+
+// The value of a digit in base 2, 8, 10 or 16 (either case), or 0xFF.
+[[nodiscard]] inline std::uint8_t digit_value(char c, unsigned base) {
+  const std::uint8_t value = digit_values[static_cast<unsigned char>(c)];
+  return value < base ? value : 0xFF;
+}
+
+}  // namespace quarnel
