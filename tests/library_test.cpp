@@ -59,7 +59,9 @@ TEST(Library, TakesEveryKindOfByteAndGivesEveryForm) {
                                      reinterpret_cast<const std::byte*>(text.data()) + text.size());
   const std::vector<signed char> signed_chars(text.begin(), text.end());
   std::array<unsigned char, 18> array{};
-  std::copy(text.begin(), text.end(), array.begin());
+  for (std::size_t i = 0; i < array.size(); ++i) {
+    array[i] = static_cast<unsigned char>(text[i]);
+  }
   for (const std::string& got :
        {dump_string(text, 0x10), dump_string(bytes, 0x10), dump_string(signed_chars, 0x10),
         dump_string(array, 0x10), dump_string(ByteView(text.c_str(), text.size()), 0x10),
