@@ -85,6 +85,22 @@ rss=$("$quarnel" "$work/big.bin" | /usr/bin/time -f %M "$unquarnel" 2>&1 >/dev/n
 echo "peak resident memory of unquarnel reading back 256 MiB from a pipe: $rss KiB"
 rm "$work/big.txt" "$work/big.xxd"
 
+# The other tools' dumps of 64 MiB read back by unquarnel, and xxd's by
+# xxd -r, in MB/s of dump text.
+head -c $((64 << 20)) "$work/big.bin" >"$work/small.bin"
+xxd "$work/small.bin" >"$work/small.xxd"
+hexdump -C "$work/small.bin" >"$work/small.hexdump"
+od -A x -t x1z "$work/small.bin" >"$work/small.od"
+x_time=$(median "$runs" "xxd -r '$work/small.xxd' >/dev/null")
+for layout in xxd hexdump od; do
+  "$unquarnel" "$work/small.$layout" | cmp - "$work/small.bin"
+  l_time=$(median "$runs" "$unquarnel '$work/small.$layout' >/dev/null")
+  rss=$(/usr/bin/time -f %M "$unquarnel" "$work/small.$layout" 2>&1 >/dev/null)
+  awk -v name="$layout" -v t="$l_time" -v x="$x_time" -v n="$(stat -c %s "$work/small.$layout")" -v m="$rss" \
+    'BEGIN { printf "unquarnel on %s'"'"'s dump of 64 MiB: %.3f s, %.0f MB/s of text, %.1fx xxd -r, %d KiB\n", name, t, n / t / 1e6, x / t, m }'
+done
+rm "$work"/small.*
+
 # Patching: every byte of a 64 MiB file rewritten from a full dump, by
 # unquarnel -p (which keeps the old bytes and flushes to disk) and by xxd -r
 # into the same file from xxd's own dump. On tmpfs the flush costs nothing.
