@@ -348,6 +348,9 @@ TEST(UndumpOutput, TheFileAppearsOrIsReplacedOnlyWhole) {
   EXPECT_EQ(run({"--output", file}, line_0 + "00000010\n"), "0123456789ABCDEF01");
   EXPECT_EQ(run({"--output=" + file}, bad), "0123456789ABCDEF" + with_line_ends(bad_line) + "11");
   EXPECT_EQ(run({"-o" + file}, "00000000  41\n"), "A01");
+  // An empty text, as a failed command before a pipe leaves, is no dump.
+  EXPECT_EQ(run({"-o", file}, ""),
+            "A" + with_line_ends("unquarnel: stdin: no dump in it\n") + "11");
   std::filesystem::remove_all(dir);
 }
 
