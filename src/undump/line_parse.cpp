@@ -24,21 +24,26 @@ std::uint8_t hex_value(char c) { return hex_values[static_cast<unsigned char>(c)
 
 // The byte that two hex digits stand for, indexed by the two characters as
 // they lie in memory (the first in the low byte); 0x100 when either is not a
-// hex digit. One look-up a byte keeps full lines fast. Built at start-up:
-// too big for some compilers to build while compiling.
-const auto hex_pairs = [] {
-  std::array<std::uint16_t, 65536> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    const std::uint8_t first = hex_values[i & 0xFF];
-    const std::uint8_t second = hex_values[i >> 8];
-    table[i] = static_cast<std::uint16_t>(first > 15 || second > 15 ? 0x100 : first << 4 | second);
-  }
+// hex digit. One look-up a byte keeps full lines fast. Filled on first use,
+// so that its 128 KiB take no room in a program that links the reader.
+const std::array<std::uint16_t, 65536>& hex_pair_table() {
+  static std::array<std::uint16_t, 65536> table;
+  static const bool filled = [] {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      const std::uint8_t first = hex_values[i & 0xFF];
+      const std::uint8_t second = hex_values[i >> 8];
+      table[i] =
+          static_cast<std::uint16_t>(first > 15 || second > 15 ? 0x100 : first << 4 | second);
+    }
+    return true;
+  }();
+  static_cast<void>(filled);
   return table;
-}();
+}
 
-std::uint16_t hex_pair(const char* text) {
-  return hex_pairs[static_cast<unsigned char>(text[0]) |
-                   static_cast<unsigned>(static_cast<unsigned char>(text[1])) << 8];
+std::uint16_t hex_pair(const std::array<std::uint16_t, 65536>& pairs, const char* text) {
+  return pairs[static_cast<unsigned char>(text[0]) |
+               static_cast<unsigned>(static_cast<unsigned char>(text[1])) << 8];
 }
 
 // Bytes 8 to 63 of a full line, eight at a time: the mask picks the blanks
@@ -142,15 +147,16 @@ bool parse_full_line(const char* text, DumpLine& line) {
     std::memcpy(&chars, text + 8 + 8 * word, 8);
     misplaced |= (chars & separator_check.mask[word]) ^ separator_check.expected[word];
   }
+  const std::array<std::uint16_t, 65536>& pairs = hex_pair_table();
   unsigned invalid = 0;
   std::uint32_t address = 0;
   for (std::size_t i = 0; i < 4; ++i) {
-    const std::uint16_t value = hex_pair(text + 2 * i);
+    const std::uint16_t value = hex_pair(pairs, text + 2 * i);
     invalid |= value;
     address = address << 8 | (value & 0xFFU);
   }
   for (std::size_t i = 0; i < 16; ++i) {
-    const std::uint16_t value = hex_pair(text + group_at(i));
+    const std::uint16_t value = hex_pair(pairs, text + group_at(i));
     invalid |= value;
     line.bytes[i] = static_cast<std::uint8_t>(value);
   }
