@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
@@ -517,6 +518,69 @@ TEST_F(PatchPosix, FilesPast4GiBAreDumpedAtAFarOffsetAndPatchedAtTheLastAddress)
   in.seekg(0x100000010LL);
   EXPECT_EQ(in.get(), 0x5A);
   EXPECT_EQ(in.get(), 0x5B);
+}
+
+// quarnel-diff gives diff -u's hunks of the two dumps, run here on the
+// build machine's own diff.
+TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
+  std::string data(1000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    data[i] = static_cast<char>(i * 37 + 11);
+  }
+  const auto changed = [&](std::initializer_list<std::size_t> places) {
+    std::string copy = data;
+    for (const std::size_t place : places) {
+      copy[place] = static_cast<char>(~copy[place]);
+    }
+    return copy;
+  };
+  struct Row {
+    const char* name;
+    std::string before;
+    std::string after;
+    std::vector<std::string> options;
+  };
+  const std::vector<Row> rows{
+      {"same", data, data, {}},
+      {"first and last line", data, changed({0, 999}), {}},
+      {"hunks that merge", data, changed({100, 180, 400}), {}},
+      {"hunks apart", data, changed({100, 180, 400}), {"-U1"}},
+      {"no context", data, changed({100, 101, 600}), {"--unified=0"}},
+      {"longer", data, data + "appended", {}},
+      {"shorter", data, data.substr(0, 992), {}},
+      {"from empty", "", data, {}},
+      {"to empty", data, "", {}},
+  };
+  for (const Row& row : rows) {
+    put("old", row.before);
+    put("new", row.after);
+    std::string command = "cd " + dir_.string() + " && " QUARNEL_BINARY " old > old.dump && " +
+                          QUARNEL_BINARY " new > new.dump && diff";
+    // diff takes the largest context it is given: -u only without -U.
+    for (const std::string& option :
+         row.options.empty() ? std::vector<std::string>{"-u"} : row.options) {
+      command += " " + option;
+    }
+    FILE* diff = popen((command + " old.dump new.dump").c_str(), "r");
+    std::string expected;
+    std::array<char, 4096> chunk{};
+    for (std::size_t got = 0; (got = std::fread(chunk.data(), 1, chunk.size(), diff)) > 0;) {
+      expected.append(chunk.data(), got);
+    }
+    const int diff_status = WEXITSTATUS(pclose(diff));
+    std::vector<std::string> args = row.options;
+    args.insert(args.end(), {path("old"), path("new")});
+    const Outcome got = run_tool(args, "", {}, QUARNEL_DIFF_BINARY);
+    const auto hunks = [](const std::string& text) {
+      const std::size_t first = text.find("\n@@");
+      return first == std::string::npos ? text : text.substr(first);
+    };
+    EXPECT_EQ(hunks(got.out), hunks(expected)) << row.name;
+    EXPECT_EQ(got.status, diff_status) << row.name;
+    EXPECT_EQ(got.out.substr(0, 4 + path("old").size()),
+              row.before == row.after ? "" : "--- " + path("old"))
+        << row.name;
+  }
 }
 
 }  // namespace

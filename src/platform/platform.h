@@ -178,6 +178,14 @@ void discard_output_file(OutputFile& file);
 // failure.
 [[nodiscard]] int create_spool_file();
 
+// Whether the handle is a terminal, for colours that only a person sees.
+[[nodiscard]] bool is_terminal(int handle);
+
+// When a file was last changed, as diff -u writes it: local time,
+// "YYYY-MM-DD HH:MM:SS.NNNNNNNNN +ZZZZ"; for a pipe or terminal, the time
+// now.
+[[nodiscard]] std::string_view modification_time(int handle);
+
 // Writes every piece, in order, retrying interrupted and partial writes.
 // False when the output failed.
 [[nodiscard]] bool write_all(int handle, std::span<const std::string_view> pieces);

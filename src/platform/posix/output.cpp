@@ -8,6 +8,8 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -91,6 +93,26 @@ bool write_all(int handle, std::span<const std::string_view> pieces) {
     }
   }
   return true;
+}
+
+bool is_terminal(int handle) { return ::isatty(handle) != 0; }
+
+std::string_view modification_time(int handle) {
+  static std::array<char, 64> text{};
+  struct stat info {};
+  timespec when{};
+  if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode)) {
+    when = info.st_mtim;
+  } else {
+    ::clock_gettime(CLOCK_REALTIME, &when);
+  }
+  struct tm local {};
+  ::localtime_r(&when.tv_sec, &local);
+  std::size_t size = std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
+  size += static_cast<std::size_t>(
+      std::snprintf(text.data() + size, text.size() - size, ".%09ld", when.tv_nsec));
+  size += std::strftime(text.data() + size, text.size() - size, " %z", &local);
+  return {text.data(), size};
 }
 
 }  // namespace quarnel

@@ -3,6 +3,7 @@
 // console is written in UTF-16, so that names outside ASCII show as typed.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -84,6 +85,30 @@ bool write_all(int handle, std::span<const std::string_view> pieces) {
     used += piece.size();
   }
   return write({joined.data(), used});
+}
+
+bool is_terminal(int handle) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(os_handle(handle), &mode) != 0;
+}
+
+std::string_view modification_time(int handle) {
+  static std::array<char, 64> text{};
+  FILETIME written{};
+  if (::GetFileType(os_handle(handle)) != FILE_TYPE_DISK ||
+      ::GetFileTime(os_handle(handle), nullptr, nullptr, &written) == 0) {
+    ::GetSystemTimePreciseAsFileTime(&written);
+  }
+  // In UTC: the offset of local time is not asked of the system.
+  SYSTEMTIME utc{};
+  ::FileTimeToSystemTime(&written, &utc);
+  const auto ticks =
+      (static_cast<unsigned long long>(written.dwHighDateTime) << 32 | written.dwLowDateTime) %
+      10000000ULL;
+  const int size =
+      std::snprintf(text.data(), text.size(), "%04u-%02u-%02u %02u:%02u:%02u.%07llu00 +0000",
+                    utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond, ticks);
+  return {text.data(), size > 0 ? static_cast<std::size_t>(size) : 0};
 }
 
 }  // namespace quarnel

@@ -1,0 +1,281 @@
+#include "diff/dump_diff.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <span>
+
+#include "dump/line_format.h"
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+// GNU diff's colours.
+constexpr std::string_view header_color = "\x1b[1m";
+constexpr std::string_view hunk_color = "\x1b[36m";
+constexpr std::string_view deleted_color = "\x1b[31m";
+constexpr std::string_view added_color = "\x1b[32m";
+constexpr std::string_view plain_color = "\x1b[0m";
+constexpr std::string_view reversed = "\x1b[7m";
+constexpr std::string_view not_reversed = "\x1b[27m";
+
+// The lines of a file's dump: its full lines, then a short or end line.
+std::uint64_t lines_of(const DiffFile& file) { return file.size / bytes_per_line + 1; }
+
+// Line by line access to a file, a block at a time.
+struct LineReader {
+  const DiffFile* file;
+  std::uint64_t first = 0;  // the first line in the block
+  std::size_t count = 0;    // lines in the block
+  bool failed = false;
+  std::array<std::uint8_t, 1 << 16> block{};
+
+  // The bytes of line i: 16, fewer on the last line, none past it.
+  std::span<const std::uint8_t> line(std::uint64_t i) {
+    if (i < first || i >= first + count) {
+      first = i;
+      const std::uint64_t at = i * bytes_per_line;
+      const std::uint64_t wanted =
+          at >= file->size ? 0 : std::min<std::uint64_t>(block.size(), file->size - at);
+      const ReadResult got =
+          read_at(file->handle, at, std::span(block).first(static_cast<std::size_t>(wanted)));
+      failed = failed || got.status == ReadStatus::error || got.count != wanted;
+      count = static_cast<std::size_t>((wanted + bytes_per_line - 1) / bytes_per_line);
+      count = std::max<std::size_t>(count, 1);
+    }
+    const std::uint64_t at = i * bytes_per_line;
+    if (at >= file->size) {
+      return {};
+    }
+    const auto offset = static_cast<std::size_t>((i - first) * bytes_per_line);
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(16, file->size - at));
+    return std::span(block).subspan(offset, size);
+  }
+};
+
+struct Differ {
+  const DiffFile& before;
+  const DiffFile& after;
+  const DiffSettings& settings;
+  OutputWriter& out;
+  LineReader old_lines{&before};
+  LineReader new_lines{&after};
+  bool write_failed = false;
+
+  void put(std::string_view text) {
+    if (out.buffer.size() - out.used < text.size() && !flush_output(out)) {
+      write_failed = true;
+      out.used = 0;
+    }
+    if (text.size() <= out.buffer.size() - out.used) {
+      std::memcpy(out.buffer.data() + out.used, text.data(), text.size());
+      out.used += text.size();
+    }
+  }
+
+  bool equal(std::uint64_t i) {
+    if (i >= lines_of(before) || i >= lines_of(after)) {
+      return false;
+    }
+    const auto one = old_lines.line(i);
+    const auto two = new_lines.line(i);
+    return one.size() == two.size() && std::equal(one.begin(), one.end(), two.begin());
+  }
+
+  // Line i of a dump, with its mark in front; with colour, the bytes that
+  // differ from other (the line at the same place of the other dump) shown
+  // reversed.
+  void put_line(char mark, std::uint64_t i, const DiffFile& file, LineReader& lines,
+                LineReader* other) {
+    const auto bytes = lines.line(i);
+    std::array<char, 96> text{};
+    const auto address = static_cast<std::uint32_t>(i * bytes_per_line);
+    std::uint32_t moving = address;
+    const char* end = bytes.size() == bytes_per_line && i + 1 < lines_of(file)
+                          ? line_formatter(FormatPath::portable)(text.data(), moving, bytes)
+                          : format_last_line(text.data(), address, bytes);
+    const std::string_view line(text.data(), static_cast<std::size_t>(end - text.data()));
+    const std::string_view color = mark == '-' ? deleted_color : added_color;
+    if (settings.color && mark != ' ') {
+      put(color);
+    }
+    put(std::string_view(&mark, 1));
+    const auto others = other != nullptr ? other->line(i) : std::span<const std::uint8_t>();
+    if (!settings.color || mark == ' ' || others.empty()) {
+      put(settings.color && mark != ' ' ? line.substr(0, line.size() - line_end.size()) : line);
+    } else {
+      // Two hex digits of byte k stand at 10 + 3k, its character at 60 + k.
+      std::size_t from = 0;
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        if (k < others.size() && others[k] == bytes[k]) {
+          continue;
+        }
+        const std::size_t hex = 10 + 3 * k;
+        put(line.substr(from, hex - from));
+        put(reversed);
+        put(line.substr(hex, 2));
+        put(not_reversed);
+        from = hex + 2;
+      }
+      const std::size_t chars_end = line.size() - line_end.size();
+      put(line.substr(from, char_column - std::min(from, char_column)));
+      from = std::max(from, char_column);
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        if (k < others.size() && others[k] == bytes[k]) {
+          continue;
+        }
+        const std::size_t at = char_column + k;
+        put(line.substr(from, at - from));
+        put(reversed);
+        put(line.substr(at, 1));
+        put(not_reversed);
+        from = at + 1;
+      }
+      put(line.substr(from, chars_end - from));
+    }
+    if (settings.color && mark != ' ') {
+      put(plain_color);
+      put(line_end);
+    }
+  }
+
+  void put_range(std::uint64_t start, std::uint64_t count) {
+    std::array<char, 48> digits{};
+    char* end = digits.data();
+    end = std::to_chars(end, digits.data() + 20, count == 0 ? start : start + 1).ptr;
+    if (count != 1) {
+      *end++ = ',';
+      end = std::to_chars(end, digits.data() + digits.size(), count).ptr;
+    }
+    put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+  }
+
+  // The hunk of lines start to end (not included) of either dump.
+  void put_hunk(std::uint64_t start, std::uint64_t end) {
+    const std::uint64_t old_end = std::min(end, lines_of(before));
+    const std::uint64_t new_end = std::min(end, lines_of(after));
+    if (settings.color) {
+      put(hunk_color);
+    }
+    put("@@ -");
+    put_range(start, old_end - std::min(start, old_end));
+    put(" +");
+    put_range(start, new_end - std::min(start, new_end));
+    put(" @@");
+    if (settings.color) {
+      put(plain_color);
+    }
+    put(line_end);
+    for (std::uint64_t i = start; i < end && !write_failed;) {
+      if (equal(i)) {
+        put_line(' ', i, before, old_lines, nullptr);
+        ++i;
+        continue;
+      }
+      // A change: the old lines, then the new ones, as diff writes them.
+      const std::uint64_t first = i;
+      while (i < end && !equal(i)) {
+        ++i;
+      }
+      for (std::uint64_t j = first; j < std::min(i, old_end); ++j) {
+        put_line('-', j, before, old_lines, j < new_end ? &new_lines : nullptr);
+      }
+      for (std::uint64_t j = first; j < std::min(i, new_end); ++j) {
+        put_line('+', j, after, new_lines, j < old_end ? &old_lines : nullptr);
+      }
+    }
+  }
+
+  void put_header() {
+    for (const auto& [mark, file] : {std::pair{"--- ", &before}, std::pair{"+++ ", &after}}) {
+      if (settings.color) {
+        put(header_color);
+      }
+      put(mark);
+      put(file->name);
+      put("\t");
+      put(file->time);
+      if (settings.color) {
+        put(plain_color);
+      }
+      put(line_end);
+    }
+  }
+};
+
+}  // namespace
+
+DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
+                           const DiffSettings& settings, OutputWriter& out) {
+  Differ differ{before, after, settings, out};
+  const std::uint64_t lines = std::max(lines_of(before), lines_of(after));
+  const std::uint64_t context = settings.context;
+  bool open = false;
+  std::uint64_t start = 0;
+  std::uint64_t change_end = 0;
+  bool any = false;
+  // Changes come in order; one within twice the context of the last joins
+  // its hunk, as diff joins them.
+  const auto change = [&](std::uint64_t from, std::uint64_t to) {
+    if (!any) {
+      differ.put_header();
+      any = true;
+    }
+    if (open && from <= change_end + 2 * context) {
+      change_end = to;
+      return;
+    }
+    if (open) {
+      differ.put_hunk(start, std::min(change_end + context, lines));
+    }
+    open = true;
+    start = from > context ? from - context : 0;
+    change_end = to;
+  };
+  // The full lines both files have, a block at a time; then the rest.
+  const std::uint64_t common =
+      std::min(before.size / bytes_per_line, after.size / bytes_per_line) * bytes_per_line;
+  static std::array<std::uint8_t, 1 << 20> one;
+  static std::array<std::uint8_t, 1 << 20> two;
+  for (std::uint64_t at = 0; at < common && !differ.write_failed;) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(one.size(), common - at));
+    const ReadResult first = read_at(before.handle, at, std::span(one).first(size));
+    const ReadResult second = read_at(after.handle, at, std::span(two).first(size));
+    if (first.status != ReadStatus::data || second.status != ReadStatus::data) {
+      return DiffResult::read_error;
+    }
+    if (std::memcmp(one.data(), two.data(), size) != 0) {
+      for (std::size_t line = 0; line < size; line += bytes_per_line) {
+        if (std::memcmp(one.data() + line, two.data() + line, bytes_per_line) != 0) {
+          const std::uint64_t index = (at + line) / bytes_per_line;
+          change(index, index + 1);
+        }
+      }
+    }
+    at += size;
+  }
+  for (std::uint64_t i = common / bytes_per_line; i < lines && !differ.write_failed; ++i) {
+    if (!differ.equal(i)) {
+      // Past the shorter dump's end, every line is a change.
+      const bool beyond = i >= std::min(lines_of(before), lines_of(after));
+      change(i, beyond ? lines : i + 1);
+      if (beyond) {
+        break;
+      }
+    }
+  }
+  if (open && !differ.write_failed) {
+    differ.put_hunk(start, std::min(change_end + context, lines));
+  }
+  if (differ.old_lines.failed || differ.new_lines.failed) {
+    return DiffResult::read_error;
+  }
+  if (differ.write_failed || !flush_output(out)) {
+    return DiffResult::write_error;
+  }
+  return any ? DiffResult::differ : DiffResult::same;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,35 @@
+// What changed between two files, as a unified diff of their quarnel dumps:
+// the hunks, byte for byte, that diff -u writes for the two dumps, made
+// without the dumps. Line i of a dump shows bytes 16i to 16i + 15, so only
+// lines at the same place can be equal, and the lines that differ are found
+// by comparing the files themselves.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "stream/output_writer.h"
+
+namespace quarnel {
+
+// A file to compare: open for reading at any offset, and its length.
+struct DiffFile {
+  int handle;
+  std::uint64_t size;
+  std::string_view name;  // as the header names it
+  std::string_view time;  // its modification time, as the header gives it
+};
+
+struct DiffSettings {
+  std::uint64_t context = 3;  // lines around each change
+  bool color = false;         // as diff --color, and the changed bytes shown reversed
+};
+
+enum class DiffResult { same, differ, read_error, write_error };
+
+// Writes the diff of the dumps of before and after (nothing when they are
+// the same) to out.
+[[nodiscard]] DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
+                                         const DiffSettings& settings, OutputWriter& out);
+
+}  // namespace quarnel

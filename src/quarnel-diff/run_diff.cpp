@@ -1,0 +1,150 @@
+#include "quarnel-diff/run_diff.h"
+
+#include <array>
+#include <cstdlib>
+#include <initializer_list>
+#include <span>
+#include <string_view>
+
+#include "diff/dump_diff.h"
+#include "platform/platform.h"
+#include "quarnel-diff/diff_options.h"
+
+namespace quarnel {
+namespace {
+
+constexpr std::string_view usage =
+    "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW";
+constexpr std::string_view usage_other = "       quarnel-diff --help | --version";
+constexpr std::string_view version = "quarnel-diff " QUARNEL_VERSION;
+
+// Writes "quarnel-diff: " and the pieces as one line to standard error.
+void say(std::initializer_list<std::string_view> pieces) {
+  std::array<std::string_view, 8> line{"quarnel-diff: "};
+  std::size_t count = 1;
+  for (const std::string_view piece : pieces) {
+    line[count++] = piece;
+  }
+  line[count++] = line_end;
+  static_cast<void>(write_all(standard_error, std::span(line).first(count)));
+}
+
+// A file to compare, open for reading anywhere: a pipe or terminal (and
+// standard input, "-") is first copied into a temporary file.
+struct Opened {
+  int handle = -1;
+  bool close = false;
+  std::int64_t size = -1;
+};
+
+Opened open_compared(const char* name) {
+  const bool standard = std::string_view(name) == "-";
+  Opened file{standard ? standard_input : open_input(name), !standard, -1};
+  if (file.handle < 0) {
+    return file;
+  }
+  if (!may_wait(file.handle)) {
+    file.size = file_length(file.handle);
+    return file;
+  }
+  const int spool = create_spool_file();
+  if (spool < 0) {
+    return file;
+  }
+  static std::array<std::uint8_t, 1 << 16> block;
+  std::int64_t size = 0;
+  for (;;) {
+    const ReadResult got = read_block(file.handle, block);
+    if (got.status == ReadStatus::error) {
+      size = -1;
+      break;
+    }
+    if (got.status == ReadStatus::end) {
+      break;
+    }
+    const std::string_view piece(reinterpret_cast<const char*>(block.data()), got.count);
+    if (!write_all(spool, std::span(&piece, 1))) {
+      size = -1;
+      break;
+    }
+    size += static_cast<std::int64_t>(got.count);
+  }
+  if (file.close) {
+    close_handle(file.handle);
+  }
+  return {spool, true, size};
+}
+
+}  // namespace
+
+int run_diff(int argc, const char* const argv[]) {
+  prepare_standard_streams();
+  const std::span<const char* const> arguments = program_arguments(argc, argv);
+  const DiffOptions options =
+      parse_diff_options(static_cast<int>(arguments.size()), arguments.data());
+  switch (options.request) {
+    case DiffRequest::usage_error:
+      say({options.problem, options.culprit});
+      static_cast<void>(write_all(standard_error, std::array{usage, line_end}));
+      return 2;
+    case DiffRequest::help:
+      if (write_all(standard_output, std::array{usage, line_end, usage_other, line_end})) {
+        return 0;
+      }
+      say({"stdout: write error"});
+      return 2;
+    case DiffRequest::version:
+      if (write_all(standard_output, std::array{version, line_end})) {
+        return 0;
+      }
+      say({"stdout: write error"});
+      return 2;
+    case DiffRequest::diff:
+      break;
+  }
+  std::array<Opened, 2> files{};
+  std::array<DiffFile, 2> compared{};
+  static std::array<std::array<char, 64>, 2> times{};
+  const std::array names{options.old_file, options.new_file};
+  for (std::size_t i = 0; i < 2; ++i) {
+    files[i] = open_compared(names[i]);
+    if (files[i].handle < 0 || files[i].size < 0) {
+      const int error = last_error();
+      say({names[i], files[i].handle < 0 ? ": cannot open: " : ": read error",
+           files[i].handle < 0 ? error_text(error) : ""});
+      return 2;
+    }
+    const std::string_view time = modification_time(files[i].handle);
+    const std::size_t size = time.copy(times[i].data(), times[i].size());
+    compared[i] = {files[i].handle, static_cast<std::uint64_t>(files[i].size), names[i],
+                   std::string_view(times[i].data(), size)};
+  }
+  // NO_COLOR, set to anything, asks for none where the choice is left to us.
+  const char* no_color = std::getenv("NO_COLOR");
+  const bool color = options.color == ColorWhen::always ||
+                     (options.color == ColorWhen::automatic && is_terminal(standard_output) &&
+                      (no_color == nullptr || *no_color == '\0'));
+  static OutputWriter out{standard_output};
+  const DiffResult result =
+      write_dump_diff(compared[0], compared[1], {.context = options.context, .color = color}, out);
+  for (const Opened& file : files) {
+    if (file.close) {
+      close_handle(file.handle);
+    }
+  }
+  switch (result) {
+    case DiffResult::same:
+      return 0;
+    case DiffResult::differ:
+      return 1;
+    case DiffResult::read_error:
+      say({options.old_file, " or ", options.new_file, ": read error"});
+      return 2;
+    case DiffResult::write_error:
+      say({"stdout: write error"});
+      return 2;
+  }
+  return 2;
+}
+
+}  // namespace quarnel
