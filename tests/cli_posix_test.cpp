@@ -249,7 +249,7 @@ TEST_F(PatchPosix, ASignalWhileWritingLeavesTheFileAsItWas) {
     // Far enough in that the old bytes kept have outgrown their buffer.
     const int file = open(path("T").c_str(), O_RDWR | O_APPEND);
     for (char far = 'x'; far != 'Z';) {
-      ASSERT_EQ(pread(file, &far, 1, 32 * 20000), 1);
+      ASSERT_EQ(pread(file, &far, 1, off_t{32} * 20000), 1);
     }
     if (row.grown) {
       ASSERT_EQ(write(file, "tail", 4), 4);
@@ -580,7 +580,56 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
     EXPECT_EQ(got.out.substr(0, 4 + path("old").size()),
               row.before == row.after ? "" : "--- " + path("old"))
         << row.name;
+    if (row.before == row.after) {
+      continue;
+    }
+    // Our diff and diff's apply to the old file and give the new one; -R
+    // gives the old one back; applied twice, the guard refuses.
+    for (const std::string& diff_text : {got.out, expected}) {
+      put("d.diff", diff_text);
+      put("T", row.before);
+      const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
+      EXPECT_TRUE(forward.status == 0 && read("T") == row.after) << row.name << forward.err;
+      const Outcome again = unquarnel({"-p", path("T"), path("d.diff")});
+      EXPECT_TRUE(again.status == 1 && read("T") == row.after) << row.name;
+      EXPECT_TRUE(again.err.starts_with("unquarnel: " + path("d.diff") + ":")) << again.err;
+      const Outcome back = unquarnel({"-R", "-p", path("T"), path("d.diff")});
+      EXPECT_TRUE(back.status == 0 && read("T") == row.before) << row.name << back.err;
+    }
   }
+  // Colour only when asked for, and never for a pipe unless always.
+  put("old", data);
+  put("new", changed({5}));
+  for (const auto& [option, colored] :
+       {std::pair{"--color", false}, {"--color=always", true}, {"--color=never", false}}) {
+    const Outcome got = run_tool({option, path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY);
+    EXPECT_EQ(got.out.find("\x1b[31m-00000000  0B 30 55 7A 9F \x1b[7m") != std::string::npos,
+              colored)
+        << option;
+  }
+}
+
+TEST_F(PatchPosix, ADiffThatCannotBeWrittenWholeLeavesTheFileAsItWas) {
+  // A diff that grows the file past the file-size limit, and the same diff
+  // on a file whose bytes are not its old side's.
+  const std::string before(0x7F00, 'a');
+  put("old", before);
+  put("new", before + std::string(0x200, 'c'));
+  const Outcome diff = run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY);
+  put("d.diff", diff.out);
+  put("T", before);
+  const Outcome got = unquarnel({"-p", path("T"), path("d.diff")}, {.file_size_limit = 0x8000});
+  EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: " + path("T") +
+                                                      ": write error\nunquarnel: " + path("T") +
+                                                      ": restored as it was\n1");
+  EXPECT_EQ(read("T"), before);
+  std::string other = before;
+  other[0x7EF5] = 'x';
+  put("T", other);
+  const Outcome refused = unquarnel({"-p", path("T"), path("d.diff")});
+  EXPECT_EQ(refused.err, "unquarnel: " + path("d.diff") + ":6: " + path("T") +
+                             " does not hold these bytes at 00007EF0\n");
+  EXPECT_EQ(read("T"), other);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ const std::string line_0 =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
 const std::string usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--from=LAYOUT] [--] [DUMP...]\n";
+    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]\n";
 
 struct UndumpCase {
   const char* name;

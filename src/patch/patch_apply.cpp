@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -85,6 +86,57 @@ PatchOutcome restore(PatchStatus status, const UndoLog& log, int file, std::uint
 
 }  // namespace
 
+namespace {
+
+// Reads the record at `at` and its bytes; false when that failed.
+bool read_record(int records, std::uint64_t at, PatchRecord& record,
+                 std::span<std::uint8_t, longest_record> bytes) {
+  return read_at(records, at, bytes_of(record)).status == ReadStatus::data &&
+         record.length <= longest_record &&
+         read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
+                 .status == ReadStatus::data;
+}
+
+// Whether the file holds what the records expect of it: the old side of a
+// diff, checked before anything is written.
+PatchOutcome check_expected(int records, int file, std::span<std::uint8_t, longest_record> bytes,
+                            std::span<std::uint8_t, longest_record> held) {
+  PatchOutcome outcome{PatchStatus::done, true, false, 0};
+  for (std::uint64_t at = 0;;) {
+    PatchRecord record{};
+    const ReadResult head = read_at(records, at, bytes_of(record));
+    if (head.status == ReadStatus::end && head.count == 0) {
+      return outcome;
+    }
+    if (!read_record(records, at, record, bytes)) {
+      outcome.status = PatchStatus::records_error;
+      return outcome;
+    }
+    at += sizeof record + record.length;
+    bool holds = true;
+    if (record.kind == RecordKind::expect) {
+      const auto size = static_cast<std::size_t>(record.length);
+      const ReadResult got = read_at(file, record.address, held.first(size));
+      if (got.status == ReadStatus::error) {
+        outcome.status = PatchStatus::read_error;
+        return outcome;
+      }
+      holds =
+          got.count == size &&
+          std::equal(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(size), bytes.begin());
+    } else if (record.kind == RecordKind::expect_length) {
+      holds = file_length(file) == static_cast<std::int64_t>(record.address);
+    }
+    if (!holds) {
+      outcome.status = PatchStatus::guard_failed;
+      outcome.record = record;
+      return outcome;
+    }
+  }
+}
+
+}  // namespace
+
 PatchOutcome apply_patch(int records, int file, int undo) {
   static UndoLog log;
   static std::array<std::uint8_t, longest_record> bytes;
@@ -94,8 +146,14 @@ PatchOutcome apply_patch(int records, int file, int undo) {
   if (length < 0) {
     return {PatchStatus::read_error, true, false, 0};
   }
+  if (const PatchOutcome checked = check_expected(records, file, bytes, old);
+      checked.status != PatchStatus::done) {
+    return checked;
+  }
   const auto old_length = static_cast<std::uint64_t>(length);
   std::uint64_t patched_length = old_length;
+  bool sized = false;
+  std::uint64_t new_length = 0;
   PatchStatus status = PatchStatus::done;
   for (std::uint64_t at = 0; status == PatchStatus::done;) {
     if (ending_signal() != 0) {
@@ -107,14 +165,18 @@ PatchOutcome apply_patch(int records, int file, int undo) {
     if (head.status == ReadStatus::end && head.count == 0) {
       break;
     }
-    if (head.status != ReadStatus::data || record.length > longest_record ||
-        read_at(records, at + sizeof record,
-                std::span(bytes).first(static_cast<std::size_t>(record.length)))
-                .status != ReadStatus::data) {
+    if (!read_record(records, at, record, bytes)) {
       status = PatchStatus::records_error;
       break;
     }
     at += sizeof record + record.length;
+    if (record.kind == RecordKind::set_length) {
+      sized = true;
+      new_length = record.address;
+    }
+    if (record.kind != RecordKind::write) {
+      continue;
+    }
     // Bytes past the old end need no keeping: cutting the file undoes them.
     const auto kept = static_cast<std::size_t>(
         record.address < old_length ? std::min(record.length, old_length - record.address) : 0);
@@ -133,6 +195,31 @@ PatchOutcome apply_patch(int records, int file, int undo) {
         patched_length = std::max(patched_length, record.address + written);
       }
       if (written < record.length) {
+        status = PatchStatus::write_error;
+      }
+    }
+  }
+  // A diff's new side may end the file elsewhere: the bytes cut away are
+  // kept first, like any overwritten bytes.
+  if (status == PatchStatus::done && sized && new_length != patched_length) {
+    for (std::uint64_t from = new_length;
+         from < std::min(patched_length, old_length) && status == PatchStatus::done;) {
+      const auto size = static_cast<std::size_t>(
+          std::min<std::uint64_t>(longest_record, std::min(patched_length, old_length) - from));
+      const auto cut_bytes = std::span(old).first(size);
+      if (read_at(file, from, cut_bytes).status != ReadStatus::data) {
+        status = PatchStatus::read_error;
+      } else if (!make_room(log, size)) {
+        status = PatchStatus::undo_error;
+      } else {
+        keep(log, from, cut_bytes);
+        from += size;
+      }
+    }
+    if (status == PatchStatus::done) {
+      if (cut_file(file, new_length)) {
+        patched_length = new_length;
+      } else {
         status = PatchStatus::write_error;
       }
     }

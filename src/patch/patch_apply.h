@@ -3,6 +3,8 @@
 // back as it was.
 #pragma once
 
+#include "patch/patch_writer.h"
+
 namespace quarnel {
 
 enum class PatchStatus {
@@ -12,13 +14,15 @@ enum class PatchStatus {
   read_error,     // the file's old bytes could not be read
   write_error,    // a write into the file, or its flush to disk, failed
   interrupted,    // a signal that ends the program came
+  guard_failed,   // the file does not hold what a record expects; nothing was written
 };
 
 struct PatchOutcome {
   PatchStatus status;
-  bool restored;        // unless done: the file holds its old bytes and length again
-  bool length_changed;  // another process changed the file's length: it was not cut back
-  int signal;           // with interrupted, its number
+  bool restored;         // unless done: the file holds its old bytes and length again
+  bool length_changed;   // another process changed the file's length: it was not cut back
+  int signal;            // with interrupted, its number
+  PatchRecord record{};  // with guard_failed, the record the file does not match
 };
 
 // Writes every record of records (from its start) into file; undo is an

@@ -33,4 +33,15 @@ bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std:
   return true;
 }
 
+bool patch_record(PatchWriter& patch, const PatchRecord& record,
+                  std::span<const std::uint8_t> bytes) {
+  if (!flush_patch(patch)) {
+    return false;
+  }
+  const std::array<std::string_view, 2> pieces{
+      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())};
+  return write_all(patch.records, pieces);
+}
+
 }  // namespace quarnel

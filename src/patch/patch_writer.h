@@ -11,10 +11,19 @@
 
 namespace quarnel {
 
-// A record: this header, then length bytes that go at address.
+// What a record asks of the file: bytes written at an address; bytes it
+// must hold there before anything is written (a diff's old side); the
+// length it must have; the length it gets.
+enum class RecordKind : std::uint32_t { write, expect, expect_length, set_length };
+
+// A record: this header, then length bytes (none for the lengths' kinds,
+// whose length is the address).
 struct PatchRecord {
   std::uint64_t address;
   std::uint64_t length;
+  RecordKind kind = RecordKind::write;
+  std::uint32_t input = 0;  // the dump it comes from, for messages
+  std::uint64_t line = 0;   // and its line there
 };
 
 inline constexpr std::size_t longest_record = std::size_t{1} << 16;
@@ -30,6 +39,11 @@ struct PatchWriter {
 // they do not follow it. False when a write failed.
 [[nodiscard]] bool patch_bytes(PatchWriter& patch, std::uint64_t address,
                                std::span<const std::uint8_t> bytes);
+
+// Adds a record of another kind, after what is buffered. False when a
+// write failed.
+[[nodiscard]] bool patch_record(PatchWriter& patch, const PatchRecord& record,
+                                std::span<const std::uint8_t> bytes);
 
 // Writes out what is buffered. False when the write failed.
 [[nodiscard]] bool flush_patch(PatchWriter& patch);

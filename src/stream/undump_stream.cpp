@@ -26,6 +26,9 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
   reader.next_text();
   std::size_t carried = 0;
   const bool may_block = may_wait(input);
+  bool started = false;
+  bool is_diff = false;
+  std::uint64_t number = 0;
   for (;;) {
     // Bytes already read back reach the output before a wait for more text.
     if (may_block && target.out != nullptr && target.out->used > 0 && !ready_to_read(input) &&
@@ -38,6 +41,33 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
     }
     const bool at_end = got.status == ReadStatus::end;
     std::string_view text(chars, carried + got.count);
+    if (!started && (text.size() >= 8 || at_end)) {
+      started = true;
+      is_diff = looks_like_diff(text);
+      if (is_diff && target.diff == nullptr) {
+        return {UndumpStatus::bad_line, ReadError::none, 1,
+                "a diff applies to a file: use unquarnel --patch FILE"};
+      }
+    }
+    if (is_diff) {
+      const DiffStep step = read_diff(text, at_end, *target.diff, *target.patch, number);
+      if (step.write_failed) {
+        return {UndumpStatus::write_error, ReadError::none, 0};
+      }
+      if (!step.ok) {
+        return {UndumpStatus::bad_line, step.error, step.line, step.problem};
+      }
+      if (at_end) {
+        return {UndumpStatus::ok, ReadError::none, 0};
+      }
+      carried = text.size();
+      std::memmove(buffer.data(), text.data(), carried);
+      continue;
+    }
+    if (!started) {
+      carried = text.size();
+      continue;
+    }
     for (;;) {
       OutputWriter* out = target.out;
       const ReadStep step = reader.read(

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "patch/diff_reader.h"
 #include "patch/patch_writer.h"
 #include "quarnel/undump.h"
 #include "stream/output_writer.h"
@@ -13,19 +14,21 @@ namespace quarnel {
 struct UndumpTarget {
   OutputWriter* out = nullptr;
   PatchWriter* patch = nullptr;
+  DiffReader* diff = nullptr;  // with patch: how a text that is a diff is read
 };
 
 enum class UndumpStatus { ok, bad_line, read_error, write_error };
 
 struct UndumpResult {
   UndumpStatus status;
-  ReadError error;     // with bad_line
-  std::uint64_t line;  // the bad line's number
+  ReadError error;                // with bad_line
+  std::uint64_t line;             // the bad line's number
+  std::string_view problem = {};  // with bad_line, what is wrong when error does not say
 };
 
 // Reads the input to its end, or to its first bad line, as the reader's
-// next text. The bytes of the lines before a bad line have gone to the
-// target.
+// next text; a text that is a diff of dumps goes through target.diff. The bytes of the lines before
+// a bad line have gone to the target.
 [[nodiscard]] UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& target);
 
 }  // namespace quarnel

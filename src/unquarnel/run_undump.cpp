@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::string_view usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--from=LAYOUT] [--] [DUMP...]";
+    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]";
 constexpr std::string_view usage_other = "       unquarnel --help | --version";
 constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
 
@@ -24,7 +24,7 @@ constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
 // message that cannot be written has nowhere else to go; the exit status
 // still tells.
 void say(std::initializer_list<std::string_view> pieces) {
-  std::array<std::string_view, 8> line{"unquarnel: "};
+  std::array<std::string_view, 12> line{"unquarnel: "};
   std::size_t count = 1;
   for (const std::string_view piece : pieces) {
     line[count++] = piece;
@@ -55,6 +55,9 @@ struct Dumps {
 // any message, or -1 when the target failed.
 int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
   for (std::size_t i = 0; i < dumps.count(); ++i) {
+    if (target.diff != nullptr) {
+      target.diff->input = static_cast<std::uint32_t>(i);
+    }
     const std::string_view name = dumps.name(i);
     const int input = dumps.is_stdin(i) ? standard_input : open_input(dumps.names[i]);
     const int open_error = input < 0 ? last_error() : 0;
@@ -99,7 +102,8 @@ int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
         if (result.error == ReadError::no_dump) {
           return fail({name, ": ", message(result.error)});
         }
-        return fail({name, ":", line, ": ", message(result.error)});
+        return fail({name, ":", line, ": ",
+                     result.problem.empty() ? message(result.error) : result.problem});
       case UndumpStatus::read_error:
         return fail({name, ": read error"});
       case UndumpStatus::write_error:
@@ -134,10 +138,38 @@ int file_problem(const char* file, FileProblem problem, int error) {
 }
 
 // What went wrong in the writing of the file, and the file's state after.
-int report_patch(const char* file, PatchOutcome outcome) {
+int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
   switch (outcome.status) {
     case PatchStatus::done:
       return 0;
+    case PatchStatus::guard_failed: {
+      // The diff was made from another file, or was applied already:
+      // nothing was written.
+      const PatchRecord& record = outcome.record;
+      std::array<char, 24> line{};
+      const char* line_end_at = std::to_chars(line.begin(), line.end(), record.line).ptr;
+      std::array<char, 17> address{};
+      const char* address_end =
+          std::to_chars(address.begin(), address.end(), record.address, 16).ptr;
+      const auto width = static_cast<std::size_t>(address_end - address.data());
+      // Eight digits at least, upper case, as the dumps write them.
+      std::array<char, 17> digits{};
+      std::size_t size = 0;
+      for (; size + width < 8; ++size) {
+        digits[size] = '0';
+      }
+      for (std::size_t i = 0; i < width; ++i) {
+        const char c = address[i];
+        digits[size++] = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
+      }
+      say({dumps.name(record.input), ":",
+           std::string_view(line.data(), static_cast<std::size_t>(line_end_at - line.data())), ": ",
+           file,
+           record.kind == RecordKind::expect ? " does not hold these bytes at "
+                                             : " does not end at ",
+           std::string_view(digits.data(), size)});
+      return 1;
+    }
     case PatchStatus::records_error:
       say({"temporary file: read error"});
       break;
@@ -164,7 +196,7 @@ int report_patch(const char* file, PatchOutcome outcome) {
 // Reads and checks every dump to its end, keeping what they say in a
 // temporary file, before the file to patch is opened for writing: a text
 // with any error leaves the file as it was, and no dump is read twice.
-int patch_file(const Dumps& dumps, const char* file, DumpLayout layout) {
+int patch_file(const Dumps& dumps, const char* file, DumpLayout layout, bool reverse) {
   if (cannot_patch(file)) {
     return file_problem(file, FileProblem::stream, 0);
   }
@@ -177,7 +209,8 @@ int patch_file(const Dumps& dumps, const char* file, DumpLayout layout) {
     return 1;
   }
   DumpReader reader(ReadMode::lines, layout);
-  int status = undump_all(dumps, reader, {.patch = &records});
+  DiffReader diff{.reverse = reverse};
+  int status = undump_all(dumps, reader, {.patch = &records, .diff = &diff});
   if (status == 0 && !flush_patch(records)) {
     status = -1;
   }
@@ -196,8 +229,9 @@ int patch_file(const Dumps& dumps, const char* file, DumpLayout layout) {
   const PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
   // A file that was not there before is not there after a failure.
   const bool removed = close_patch_file(target, outcome.status == PatchStatus::done);
-  return report_patch(
-      file, {outcome.status, outcome.restored && removed, outcome.length_changed, outcome.signal});
+  return report_patch(dumps, file,
+                      {outcome.status, outcome.restored && removed, outcome.length_changed,
+                       outcome.signal, outcome.record});
 }
 
 }  // namespace
@@ -224,7 +258,7 @@ int run_undump(int argc, const char* const argv[]) {
   }
   const Dumps dumps{std::span(words + options.first_dump, words + count)};
   if (options.patch_file != nullptr) {
-    return patch_file(dumps, options.patch_file, options.layout);
+    return patch_file(dumps, options.patch_file, options.layout, options.reverse);
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {

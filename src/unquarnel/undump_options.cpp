@@ -54,6 +54,10 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       return options;
     }
     const int at = index;
+    if (arg == "-R" || arg == "--reverse") {
+      options.reverse = true;
+      continue;
+    }
     if (arg.starts_with("--from=")) {
       // The layouts by name.
       constexpr std::array layouts{DumpLayout::quarnel, DumpLayout::xxd,     DumpLayout::xxd_plain,
@@ -87,6 +91,9 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
     if (options.patch_file != nullptr && options.output_file != nullptr) {
       return fail("--patch and --output do not go together: ", argv[at]);
     }
+  }
+  if (options.reverse && options.patch_file == nullptr) {
+    return fail("--reverse applies a diff to a file: it needs --patch: ", "-R");
   }
   options.first_dump = index;
   return options;

@@ -14,6 +14,7 @@ struct UndumpOptions {
   const char* patch_file = nullptr;     // null: the bytes go to the output
   const char* output_file = nullptr;    // null: the output is standard output
   DumpLayout layout = DumpLayout::any;  // --from: every dump's layout
+  bool reverse = false;                 // -R: a diff is applied backwards
   int first_dump = 0;                   // argv index of the first DUMP name
   std::string_view problem;             // what is wrong, with usage_error
   const char* culprit = "";             // the argument at fault, with usage_error

@@ -1,0 +1,44 @@
+// Reads a unified diff of quarnel dumps (quarnel-diff's, GNU diff's or
+// git's) into patch records: its old side, context and removed lines, as
+// bytes the file must hold, and its new side as bytes to write and, where a
+// side ends its dump, the file's length. Reversed, the sides swap.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "patch/patch_writer.h"
+#include "quarnel/undump.h"
+
+namespace quarnel {
+
+struct DiffReader {
+  bool reverse = false;
+  std::uint32_t input = 0;  // the text's place among the dumps, for messages
+  bool in_hunk = false;
+  bool hunks = false;          // a hunk has been read
+  std::uint32_t files = 0;     // "--- " headers read
+  std::uint64_t old_left = 0;  // lines of the hunk still to come on each side
+  std::uint64_t new_left = 0;
+  std::uint64_t old_next = 0;  // the line of each dump the hunk's next line is
+  std::uint64_t new_next = 0;
+};
+
+// Whether text starts as a diff does.
+[[nodiscard]] bool looks_like_diff(std::string_view text);
+
+struct DiffStep {
+  bool ok = true;
+  bool write_failed = false;
+  ReadError error = ReadError::none;  // a dump line that does not read
+  std::string_view problem;           // or what else is wrong
+  std::uint64_t line = 0;
+};
+
+// Reads the whole lines at the front of text (and at its end, when at_end,
+// a last one without its line end) and takes them off it. number counts
+// the lines.
+[[nodiscard]] DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff,
+                                 PatchWriter& patch, std::uint64_t& number);
+
+}  // namespace quarnel
