@@ -17,6 +17,7 @@ cmake --workflow --preset bench >/dev/null
 quarnel=$PWD/build/bench/quarnel
 reference=$PWD/build/bench/reference_dump
 unquarnel=$PWD/build/bench/unquarnel
+quarnel_diff=$PWD/build/bench/quarnel-diff
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -100,6 +101,21 @@ for layout in xxd hexdump od; do
     'BEGIN { printf "unquarnel on %s'"'"'s dump of 64 MiB: %.3f s, %.0f MB/s of text, %.1fx xxd -r, %d KiB\n", name, t, n / t / 1e6, x / t, m }'
 done
 rm "$work"/small.*
+
+# quarnel-diff against cmp on equal files, and against diff of xxd's dumps
+# on files that differ in 1% of their lines, 256 MiB each.
+cp "$work/big.bin" "$work/copy.bin"
+cp "$work/big.bin" "$work/changed.bin"
+perl -e 'open(my $f, "+<", $ARGV[0]) or die; my $lines = (-s $f) / 16;
+  for (my $i = 37; $i < $lines; $i += 100) { seek($f, $i * 16 + 5, 0); print $f "B"; }' \
+  "$work/changed.bin"
+d_same=$(median "$runs" "$quarnel_diff '$work/big.bin' '$work/copy.bin' >/dev/null")
+c_same=$(median "$runs" "cmp '$work/big.bin' '$work/copy.bin'")
+d_changed=$(median "$runs" "$quarnel_diff '$work/big.bin' '$work/changed.bin' >/dev/null")
+x_changed=$(median "$slow_runs" "diff <(xxd '$work/big.bin') <(xxd '$work/changed.bin') >/dev/null")
+awk -v d="$d_same" -v c="$c_same" -v e="$d_changed" -v x="$x_changed" \
+  'BEGIN { printf "equal files: quarnel-diff %.3f s, cmp %.3f s; 1%% of lines changed: quarnel-diff %.3f s, diff <(xxd) %.3f s, %.0fx\n", d, c, e, x, x / e }'
+rm "$work/copy.bin" "$work/changed.bin"
 
 # Patching: every byte of a 64 MiB file rewritten from a full dump, by
 # unquarnel -p (which keeps the old bytes and flushes to disk) and by xxd -r
