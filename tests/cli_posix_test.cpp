@@ -153,14 +153,20 @@ class PatchPosix : public ::testing::Test {
 };
 
 TEST_F(PatchPosix, ALongRunOfLinesIsWrittenWhole) {
-  // More consecutive bytes than one record holds.
-  std::vector<std::uint8_t> bytes(200000);
+  // More consecutive bytes than one record holds, over a file whose old
+  // bytes fill the buffer that keeps them, after a first record of one.
+  std::vector<std::uint8_t> bytes(300000);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
   }
-  const Outcome got = unquarnel({"-p", path("T")}, {}, testing::simple_dump(bytes, 0));
+  std::string expected(310000, 'x');
+  put("T", expected);
+  expected[0] = 'A';
+  std::copy(bytes.begin(), bytes.end(), expected.begin() + 16);
+  const Outcome got =
+      unquarnel({"-p", path("T")}, {}, "00000000  41\n" + testing::simple_dump(bytes, 16));
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
-  EXPECT_TRUE(read("T") == std::string(bytes.begin(), bytes.end()));
+  EXPECT_TRUE(read("T") == expected);
 }
 
 TEST_F(PatchPosix, EveryDumpIsReadOnceWhateverItIs) {

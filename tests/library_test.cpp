@@ -180,6 +180,7 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
     std::size_t size;
     std::uint64_t line;
     std::size_t column;
+    std::uint64_t address = 0x1230;
   };
   const std::vector<Row> rows{
       {"\xEF\xBB\xBF\n" + dump + dump_string(data, 7), 100, ReadError::none, 80, 0, 0},
@@ -187,7 +188,12 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
       {dump.substr(0, dump.size() - 2), 100, ReadError::none, 40, 0, 0},
       {dump.substr(0, 78) + "00001240  " + dump.substr(88, 5), 100, ReadError::cut_short, 16, 2,
        16},
-      {"\n", 0, ReadError::no_dump, 0, 0, 0},
+      {"\n", 0, ReadError::no_dump, 0, 0, 0, 0},
+      // The other layouts say where a line is wrong too.
+      {"00001230  41 4g" + std::string(45, ' ') + "|A.|\n", 100, ReadError::bad_hex_digit, 0, 1,
+       15},
+      {"0011060 41 4g\n", 100, ReadError::bad_hex_digit, 0, 1, 13},
+      {"  0x41, 0x42,0x43\n", 100, ReadError::bad_c_array, 0, 1, 14, 0},
       {dump.substr(0, 78) + "00001250  41\n", 100, ReadError::out_of_sequence, 16, 2, 1},
       {dump.substr(0, 78), 100, ReadError::unfinished, 16, 2, 0},
       {dump.substr(0, 78) + "0000124G\n", 100, ReadError::bad_address, 16, 2, 8},
@@ -208,7 +214,7 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
     const ReadBack back = read_dump(row.text, out);
     EXPECT_EQ(back.error, row.error) << row.text;
     EXPECT_EQ(back.size, row.size);
-    EXPECT_EQ(back.address, row.text.size() > 1 ? 0x1230U : 0U);
+    EXPECT_EQ(back.address, back.size > 0 ? row.address : back.address);
     EXPECT_EQ(back.line, row.line);
     EXPECT_EQ(back.column, row.column);
     EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(back.size),

@@ -232,6 +232,11 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"HexdumpWords", {}, "0000000 4241 4443\n0000004\n", "",
                    "unquarnel: stdin:1: the dump shows words of 2 or more bytes, whose order was "
                    "the writing machine's: dump with hexdump -C, od -t x1 or xxd\n", 1},
+        UndumpCase{"LongerThanAnyLayout", {}, "00000000: " + std::string(8200, 'a') + "\n", "",
+                   "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
+        UndumpCase{"TwoBytesOfUtf16WithoutMark", {}, std::string("0\0", 2), "",
+                   "unquarnel: stdin:1: the text looks like UTF-16 without a byte order mark: save "
+                   "it as UTF-8, or as UTF-16 with one\n", 1},
         UndumpCase{"UnknownLayout", {}, "hello, world\n", "",
                    "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
                    "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
