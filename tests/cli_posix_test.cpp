@@ -560,8 +560,13 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
   for (const Row& row : rows) {
     put("old", row.before);
     put("new", row.after);
-    std::string command = "cd " + dir_.string() + " && " QUARNEL_BINARY " old > old.dump && " +
-                          QUARNEL_BINARY " new > new.dump && diff";
+    // quarnel through the emulator of a cross build, diff as it is.
+    std::string quarnel;
+    for (const std::string& word : testing::command_line(QUARNEL_BINARY, {})) {
+      quarnel += word + " ";
+    }
+    std::string command = "cd " + dir_.string() + " && " + quarnel + "old > old.dump && " +
+                          quarnel + "new > new.dump && diff";
     // diff takes the largest context it is given: -u only without -U.
     for (const std::string& option :
          row.options.empty() ? std::vector<std::string>{"-u"} : row.options) {
