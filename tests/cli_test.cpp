@@ -177,6 +177,26 @@ TEST_F(CliTest, MoreThan256NamesDumpsThe256AndNamesTheNext) {
   EXPECT_EQ(got.status, 1);
 }
 
+TEST_F(CliTest, DiffTroubleIsStatusTwo) {
+  const std::string usage =
+      "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW\n";
+  struct Row {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  for (const Row& row :
+       {Row{{"-U"}, "quarnel-diff: option needs a number of lines: -U\n" + usage},
+        Row{{"--unified=x", "a", "b"},
+            "quarnel-diff: option needs a number of lines: --unified=x\n" + usage},
+        Row{{path("abc")}, "quarnel-diff: two files to compare, OLD and NEW\n" + usage},
+        Row{{path("abc"), path("missing")},
+            "quarnel-diff: " + path("missing") +
+                ": cannot open: " + testing::missing_file_reason() + "\n"}}) {
+    const Outcome got = run_tool(row.args, "", {}, QUARNEL_DIFF_BINARY);
+    EXPECT_EQ(got.err + std::to_string(got.status), with_line_ends(row.err) + "2");
+  }
+}
+
 TEST_F(CliTest, MessagesFollowTheDumpWhenMerged) {
   const Outcome got = run_tool({path("abc"), path("missing")}, "", Redirect{.merge = true});
   EXPECT_EQ(got.out, with_line_ends(dump_abc + "cannot open file:" + path("missing") + "\n"));

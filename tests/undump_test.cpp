@@ -237,6 +237,15 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"TwoBytesOfUtf16WithoutMark", {}, std::string("0\0", 2), "",
                    "unquarnel: stdin:1: the text looks like UTF-16 without a byte order mark: save "
                    "it as UTF-8, or as UTF-16 with one\n", 1},
+        UndumpCase{"FiveDigits", {}, "12345\n", "",
+                   "unquarnel: stdin:1: the address is not 8 hex digits\n", 1},
+        UndumpCase{"CArrayWithAWrongName", {}, "unsigned char a-b[] = {\n  0x41\n};\n", "",
+                   "unquarnel: stdin:1: the line is no part of an xxd -i array\n", 1},
+        UndumpCase{"DiffWithABadLine", {"-p", "no-such-folder/x"},
+                   "--- a\n+++ b\n@@ -1 +1 @@\n-00000000  4G\n+00000000  41\n", "",
+                   "unquarnel: stdin:4: a byte is not two hex digits\n", 1},
+        UndumpCase{"DiffWithoutPatch", {}, "--- a\n+++ b\n", "",
+                   "unquarnel: stdin:1: a diff applies to a file: use unquarnel --patch FILE\n", 1},
         UndumpCase{"UnknownLayout", {}, "hello, world\n", "",
                    "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
                    "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
