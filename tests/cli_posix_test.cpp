@@ -594,9 +594,20 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
     if (row.before == row.after) {
       continue;
     }
-    // Our diff and diff's apply to the old file and give the new one; -R
-    // gives the old one back; applied twice, the guard refuses.
-    for (const std::string& diff_text : {got.out, expected}) {
+    // Our diff, diff's and git's apply to the old file and give the new
+    // one; -R gives the old one back; applied twice, the guard refuses.
+    FILE* git = popen(
+        ("cd " + dir_.string() + " && git diff --no-index old.dump new.dump 2>/dev/null").c_str(),
+        "r");
+    std::string from_git;
+    for (std::size_t got_now = 0; (got_now = std::fread(chunk.data(), 1, chunk.size(), git)) > 0;) {
+      from_git.append(chunk.data(), got_now);
+    }
+    pclose(git);
+    for (const std::string& diff_text : {got.out, expected, from_git}) {
+      if (diff_text.empty()) {
+        continue;  // no git here
+      }
       put("d.diff", diff_text);
       put("T", row.before);
       const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
