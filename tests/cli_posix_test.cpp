@@ -563,10 +563,19 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
     // quarnel through the emulator of a cross build, diff as it is.
     std::string quarnel;
     for (const std::string& word : testing::command_line(QUARNEL_BINARY, {})) {
-      quarnel += word + " ";
+      quarnel += word;
+      quarnel += ' ';
     }
-    std::string command = "cd " + dir_.string() + " && " + quarnel + "old > old.dump && " +
-                          quarnel + "new > new.dump && diff";
+    std::string command = "cd " + dir_.string();
+    for (const char* name : {"old", "new"}) {
+      command += " && ";
+      command += quarnel;
+      command += name;
+      command += " > ";
+      command += name;
+      command += ".dump";
+    }
+    command += " && diff";
     // diff takes the largest context it is given: -u only without -U.
     for (const std::string& option :
          row.options.empty() ? std::vector<std::string>{"-u"} : row.options) {
