@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -167,6 +168,18 @@ TEST_F(PatchPosix, ALongRunOfLinesIsWrittenWhole) {
       unquarnel({"-p", path("T")}, {}, "00000000  41\n" + testing::simple_dump(bytes, 16));
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
   EXPECT_TRUE(read("T") == expected);
+  // Records of 32 bytes whose old bytes, with their headers, fill the
+  // buffer that keeps them exactly.
+  std::string pairs;
+  const std::vector<std::uint8_t> two_lines(32, 'Z');
+  for (std::uint32_t i = 0; i < 4200; ++i) {
+    pairs += testing::simple_dump(two_lines, i * 48);
+  }
+  put("T", std::string(4200 * 48, 'x'));
+  const Outcome paired = unquarnel({"-p", path("T")}, {}, pairs);
+  EXPECT_EQ(paired.err + std::to_string(paired.status), "0");
+  const std::string after = read("T");
+  EXPECT_EQ(std::count(after.begin(), after.end(), 'Z'), 32 * 4200);
 }
 
 TEST_F(PatchPosix, EveryDumpIsReadOnceWhateverItIs) {

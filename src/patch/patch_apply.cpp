@@ -88,6 +88,11 @@ PatchOutcome restore(PatchStatus status, const UndoLog& log, int file, std::uint
 
 namespace {
 
+// At namespace scope, where the address sanitizer guards their edges.
+UndoLog undo_log;
+std::array<std::uint8_t, longest_record> new_bytes_buffer;
+std::array<std::uint8_t, longest_record> old_bytes_buffer;
+
 // Reads the record at `at` and its bytes; false when that failed.
 bool read_record(int records, std::uint64_t at, PatchRecord& record,
                  std::span<std::uint8_t, longest_record> bytes) {
@@ -138,9 +143,10 @@ PatchOutcome check_expected(int records, int file, std::span<std::uint8_t, longe
 }  // namespace
 
 PatchOutcome apply_patch(int records, int file, int undo) {
-  static UndoLog log;
-  static std::array<std::uint8_t, longest_record> bytes;
-  static std::array<std::uint8_t, longest_record> old;
+  UndoLog& log = undo_log;
+  std::array<std::uint8_t, longest_record>& bytes = new_bytes_buffer;
+  std::array<std::uint8_t, longest_record>& old = old_bytes_buffer;
+  log = UndoLog{};
   log.file = undo;
   const std::int64_t length = file_length(file);
   if (length < 0) {
