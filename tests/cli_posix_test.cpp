@@ -175,7 +175,7 @@ TEST_F(PatchPosix, ALongRunOfLinesIsWrittenWhole) {
   for (std::uint32_t i = 0; i < 4200; ++i) {
     pairs += testing::simple_dump(two_lines, i * 48);
   }
-  put("T", std::string(4200 * 48, 'x'));
+  put("T", std::string(std::size_t{4200} * 48, 'x'));
   const Outcome paired = unquarnel({"-p", path("T")}, {}, pairs);
   EXPECT_EQ(paired.err + std::to_string(paired.status), "0");
   const std::string after = read("T");
