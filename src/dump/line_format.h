@@ -8,7 +8,6 @@
 #include <cstring>
 #include <span>
 
-#include "platform/line_end.h"
 #include "quarnel/dump.h"
 
 namespace quarnel {
@@ -23,8 +22,9 @@ constexpr std::size_t line_length(LineEnd end) {
   return full_line_text + line_end_text(end).size();
 }
 
-// The programs end their lines as the platform does.
-inline constexpr LineEnd native_line_end = line_end.size() == 1 ? LineEnd::lf : LineEnd::crlf;
+// The programs end their lines as the platform does: the build says which
+// (QUARNEL_CRLF, set for Windows).
+inline constexpr LineEnd native_line_end = QUARNEL_CRLF != 0 ? LineEnd::crlf : LineEnd::lf;
 inline constexpr std::size_t full_line_length = line_length(native_line_end);
 // Where the character column begins; a last line of n bytes is this plus n
 // characters long, plus its line end.

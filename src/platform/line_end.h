@@ -6,10 +6,7 @@
 
 namespace quarnel {
 
-#if defined(_WIN32)
-inline constexpr std::string_view line_end = "\r\n";
-#else
-inline constexpr std::string_view line_end = "\n";
-#endif
+// QUARNEL_CRLF comes from the build, which sets it for Windows.
+inline constexpr std::string_view line_end = QUARNEL_CRLF != 0 ? "\r\n" : "\n";
 
 }  // namespace quarnel

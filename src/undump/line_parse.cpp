@@ -1,5 +1,7 @@
 #include "undump/line_parse.h"
 
+#include "undump/layouts.h"
+
 #include <bit>
 #include <cstring>
 
@@ -7,18 +9,7 @@ namespace quarnel {
 namespace {
 
 // The value of each hex digit, either case; 0xFF for anything else.
-constexpr auto hex_values = [] {
-  std::array<std::uint8_t, 256> table{};
-  table.fill(0xFF);
-  for (unsigned digit = 0; digit < 10; ++digit) {
-    table['0' + digit] = static_cast<std::uint8_t>(digit);
-  }
-  for (unsigned digit = 0; digit < 6; ++digit) {
-    table['a' + digit] = static_cast<std::uint8_t>(10 + digit);
-    table['A' + digit] = static_cast<std::uint8_t>(10 + digit);
-  }
-  return table;
-}();
+constexpr const auto& hex_values = digit_values;
 
 std::uint8_t hex_value(char c) { return hex_values[static_cast<unsigned char>(c)]; }
 
