@@ -1,0 +1,110 @@
+# bash completion for quarnel, unquarnel and quarnel-diff.
+# Installed under each program's name, so that bash-completion loads it for
+# whichever of the three is completed first.
+
+# Names of files and folders that begin with the word being completed.
+_quarnel_files() {
+  compopt -o filenames 2>/dev/null
+  mapfile -t COMPREPLY < <(compgen -f -- "$1")
+}
+
+# The options in $2 that begin with $1; one that ends in "=" takes its value
+# in the same word, so no space follows it.
+_quarnel_options() {
+  mapfile -t COMPREPLY < <(compgen -W "$2" -- "$1")
+  if [[ ${#COMPREPLY[@]} == 1 && ${COMPREPLY[0]} == *= ]]; then
+    compopt -o nospace 2>/dev/null
+  fi
+}
+
+# Sets option and value when the word being completed is the value of
+# "--name=value", which bash splits into "--name", "=" and "value".
+_quarnel_split_value() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+  option='' value=''
+  if [[ $cur == = ]]; then
+    option=$prev
+  elif [[ $prev == = && COMP_CWORD -ge 2 ]]; then
+    option=${COMP_WORDS[COMP_CWORD - 2]} value=$cur
+  fi
+  [[ -n $option ]]
+}
+
+# quarnel [-OFFSET | -xHEX | -h] [FILE...]: the first word without a dash
+# ends the options ("--" does not), and every word after it is a file.
+_quarnel() {
+  local cur=${COMP_WORDS[COMP_CWORD]} i
+  COMPREPLY=()
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    if [[ ${COMP_WORDS[i]} != -* ]]; then
+      _quarnel_files "$cur"
+      return
+    fi
+  done
+  if [[ $cur == -* ]]; then
+    _quarnel_options "$cur" '-h -x'
+    [[ ${COMPREPLY[*]} == -x ]] && compopt -o nospace 2>/dev/null
+  else
+    _quarnel_files "$cur"
+  fi
+}
+
+# unquarnel [-p FILE | -o FILE] [-R] [--from=LAYOUT] [--] [DUMP...]
+_unquarnel() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i
+  COMPREPLY=()
+  if _quarnel_split_value; then
+    case $option in
+      --from) _quarnel_options "$value" 'quarnel xxd xxd-plain xxd-c hexdump od' ;;
+      --patch | --output) _quarnel_files "$value" ;;
+    esac
+    return
+  fi
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    case ${COMP_WORDS[i]} in
+      -p | --patch | -o | --output) [[ ${COMP_WORDS[i + 1]} == = ]] || ((i++)) ;;
+      --) _quarnel_files "$cur"; return ;;
+      =) ((i++)) ;;  # the value of --name=value
+      - | [!-]*) _quarnel_files "$cur"; return ;;
+    esac
+  done
+  case $prev in
+    -p | --patch | -o | --output) _quarnel_files "$cur"; return ;;
+  esac
+  if [[ $cur == -* ]]; then
+    _quarnel_options "$cur" '-p --patch --patch= -o --output --output= -R --reverse --from=
+      --help --version --'
+  else
+    _quarnel_files "$cur"
+  fi
+}
+
+# quarnel-diff [-U N] [--color[=WHEN]] [--] OLD NEW
+_quarnel_diff() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i
+  COMPREPLY=()
+  if _quarnel_split_value; then
+    [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    return
+  fi
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    case ${COMP_WORDS[i]} in
+      -U | --unified) [[ ${COMP_WORDS[i + 1]} == = ]] || ((i++)) ;;
+      --) _quarnel_files "$cur"; return ;;
+      =) ((i++)) ;;  # the value of --name=value
+      - | [!-]*) _quarnel_files "$cur"; return ;;
+    esac
+  done
+  case $prev in
+    -U | --unified) return ;;  # a number of lines
+  esac
+  if [[ $cur == -* ]]; then
+    _quarnel_options "$cur" '-U --unified= --color --color= --help --version --'
+  else
+    _quarnel_files "$cur"
+  fi
+}
+
+complete -F _quarnel quarnel
+complete -F _unquarnel unquarnel
+complete -F _quarnel_diff quarnel-diff

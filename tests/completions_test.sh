@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The shell completions, loaded the way each shell loads them: bash's is
+# sourced and its functions called as bash calls them on TAB; fish loads its
+# own for a program on PATH and answers `complete -C`; zsh's compinit must
+# map the three programs to its one.
+# Usage: completions_test.sh COMPLETIONS_DIR PROGRAMS_DIR
+set -uo pipefail
+completions=$(cd "$1" && pwd)
+programs=$(cd "$2" && pwd)
+failures=0
+check() {  # what got expected
+  if [[ "$2" != "$3" ]]; then
+    printf 'FAIL %s\n  got:      %s\n  expected: %s\n' "$1" "$2" "$3"
+    failures=$((failures + 1))
+  fi
+}
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch" && touch dump.txt data.bin ./-n.bin
+
+source "$completions/quarnel.bash"
+check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff)" \
+'complete -F _quarnel quarnel
+complete -F _unquarnel unquarnel
+complete -F _quarnel_diff quarnel-diff'
+
+# The words of a command line as bash splits them at "=", the last one
+# being completed; prints the sorted replies on one line.
+replies() {
+  local COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=() function
+  function=$(complete -p "$1" | awk '{ print $3 }')
+  "$function" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+  printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd ' '
+}
+while IFS='|' read -r words expected; do
+  read -ra line <<<"$words"
+  [[ $words == *' ' ]] && line+=('')
+  check "bash: $words" "$(replies "${line[@]}")" "$expected"
+done <<'CASES'
+unquarnel --p|--patch --patch=
+unquarnel -|-- --from= --help --output --output= --patch --patch= --reverse --version -R -o -p
+unquarnel --from = x|xxd xxd-c xxd-plain
+unquarnel --from =|hexdump od quarnel xxd xxd-c xxd-plain
+unquarnel -p d|data.bin dump.txt
+unquarnel --patch = du|dump.txt
+unquarnel --from = xxd --r|--reverse
+unquarnel -o out -R -|-- --from= --help --output --output= --patch --patch= --reverse --version -R -o -p
+unquarnel dump.txt -|-n.bin
+unquarnel -- -|-n.bin
+quarnel -|-h -x
+quarnel -x10 -|-h -x
+quarnel data.bin -|-n.bin
+quarnel -- -|-h -x
+quarnel du|dump.txt
+quarnel-diff --c|--color --color=
+quarnel-diff --color = a|always auto
+quarnel-diff -U |
+quarnel-diff -U 3 d|data.bin dump.txt
+quarnel-diff --unified = 3 -|-- --color --color= --help --unified= --version -U
+quarnel-diff data.bin -|-n.bin
+CASES
+
+# The command names themselves, from PATH.
+check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" quarnel-diff
+
+if command -v fish >/dev/null; then
+  while IFS='|' read -r line expected; do
+    got=$(PATH="$programs:$PATH" fish -c "set -p fish_complete_path $(printf '%q' "$completions"); complete -C '$line'" |
+      cut -f1 | sort | paste -sd ' ')
+    check "fish: $line" "$got" "$expected"
+  done <<'CASES'
+unquarnel --p|--patch
+unquarnel --from=x|--from=xxd --from=xxd-c --from=xxd-plain
+unquarnel -p du|dump.txt
+quarnel-diff --color=a|--color=always --color=auto
+quarnel-diff --u|--unified
+quarnel -|-h -n.bin -x
+CASES
+else
+  echo 'fish is not installed: its completions are not tested'
+fi
+
+if command -v zsh >/dev/null; then
+  got=$(zsh -fc "fpath=($(printf '%q' "$completions") \$fpath); autoload -U compinit
+    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff]")
+  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel'
+  check 'zsh: syntax' "$(zsh -n "$completions/_quarnel" 2>&1)" ''
+else
+  echo 'zsh is not installed: its completions are not tested'
+fi
+exit $((failures > 0))
