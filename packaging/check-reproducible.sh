@@ -2,7 +2,9 @@
 # Builds the packages of one kind twice from the same source and checks that
 # the two are byte for byte the same. The second build runs 400 days later
 # (faketime, where installed), in a deeper folder, under another umask,
-# locale and time zone.
+# locale and time zone. The second Debian build skips the tests, which is
+# not to change the packages: under faketime a test that closes standard
+# output would find it open, taken by faketime's own library.
 #   debian   the Debian source package's binary packages (dpkg-buildpackage -b)
 #   deb      CPack's .deb packages (the package preset)
 #   windows  the Windows zip (cross-built with MinGW-w64)
@@ -37,7 +39,10 @@ build() {
       cp "$tarball" "$folder/quarnel_$(basename "$tarball" .tar.gz | cut -d- -f2).orig.tar.gz"
       tar -xf "$tarball" -C "$folder"
       cp -r "$source_dir/debian" "$folder"/quarnel-*/
-      (cd "$folder"/quarnel-*/ && as_build "$build" dpkg-buildpackage -us -uc -b >../build.log 2>&1) ||
+      local options=()
+      [[ $build == 2 ]] && options=(DEB_BUILD_OPTIONS=nocheck)
+      (cd "$folder"/quarnel-*/ &&
+        as_build "$build" env "${options[@]}" dpkg-buildpackage -us -uc -b >../build.log 2>&1) ||
         { tail -n 40 "$folder/build.log"; return 1; }
       packages=("$folder"/*.deb)
       ;;
