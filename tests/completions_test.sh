@@ -64,6 +64,36 @@ CASES
 # The command names themselves, from PATH.
 check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" quarnel-diff
 
+# A real TAB, typed into an interactive bash on a terminal: the line as
+# readline leaves it after "quarnel-<TAB>" and after "unquarnel --p<TAB>".
+typed() {
+  PATH="$programs:$PATH" python3 - "$completions/quarnel.bash" "$1" <<'PYTHON'
+import os, pty, select, signal, sys, time
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ.update(PS1="$ ", TERM="dumb", INPUTRC="/dev/null")
+    os.execvp("bash", ["bash", "--norc", "--noprofile", "-i"])
+os.write(fd, b"source '%s'\n" % sys.argv[1].encode())
+os.write(fd, sys.argv[2].encode() + b"\t")
+output, end = b"", time.monotonic() + 5
+while time.monotonic() < end:
+    if select.select([fd], [], [], 0.2)[0]:
+        output += os.read(fd, 4096)
+    elif output.count(b"$ ") >= 2:
+        break
+os.kill(pid, signal.SIGKILL)
+os.waitpid(pid, 0)
+line = output.decode(errors="replace").replace("\r", "").split("\n")[-1]
+print(line.replace("\a", ""))
+PYTHON
+}
+if command -v python3 >/dev/null; then
+  check 'bash, typed: quarnel-<TAB>' "$(typed quarnel-)" '$ quarnel-diff '
+  check 'bash, typed: unquarnel --p<TAB>' "$(typed 'unquarnel --p')" '$ unquarnel --patch'
+else
+  echo 'python3 is not installed: no TAB is typed into a terminal'
+fi
+
 if command -v fish >/dev/null; then
   while IFS='|' read -r line expected; do
     got=$(PATH="$programs:$PATH" fish -c "set -p fish_complete_path $(printf '%q' "$completions"); complete -C '$line'" |
