@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The shell completions, loaded the way each shell loads them: bash's is
-# sourced and its functions called as bash calls them on TAB; fish loads its
-# own for a program on PATH and answers `complete -C`; zsh's compinit must
-# map the three programs to its one.
+# sourced and its functions called as bash calls them on TAB; TAB is typed
+# into an interactive bash and zsh on a pseudo-terminal; fish loads its own
+# for a program on PATH and answers `complete -C`; zsh's compinit maps the
+# three programs to its one.
 # Usage: completions_test.sh COMPLETIONS_DIR PROGRAMS_DIR
 set -uo pipefail
 completions=$(cd "$1" && pwd)
@@ -64,32 +65,56 @@ CASES
 # The command names themselves, from PATH.
 check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" quarnel-diff
 
-# A real TAB, typed into an interactive bash on a terminal: the line as
-# readline leaves it after "quarnel-<TAB>" and after "unquarnel --p<TAB>".
+# A real TAB, typed into an interactive shell on a terminal: the line as
+# the shell leaves it after the prompt, once it is the one expected or ten
+# seconds have gone. Usage: typed SHELL SETUP WORDS EXPECTED
 typed() {
-  PATH="$programs:$PATH" python3 - "$completions/quarnel.bash" "$1" <<'PYTHON'
-import os, pty, select, signal, sys, time
+  PATH="$programs:$PATH" python3 - "$@" <<'PYTHON'
+import os, pty, re, select, signal, sys, time
+shell, setup, words, expected = sys.argv[1:]
 pid, fd = pty.fork()
 if pid == 0:
     os.environ.update(PS1="$ ", TERM="dumb", INPUTRC="/dev/null")
-    os.execvp("bash", ["bash", "--norc", "--noprofile", "-i"])
-os.write(fd, b"source '%s'\n" % sys.argv[1].encode())
-os.write(fd, sys.argv[2].encode() + b"\t")
-output, end = b"", time.monotonic() + 5
-while time.monotonic() < end:
-    if select.select([fd], [], [], 0.2)[0]:
-        output += os.read(fd, 4096)
-    elif output.count(b"$ ") >= 2:
-        break
+    os.execvp(shell, [shell, "-f" if shell == "zsh" else "--norc", "-i"])
+def screen(until):
+    output, end = b"", time.monotonic() + 10
+    while time.monotonic() < end:
+        if select.select([fd], [], [], 0.1)[0]:
+            output += os.read(fd, 4096)
+        text = re.sub(r"\x1b\[[?0-9;]*[A-Za-z]|[\a\r]", "", output.decode(errors="replace"))
+        if until(text):
+            break
+    return text
+def line(text):
+    return text.split("\n")[-1].split("$ ")[-1]
+# The shell says READY once the setup has run; its echo of the line does not.
+os.write(fd, setup.encode() + b"; echo RE''ADY\n")
+screen(lambda text: "\nREADY\n" in text)
+os.write(fd, words.encode() + b"\t")
+text = screen(lambda text: line(text) == expected)
 os.kill(pid, signal.SIGKILL)
 os.waitpid(pid, 0)
-line = output.decode(errors="replace").replace("\r", "").split("\n")[-1]
-print(line.replace("\a", ""))
+print(line(text))
 PYTHON
 }
 if command -v python3 >/dev/null; then
-  check 'bash, typed: quarnel-<TAB>' "$(typed quarnel-)" '$ quarnel-diff '
-  check 'bash, typed: unquarnel --p<TAB>' "$(typed 'unquarnel --p')" '$ unquarnel --patch'
+  load_bash="source '$completions/quarnel.bash'"
+  check 'bash, typed: quarnel-<TAB>' "$(typed bash "$load_bash" quarnel- 'quarnel-diff ')" \
+    'quarnel-diff '
+  check 'bash, typed: unquarnel --p<TAB>' \
+    "$(typed bash "$load_bash" 'unquarnel --p' 'unquarnel --patch')" 'unquarnel --patch'
+  if command -v zsh >/dev/null; then
+    load_zsh="fpath=('$completions' \$fpath); autoload -U compinit; compinit -u -D"
+    while IFS='|' read -r words expected; do
+      check "zsh, typed: $words<TAB>" "$(typed zsh "$load_zsh" "$words" "$expected")" "$expected"
+    done <<'CASES'
+unquarnel --p|unquarnel --patch=
+unquarnel --from=hex|unquarnel --from=hexdump 
+quarnel-diff --color=al|quarnel-diff --color=always 
+quarnel-diff -U 3 du|quarnel-diff -U 3 dump.txt 
+quarnel du|quarnel dump.txt 
+CASES
+  fi
 else
   echo 'python3 is not installed: no TAB is typed into a terminal'
 fi
