@@ -30,6 +30,23 @@ _quarnel_split_value() {
   [[ -n $option ]]
 }
 
+# True when a word before the one being completed ended the options: "--",
+# or a name that is not the value of one of the options in $1.
+_quarnel_options_ended() {
+  local i word
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    if [[ $word == = ]]; then
+      ((i++))  # the value of --name=value
+    elif [[ $word == -- || $word == - || $word != -* ]]; then
+      return 0
+    elif [[ " $1 " == *" $word "* && ${COMP_WORDS[i + 1]} != = ]]; then
+      ((i++))
+    fi
+  done
+  return 1
+}
+
 # quarnel [-OFFSET | -xHEX | -h] [FILE...]: the first word without a dash
 # ends the options ("--" does not), and every word after it is a file.
 _quarnel() {
@@ -51,7 +68,7 @@ _quarnel() {
 
 # unquarnel [-p FILE | -o FILE] [-R] [--from=LAYOUT] [--] [DUMP...]
 _unquarnel() {
-  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
   if _quarnel_split_value; then
     case $option in
@@ -60,14 +77,10 @@ _unquarnel() {
     esac
     return
   fi
-  for ((i = 1; i < COMP_CWORD; i++)); do
-    case ${COMP_WORDS[i]} in
-      -p | --patch | -o | --output) [[ ${COMP_WORDS[i + 1]} == = ]] || ((i++)) ;;
-      --) _quarnel_files "$cur"; return ;;
-      =) ((i++)) ;;  # the value of --name=value
-      - | [!-]*) _quarnel_files "$cur"; return ;;
-    esac
-  done
+  if _quarnel_options_ended '-p --patch -o --output'; then
+    _quarnel_files "$cur"
+    return
+  fi
   case $prev in
     -p | --patch | -o | --output) _quarnel_files "$cur"; return ;;
   esac
@@ -81,20 +94,16 @@ _unquarnel() {
 
 # quarnel-diff [-U N] [--color[=WHEN]] [--] OLD NEW
 _quarnel_diff() {
-  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
   if _quarnel_split_value; then
     [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
     return
   fi
-  for ((i = 1; i < COMP_CWORD; i++)); do
-    case ${COMP_WORDS[i]} in
-      -U | --unified) [[ ${COMP_WORDS[i + 1]} == = ]] || ((i++)) ;;
-      --) _quarnel_files "$cur"; return ;;
-      =) ((i++)) ;;  # the value of --name=value
-      - | [!-]*) _quarnel_files "$cur"; return ;;
-    esac
-  done
+  if _quarnel_options_ended '-U --unified'; then
+    _quarnel_files "$cur"
+    return
+  fi
   case $prev in
     -U | --unified) return ;;  # a number of lines
   esac
