@@ -527,8 +527,10 @@ TEST_F(PatchPosix, FilesPast4GiBAreDumpedAtAFarOffsetAndPatchedAtTheLastAddress)
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
   EXPECT_EQ(std::filesystem::file_size(path("T")), std::uint64_t{5} << 30);
   // xxd widens its addresses past FFFFFFFF: a patch lands 4 GiB + 16 in.
-  const Outcome wide = unquarnel({"-p", path("T")}, {.file_size_limit = std::uint64_t{8} << 30},
-                                 "100000010: 5a5b  Z[\n");
+  // Digits alone may be xxd -d's decimal address too: --from tells.
+  const Outcome wide =
+      unquarnel({"-p", path("T"), "--from=xxd"}, {.file_size_limit = std::uint64_t{8} << 30},
+                "100000010: 5a5b  Z[\n");
   EXPECT_EQ(wide.err + std::to_string(wide.status), "0");
   EXPECT_EQ(std::filesystem::file_size(path("T")), std::uint64_t{5} << 30);
   std::ifstream in(path("T"), std::ios::binary);

@@ -230,8 +230,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:2: the line holds more bytes than the dump's first, or "
                    "follows a short line\n", 1},
         UndumpCase{"HexdumpWords", {}, "0000000 4241 4443\n0000004\n", "",
-                   "unquarnel: stdin:1: the dump shows words of 2 or more bytes, whose order was "
-                   "the writing machine's: dump with hexdump -C, od -t x1 or xxd\n", 1},
+                   "unquarnel: stdin:1: the dump shows words, numbers or characters, not each "
+                   "byte's two hex digits: dump with hexdump -C, od -t x1 or xxd\n", 1},
         UndumpCase{"LongerThanAnyLayout", {}, "00000000: " + std::string(8200, 'a') + "\n", "",
                    "unquarnel: stdin:1: the line is longer than a dump line\n", 1},
         UndumpCase{"TwoBytesOfUtf16WithoutMark", {}, std::string("0\0", 2), "",
@@ -250,8 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
                    "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
         UndumpCase{"UnknownLayoutName", {"--from=hex"}, "", "",
-                   "unquarnel: unknown layout (quarnel, xxd, xxd-plain, xxd-c, hexdump, od): "
-                   "--from=hex\n" + usage, 2},
+                   "unquarnel: unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, "
+                   "xxd-c, hexdump, od, od-d, od-x): --from=hex\n" + usage, 2},
         UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
                    "       unquarnel --help | --version\n"), "", 0},
         UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},

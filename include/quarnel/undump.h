@@ -35,20 +35,25 @@ enum class ReadError {
   too_long,
   lone_return,
   unmarked_utf16,
-  misplaced_mark,   // a byte order mark after the start of the text
-  cut_short,        // the text ends inside its last line
-  out_of_sequence,  // the address is not 16 past a full line before
-  after_short,      // the address goes on where a short line before ended
-  wraps,            // lines that stand alone run past FFFFFFFF
-  unfinished,       // the text ends after a full line, or before the dump's closing line
-  unknown_layout,   // the text is in no layout that is read
-  word_layout,      // words whose byte order was the writing machine's
-  bad_shape,        // a line not laid out as the dump's first line is
-  bad_bits,         // a byte of xxd -b is not 8 binary digits
-  wrong_width,      // a line holds more bytes than the first, or a short line is not last
-  bad_squeeze,      // a * line with no full line before it, or a gap of no whole lines
-  bad_c_array,      // a line that is no part of an xxd -i array
-  wrong_length,     // an array's NAME_len is not its number of bytes
+  misplaced_mark,     // a byte order mark after the start of the text
+  cut_short,          // the text ends inside its last line
+  out_of_sequence,    // the address is not 16 past a full line before
+  after_short,        // the address goes on where a short line before ended
+  wraps,              // lines that stand alone run past FFFFFFFF
+  unfinished,         // the text ends after a full line, or before the dump's closing line
+  unknown_layout,     // the text is in no layout that is read
+  word_layout,        // words whose byte order was the writing machine's
+  bad_shape,          // a line not laid out as the dump's first line is
+  bad_bits,           // a byte of xxd -b is not 8 binary digits
+  wrong_width,        // a line holds more bytes than the first, or a short line is not last
+  bad_squeeze,        // a * line with no full line before it, or a gap of no whole lines
+  bad_c_array,        // a line that is no part of an xxd -i array
+  wrong_length,       // an array's NAME_len is not its number of bytes
+  ambiguous,          // two readings of the text give different bytes or places
+  uncounted_squeeze,  // a * line in a dump without addresses: its count is lost
+  missing_line_end,   // a lone line of another layout without its line end
+  bits_or_hex,        // xxd groups of binary digits with no character column to tell
+  no_closing_line,    // a hexdump -C or od dump ends after its short last line
 };
 
 // The layouts of dumps: any is the first lines' choice.
@@ -57,10 +62,47 @@ enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od };
 // "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od" ("any" for any).
 [[nodiscard]] QUARNEL_API std::string_view layout_name(DumpLayout layout) noexcept;
 
+// A layout read one way: what a writer's flags change that a text may not
+// show. xxd's -e writes each group's bytes in reverse; xxd -d's and od's
+// addresses may be decimal, octal or hex.
+enum class DumpReading {
+  any,
+  quarnel,
+  xxd,        // hex addresses, groups as written (xxd, xxd -b)
+  xxd_e,      // xxd -e: little-endian groups
+  xxd_d,      // xxd -d: decimal addresses
+  xxd_e_d,    // xxd -e -d
+  xxd_plain,  // xxd -p
+  xxd_c,      // xxd -i
+  hexdump,    // hexdump -C
+  od,         // od -t x1: octal addresses, od's own (or hex, or none, as their width shows)
+  od_d,       // od -A d
+  od_x,       // od -A x
+};
+
+// The reading's --from name: "xxd-e", "od-d" and so on ("any" for any).
+[[nodiscard]] QUARNEL_API std::string_view reading_name(DumpReading reading) noexcept;
+
+// The reading a --from name stands for; any when name is none of them.
+[[nodiscard]] QUARNEL_API DumpReading reading_named(std::string_view name) noexcept;
+
 namespace detail {
 
 // The most bytes a line of any layout holds.
 inline constexpr std::size_t max_line_bytes = 4096;
+// The most bytes, and lines, a reader holds back while two readings of a
+// dump are still open.
+inline constexpr std::size_t max_held_bytes = 4096;
+inline constexpr std::size_t max_held_lines = 256;
+
+// The readings still open for a dump: bits of Variant.
+enum Variant : std::uint8_t {
+  big_endian = 1,
+  little_endian = 2,
+  hex_addresses = 4,
+  decimal_addresses = 8,
+  octal_addresses = 16,
+};
 
 // What the first line of a dump says of the lines after it.
 struct LayoutShape {
@@ -69,13 +111,47 @@ struct LayoutShape {
   std::uint16_t columns = 0;            // bytes of a full line
   std::uint16_t group = 0;              // xxd: bytes a group
   std::uint16_t width = 0;              // where the character column starts; xxd -p: a full line
-  std::uint8_t radix = 16;              // of the addresses; 0 where there are none
-  bool radix_known = true;              // od: a second address tells octal from decimal
+  bool addresses = true;                // od -A n writes none
   bool bits = false;                    // xxd -b
   bool chars = false;                   // od's character column
   bool ended = false;                   // a short line came: only a closing line may follow
   std::uint8_t c_part = 0;              // xxd -i: before, in and after the array
   bool opened = false;                  // xxd -i: the array's first line came
+  std::uint8_t open = 0;                // Variant bits of the readings not yet ruled out
+};
+
+// The lines of a dump held back until its reading is settled: their bytes
+// as the groups are written, and each one's address in every radix.
+struct HeldLines {
+  std::uint16_t lines = 0;
+  std::uint16_t emitted = 0;  // lines of them already handed on
+  std::uint16_t size = 0;     // bytes
+  // Of the characters shown for lines whose groups read differently in
+  // each byte order, those that agree with each.
+  std::uint32_t compared = 0;
+  std::uint32_t big_endian_agree = 0;
+  std::uint32_t little_endian_agree = 0;
+  bool orders_differ = false;
+  bool places_differ = false;
+  std::array<std::uint16_t, max_held_lines> counts{};
+  std::array<std::array<std::uint64_t, 3>, max_held_lines> addresses{};  // hex, decimal, octal
+  std::array<unsigned char, max_held_bytes> bytes{};
+};
+
+// A dump in another layout than quarnel's, being read: its shape, where its
+// next bytes go in each radix still open, the lines held back, and the last
+// line's bytes, for a * line to repeat.
+struct OtherDump {
+  LayoutShape shape;
+  bool over = true;  // the dump has ended: the next line starts another
+  bool squeezed = false;
+  std::array<std::uint64_t, 3> next{};  // hex, decimal, octal
+  std::uint64_t repeats = 0;
+  std::uint64_t array_bytes = 0;
+  std::uint16_t last_size = 0;
+  std::array<unsigned char, max_line_bytes> last_bytes{};
+  std::array<unsigned char, max_line_bytes> line_bytes{};
+  HeldLines held;
 };
 
 }  // namespace detail
@@ -85,10 +161,11 @@ struct LayoutShape {
 
 struct ReadBack {
   ReadError error = ReadError::none;
-  std::size_t size = 0;       // bytes written to out, up to the first bad line
-  std::uint64_t address = 0;  // of the first line
-  std::uint64_t line = 0;     // with an error, the bad line's number, from 1
-  std::size_t column = 0;     // with an error in a line, where, from 1
+  std::size_t size = 0;                   // bytes written to out, up to the first bad line
+  std::uint64_t address = 0;              // of the first line
+  std::uint64_t line = 0;                 // with an error, the bad line's number, from 1
+  std::size_t column = 0;                 // with an error in a line, where, from 1
+  std::array<DumpReading, 2> readings{};  // with ambiguous, two readings that differ
   [[nodiscard]] constexpr bool ok() const noexcept { return error == ReadError::none; }
 };
 
@@ -123,6 +200,8 @@ struct ReadStep {
   ReadError error = ReadError::none;
   std::uint64_t line = 0;  // with an error, the bad line's number in its text, from 1
   std::size_t column = 0;  // with an error in a line, where, from 1
+  std::array<DumpReading, 2> readings{};  // with ambiguous, two readings that differ
+  bool places_only = false;               // with ambiguous, they differ in the bytes' places alone
 };
 
 // Reads dumps that arrive in pieces, from one text or several (files read
@@ -134,6 +213,9 @@ class DumpReader {
   constexpr explicit DumpReader(ReadMode mode = ReadMode::dumps,
                                 DumpLayout layout = DumpLayout::any) noexcept
       : mode_(mode), forced_(layout) {}
+  // With a reading other than any, every dump must be read that way.
+  constexpr DumpReader(ReadMode mode, DumpReading reading) noexcept
+      : mode_(mode), forced_(DumpLayout::any), reading_(reading) {}
 
   // Reads the whole lines at the front of text, writing their bytes into
   // out, up to the end of the text, of the room, or of the run. With
@@ -164,17 +246,9 @@ class DumpReader {
   std::uint64_t first_address_ = 0;
   std::uint64_t line_ = 0;        // lines of this text read
   std::uint64_t text_lines_ = 0;  // of them, those that hold an address
-  // The other layouts' state: the dump's shape, where its next bytes go,
-  // and the last line's bytes, for a * line to repeat.
   DumpLayout forced_;
-  detail::LayoutShape shape_;
-  bool squeezed_ = false;
-  std::uint64_t next_ = 0;
-  std::uint64_t repeats_ = 0;
-  std::uint64_t array_bytes_ = 0;
-  std::uint16_t last_size_ = 0;
-  std::array<unsigned char, detail::max_line_bytes> last_bytes_{};
-  std::array<unsigned char, detail::max_line_bytes> line_bytes_{};
+  DumpReading reading_ = DumpReading::any;
+  detail::OtherDump other_;
   std::array<char, 2 * detail::max_line_bytes + 2> decoded_{};  // a UTF-16 line, a unit a character
 };
 

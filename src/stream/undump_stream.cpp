@@ -48,6 +48,9 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
         return {UndumpStatus::bad_line, ReadError::none, 1,
                 "a diff applies to a file: use unquarnel --patch FILE"};
       }
+      if (!is_diff && target.diff != nullptr && target.diff->reverse) {
+        return {UndumpStatus::not_a_diff, ReadError::none, 0};
+      }
     }
     if (is_diff) {
       const DiffStep step = read_diff(text, at_end, *target.diff, *target.patch, number);
@@ -84,7 +87,7 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
         return {UndumpStatus::write_error, ReadError::none, 0};
       }
       if (step.stop == ReadStop::error) {
-        return {UndumpStatus::bad_line, step.error, step.line};
+        return {UndumpStatus::bad_line, step.error, step.line, {}, step.readings, step.places_only};
       }
       if (step.stop == ReadStop::text) {
         break;

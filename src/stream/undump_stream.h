@@ -1,6 +1,7 @@
 // Reads dump text back into bytes: one open input in, its lines' bytes out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "patch/diff_reader.h"
@@ -17,13 +18,15 @@ struct UndumpTarget {
   DiffReader* diff = nullptr;  // with patch: how a text that is a diff is read
 };
 
-enum class UndumpStatus { ok, bad_line, read_error, write_error };
+enum class UndumpStatus { ok, bad_line, read_error, write_error, not_a_diff };
 
 struct UndumpResult {
   UndumpStatus status;
-  ReadError error;                // with bad_line
-  std::uint64_t line;             // the bad line's number
-  std::string_view problem = {};  // with bad_line, what is wrong when error does not say
+  ReadError error;                           // with bad_line
+  std::uint64_t line;                        // the bad line's number
+  std::string_view problem = {};             // with bad_line, what is wrong when error does not say
+  std::array<DumpReading, 2> readings = {};  // with ambiguous, two readings that differ
+  bool places_only = false;                  // with ambiguous, in the bytes' places alone
 };
 
 // Reads the input to its end, or to its first bad line, as the reader's

@@ -1,5 +1,7 @@
 // Reads dump text back into runs of bytes, a step at a time: the line loop
-// behind read_dump and the unquarnel program.
+// behind read_dump and the unquarnel program. Quarnel's lines are read here;
+// the other layouts' dumps go through the readings their first lines leave
+// open (other_dump.h).
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include "quarnel/undump.h"
 #include "undump/layouts.h"
 #include "undump/line_parse.h"
+#include "undump/other_dump.h"
 
 namespace quarnel {
 inline namespace v1 {
@@ -35,70 +38,17 @@ ReadError misplaced(std::string_view content, ReadError error, std::size_t& colu
   return error;
 }
 
-}  // namespace
-
-std::string_view message(ReadError error) noexcept {
-  switch (error) {
-    case ReadError::none:
-      break;
-    case ReadError::no_room:
-      return "the bytes do not fit in the space given for them";
-    case ReadError::no_dump:
-      return "no dump in it";
-    case ReadError::bad_address:
-      return "the address is not 8 hex digits";
-    case ReadError::missing_blanks:
-      return "two blanks must follow the address";
-    case ReadError::bad_hex_digit:
-      return "a byte is not two hex digits";
-    case ReadError::bad_separator:
-      return "a byte is not followed by its separator (a blank; a dash after the eighth)";
-    case ReadError::stray_character:
-      return "a stray character stands in the hex columns";
-    case ReadError::too_many_bytes:
-      return "more than 16 bytes on a line";
-    case ReadError::too_long:
-      return "the line is longer than a dump line";
-    case ReadError::lone_return:
-      return "a carriage return without a line feed: lines must end in LF or CR LF";
-    case ReadError::unmarked_utf16:
-      return "the text looks like UTF-16 without a byte order mark: save it as UTF-8, or as "
-             "UTF-16 with one";
-    case ReadError::misplaced_mark:
-      return "a byte order mark inside the text: only the start of a text may hold one";
-    case ReadError::cut_short:
-      return "the dump ends inside a line";
-    case ReadError::out_of_sequence:
-      return "the address is not 16 past the line before: a line is lost or doubled";
-    case ReadError::after_short:
-      return "the line before is short: a byte is lost, or a line was cut";
-    case ReadError::wraps:
-      return "the addresses wrap past FFFFFFFF: the bytes have no place in a file";
-    case ReadError::unfinished:
-      return "the dump ends after a full line: its last line is missing";
-    case ReadError::unknown_layout:
-      return "the text is no dump that unquarnel reads: quarnel's, xxd's (also -p, -i, -b), "
-             "hexdump -C's or od -t x1's";
-    case ReadError::word_layout:
-      return "the dump shows words of 2 or more bytes, whose order was the writing machine's: "
-             "dump with hexdump -C, od -t x1 or xxd";
-    case ReadError::bad_shape:
-      return "the line is not laid out as the dump's first line is (address, blanks, groups, "
-             "character column)";
-    case ReadError::bad_bits:
-      return "a byte is not 8 binary digits";
-    case ReadError::wrong_width:
-      return "the line holds more bytes than the dump's first, or follows a short line";
-    case ReadError::bad_squeeze:
-      return "a * line must follow a full line and come before an address a whole number of "
-             "lines further on";
-    case ReadError::bad_c_array:
-      return "the line is no part of an xxd -i array";
-    case ReadError::wrong_length:
-      return "the array's _len is not the number of its bytes";
-  }
-  return "";
+// A line of hex digits alone is an address alone to quarnel, a closing line
+// to od and bytes to xxd -p: the readings a dump's first line of them may
+// have, unless its digits tell (xxd -p writes lower case, quarnel upper, od
+// -A x six of them).
+bool digits_alone(std::string_view line) {
+  return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
+    return digit_values[static_cast<unsigned char>(c)] != 0xFF;
+  });
 }
+
+}  // namespace
 
 void DumpReader::next_text() noexcept {
   at_start_ = true;
@@ -109,15 +59,18 @@ void DumpReader::next_text() noexcept {
 
 ReadStep DumpReader::finish() const noexcept {
   ReadStep step;
+  const detail::LayoutShape& shape = other_.shape;
+  const bool open = !other_.over;
   const bool closing_due =
-      shape_.lines > 0 && (shape_.layout == DumpLayout::hexdump ||
-                           (shape_.layout == DumpLayout::od && shape_.radix != 0));
-  const bool array_open = shape_.layout == DumpLayout::xxd_c &&
-                          (shape_.c_part == 3 || (shape_.opened && shape_.c_part != 0));
-  const ReadError error = squeezed_ || repeats_ > 0 ? ReadError::bad_squeeze
-                          : mode_ == ReadMode::dumps && (in_dump_ || closing_due || array_open)
-                              ? ReadError::unfinished
-                              : ReadError::none;
+      open && shape.lines > 0 &&
+      (shape.layout == DumpLayout::hexdump || (shape.layout == DumpLayout::od && shape.addresses));
+  const bool array_open = open && shape.layout == DumpLayout::xxd_c &&
+                          (shape.c_part == 3 || (shape.opened && shape.c_part != 0));
+  const ReadError error =
+      other_.squeezed || other_.repeats > 0                    ? ReadError::bad_squeeze
+      : mode_ == ReadMode::dumps && closing_due && shape.ended ? ReadError::no_closing_line
+      : mode_ == ReadMode::dumps && (in_dump_ || closing_due || array_open) ? ReadError::unfinished
+                                                                            : ReadError::none;
   if (error != ReadError::none) {
     step.stop = ReadStop::error;
     step.error = error;
@@ -140,6 +93,11 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
     step.size = used;
     return step;
   };
+  const auto fail_settled = [&](const Settled& settled, std::size_t column) {
+    step.readings = settled.readings;
+    step.places_only = settled.places_only;
+    return fail(settled.error, column);
+  };
   if (at_start_) {
     // Editors on Windows start text with a byte order mark: UTF-8's is
     // passed over, UTF-16's says how to read the rest.
@@ -161,6 +119,7 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       return fail(ReadError::unmarked_utf16, 1);
     }
   }
+  const DumpLayout forced = reading_ != DumpReading::any ? layout_of(reading_) : forced_;
   DumpLine line;
   bool running = false;  // a line of this step has been taken
   // Whether bytes at address go on from this step's, and room for count.
@@ -174,23 +133,47 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       running = true;
       step.address = address;
     }
+    if (!started_) {
+      started_ = true;
+      first_address_ = address;
+    }
     return true;
   };
-  while (at < text.size() || repeats_ > 0) {
-    // The copies of the line a * line stands for.
-    if (repeats_ > 0) {
-      if (!take(next_, last_size_)) {
+  for (;;) {
+    // What another layout's lines have made due: held lines whose reading
+    // is settled, then the copies a * line stands for.
+    if (has_held(other_) && !can_release(other_, mode_) && at == text.size() && text_ends) {
+      if (const Settled settled = settle(other_, mode_, true); settled.error != ReadError::none) {
+        return fail_settled(settled, 1);
+      }
+    }
+    if (has_held(other_) && can_release(other_, mode_)) {
+      std::array<unsigned char, detail::max_line_bytes> scratch;
+      const HeldLine held = next_held(other_, scratch);
+      if (!take(held.address, held.bytes.size())) {
         break;
       }
-      std::memcpy(out.data() + used, last_bytes_.data(), last_size_);
-      used += last_size_;
-      next_ += last_size_;
-      --repeats_;
+      std::memcpy(out.data() + used, held.bytes.data(), held.bytes.size());
+      used += held.bytes.size();
+      release_held(other_);
       continue;
     }
+    if (other_.repeats > 0) {
+      if (!take(next_address(other_), other_.last_size)) {
+        break;
+      }
+      std::memcpy(out.data() + used, other_.last_bytes.data(), other_.last_size);
+      used += other_.last_size;
+      advance(other_, other_.last_size);
+      --other_.repeats;
+      continue;
+    }
+    if (at == text.size()) {
+      break;
+    }
     const std::string_view rest = text.substr(at);
-    const bool other_dump = shape_.layout != DumpLayout::any;
-    const bool quarnel_dump = in_dump_ || forced_ == DumpLayout::quarnel;
+    const bool other_dump = !other_.over;
+    const bool quarnel_dump = in_dump_ || forced == DumpLayout::quarnel;
     const std::size_t limit = (quarnel_dump ? longest_line : longest_other_line) + 2;
     std::size_t length = 0;  // characters of text the line takes, its end included
     std::string_view content;
@@ -205,7 +188,7 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
                                        ? 2
                                        : 0;
       if (end_size > 0 && !other_dump &&
-          (forced_ == DumpLayout::any || forced_ == DumpLayout::quarnel) &&
+          (forced == DumpLayout::any || forced == DumpLayout::quarnel) &&
           parse_full(rest.data(), line)) {
         fast = true;
         length = full_line_end + end_size;
@@ -257,13 +240,25 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
         continue;
       }
       if (!other_dump) {
-        ReadError error = parse_line(content, line, column);
+        const bool quarnel_allowed = forced == DumpLayout::any || forced == DumpLayout::quarnel;
+        ReadError error =
+            quarnel_allowed ? parse_line(content, line, column) : ReadError::bad_address;
         // A short line of hexdump -C reads as one of quarnel's, but for its
         // bars around the characters.
         if (error == ReadError::none && !quarnel_dump &&
             content.size() == character_column + line.count + 2 &&
             content[character_column] == '|' && content.back() == '|') {
           error = ReadError::bad_shape;
+        }
+        // An address alone, as the first line of a dump, is xxd -p's bytes
+        // too.
+        if (error == ReadError::none && !quarnel_dump && line.count == 0 &&
+            content.size() == address_digits && forced == DumpLayout::any) {
+          if (content.find_first_of("abcdef") == std::string_view::npos) {
+            return fail_settled(
+                {ReadError::ambiguous, {DumpReading::quarnel, DumpReading::xxd_plain}, false}, 1);
+          }
+          error = ReadError::bad_address;
         }
         if (error != ReadError::none && quarnel_dump) {
           return fail(misplaced(content, error, column), column);
@@ -273,125 +268,54 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
           // Only a whole first line tells: one cut short may look like a
           // line of another layout.
           ReadError refused = ReadError::none;
-          const DumpLayout layout = forced_ != DumpLayout::any ? forced_
-                                    : ended                    ? detect_layout(content, refused)
-                                                               : DumpLayout::any;
+          const DumpLayout layout =
+              forced != DumpLayout::any ? forced : detect_layout(content, refused);
           if (layout == DumpLayout::any) {
             const ReadError why = refused != ReadError::none ? refused
                                   : column > 1               ? error
                                                              : ReadError::unknown_layout;
             return fail(misplaced(content, why, column), why == error ? column : 1);
           }
-          shape_ = detail::LayoutShape{};
-          shape_.layout = layout;
-          shape_.bits = layout == DumpLayout::xxd && xxd_bits(content);
-          if (layout == DumpLayout::od) {
-            const std::size_t digits = content.find(' ');
-            shape_.radix = content.starts_with(' ') ? 0 : digits == 6 ? 16 : 8;
-            shape_.radix_known = shape_.radix != 8;
+          if (!ended && forced == DumpLayout::any) {
+            return fail(misplaced(content, ReadError::missing_line_end, column),
+                        content.size() + 1);
           }
-          squeezed_ = false;
-          array_bytes_ = 0;
-          next_ = 0;
+          if (layout == DumpLayout::xxd_plain && forced == DumpLayout::any &&
+              digits_alone(content) && content.size() == 6) {
+            return fail_settled(
+                {ReadError::ambiguous, {DumpReading::od, DumpReading::xxd_plain}, false}, 1);
+          }
+          Shape shape;
+          const std::uint8_t allowed =
+              reading_ != DumpReading::any ? variants_of(reading_) : variants_of(DumpReading::any);
+          if (const ReadError wrong = first_shape(layout, content, allowed, shape);
+              wrong != ReadError::none) {
+            return fail(wrong, 1);
+          }
+          start_other_dump(other_, shape);
+          other_.over = false;
         }
       }
-      if (shape_.layout != DumpLayout::any) {
-        // A line of another layout.
-        const detail::LayoutShape before = shape_;
-        OtherLine other;
-        const std::span<unsigned char> bytes(line_bytes_);
-        ReadError error = ReadError::none;
-        switch (shape_.layout) {
-          case DumpLayout::xxd:
-            error = read_xxd_line(content, shape_, other, bytes, column);
-            break;
-          case DumpLayout::xxd_plain:
-            error = read_plain_line(content, shape_, other, bytes, column);
-            break;
-          case DumpLayout::xxd_c:
-            error = read_c_line(content, shape_, other, bytes, column);
-            break;
-          case DumpLayout::hexdump:
-            error = read_hexdump_line(content, shape_, other, bytes, column);
-            break;
-          default:
-            error = read_od_line(content, shape_, other, bytes, column);
-            break;
+      if (!other_.over) {
+        const OtherOutcome outcome = read_other_dump_line(other_, content, ended, mode_);
+        // The lines before a bad one go out first, where their reading is
+        // settled.
+        if (outcome.settled.error != ReadError::none && has_held(other_) &&
+            settle(other_, mode_, true).error == ReadError::none) {
+          --line_;
+          continue;
         }
-        if (error != ReadError::none) {
-          return fail(misplaced(content, error, column), column);
+        if (outcome.settled.error != ReadError::none) {
+          return fail_settled(outcome.settled, misplaced(content, outcome.settled.error, column) ==
+                                                       outcome.settled.error
+                                                   ? outcome.column
+                                                   : column);
+        }
+        if (outcome.again) {
+          --line_;
+          continue;
         }
         ++text_lines_;
-        // A * line stands for copies of the line before it, up to the next
-        // address: they come first, then that line is read again.
-        if (other.has_address && squeezed_) {
-          const std::uint64_t gap = other.address - next_;
-          if (other.address <= next_ || last_size_ != shape_.columns || gap % last_size_ != 0) {
-            return fail(ReadError::bad_squeeze, 1);
-          }
-          repeats_ = gap / last_size_;
-          squeezed_ = false;
-          shape_ = before;
-          --line_;
-          --text_lines_;
-          continue;
-        }
-        if (other.kind == LineKind::squeeze) {
-          if (shape_.lines == 0 || squeezed_ || shape_.ended || shape_.radix == 0 ||
-              !(shape_.layout == DumpLayout::xxd || shape_.layout == DumpLayout::hexdump ||
-                shape_.layout == DumpLayout::od)) {
-            return fail(ReadError::bad_squeeze, 1);
-          }
-          squeezed_ = true;
-          at += length;
-          continue;
-        }
-        if (other.has_address && mode_ == ReadMode::dumps && shape_.lines > 0 &&
-            other.address != next_) {
-          return fail(ReadError::out_of_sequence, 1);
-        }
-        if (other.kind != LineKind::bytes) {
-          if (other.has_length && other.length != array_bytes_) {
-            return fail(ReadError::wrong_length, 1);
-          }
-          // A closing line, or an array's length, ends the dump.
-          if (other.kind == LineKind::closing || other.has_length) {
-            shape_ = detail::LayoutShape{};
-          }
-          at += length;
-          continue;
-        }
-        if (before.ended) {
-          return fail(ReadError::wrong_width, 1);  // a short line was not the last
-        }
-        if (!ended && shape_.layout == DumpLayout::xxd &&
-            content.size() != content.find(": ") + 2 + shape_.width + other.count) {
-          return fail(ReadError::cut_short, content.size() + 1);
-        }
-        const std::uint64_t address = other.has_address ? other.address : next_;
-        if (!take(address, other.count)) {
-          shape_ = before;
-          --line_;
-          --text_lines_;
-          step.line = line_ + 1;
-          break;
-        }
-        if (!started_) {
-          started_ = true;
-          first_address_ = address;
-        }
-        std::memcpy(out.data() + used, line_bytes_.data(), other.count);
-        std::memcpy(last_bytes_.data(), line_bytes_.data(), other.count);
-        last_size_ = static_cast<std::uint16_t>(other.count);
-        used += other.count;
-        next_ = address + other.count;
-        array_bytes_ += other.count;
-        ++shape_.lines;
-        shape_.ended = other.count < shape_.columns;
-        // xxd writes no closing line: its short line ends the dump.
-        if (shape_.ended && shape_.layout == DumpLayout::xxd) {
-          shape_ = detail::LayoutShape{};
-        }
         at += length;
         continue;
       }

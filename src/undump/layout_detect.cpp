@@ -40,10 +40,12 @@ DumpLayout detect_layout(std::string_view line, ReadError& refused) {
   const std::size_t start = line.starts_with(' ') ? 0 : address;
   if ((start == 0 || start == 6 || start == 7) && start < line.size() && line[start] == ' ') {
     const std::size_t group = digits_at(line, start + 1, 16);
-    if (group == 2) {
+    if (group == 2 && (start + 3 == line.size() || line[start + 3] == ' ')) {
       return DumpLayout::od;
     }
-    if (group == 4 || group == 6 || group == 8) {
+    // od's and hexdump's other forms: words, numbers in decimal or octal,
+    // characters.
+    if (start > 0 || group == 4 || group == 6 || group == 8) {
       refused = ReadError::word_layout;
     }
   }
@@ -53,22 +55,90 @@ DumpLayout detect_layout(std::string_view line, ReadError& refused) {
   return DumpLayout::any;
 }
 
-bool xxd_bits(std::string_view line) {
-  // Eight binary digits a byte look like hex digits too; the character
-  // column, one character a byte, tells them apart.
-  const std::size_t start = line.find(": ");
-  const std::size_t end = line.find("  ", start + 2);
-  if (start == std::string_view::npos || end == std::string_view::npos) {
-    return false;
+ReadError first_shape(DumpLayout layout, std::string_view line, std::uint8_t allowed,
+                      Shape& shape) {
+  shape = Shape{};
+  shape.layout = layout;
+  const std::size_t digits = digits_at(line, 0, 16);
+  const bool decimal = digits_at(line, 0, 10) == digits;
+  std::uint8_t open = Variant::big_endian;
+  switch (layout) {
+    case DumpLayout::xxd: {
+      const XxdDigits kind = xxd_digits(line);
+      if (kind == XxdDigits::either) {
+        return ReadError::bits_or_hex;
+      }
+      shape.bits = kind == XxdDigits::bits;
+      open |= (shape.bits ? 0 : Variant::little_endian) | Variant::hex_addresses |
+              (decimal ? Variant::decimal_addresses : 0);
+      break;
+    }
+    case DumpLayout::od:
+      // od -A x writes six digits, -A o (its own) and -A d seven; the
+      // address widens past them.
+      shape.addresses = !line.starts_with(' ');
+      if (!shape.addresses) {
+        open |= radices;
+      } else if (digits == 6 &&
+                 (allowed & (Variant::octal_addresses | Variant::hex_addresses)) != 0) {
+        open |= Variant::hex_addresses;
+        allowed |= Variant::hex_addresses;
+      } else {
+        open |= Variant::octal_addresses | (decimal ? Variant::decimal_addresses : 0);
+        open |= (allowed & (Variant::octal_addresses | Variant::decimal_addresses)) == 0
+                    ? Variant::hex_addresses
+                    : 0;
+      }
+      break;
+    case DumpLayout::hexdump:
+      open |= Variant::hex_addresses;
+      break;
+    default:
+      open |= radices;
+      break;
   }
-  std::size_t digits = 0;
-  for (std::size_t i = start + 2; i < end; ++i) {
-    if (line[i] != ' ' && line[i] != '0' && line[i] != '1') {
+  shape.open = open & allowed;
+  if ((shape.open & orders) == 0 || (shape.open & radices) == 0) {
+    return ReadError::bad_shape;
+  }
+  return ReadError::none;
+}
+
+ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
+                          std::span<unsigned char> bytes, std::size_t& column) {
+  switch (shape.layout) {
+    case DumpLayout::xxd:
+      return read_xxd_line(text, shape, line, bytes, column);
+    case DumpLayout::xxd_plain:
+      return read_plain_line(text, shape, line, bytes, column);
+    case DumpLayout::xxd_c:
+      return read_c_line(text, shape, line, bytes, column);
+    case DumpLayout::hexdump:
+      return read_hexdump_line(text, shape, line, bytes, column);
+    default:
+      return read_od_line(text, shape, line, bytes, column);
+  }
+}
+
+std::size_t agreeing_characters(std::span<const unsigned char> bytes, std::string_view chars) {
+  std::size_t agree = 0;
+  for (std::size_t i = 0; i < std::min(bytes.size(), chars.size()); ++i) {
+    const unsigned char byte = bytes[i];
+    agree += (byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.') == chars[i] ? 1 : 0;
+  }
+  return agree;
+}
+
+bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value) {
+  value = 0;
+  for (const char c : digits) {
+    const std::uint8_t digit = digit_value(c, radix);
+    if (digit == 0xFF || value > (UINT64_MAX - digit) / radix) {
       return false;
     }
-    digits += line[i] != ' ' ? 1 : 0;
+    value = value * radix + digit;
   }
-  return digits == 8 * (line.size() - end - 2);
+  return true;
 }
 
 inline namespace v1 {

@@ -18,14 +18,13 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
     return ReadError::none;
   }
   std::size_t at = 0;
-  line.address = 0;
   for (; at < text.size() && digit_value(text[at], 16) != 0xFF; ++at) {
     if (at == 16) {
       return fail(ReadError::bad_shape, at);
     }
-    line.address = line.address << 4 | digit_value(text[at], 16);
   }
   line.has_address = true;
+  line.address = text.substr(0, at);
   line.count = 0;
   if (at < 8) {
     return fail(ReadError::bad_shape, at);
@@ -55,6 +54,7 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
     }
     if (invalid <= 15 && blanks) {
       line.count = 16;
+      line.chars = text.substr(bar + 1, 16);
       return ReadError::none;
     }
   }
@@ -75,6 +75,7 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
       return fail(ReadError::bad_shape, i);
     }
   }
+  line.chars = text.substr(std::min(bar + 1, text.size()), line.count);
   if (text.size() != bar + line.count + 2 || text[bar] != '|' || text.back() != '|') {
     return fail(ReadError::bad_shape,
                 text.size() > bar && text[bar] == '|' ? text.size() - 1 : bar);

@@ -18,35 +18,16 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
     line.kind = LineKind::squeeze;
     return ReadError::none;
   }
+  // The address's digits, in the radix the dump's readings settle.
   std::size_t at = 0;
-  line.address = 0;
-  line.has_address = shape.radix != 0;
+  line.has_address = shape.addresses;
   if (line.has_address) {
-    // Until a second address tells, seven digits may be octal or decimal.
-    std::uint64_t decimal = 0;
-    for (; at < text.size() && text[at] != ' '; ++at) {
-      const std::uint8_t digit = digit_value(text[at], shape.radix == 8 ? 10 : shape.radix);
-      if (digit == 0xFF || at == 22) {
-        return fail(ReadError::bad_shape, at);
-      }
-      if (shape.radix == 8 && digit > 7) {
-        shape.radix = 10;
-        shape.radix_known = true;
-      }
-      decimal = decimal * 10 + digit;
-      line.address = line.address * shape.radix + digit;
+    at = std::min(text.find(' '), text.size());
+    const std::size_t bad = std::min(text.find_first_not_of("0123456789abcdefABCDEF"), at);
+    if (bad < at || at < 6 || at > 22) {
+      return fail(ReadError::bad_shape, std::min({bad, at, std::size_t{22}}));
     }
-    if (at < 6) {
-      return fail(ReadError::bad_shape, at);
-    }
-    if (shape.radix == 8 && !shape.radix_known && shape.lines == 1 && decimal == shape.columns &&
-        line.address != shape.columns) {
-      shape.radix = 10;
-      line.address = decimal;
-    }
-    if (shape.lines >= 1) {
-      shape.radix_known = true;
-    }
+    line.address = text.substr(0, at);
   }
   line.count = 0;
   // Past the address's digits the address widens, and the columns after it
@@ -101,6 +82,7 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
   if (text.size() != open + line.count + 2 || text[open] != '>' || text.back() != '<') {
     return fail(ReadError::bad_shape, open);
   }
+  line.chars = text.substr(open + 1, line.count);
   return ReadError::none;
 }
 

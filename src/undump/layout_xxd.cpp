@@ -1,11 +1,21 @@
-// xxd's lines: "ADDRESS: " (8 hex digits or more), the bytes in groups of
-// two hex digits a byte (eight binary digits with -b) separated by single
-// blanks, two blanks, and the character column where the first line puts
-// it; a short last line is padded to it. "*" stands for repeated lines.
+// xxd's lines: "ADDRESS: " (8 digits or more: hex, or decimal with -d), the
+// bytes in groups of two hex digits a byte (eight binary digits with -b)
+// parted by single blanks, two blanks, and the character column where the
+// first line puts it; a short last line is padded to it. With -e each
+// group's bytes stand in reverse order, and a short last group stands at
+// the right of its place. "*" stands for repeated lines.
+#include <algorithm>
+#include <array>
+
 #include "undump/layouts.h"
 
 namespace quarnel {
 namespace {
+
+struct Digits {
+  unsigned per_byte;
+  unsigned base;
+};
 
 std::size_t skip_blanks(std::string_view text, std::size_t at) {
   while (at < text.size() && text[at] == ' ') {
@@ -14,117 +24,251 @@ std::size_t skip_blanks(std::string_view text, std::size_t at) {
   return at;
 }
 
-}  // namespace
+// Reads the bytes of a run of digits into out, as written; the place of a
+// digit that is none, or npos.
+std::size_t read_digits(std::string_view run, Digits digits, unsigned char* out) {
+  for (std::size_t at = 0; at < run.size(); at += digits.per_byte) {
+    unsigned value = 0;
+    for (unsigned i = 0; i < digits.per_byte; ++i) {
+      const std::uint8_t digit = digit_value(run[at + i], digits.base);
+      if (digit == 0xFF) {
+        return at + i;
+      }
+      value = value * digits.base + digit;
+    }
+    *out++ = static_cast<unsigned char>(value);
+  }
+  return std::string_view::npos;
+}
 
-ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
-                        std::span<unsigned char> bytes, std::size_t& column) {
-  const auto fail = [&](ReadError error, std::size_t at) {
-    column = at + 1;
-    return error;
-  };
-  if (text == "*") {
-    line.kind = LineKind::squeeze;
-    return ReadError::none;
-  }
-  std::size_t at = 0;
-  line.address = 0;
-  for (; at < text.size() && digit_value(text[at], 16) != 0xFF; ++at) {
-    if (at == 16) {
-      return fail(ReadError::bad_shape, at);
-    }
-    line.address = line.address << 4 | digit_value(text[at], 16);
-  }
-  if (at < 8 || at + 1 >= text.size() || text[at] != ':' || text[at + 1] != ' ') {
-    return fail(ReadError::bad_shape, at);
-  }
-  line.kind = LineKind::bytes;
-  line.has_address = true;
-  line.count = 0;
-  at += 2;
-  // Past FFFFFFFF the address widens, and the columns after it move.
-  const std::size_t hex_start = at;
-  // A full line of hex digits in the dump's groups, the most common line,
-  // at the places the first line set.
-  if (!shape.bits && shape.lines > 0 && shape.group > 0 && text.size() >= hex_start + shape.width &&
-      text.size() <= hex_start + shape.width + shape.columns) {
-    unsigned invalid = 0;
-    bool blanks =
-        text[hex_start + shape.width - 1] == ' ' && text[hex_start + shape.width - 2] == ' ';
-    std::size_t place = hex_start;
-    for (std::size_t k = 0, in_group = 0; k < shape.columns; ++k) {
-      const std::uint8_t high = digit_values[static_cast<unsigned char>(text[place])];
-      const std::uint8_t low = digit_values[static_cast<unsigned char>(text[place + 1])];
-      invalid |= high | low;
-      bytes[k] = static_cast<unsigned char>(high << 4 | low);
-      place += 2;
-      if (++in_group == shape.group && k + 1 < shape.columns) {
-        blanks = blanks && text[place] == ' ';
-        ++place;
-        in_group = 0;
-      }
-    }
-    if (invalid <= 15 && blanks) {
-      line.count = shape.columns;
-      return ReadError::none;
-    }
-  }
-  const unsigned digits = shape.bits ? 8 : 2;
-  const unsigned base = shape.bits ? 2 : 16;
-  std::size_t groups = 0;
-  std::size_t last_group = 0;  // bytes
+struct Parsed {
+  ReadError error = ReadError::none;
+  std::size_t at = 0;  // where, with an error
+};
+
+// The first line of a dump: its groups set the group's size, and, if the
+// line is full, the bytes of a line and where the character column stands.
+Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, OtherLine& line,
+                  std::span<unsigned char> bytes) {
+  const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
+  const ReadError bad_digit = shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit;
+  std::size_t at = hex_start;
+  std::size_t group_digits = 0;
+  std::size_t last_digits = 0;
+  std::size_t hex_end = at;
+  // Groups of digits parted by single blanks, up to two blanks or more.
   while (at < text.size() && text[at] != ' ') {
-    std::size_t in_group = 0;
-    for (; at < text.size() && text[at] != ' '; ++in_group) {
-      unsigned value = 0;
-      for (unsigned i = 0; i < digits; ++i, ++at) {
-        const std::uint8_t digit = at < text.size() ? digit_value(text[at], base) : 0xFF;
-        if (digit == 0xFF) {
-          return fail(shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit, at);
-        }
-        value = value * base + digit;
-      }
-      if (line.count == bytes.size()) {
-        return fail(ReadError::wrong_width, at);
-      }
-      bytes[line.count++] = static_cast<unsigned char>(value);
+    const std::size_t start = at;
+    at = std::min(text.find(' ', at), text.size());
+    const std::size_t size = at - start;
+    if (group_digits != 0 && last_digits != group_digits) {
+      return {ReadError::bad_shape, start};  // a short group that is not the last
     }
-    // Every group but a line's last holds the first line's group of bytes.
-    if (groups > 0 && last_group != shape.group) {
-      return fail(ReadError::bad_shape, at);
+    group_digits = group_digits == 0 ? size : group_digits;
+    if (size > group_digits) {
+      return {ReadError::bad_shape, start + group_digits};
     }
-    if (shape.lines == 0 && groups == 0) {
-      shape.group = static_cast<std::uint16_t>(in_group);
+    if (size % digits.per_byte != 0 || line.count + size / digits.per_byte > bytes.size()) {
+      return {size % digits.per_byte != 0 ? bad_digit : ReadError::wrong_width, at};
     }
-    if (in_group > shape.group) {
-      return fail(ReadError::bad_shape, at);
+    if (const std::size_t bad = read_digits(text.substr(start, size), digits, &bytes[line.count]);
+        bad != std::string_view::npos) {
+      return {bad_digit, start + bad};
     }
-    last_group = in_group;
-    ++groups;
+    line.count += size / digits.per_byte;
+    last_digits = size;
+    hex_end = at;
     if (at + 1 < text.size() && text[at] == ' ' && text[at + 1] != ' ') {
-      ++at;  // the blank between two groups
+      ++at;
+    } else {
+      break;
     }
   }
-  const std::size_t hex_end = at;
-  if (shape.lines == 0) {
-    // The first line sets the width of a full line and where the character
-    // column starts, if it is full; a lone short line stands alone.
-    shape.columns = static_cast<std::uint16_t>(line.count);
-    shape.width = static_cast<std::uint16_t>(hex_end + 2 - hex_start);
-    const std::size_t chars = skip_blanks(text, hex_end);
-    return text.size() - chars <= line.count ? ReadError::none : fail(ReadError::bad_shape, chars);
+  // xxd -e sets a short last group at the right of its place: the blanks
+  // before it are its separator and the digits it lacks. On a line of one
+  // group, they tell the group's size.
+  const std::size_t tail = skip_blanks(text, hex_end);
+  const std::size_t tail_size = std::min(text.find(' ', tail), text.size()) - tail;
+  const std::size_t lead = tail - hex_end - (line.count > 0 ? 1 : 0);
+  if (line.count == 0) {
+    group_digits = lead + tail_size;
+    last_digits = group_digits;
   }
-  if (line.count > shape.columns) {
-    return fail(ReadError::wrong_width, hex_end);
+  if ((shape.open & Variant::little_endian) != 0 && last_digits == group_digits &&
+      tail < text.size() && tail_size > 0 && tail_size < group_digits &&
+      lead == group_digits - tail_size && tail_size % digits.per_byte == 0 &&
+      group_digits % digits.per_byte == 0 &&
+      (tail + tail_size == text.size() ||
+       skip_blanks(text, tail + tail_size) >= tail + tail_size + 2) &&
+      line.count + tail_size / digits.per_byte <= bytes.size() &&
+      read_digits(text.substr(tail, tail_size), digits, &bytes[line.count]) ==
+          std::string_view::npos) {
+    line.count += tail_size / digits.per_byte;
+    line.last_group = Alignment::right;
+    hex_end = tail + tail_size;
+  } else {
+    line.last_group = last_digits < group_digits ? Alignment::left : Alignment::none;
+  }
+  if (line.count == 0) {
+    return {ReadError::bad_shape, hex_start};
+  }
+  shape.group = static_cast<std::uint16_t>(group_digits / digits.per_byte);
+  // The characters: one a byte after two blanks or more, though an editor
+  // may have taken blanks off the end.
+  const std::size_t blanks = skip_blanks(text, hex_end);
+  if (blanks < text.size() && blanks < hex_end + 2) {
+    return {ReadError::bad_shape, blanks};
+  }
+  std::size_t chars = blanks;
+  if (text.size() - chars > line.count) {
+    chars = text.size() - line.count;
+    if (chars < hex_end + 2) {
+      return {ReadError::bad_shape, blanks};
+    }
+  }
+  line.chars = text.substr(chars);
+  shape.columns = static_cast<std::uint16_t>(line.count);
+  shape.width = static_cast<std::uint16_t>(chars - hex_start);
+  // A line padded to its character column is a short one, and the last.
+  line.ends = line.last_group == Alignment::right ||
+              (chars != hex_end + 2 && chars < text.size()) ||
+              (chars == text.size() && line.last_group == Alignment::left);
+  return {};
+}
+
+// A line after the first: each group at its place, as the first line set
+// them; the last one may be short, and the groups after it blank.
+Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shape, OtherLine& line,
+                 std::span<unsigned char> bytes) {
+  const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
+  const ReadError bad_digit = shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit;
+  const std::size_t group = shape.group == 0 ? shape.columns : shape.group;
+  const auto blank = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < std::min(to, text.size()); ++i) {
+      if (text[i] != ' ') {
+        return i;
+      }
+    }
+    return std::string_view::npos;
+  };
+  std::size_t place = hex_start;
+  bool done = false;
+  for (std::size_t first = 0; first < shape.columns; first += group) {
+    const std::size_t size = digits.per_byte * std::min(group, shape.columns - first);
+    if (first > 0 && place - 1 < text.size() && text[place - 1] != ' ') {
+      return {ReadError::bad_shape, place - 1};
+    }
+    const std::string_view slot =
+        place < text.size() ? text.substr(place, size) : std::string_view();
+    const std::size_t lead = std::min(slot.find_first_not_of(' '), slot.size());
+    const std::size_t end = std::min(slot.find(' ', lead), slot.size());
+    if (done || lead == slot.size()) {
+      if (const std::size_t stray = blank(place, place + size); stray != std::string_view::npos) {
+        return {ReadError::bad_shape, stray};
+      }
+      done = true;
+    } else {
+      if (slot.find_first_not_of(' ', end) != std::string_view::npos) {
+        return {ReadError::bad_shape, place + end};
+      }
+      const std::size_t count = end - lead;
+      if (count % digits.per_byte != 0) {
+        return {bad_digit, place + end};
+      }
+      if (const std::size_t bad = read_digits(slot.substr(lead, count), digits, &bytes[line.count]);
+          bad != std::string_view::npos) {
+        return {bad_digit, place + lead + bad};
+      }
+      line.count += count / digits.per_byte;
+      if (count < size) {
+        done = true;
+        line.last_group = lead > 0 ? Alignment::right : Alignment::left;
+        if (lead > 0 && end < slot.size()) {
+          return {ReadError::bad_shape, place + end};
+        }
+      }
+    }
+    place += size + 1;
+  }
+  if (line.count == 0) {
+    return {ReadError::bad_shape, hex_start};
   }
   // Blanks up to the character column, which holds no more characters than
   // the line has bytes (an editor may have taken trailing blanks away).
   const std::size_t chars = hex_start + shape.width;
-  const std::size_t blanks = skip_blanks(text, hex_end);
-  if ((blanks < text.size() && blanks < chars) || text.size() > chars + line.count ||
-      (line.count == shape.columns && hex_end + 2 != chars)) {
-    return fail(ReadError::bad_shape, blanks);
+  if (const std::size_t stray = blank(place - 1, chars); stray != std::string_view::npos) {
+    return {line.count == shape.columns ? ReadError::wrong_width : ReadError::bad_shape, stray};
   }
-  return ReadError::none;
+  line.chars = chars < text.size() ? text.substr(chars) : std::string_view();
+  if (line.chars.size() > line.count) {
+    return {ReadError::bad_shape, chars + line.count};
+  }
+  return {};
+}
+
+}  // namespace
+
+ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
+                        std::span<unsigned char> bytes, std::size_t& column) {
+  if (text == "*") {
+    line.kind = LineKind::squeeze;
+    return ReadError::none;
+  }
+  // Past FFFFFFFF the address widens, and the columns after it move.
+  const std::size_t digits = std::min(
+      std::find_if(text.begin(), text.end(), [](char c) { return digit_value(c, 16) == 0xFF; }) -
+          text.begin(),
+      std::ptrdiff_t{17});
+  const auto address_end = static_cast<std::size_t>(digits);
+  if (address_end < 8 || address_end > 16 || address_end + 1 >= text.size() ||
+      text[address_end] != ':' || text[address_end + 1] != ' ') {
+    column = address_end + 1;
+    return ReadError::bad_shape;
+  }
+  line.kind = LineKind::bytes;
+  line.has_address = true;
+  line.address = text.substr(0, address_end);
+  line.count = 0;
+  const Parsed parsed = shape.lines == 0 ? read_first(text, address_end + 2, shape, line, bytes)
+                                         : read_next(text, address_end + 2, shape, line, bytes);
+  column = parsed.at + 1;
+  return parsed.error;
+}
+
+XxdDigits xxd_digits(std::string_view line) {
+  // Eight binary digits a byte look like hex digits too; the character
+  // column, one character a byte, tells them apart, unless the bytes it
+  // lacks were blanks that an editor took off the end.
+  const std::size_t start = line.find(": ");
+  if (start == std::string_view::npos) {
+    return XxdDigits::hex;
+  }
+  const std::size_t end = std::min(line.find("  ", start + 2), line.size());
+  std::array<unsigned char, detail::max_line_bytes> bits{};
+  std::size_t digits = 0;
+  for (std::size_t at = start + 2; at < end;) {
+    const std::size_t group_end = std::min(line.find(' ', at), end);
+    const std::string_view group = line.substr(at, group_end - at);
+    if (group.size() % 8 != 0 || group.find_first_not_of("01") != std::string_view::npos ||
+        digits + group.size() > 8 * bits.size()) {
+      return XxdDigits::hex;
+    }
+    static_cast<void>(read_digits(group, {8, 2}, &bits[digits / 8]));
+    digits += group.size();
+    at = group_end + 1;
+  }
+  const std::size_t chars = line.size() - skip_blanks(line, end);
+  if (digits == 0 || chars == digits / 2) {
+    return XxdDigits::hex;
+  }
+  const bool blanks_lost =
+      std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(std::min(chars, digits / 8)),
+                  bits.begin() + static_cast<std::ptrdiff_t>(digits / 8),
+                  [](unsigned char byte) { return byte == ' '; });
+  if (chars > digits / 8) {
+    return XxdDigits::hex;
+  }
+  return blanks_lost ? XxdDigits::bits : chars == 0 ? XxdDigits::either : XxdDigits::bits;
 }
 
 }  // namespace quarnel

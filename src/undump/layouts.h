@@ -25,16 +25,38 @@ enum class LineKind {
   skip,     // a line that holds no byte (a C array's first or last lines)
 };
 
+// Where a line's last group stands when it holds fewer bytes than the
+// others: at the left of its place (as xxd writes it), or at the right (xxd
+// -e).
+enum class Alignment : std::uint8_t { none, left, right };
+
 struct OtherLine {
   LineKind kind = LineKind::skip;
   bool has_address = false;
-  std::uint64_t address = 0;
+  std::string_view address;  // its digits, read in the radices the dump leaves open
   std::size_t count = 0;     // bytes, written to the span the reader was given
   std::uint64_t length = 0;  // a C array's NAME_len, with has_length
   bool has_length = false;
+  Alignment last_group = Alignment::none;
+  bool ends = false;       // a short line, padded: the dump ends with it
+  std::string_view chars;  // the character column, where the layout has one
 };
 
 using Shape = detail::LayoutShape;
+using detail::Variant;
+
+inline constexpr std::uint8_t orders = Variant::big_endian | Variant::little_endian;
+inline constexpr std::uint8_t radices =
+    Variant::hex_addresses | Variant::decimal_addresses | Variant::octal_addresses;
+inline constexpr std::array<unsigned, 3> radix_values{16, 10, 8};
+inline constexpr std::array<std::uint8_t, 3> radix_variants{
+    Variant::hex_addresses, Variant::decimal_addresses, Variant::octal_addresses};
+
+// The layout a reading is of, and the variants it leaves open.
+[[nodiscard]] DumpLayout layout_of(DumpReading reading);
+[[nodiscard]] std::uint8_t variants_of(DumpReading reading);
+// The reading of a layout with these variants.
+[[nodiscard]] DumpReading reading_of(DumpLayout layout, std::uint8_t variants);
 
 // Each reads one line without its line end into line and bytes (room for
 // max_line_bytes), checking it against shape, which the first line of a
@@ -55,8 +77,28 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
 // known (hexdump without -C, od's default words).
 [[nodiscard]] DumpLayout detect_layout(std::string_view line, ReadError& refused);
 
-// Whether an xxd line shows bits (-b) rather than hex digits.
-[[nodiscard]] bool xxd_bits(std::string_view line);
+// The shape of a new dump in layout whose first line is line, with the
+// variants of those allowed that the line leaves open; an error when none is.
+[[nodiscard]] ReadError first_shape(DumpLayout layout, std::string_view line, std::uint8_t allowed,
+                                    Shape& shape);
+
+// Whether an xxd line shows bits (-b) rather than hex digits: its groups
+// are binary digits, a byte to eight of them, and its character column has
+// a character for each eight; either when no character column tells.
+enum class XxdDigits { hex, bits, either };
+[[nodiscard]] XxdDigits xxd_digits(std::string_view line);
+
+// Reads a line of the dump's layout.
+ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
+                          std::span<unsigned char> bytes, std::size_t& column);
+
+// How many of the characters of a character column stand for the bytes at
+// the same places, as xxd, hexdump -C and od show them.
+[[nodiscard]] std::size_t agreeing_characters(std::span<const unsigned char> bytes,
+                                              std::string_view chars);
+
+// The value of digits in radix, if each is a digit of it and the value fits.
+[[nodiscard]] bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value);
 
 // The value of each hex digit, either case; 0xFF for anything else.
 inline constexpr auto digit_values = [] {

@@ -24,10 +24,12 @@ constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
 // message that cannot be written has nowhere else to go; the exit status
 // still tells.
 void say(std::initializer_list<std::string_view> pieces) {
-  std::array<std::string_view, 12> line{"unquarnel: "};
+  std::array<std::string_view, 16> line{"unquarnel: "};
   std::size_t count = 1;
   for (const std::string_view piece : pieces) {
-    line[count++] = piece;
+    if (count + 1 < line.size()) {
+      line[count++] = piece;
+    }
   }
   line[count++] = line_end;
   static_cast<void>(write_all(standard_error, std::span(line).first(count)));
@@ -102,12 +104,23 @@ int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
         if (result.error == ReadError::no_dump) {
           return fail({name, ": ", message(result.error)});
         }
+        if (result.error == ReadError::ambiguous) {
+          const std::string_view first = reading_name(result.readings[0]);
+          const std::string_view second = reading_name(result.readings[1]);
+          return fail({name, ":", line, ": this reads as ", first, " or as ", second,
+                       result.places_only ? ", which put the bytes in different places"
+                                          : ", which give different bytes",
+                       ": name one with --from=", first, " or --from=", second});
+        }
         return fail({name, ":", line, ": ",
                      result.problem.empty() ? message(result.error) : result.problem});
       case UndumpStatus::read_error:
         return fail({name, ": read error"});
       case UndumpStatus::write_error:
         return -1;
+      case UndumpStatus::not_a_diff:
+        say({name, ": --reverse undoes a diff, and this is none"});
+        return 2;
     }
   }
   return 0;
@@ -196,7 +209,7 @@ int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
 // Reads and checks every dump to its end, keeping what they say in a
 // temporary file, before the file to patch is opened for writing: a text
 // with any error leaves the file as it was, and no dump is read twice.
-int patch_file(const Dumps& dumps, const char* file, DumpLayout layout, bool reverse) {
+int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool reverse) {
   if (cannot_patch(file)) {
     return file_problem(file, FileProblem::stream, 0);
   }
@@ -208,7 +221,7 @@ int patch_file(const Dumps& dumps, const char* file, DumpLayout layout, bool rev
     say({"temporary file in ", spool_folder(), ": cannot create: ", error_text(error)});
     return 1;
   }
-  DumpReader reader(ReadMode::lines, layout);
+  DumpReader reader(ReadMode::lines, reading);
   DiffReader diff{.reverse = reverse};
   int status = undump_all(dumps, reader, {.patch = &records, .diff = &diff});
   if (status == 0 && !flush_patch(records)) {
@@ -258,7 +271,7 @@ int run_undump(int argc, const char* const argv[]) {
   }
   const Dumps dumps{std::span(words + options.first_dump, words + count)};
   if (options.patch_file != nullptr) {
-    return patch_file(dumps, options.patch_file, options.layout, options.reverse);
+    return patch_file(dumps, options.patch_file, options.reading, options.reverse);
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {
@@ -270,7 +283,7 @@ int run_undump(int argc, const char* const argv[]) {
       options.output_file != nullptr ? options.output_file : "stdout";
   static OutputWriter out{standard_output};
   out.fd = options.output_file != nullptr ? file.handle : standard_output;
-  DumpReader reader(ReadMode::dumps, options.layout);
+  DumpReader reader(ReadMode::dumps, options.reading);
   int status = undump_all(dumps, reader, {.out = &out});
   status = status < 0 || !flush_output(out) ? write_error(output_name) : status;
   // The output file appears, or is replaced, only with every byte in it.

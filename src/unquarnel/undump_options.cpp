@@ -1,8 +1,5 @@
 #include "unquarnel/undump_options.h"
 
-#include <algorithm>
-#include <array>
-
 namespace quarnel {
 namespace {
 
@@ -59,18 +56,18 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       continue;
     }
     if (arg.starts_with("--from=")) {
-      // The layouts by name.
-      constexpr std::array layouts{DumpLayout::quarnel, DumpLayout::xxd,     DumpLayout::xxd_plain,
-                                   DumpLayout::xxd_c,   DumpLayout::hexdump, DumpLayout::od};
-      const std::string_view name = arg.substr(7);
-      const auto* found = std::find_if(layouts.begin(), layouts.end(), [&](DumpLayout layout) {
-        return layout_name(layout) == name;
-      });
-      if (found == layouts.end()) {
-        return fail("unknown layout (quarnel, xxd, xxd-plain, xxd-c, hexdump, od): ", argv[at]);
+      options.reading = reading_named(arg.substr(7));
+      if (options.reading == DumpReading::any) {
+        return fail(
+            "unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
+            "hexdump, od, od-d, od-x): ",
+            argv[at]);
       }
-      options.layout = *found;
       continue;
+    }
+    if (arg == "--from") {
+      return fail("--from and its layout are one word: write --from=",
+                  index + 1 < argc ? argv[index + 1] : "LAYOUT");
     }
     std::string_view problem;
     if (const char* file = file_of(arg, "-p", "--patch", argc, argv, index, problem)) {

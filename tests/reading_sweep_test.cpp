@@ -1,0 +1,256 @@
+// Every dump the real xxd, hexdump and od write of small inputs under many
+// flags (tests/layouts/sweep-dumps.sh), pasted as written, with CR LF, with
+// trailing blanks taken off and without the last line end: read back, it
+// gives exactly the bytes it shows or is refused; a claimed layout read as
+// written is refused only where two readings differ, and then reads back
+// exactly with its --from; a file patched with its own dump keeps its
+// bytes, and with one byte's digits edited changes that byte alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "quarnel/undump.h"
+#include "support/test_support.h"
+
+namespace quarnel {
+namespace {
+
+using namespace testing;
+
+std::string file_text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct SweepCase {
+  std::string name, group, reading, label;
+  bool addressed = false;
+  std::string dump, shown, input;
+};
+
+std::vector<SweepCase> sweep_cases() {
+  std::vector<SweepCase> cases;
+  std::ifstream list(std::filesystem::path(QUARNEL_SWEEP_DIR) / "cases");
+  for (std::string line; std::getline(list, line);) {
+    std::istringstream words(line);
+    SweepCase c;
+    std::string addressed;
+    words >> c.name >> c.group >> c.reading >> addressed;
+    std::getline(words, c.label);
+    c.addressed = addressed == "yes";
+    const std::filesystem::path base = std::filesystem::path(QUARNEL_SWEEP_DIR) / c.name;
+    c.dump = file_text(base.string() + ".dump");
+    c.shown = file_text(base.string() + ".bin");
+    c.input = file_text(base.string() + ".in");
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+// The ways a dump reaches unquarnel: as written, through Windows, an editor
+// that takes trailing blanks off, a paste that lost its last line end.
+std::vector<std::pair<std::string, std::string>> pastes(const std::string& dump) {
+  std::string crlf;
+  std::string stripped;
+  for (std::size_t at = 0; at < dump.size();) {
+    const std::size_t end = std::min(dump.find('\n', at), dump.size());
+    const std::string line = dump.substr(at, end - at);
+    const bool ends = end < dump.size();
+    crlf += line + (ends ? "\r\n" : "");
+    stripped += line.substr(0, line.find_last_not_of(' ') + 1) + (ends ? "\n" : "");
+    at = end + 1;
+  }
+  std::vector<std::pair<std::string, std::string>> all{
+      {"as written", dump}, {"CR LF", crlf}, {"stripped", stripped}};
+  if (dump.ends_with('\n')) {
+    all.emplace_back("no last line end", dump.substr(0, dump.size() - 1));
+  }
+  return all;
+}
+
+struct Read {
+  ReadStep error;
+  std::string bytes;  // in order, or laid on the file at their addresses
+};
+
+// Reads text with a reader of mode, all of it, as one text.
+Read read_text(std::string_view text, ReadMode mode, DumpReading reading, std::string file = {}) {
+  DumpReader reader(mode, reading);
+  std::vector<std::uint8_t> room(text.size() + 64);
+  Read got;
+  for (;;) {
+    const ReadStep step = reader.read(text, room, true);
+    const std::string bytes(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(step.size));
+    if (mode == ReadMode::dumps) {
+      got.bytes += bytes;
+    } else if (step.size > 0) {
+      file.resize(std::max<std::size_t>(file.size(), step.address + step.size));
+      file.replace(step.address, step.size, bytes);
+    }
+    text.remove_prefix(step.taken);
+    if (step.stop == ReadStop::error) {
+      got.error = step;
+      break;
+    }
+    if (step.stop == ReadStop::text) {
+      got.error = reader.finish();
+      break;
+    }
+  }
+  if (mode == ReadMode::lines) {
+    got.bytes = file;
+  }
+  return got;
+}
+
+// The dump with the first byte of its first line of bytes changed by 0x80,
+// or empty where there is none.
+std::string edit_first_byte(const SweepCase& c) {
+  std::string text = c.dump;
+  std::size_t at = c.group == "hexdump" ? text.find("  ")
+                   : c.group == "od"    ? text.find(' ')
+                                        : text.find(": ");
+  // The copies of a line that a * line stands for change with it.
+  if (at == std::string::npos || c.group == "xxd-c" || c.group == "xxd-plain" ||
+      text.find("\n*") != std::string::npos) {
+    return {};
+  }
+  at = text.find_first_not_of(' ', at + (c.group.starts_with("xxd") ? 1 : 0));
+  if (at == std::string::npos || text[at] == '\n') {
+    return {};
+  }
+  char& digit = text[at];
+  if (c.group == "xxd-b") {
+    digit = digit == '0' ? '1' : '0';
+  } else {
+    const int value = digit <= '9' ? digit - '0' : (digit | 0x20) - 'a' + 10;
+    const int flipped = value ^ 8;
+    digit =
+        static_cast<char>(flipped < 10 ? '0' + flipped : (digit >= 'a' ? 'a' : 'A') + flipped - 10);
+  }
+  return text;
+}
+
+// The places where two files differ.
+std::vector<std::size_t> differences(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> places;
+  for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
+    if (i >= a.size() || i >= b.size() || a[i] != b[i]) {
+      places.push_back(i);
+    }
+  }
+  return places;
+}
+
+class ReadingSweep : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cases_ = sweep_cases();
+    if (cases_.empty()) {
+      GTEST_SKIP() << "no xxd, hexdump or od here: no dumps to read back";
+    }
+  }
+  std::vector<SweepCase> cases_;
+};
+
+TEST_F(ReadingSweep, EveryDumpReadsBackAsItsBytesOrIsRefused) {
+  std::size_t read_back = 0;
+  for (const SweepCase& c : cases_) {
+    for (const auto& [paste, text] : pastes(c.dump)) {
+      const std::string where = c.name + " " + c.label + ", " + paste;
+      const Read got = read_text(text, ReadMode::dumps, DumpReading::any);
+      if (got.error.error == ReadError::none) {
+        ASSERT_NE(c.group, "words") << where;
+        ASSERT_TRUE(got.bytes == c.shown) << where;
+        ++read_back;
+        continue;
+      }
+      if (c.group == "words") {
+        EXPECT_TRUE(text.empty() || got.error.error == ReadError::word_layout) << where;
+        continue;
+      }
+      if (paste == "no last line end" || text.empty()) {
+        continue;
+      }
+      // A claimed layout is refused only where two readings differ, and
+      // its own reading then reads it, or where a * line stands for an
+      // unknown number of lines.
+      if (got.error.error == ReadError::uncounted_squeeze) {
+        continue;
+      }
+      ASSERT_EQ(got.error.error, ReadError::ambiguous)
+          << where << ": " << message(got.error.error) << " at " << got.error.line;
+      EXPECT_NE(got.error.readings[0], got.error.readings[1]) << where;
+      const Read named = read_text(text, ReadMode::dumps, reading_named(c.reading));
+      ASSERT_EQ(named.error.error, ReadError::none) << where << " with --from=" << c.reading;
+      ASSERT_TRUE(named.bytes == c.shown) << where << " with --from=" << c.reading;
+    }
+  }
+  EXPECT_GT(read_back, cases_.size());
+}
+
+TEST_F(ReadingSweep, AFileKeepsItsBytesUnderItsOwnDumpAndChangesOneByteUnderAnEdit) {
+  for (const SweepCase& c : cases_) {
+    if (!c.addressed || c.dump.empty()) {
+      continue;
+    }
+    for (const auto& [paste, text] : pastes(c.dump)) {
+      const std::string where = c.name + " " + c.label + ", " + paste;
+      const Read got = read_text(text, ReadMode::lines, DumpReading::any, c.input);
+      if (got.error.error == ReadError::none) {
+        ASSERT_TRUE(got.bytes == c.input) << where;
+      } else if (paste != "no last line end") {
+        ASSERT_EQ(got.error.error, ReadError::ambiguous)
+            << where << ": " << message(got.error.error);
+      }
+    }
+    const std::string edited = edit_first_byte(c);
+    if (edited.empty()) {
+      continue;
+    }
+    const Read got = read_text(edited, ReadMode::lines, DumpReading::any, c.input);
+    if (got.error.error == ReadError::none) {
+      const std::vector<std::size_t> changed = differences(got.bytes, c.input);
+      ASSERT_EQ(changed.size(), 1U) << c.name << " " << c.label << ", edited";
+      EXPECT_EQ(static_cast<unsigned char>(got.bytes[changed[0]]),
+                static_cast<unsigned char>(c.input[changed[0]]) ^ 0x80U)
+          << c.name << " " << c.label << ", edited";
+    } else {
+      EXPECT_EQ(got.error.error, ReadError::ambiguous) << c.name << " " << c.label << ", edited";
+    }
+  }
+}
+
+TEST_F(ReadingSweep, UnquarnelPatchesAFileWithItsOwnDumpAndAnEdit) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() /
+      ("quarnel-sweep-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "file").string();
+  const std::string dump = (folder / "dump").string();
+  for (const SweepCase& c : cases_) {
+    if (!c.addressed || c.input.size() != 17 || c.label.find("binary") == std::string::npos) {
+      continue;
+    }
+    for (const std::string& text : {c.dump, edit_first_byte(c)}) {
+      if (text.empty()) {
+        continue;
+      }
+      std::ofstream(file, std::ios::binary) << c.input;
+      std::ofstream(dump, std::ios::binary) << text;
+      const Outcome got = run_tool({"-p", file, dump}, "", {}, UNQUARNEL_BINARY);
+      const std::string after = file_text(file);
+      ASSERT_EQ(got.status, 0) << c.name << " " << c.label << ": " << got.err;
+      EXPECT_EQ(differences(after, c.input).size(), text == c.dump ? 0U : 1U)
+          << c.name << " " << c.label;
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quarnel
