@@ -215,11 +215,11 @@ ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
     return ReadError::none;
   }
   // Past FFFFFFFF the address widens, and the columns after it move.
-  const std::size_t digits = std::min(
-      std::find_if(text.begin(), text.end(), [](char c) { return digit_value(c, 16) == 0xFF; }) -
-          text.begin(),
-      std::ptrdiff_t{17});
-  const auto address_end = static_cast<std::size_t>(digits);
+  std::size_t address_end = 0;
+  while (address_end < std::min(text.size(), std::size_t{17}) &&
+         digit_value(text[address_end], 16) != 0xFF) {
+    ++address_end;
+  }
   if (address_end < 8 || address_end > 16 || address_end + 1 >= text.size() ||
       text[address_end] != ':' || text[address_end + 1] != ' ') {
     column = address_end + 1;
