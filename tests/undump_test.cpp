@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"MarkInsideTheText", {}, "00000000  41\n\xEF\xBB\xBF" "00000010  42\n", "A",
                    "unquarnel: stdin:2: a byte order mark inside the text: only the start of a "
                    "text may hold one\n", 1},
-        UndumpCase{"XxdWithAnEditedCharacterColumn", {},
+        UndumpCase{"XxdWithAnEditedCharacterColumn", {"--from=xxd"},
                    "00000000: 4142 4344  ZZZZ\n00000004: 45         E\n", "ABCDE", "", 0},
         UndumpCase{"XxdBadDigit", {}, "00000000: 4142 4G44  ABCD\n", "",
                    "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
@@ -246,6 +246,52 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin:4: a byte is not two hex digits\n", 1},
         UndumpCase{"DiffWithoutPatch", {}, "--- a\n+++ b\n", "",
                    "unquarnel: stdin:1: a diff applies to a file: use unquarnel --patch FILE\n", 1},
+        // Readings a text may have, told apart by what it shows or refused.
+        UndumpCase{"PlainHexOfFourBytes", {}, "deadbeef\n", "\xDE\xAD\xBE\xEF", "", 0},
+        UndumpCase{"AddressAloneOrPlainHex", {}, "DEADBEEF\n", "",
+                   "unquarnel: stdin:1: this reads as quarnel or as xxd-plain, which give "
+                   "different bytes: name one with --from=quarnel or --from=xxd-plain\n", 1},
+        UndumpCase{"AddressAloneNamedPlainHex", {"--from=xxd-plain"}, "DEADBEEF\n",
+                   "\xDE\xAD\xBE\xEF", "", 0},
+        UndumpCase{"OdClosingLineOrPlainHex", {}, "000000\n", "",
+                   "unquarnel: stdin:1: this reads as od or as xxd-plain, which give different "
+                   "bytes: name one with --from=od or --from=xxd-plain\n", 1},
+        UndumpCase{"XxdLittleEndianGroups", {},
+                   "00000000: 44434241 48474645 4c4b4a49 504f4e4d  ABCDEFGHIJKLMNOP\n"
+                   "00000010:   535251                             QRS\n",
+                   "ABCDEFGHIJKLMNOPQRS", "", 0},
+        UndumpCase{"XxdGroupsEitherWay", {}, "00000000: 0102 0304  ....\n", "",
+                   "unquarnel: stdin:1: this reads as xxd or as xxd-e, which give different "
+                   "bytes: name one with --from=xxd or --from=xxd-e\n", 1},
+        UndumpCase{"XxdGroupsNamedLittleEndian", {"--from=xxd-e"}, "00000000: 0102 0304  ....\n",
+                   "\x02\x01\x04\x03", "", 0},
+        UndumpCase{"XxdBitsOfOneByte", {}, "00000000: 01000001  A\n", "A", "", 0},
+        UndumpCase{"XxdDecimalAddresses", {},
+                   "00000000: 4142 4344 4546 4748 494a 4b4c 4d4e 4f50  ABCDEFGHIJKLMNOP\n"
+                   "00000016: 5152                                     QR\n",
+                   "ABCDEFGHIJKLMNOPQR", "", 0},
+        UndumpCase{"OdDecimalAddressesAfterASkip", {},
+                   "0000003 44 45 46 47\n0000007 48 49 4a 4b\n0000011 4c\n0000012\n",
+                   "DEFGHIJKL", "", 0},
+        UndumpCase{"OdSqueezedWithoutAddresses", {}, " 00 00\n*\n", std::string(2, '\0'),
+                   "unquarnel: stdin:2: a * line in a dump without addresses: nothing tells how "
+                   "many lines it stands for\n", 1},
+        UndumpCase{"HexdumpWithoutItsClosingLineAfterAShortOne", {},
+                   "00000000  41 42" + sp(45) + "|AB|\n", "AB",
+                   "unquarnel: stdin:2: the dump ends after its short last line without its "
+                   "closing line (the address past its data)\n", 1},
+        UndumpCase{"XxdLineWithoutItsLineEnd", {}, "00000000: 4142  AB", "",
+                   "unquarnel: stdin:1: the line has no line end, and a line cut short may read "
+                   "as another: end it with one, or name its layout with --from=LAYOUT\n", 1},
+        UndumpCase{"XxdLineWithoutItsLineEndNamed", {"--from=xxd"}, "00000000: 4142  AB", "AB",
+                   "", 0},
+        UndumpCase{"OdCharacters", {}, "0000000   A   B\n0000002\n", "",
+                   "unquarnel: stdin:1: the dump shows words, numbers or characters, not each "
+                   "byte's two hex digits: dump with hexdump -C, od -t x1 or xxd\n", 1},
+        UndumpCase{"FromWithoutEquals", {"--from", "xxd"}, "", "",
+                   "unquarnel: --from and its layout are one word: write --from=xxd\n" + usage, 2},
+        UndumpCase{"ReverseOfAPlainDump", {"-R", "-p", "no-such-folder/x"}, "00000000  41\n", "",
+                   "unquarnel: stdin: --reverse undoes a diff, and this is none\n", 2},
         UndumpCase{"UnknownLayout", {}, "hello, world\n", "",
                    "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
                    "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
