@@ -294,10 +294,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: stdin: --reverse undoes a diff, and this is none\n", 2},
         UndumpCase{"UnknownLayout", {}, "hello, world\n", "",
                    "unquarnel: stdin:1: the text is no dump that unquarnel reads: quarnel's, "
-                   "xxd's (also -p, -i, -b), hexdump -C's or od -t x1's\n", 1},
-        UndumpCase{"UnknownLayoutName", {"--from=hex"}, "", "",
+                   "xxd's (also -p, -i, -b, -e, -d), hexdump -C's, od -t x1's, or hex bytes "
+                   "parted by blanks or as \\xHH\n", 1},
+        UndumpCase{"UnknownLayoutName", {"--from=xxd-r"}, "", "",
                    "unquarnel: unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, "
-                   "xxd-c, hexdump, od, od-d, od-x): --from=hex\n" + usage, 2},
+                   "xxd-c, hexdump, od, od-d, od-x, hex): --from=xxd-r\n" + usage, 2},
+        UndumpCase{"TypedHex", {}, "de ad be ef\n7f 45\n", "\xDE\xAD\xBE\xEF\x7F\x45", "", 0},
+        UndumpCase{"EscapedHex", {}, "\\x7f\\x45\\x4c\\x46\n\\x02\n", "\x7F" "ELF\x02", "", 0},
+        UndumpCase{"TypedHexWithAStrayLetter", {}, "de ad bx\n", "",
+                   "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
         UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
                    "       unquarnel --help | --version\n"), "", 0},
         UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},

@@ -57,9 +57,10 @@ enum class ReadError {
 };
 
 // The layouts of dumps: any is the first lines' choice.
-enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od };
+enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od, hex };
 
-// "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od" ("any" for any).
+// "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od", "hex" ("any" for
+// any).
 [[nodiscard]] QUARNEL_API std::string_view layout_name(DumpLayout layout) noexcept;
 
 // A layout read one way: what a writer's flags change that a text may not
@@ -78,6 +79,7 @@ enum class DumpReading {
   od,         // od -t x1: octal addresses, od's own (or hex, or none, as their width shows)
   od_d,       // od -A d
   od_x,       // od -A x
+  hex,        // bytes typed as hex pairs parted by blanks, or as \xHH escapes
 };
 
 // The reading's --from name: "xxd-e", "od-d" and so on ("any" for any).

@@ -24,6 +24,10 @@ DumpLayout detect_layout(std::string_view line, ReadError& refused) {
     return DumpLayout::xxd_c;
   }
   const std::size_t address = digits_at(line, 0, 16);
+  // Typed bytes: a pair of digits and a blank, or an escape.
+  if ((address == 2 && line.size() > 2 && line[2] == ' ') || line.starts_with("\\x")) {
+    return DumpLayout::hex;
+  }
   if (address >= 8 && address < line.size() && line[address] == ':') {
     return DumpLayout::xxd;
   }
@@ -115,6 +119,8 @@ ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
       return read_c_line(text, shape, line, bytes, column);
     case DumpLayout::hexdump:
       return read_hexdump_line(text, shape, line, bytes, column);
+    case DumpLayout::hex:
+      return read_hex_line(text, shape, line, bytes, column);
     default:
       return read_od_line(text, shape, line, bytes, column);
   }
@@ -159,6 +165,8 @@ std::string_view layout_name(DumpLayout layout) noexcept {
       return "hexdump";
     case DumpLayout::od:
       return "od";
+    case DumpLayout::hex:
+      return "hex";
   }
   return "any";
 }

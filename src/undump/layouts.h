@@ -71,6 +71,8 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
                             std::span<unsigned char> bytes, std::size_t& column);
 ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
                        std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
+                        std::span<unsigned char> bytes, std::size_t& column);
 
 // The layout a dump's first line is written in, besides quarnel's; any when
 // it is none of them. word_layout when it is one whose byte order cannot be

@@ -44,8 +44,8 @@ std::string_view message(ReadError error) noexcept {
     case ReadError::unfinished:
       return "the dump ends after a full line: its last line is missing";
     case ReadError::unknown_layout:
-      return "the text is no dump that unquarnel reads: quarnel's, xxd's (also -p, -i, -b), "
-             "hexdump -C's or od -t x1's";
+      return "the text is no dump that unquarnel reads: quarnel's, xxd's (also -p, -i, -b, -e, "
+             "-d), hexdump -C's, od -t x1's, or hex bytes parted by blanks or as \\xHH";
     case ReadError::word_layout:
       return "the dump shows words, numbers or characters, not each byte's two hex digits: "
              "dump with hexdump -C, od -t x1 or xxd";

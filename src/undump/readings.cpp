@@ -18,7 +18,7 @@ struct NamedReading {
 };
 
 constexpr std::uint8_t any_variant = 0x1F;
-constexpr std::array<NamedReading, 12> named_readings{{
+constexpr std::array<NamedReading, 13> named_readings{{
     {DumpReading::any, "any", DumpLayout::any, any_variant},
     {DumpReading::quarnel, "quarnel", DumpLayout::quarnel, any_variant},
     {DumpReading::xxd, "xxd", DumpLayout::xxd, Variant::big_endian | Variant::hex_addresses},
@@ -33,6 +33,7 @@ constexpr std::array<NamedReading, 12> named_readings{{
     {DumpReading::od, "od", DumpLayout::od, Variant::big_endian | Variant::octal_addresses},
     {DumpReading::od_d, "od-d", DumpLayout::od, Variant::big_endian | Variant::decimal_addresses},
     {DumpReading::od_x, "od-x", DumpLayout::od, Variant::big_endian | Variant::hex_addresses},
+    {DumpReading::hex, "hex", DumpLayout::hex, any_variant},
 }};
 
 const NamedReading& named(DumpReading reading) {

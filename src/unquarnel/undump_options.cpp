@@ -60,7 +60,7 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       if (options.reading == DumpReading::any) {
         return fail(
             "unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
-            "hexdump, od, od-d, od-x): ",
+            "hexdump, od, od-d, od-x, hex): ",
             argv[at]);
       }
       continue;
