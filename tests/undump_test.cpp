@@ -299,6 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"UnknownLayoutName", {"--from=xxd-r"}, "", "",
                    "unquarnel: unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, "
                    "xxd-c, hexdump, od, od-d, od-x, hex): --from=xxd-r\n" + usage, 2},
+        UndumpCase{"QuarnelAfterAShortXxdDump", {}, "00000000: 4142" + sp(37) + "AB\n00000010  43\n",
+                   "ABC", "", 0},
         UndumpCase{"TypedHex", {}, "de ad be ef\n7f 45\n", "\xDE\xAD\xBE\xEF\x7F\x45", "", 0},
         UndumpCase{"EscapedHex", {}, "\\x7f\\x45\\x4c\\x46\n\\x02\n", "\x7F" "ELF\x02", "", 0},
         UndumpCase{"TypedHexWithAStrayLetter", {}, "de ad bx\n", "",

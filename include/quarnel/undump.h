@@ -237,9 +237,12 @@ class DumpReader {
   [[nodiscard]] constexpr std::uint64_t first_address() const noexcept { return first_address_; }
 
  private:
+  friend struct ReaderSteps;  // the pieces of read, in the library
+  [[nodiscard]] DumpLayout forced() const noexcept;
   ReadMode mode_;
   bool started_ = false;  // a line has been read
   bool in_dump_ = false;  // the last line was full: the dump goes on
+  bool after_quarnel_ = false;  // the last dump was quarnel's
   bool at_start_ = true;  // of a text: a byte order mark may come
   bool utf16_ = false;
   bool big_endian_ = false;

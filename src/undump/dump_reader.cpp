@@ -1,7 +1,9 @@
 // Reads dump text back into runs of bytes, a step at a time: the line loop
-// behind read_dump and the unquarnel program. Quarnel's lines are read here;
-// the other layouts' dumps go through the readings their first lines leave
-// open (other_dump.h).
+// behind read_dump and the unquarnel program. A text is split into lines
+// (after its byte order mark, from UTF-16 if it is that); each dump's first
+// line chooses how the dump is read; quarnel's lines are read here, the
+// other layouts' through the readings their first lines leave open
+// (other_dump.h), whose held lines and * copies go out as they fall due.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -38,17 +40,343 @@ ReadError misplaced(std::string_view content, ReadError error, std::size_t& colu
   return error;
 }
 
-// A line of hex digits alone is an address alone to quarnel, a closing line
-// to od and bytes to xxd -p: the readings a dump's first line of them may
-// have, unless its digits tell (xxd -p writes lower case, quarnel upper, od
-// -A x six of them).
-bool digits_alone(std::string_view line) {
+bool all_digits(std::string_view line) {
   return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
     return digit_values[static_cast<unsigned char>(c)] != 0xFF;
   });
 }
 
+// The bytes of a step: they go on from one address, into out.
+struct StepBytes {
+  ReadStep& step;
+  WritableBytes out;
+  std::size_t used = 0;
+  bool running = false;  // a line of this step has been taken
+
+  // Whether bytes at address go on from this step's, and fit; the step
+  // stops where they do not.
+  bool take(std::uint64_t address, std::size_t count, bool joins) {
+    joins = joins && (!running || step.address + used == address);
+    if (!joins || out.size() - used < count) {
+      step.stop = joins ? ReadStop::room : ReadStop::jump;
+      return false;
+    }
+    if (!running) {
+      running = true;
+      step.address = address;
+    }
+    return true;
+  }
+  void put(const void* bytes, std::size_t count) {
+    std::memcpy(out.data() + used, bytes, count);
+    used += count;
+  }
+};
+
+// What became of a line that is not a full line of quarnel's.
+struct LineRead {
+  Settled settled;
+  bool again = false;    // what fell due goes first: read the line anew after it
+  bool quarnel = false;  // a line of quarnel's, in the DumpLine
+};
+
+// One line of a text, split off its front.
+struct SplitLine {
+  std::string_view content;  // without its line end
+  std::size_t length = 0;    // characters of text it takes, its line end included
+  bool ended = true;         // by a line feed
+  bool fast = false;         // a full line of quarnel's, read already
+  bool more = false;         // the rest of the line comes with the next piece
+};
+
 }  // namespace
+
+// The pieces of DumpReader::read.
+struct ReaderSteps {
+  static ReadStep fail(DumpReader& reader, ReadStep& step, const StepBytes& bytes, std::size_t at,
+                       ReadError error, std::size_t column) {
+    step.stop = ReadStop::error;
+    step.error = error;
+    step.line = reader.line_;
+    step.column = column;
+    step.taken = at;
+    step.size = bytes.used;
+    return step;
+  }
+
+  // Passes over a byte order mark at the start of a text, or sees that it
+  // is UTF-16; false when the text is too short to tell yet.
+  static bool start_text(DumpReader& reader, std::string_view text, bool text_ends, std::size_t& at,
+                         ReadError& error) {
+    // Editors on Windows start text with a byte order mark: UTF-8's is
+    // passed over, UTF-16's says how to read the rest.
+    constexpr std::array marks{utf8_mark, little_endian_mark, big_endian_mark};
+    if (!text_ends && text.size() < utf8_mark.size() &&
+        std::any_of(marks.begin(), marks.end(),
+                    [&](std::string_view mark) { return mark.starts_with(text); })) {
+      return false;
+    }
+    reader.at_start_ = false;
+    if (text.starts_with(utf8_mark)) {
+      at = utf8_mark.size();
+    } else if (text.starts_with(little_endian_mark) || text.starts_with(big_endian_mark)) {
+      reader.utf16_ = true;
+      reader.big_endian_ = text.starts_with(big_endian_mark);
+      at = little_endian_mark.size();
+    } else if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) {
+      reader.line_ = 1;
+      error = ReadError::unmarked_utf16;
+    }
+    return true;
+  }
+
+  // What another layout's lines have made due: held lines whose reading is
+  // settled, then the copies a * line stands for. False when the step must
+  // stop, with error where it is one.
+  static bool emit_due(DumpReader& reader, StepBytes& bytes, bool text_done, Settled& settled) {
+    OtherDump& other = reader.other_;
+    if (has_held(other) && !can_release(other, reader.mode_) && text_done) {
+      settled = settle(other, reader.mode_, true);
+      if (settled.error != ReadError::none) {
+        return false;
+      }
+    }
+    while (has_held(other) && can_release(other, reader.mode_)) {
+      std::array<unsigned char, detail::max_line_bytes> scratch;
+      const HeldLine held = next_held(other, scratch);
+      if (!bytes.take(held.address, held.bytes.size(), true)) {
+        return false;
+      }
+      started(reader, held.address);
+      bytes.put(held.bytes.data(), held.bytes.size());
+      release_held(other);
+    }
+    for (; other.repeats > 0; --other.repeats) {
+      if (!bytes.take(next_address(other), other.last_size, true)) {
+        return false;
+      }
+      bytes.put(other.last_bytes.data(), other.last_size);
+      advance(other, other.last_size);
+    }
+    return true;
+  }
+
+  static void started(DumpReader& reader, std::uint64_t address) {
+    if (!reader.started_) {
+      reader.started_ = true;
+      reader.first_address_ = address;
+    }
+  }
+
+  // Splits the next line off rest: a full line of quarnel's straight into
+  // line, as most lines are, anything else as text.
+  static SplitLine split_line(DumpReader& reader, std::string_view rest, bool text_ends,
+                              bool quarnel_allowed, DumpLine& line) {
+    static const FullLineParser parse_full = fastest_full_line_parser();
+    const bool quarnel_dump = reader.in_dump_ || reader.forced() == DumpLayout::quarnel;
+    const std::size_t limit = (quarnel_dump ? longest_line : longest_other_line) + 2;
+    SplitLine split;
+    if (reader.utf16_) {
+      return split_utf16(reader, rest, text_ends, limit);
+    }
+    const std::size_t end_size = rest.size() > full_line_end && rest[full_line_end] == '\n' ? 1
+                                 : rest.size() > full_line_end + 1 && rest[full_line_end] == '\r' &&
+                                         rest[full_line_end + 1] == '\n'
+                                     ? 2
+                                     : 0;
+    if (end_size > 0 && reader.other_.over && quarnel_allowed && parse_full(rest.data(), line)) {
+      split.fast = true;
+      split.length = full_line_end + end_size;
+      return split;
+    }
+    const std::size_t newline = rest.substr(0, limit).find('\n');
+    if (newline == std::string_view::npos && rest.size() < limit && !text_ends) {
+      split.more = true;
+      return split;
+    }
+    split.content = rest.substr(0, newline);
+    split.ended = newline != std::string_view::npos;
+    split.length = split.ended ? newline + 1 : split.content.size();
+    return split;
+  }
+
+  // A code unit a character: ASCII as itself, anything else as a byte that
+  // has no place in a dump line, so that it is refused where it matters.
+  static SplitLine split_utf16(DumpReader& reader, std::string_view rest, bool text_ends,
+                               std::size_t limit) {
+    SplitLine split;
+    const std::size_t units = std::min(rest.size() / 2, limit);
+    std::size_t count = 0;
+    for (; count < units; ++count) {
+      const unsigned first = static_cast<unsigned char>(rest[2 * count]);
+      const unsigned second = static_cast<unsigned char>(rest[2 * count + 1]);
+      const unsigned unit = reader.big_endian_ ? first << 8U | second : second << 8U | first;
+      if (unit == '\n') {
+        break;
+      }
+      reader.decoded_[count] = unit < 0x80 ? static_cast<char>(unit) : '\xFF';
+    }
+    split.ended = count < units;
+    if (!split.ended && rest.size() / 2 < limit && !text_ends) {
+      split.more = true;
+      return split;
+    }
+    if (!split.ended && rest.size() % 2 == 1 && count == rest.size() / 2 &&
+        count < reader.decoded_.size()) {
+      reader.decoded_[count++] = '\xFF';  // half a unit
+    }
+    split.content = std::string_view(reader.decoded_.data(), count);
+    split.length = split.ended ? 2 * (count + 1) : rest.size();
+    return split;
+  }
+
+  // The first line of a dump, when it is not quarnel's: its layout, and the
+  // readings it leaves open; an error when the text cannot tell.
+  static Settled start_other(DumpReader& reader, std::string_view content, bool ended,
+                             ReadError quarnel_error, std::size_t& column) {
+    const DumpLayout forced = reader.forced();
+    ReadError refused = ReadError::none;
+    const DumpLayout layout = forced != DumpLayout::any ? forced : detect_layout(content, refused);
+    if (layout == DumpLayout::any) {
+      const ReadError why = refused != ReadError::none ? refused
+                            : column > 1               ? quarnel_error
+                                                       : ReadError::unknown_layout;
+      column = why == quarnel_error ? column : 1;
+      return {misplaced(content, why, column)};
+    }
+    // Only a whole first line tells: one cut short may look like a line of
+    // another layout.
+    if (!ended && forced == DumpLayout::any) {
+      column = content.size() + 1;
+      return {misplaced(content, ReadError::missing_line_end, column)};
+    }
+    column = 1;
+    // Six digits alone are an empty file's od -A x, or xxd -p's bytes.
+    if (layout == DumpLayout::xxd_plain && forced == DumpLayout::any && content.size() == 6 &&
+        all_digits(content)) {
+      return {ReadError::ambiguous, {DumpReading::od, DumpReading::xxd_plain}};
+    }
+    Shape shape;
+    const std::uint8_t allowed = variants_of(reader.reading_);
+    if (const ReadError wrong = first_shape(layout, content, allowed, shape);
+        wrong != ReadError::none) {
+      return {wrong};
+    }
+    start_other_dump(reader.other_, shape);
+    reader.other_.over = false;
+    reader.after_quarnel_ = false;
+    return {};
+  }
+
+  // Reads a line that is not a full line of quarnel's: quarnel's, unless a
+  // dump of another layout goes on or starts with it.
+  static LineRead read_line(DumpReader& reader, std::string_view content, bool ended,
+                            DumpLine& line, std::size_t& column) {
+    const DumpLayout forced = reader.forced();
+    const bool quarnel_dump = reader.in_dump_ || forced == DumpLayout::quarnel;
+    if (reader.other_.over) {
+      const bool quarnel_allowed = forced == DumpLayout::any || forced == DumpLayout::quarnel;
+      ReadError error =
+          quarnel_allowed ? parse_line(content, line, column) : ReadError::bad_address;
+      // A short line of hexdump -C reads as one of quarnel's, but for its
+      // bars around the characters.
+      if (error == ReadError::none && !quarnel_dump &&
+          content.size() == character_column + line.count + 2 && content[character_column] == '|' &&
+          content.back() == '|') {
+        error = ReadError::bad_shape;
+      }
+      // An address alone, as the first line of a dump, is xxd -p's bytes
+      // too, unless its digits are in lower case, as quarnel never writes.
+      if (error == ReadError::none && !quarnel_dump && line.count == 0 &&
+          content.size() == address_digits && forced == DumpLayout::any) {
+        if (content.find_first_of("abcdef") == std::string_view::npos) {
+          column = 1;
+          return {{ReadError::ambiguous, {DumpReading::quarnel, DumpReading::xxd_plain}}};
+        }
+        error = ReadError::bad_address;
+      }
+      if (error != ReadError::none && quarnel_dump) {
+        return {{misplaced(content, error, column)}};
+      }
+      if (error == ReadError::none) {
+        return {{}, false, true};
+      }
+      if (const Settled started = start_other(reader, content, ended, error, column);
+          started.error != ReadError::none) {
+        return {started};
+      }
+    }
+    const OtherOutcome outcome = read_other_dump_line(reader.other_, content, ended, reader.mode_);
+    column = outcome.column;
+    if (outcome.settled.error == ReadError::none) {
+      return {{}, outcome.again};
+    }
+    // The lines before a bad one go out first, where their reading is
+    // settled: the line is read again after them.
+    if (has_held(reader.other_) &&
+        settle(reader.other_, reader.mode_, true).error == ReadError::none) {
+      return {{}, true};
+    }
+    Settled settled = outcome.settled;
+    std::size_t where = column;
+    if (misplaced(content, settled.error, where) != settled.error) {
+      settled.error = misplaced(content, settled.error, column);
+    }
+    return {settled};
+  }
+
+  // Checks a line of quarnel's against the one before it and takes its
+  // bytes; false when the step stops before it, or at an error.
+  static bool take_quarnel_line(DumpReader& reader, const DumpLine& line, StepBytes& bytes,
+                                ReadError& error) {
+    const std::uint32_t next_address = reader.last_address_ + 16;
+    if (reader.mode_ == ReadMode::lines) {
+      // A line that runs past FFFFFFFF, or a dump that goes on past it; an
+      // end line holds no byte and goes nowhere.
+      if (line.address + std::uint64_t{line.count} > (std::uint64_t{1} << 32) ||
+          (reader.in_dump_ && next_address == 0 && line.address == 0 && line.count > 0)) {
+        error = ReadError::wraps;
+        return false;
+      }
+    } else if (reader.in_dump_ && line.address != next_address) {
+      error = ReadError::out_of_sequence;
+      return false;
+    } else if (reader.after_quarnel_ && !reader.in_dump_ &&
+               (line.address == next_address ||
+                (reader.last_count_ > 0 &&
+                 line.address == reader.last_address_ + reader.last_count_))) {
+      // A new dump starts at its own offset, never where the short line
+      // before would have gone on: there a byte was lost or a line cut.
+      error = ReadError::after_short;
+      return false;
+    }
+    // In dumps, a line's bytes follow the step's whatever its address.
+    const bool joins = reader.mode_ == ReadMode::lines || !bytes.running || reader.in_dump_;
+    if (!bytes.take(reader.mode_ == ReadMode::lines || !bytes.running
+                        ? line.address
+                        : bytes.step.address + bytes.used,
+                    line.count, joins)) {
+      return false;
+    }
+    started(reader, line.address);
+    reader.after_quarnel_ = true;
+    reader.in_dump_ = line.count == 16;
+    reader.last_address_ = line.address;
+    reader.last_count_ = static_cast<std::uint8_t>(line.count);
+    ++reader.text_lines_;
+    // A full line's copy of fixed size compiles to a move, not a call.
+    if (line.count == 16) {
+      bytes.put(line.bytes.data(), 16);
+    } else {
+      bytes.put(line.bytes.data(), line.count);
+    }
+    return true;
+  }
+};
+
+DumpLayout DumpReader::forced() const noexcept {
+  return reading_ != DumpReading::any ? layout_of(reading_) : forced_;
+}
 
 void DumpReader::next_text() noexcept {
   at_start_ = true;
@@ -80,243 +408,68 @@ ReadStep DumpReader::finish() const noexcept {
 }
 
 ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_ends) noexcept {
-  static const FullLineParser parse_full = fastest_full_line_parser();
   ReadStep step;
+  StepBytes bytes{step, out};
   std::size_t at = 0;  // characters of text read
-  std::size_t used = 0;
   const auto fail = [&](ReadError error, std::size_t column) {
-    step.stop = ReadStop::error;
-    step.error = error;
-    step.line = line_;
-    step.column = column;
-    step.taken = at;
-    step.size = used;
-    return step;
+    return ReaderSteps::fail(*this, step, bytes, at, error, column);
   };
   const auto fail_settled = [&](const Settled& settled, std::size_t column) {
     step.readings = settled.readings;
     step.places_only = settled.places_only;
     return fail(settled.error, column);
   };
-  if (at_start_) {
-    // Editors on Windows start text with a byte order mark: UTF-8's is
-    // passed over, UTF-16's says how to read the rest.
-    constexpr std::array marks{utf8_mark, little_endian_mark, big_endian_mark};
-    if (!text_ends && text.size() < utf8_mark.size() &&
-        std::any_of(marks.begin(), marks.end(),
-                    [&](std::string_view mark) { return mark.starts_with(text); })) {
-      return step;
-    }
-    at_start_ = false;
-    if (text.starts_with(utf8_mark)) {
-      at = utf8_mark.size();
-    } else if (text.starts_with(little_endian_mark) || text.starts_with(big_endian_mark)) {
-      utf16_ = true;
-      big_endian_ = text.starts_with(big_endian_mark);
-      at = little_endian_mark.size();
-    } else if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) {
-      line_ = 1;
-      return fail(ReadError::unmarked_utf16, 1);
-    }
+  ReadError error = ReadError::none;
+  if (at_start_ && !ReaderSteps::start_text(*this, text, text_ends, at, error)) {
+    return step;
   }
-  const DumpLayout forced = reading_ != DumpReading::any ? layout_of(reading_) : forced_;
+  if (error != ReadError::none) {
+    return fail(error, 1);
+  }
+  const bool quarnel_allowed = forced() == DumpLayout::any || forced() == DumpLayout::quarnel;
   DumpLine line;
-  bool running = false;  // a line of this step has been taken
-  // Whether bytes at address go on from this step's, and room for count.
-  const auto take = [&](std::uint64_t address, std::size_t count) {
-    const bool joins = !running || step.address + used == address;
-    if (!joins || out.size() - used < count) {
-      step.stop = joins ? ReadStop::room : ReadStop::jump;
-      return false;
-    }
-    if (!running) {
-      running = true;
-      step.address = address;
-    }
-    if (!started_) {
-      started_ = true;
-      first_address_ = address;
-    }
-    return true;
-  };
   for (;;) {
-    // What another layout's lines have made due: held lines whose reading
-    // is settled, then the copies a * line stands for.
-    if (has_held(other_) && !can_release(other_, mode_) && at == text.size() && text_ends) {
-      if (const Settled settled = settle(other_, mode_, true); settled.error != ReadError::none) {
+    Settled settled;
+    if (!ReaderSteps::emit_due(*this, bytes, at == text.size() && text_ends, settled)) {
+      if (settled.error != ReadError::none) {
         return fail_settled(settled, 1);
       }
-    }
-    if (has_held(other_) && can_release(other_, mode_)) {
-      std::array<unsigned char, detail::max_line_bytes> scratch;
-      const HeldLine held = next_held(other_, scratch);
-      if (!take(held.address, held.bytes.size())) {
-        break;
-      }
-      std::memcpy(out.data() + used, held.bytes.data(), held.bytes.size());
-      used += held.bytes.size();
-      release_held(other_);
-      continue;
-    }
-    if (other_.repeats > 0) {
-      if (!take(next_address(other_), other_.last_size)) {
-        break;
-      }
-      std::memcpy(out.data() + used, other_.last_bytes.data(), other_.last_size);
-      used += other_.last_size;
-      advance(other_, other_.last_size);
-      --other_.repeats;
-      continue;
+      break;
     }
     if (at == text.size()) {
       break;
     }
-    const std::string_view rest = text.substr(at);
-    const bool other_dump = !other_.over;
-    const bool quarnel_dump = in_dump_ || forced == DumpLayout::quarnel;
-    const std::size_t limit = (quarnel_dump ? longest_line : longest_other_line) + 2;
-    std::size_t length = 0;  // characters of text the line takes, its end included
-    std::string_view content;
-    bool ended = true;  // by a line feed
-    bool fast = false;
-    if (!utf16_) {
-      // Most lines are full lines of quarnel's own making.
-      const std::size_t end_size = rest.size() > full_line_end && rest[full_line_end] == '\n' ? 1
-                                   : rest.size() > full_line_end + 1 &&
-                                           rest[full_line_end] == '\r' &&
-                                           rest[full_line_end + 1] == '\n'
-                                       ? 2
-                                       : 0;
-      if (end_size > 0 && !other_dump &&
-          (forced == DumpLayout::any || forced == DumpLayout::quarnel) &&
-          parse_full(rest.data(), line)) {
-        fast = true;
-        length = full_line_end + end_size;
-      } else {
-        const std::size_t newline = rest.substr(0, limit).find('\n');
-        if (newline == std::string_view::npos && rest.size() < limit && !text_ends) {
-          break;  // the rest of the line comes with the next piece
-        }
-        content = rest.substr(0, newline);
-        ended = newline != std::string_view::npos;
-        length = ended ? newline + 1 : content.size();
-      }
-    } else {
-      // A code unit a character: ASCII as itself, anything else as a byte
-      // that has no place in a dump line, so that it is refused where it
-      // matters.
-      const std::size_t units = std::min(rest.size() / 2, limit);
-      std::size_t count = 0;
-      for (; count < units; ++count) {
-        const unsigned first = static_cast<unsigned char>(rest[2 * count]);
-        const unsigned second = static_cast<unsigned char>(rest[2 * count + 1]);
-        const unsigned unit = big_endian_ ? first << 8U | second : second << 8U | first;
-        if (unit == '\n') {
-          break;
-        }
-        decoded_[count] = unit < 0x80 ? static_cast<char>(unit) : '\xFF';
-      }
-      ended = count < units;
-      if (!ended && rest.size() / 2 < limit && !text_ends) {
-        break;
-      }
-      if (!ended && rest.size() % 2 == 1 && count == rest.size() / 2 && count < decoded_.size()) {
-        decoded_[count++] = '\xFF';  // half a unit
-      }
-      content = std::string_view(decoded_.data(), count);
-      length = ended ? 2 * (count + 1) : rest.size();
+    const SplitLine split =
+        ReaderSteps::split_line(*this, text.substr(at), text_ends, quarnel_allowed, line);
+    if (split.more) {
+      break;
     }
     ++line_;
-    if (!fast) {
-      std::size_t column = limit;
-      if (!ended && content.size() > limit - 1) {
+    if (!split.fast) {
+      std::string_view content = split.content;
+      std::size_t column =
+          (in_dump_ || forced() == DumpLayout::quarnel ? longest_line : longest_other_line) + 2;
+      if (!split.ended && content.size() > column - 1) {
         return fail(misplaced(content, ReadError::too_long, column), column);
       }
       if (content.ends_with('\r')) {
         content.remove_suffix(1);
       }
       if (content.empty()) {
-        at += length;
+        at += split.length;
         continue;
       }
-      if (!other_dump) {
-        const bool quarnel_allowed = forced == DumpLayout::any || forced == DumpLayout::quarnel;
-        ReadError error =
-            quarnel_allowed ? parse_line(content, line, column) : ReadError::bad_address;
-        // A short line of hexdump -C reads as one of quarnel's, but for its
-        // bars around the characters.
-        if (error == ReadError::none && !quarnel_dump &&
-            content.size() == character_column + line.count + 2 &&
-            content[character_column] == '|' && content.back() == '|') {
-          error = ReadError::bad_shape;
-        }
-        // An address alone, as the first line of a dump, is xxd -p's bytes
-        // too.
-        if (error == ReadError::none && !quarnel_dump && line.count == 0 &&
-            content.size() == address_digits && forced == DumpLayout::any) {
-          if (content.find_first_of("abcdef") == std::string_view::npos) {
-            return fail_settled(
-                {ReadError::ambiguous, {DumpReading::quarnel, DumpReading::xxd_plain}, false}, 1);
-          }
-          error = ReadError::bad_address;
-        }
-        if (error != ReadError::none && quarnel_dump) {
-          return fail(misplaced(content, error, column), column);
-        }
-        if (error != ReadError::none) {
-          // Not quarnel's: the layout of a new dump, from its first line.
-          // Only a whole first line tells: one cut short may look like a
-          // line of another layout.
-          ReadError refused = ReadError::none;
-          const DumpLayout layout =
-              forced != DumpLayout::any ? forced : detect_layout(content, refused);
-          if (layout == DumpLayout::any) {
-            const ReadError why = refused != ReadError::none ? refused
-                                  : column > 1               ? error
-                                                             : ReadError::unknown_layout;
-            return fail(misplaced(content, why, column), why == error ? column : 1);
-          }
-          if (!ended && forced == DumpLayout::any) {
-            return fail(misplaced(content, ReadError::missing_line_end, column),
-                        content.size() + 1);
-          }
-          if (layout == DumpLayout::xxd_plain && forced == DumpLayout::any &&
-              digits_alone(content) && content.size() == 6) {
-            return fail_settled(
-                {ReadError::ambiguous, {DumpReading::od, DumpReading::xxd_plain}, false}, 1);
-          }
-          Shape shape;
-          const std::uint8_t allowed =
-              reading_ != DumpReading::any ? variants_of(reading_) : variants_of(DumpReading::any);
-          if (const ReadError wrong = first_shape(layout, content, allowed, shape);
-              wrong != ReadError::none) {
-            return fail(wrong, 1);
-          }
-          start_other_dump(other_, shape);
-          other_.over = false;
-        }
+      const LineRead read = ReaderSteps::read_line(*this, content, split.ended, line, column);
+      if (read.settled.error != ReadError::none) {
+        return fail_settled(read.settled, column);
       }
-      if (!other_.over) {
-        const OtherOutcome outcome = read_other_dump_line(other_, content, ended, mode_);
-        // The lines before a bad one go out first, where their reading is
-        // settled.
-        if (outcome.settled.error != ReadError::none && has_held(other_) &&
-            settle(other_, mode_, true).error == ReadError::none) {
-          --line_;
-          continue;
-        }
-        if (outcome.settled.error != ReadError::none) {
-          return fail_settled(outcome.settled, misplaced(content, outcome.settled.error, column) ==
-                                                       outcome.settled.error
-                                                   ? outcome.column
-                                                   : column);
-        }
-        if (outcome.again) {
-          --line_;
-          continue;
-        }
+      if (read.again) {
+        --line_;
+        continue;
+      }
+      if (!read.quarnel) {
         ++text_lines_;
-        at += length;
+        at += split.length;
         continue;
       }
       // A last line without its line end may have been cut: it must be
@@ -324,58 +477,23 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       // alone may be the start of any line. A line written by hand for a
       // patch has no character column and stands alone.
       const bool whole = line.count > 0 && content.size() == character_column + line.count;
-      if (!ended && !whole && (mode_ == ReadMode::dumps || content.size() > character_column)) {
+      if (!split.ended && !whole &&
+          (mode_ == ReadMode::dumps || content.size() > character_column)) {
         return fail(ReadError::cut_short, content.size() + 1);
       }
     }
-    const std::uint32_t next_address = last_address_ + 16;
-    if (mode_ == ReadMode::lines) {
-      // A line that runs past FFFFFFFF, or a dump that goes on past it; an
-      // end line holds no byte and goes nowhere.
-      if (line.address + std::uint64_t{line.count} > (std::uint64_t{1} << 32) ||
-          (in_dump_ && next_address == 0 && line.address == 0 && line.count > 0)) {
-        return fail(ReadError::wraps, 1);
+    if (!ReaderSteps::take_quarnel_line(*this, line, bytes, error)) {
+      if (error != ReadError::none) {
+        return fail(error, 1);
       }
-    } else if (in_dump_ && line.address != next_address) {
-      return fail(ReadError::out_of_sequence, 1);
-    } else if (started_ && !in_dump_ &&
-               (line.address == next_address ||
-                (last_count_ > 0 && line.address == last_address_ + last_count_))) {
-      // A new dump starts at its own offset, never where the short line
-      // before would have gone on: there a byte was lost or a line cut.
-      return fail(ReadError::after_short, 1);
-    }
-    const bool joins =
-        !running || (mode_ == ReadMode::dumps ? in_dump_ : line.address == step.address + used);
-    if (!joins || out.size() - used < line.count) {
       --line_;
-      step.stop = joins ? ReadStop::room : ReadStop::jump;
       step.line = line_ + 1;
       break;
     }
-    if (!running) {
-      running = true;
-      step.address = line.address;
-    }
-    if (!started_) {
-      started_ = true;
-      first_address_ = line.address;
-    }
-    in_dump_ = line.count == 16;
-    last_address_ = line.address;
-    last_count_ = static_cast<std::uint8_t>(line.count);
-    ++text_lines_;
-    // A full line's copy of fixed size compiles to a move, not a call.
-    if (line.count == 16) {
-      std::memcpy(out.data() + used, line.bytes.data(), 16);
-    } else {
-      std::memcpy(out.data() + used, line.bytes.data(), line.count);
-    }
-    used += line.count;
-    at += length;
+    at += split.length;
   }
   step.taken = at;
-  step.size = used;
+  step.size = bytes.used;
   if (step.stop == ReadStop::text && at == text.size() && text_ends && text_lines_ == 0) {
     step.stop = ReadStop::error;
     step.error = ReadError::no_dump;
