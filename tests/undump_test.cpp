@@ -397,6 +397,51 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   }
 }
 
+TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
+  const std::string file = (std::filesystem::temp_directory_path() /
+                            ("unquarnel-diff-" + std::to_string(std::random_device{}())))
+                               .generic_string();
+  struct Row {
+    const char* name;
+    std::string old_bytes, new_bytes, diff;
+  };
+  const std::string head = "--- a\n+++ b\n";
+  const std::vector<Row> rows{
+      {"XxdChange", "ABCDEFGHIJKLMNOPQRS", "ABCDEFGHIJKLMNOPQXS",
+       head +
+           "@@ -1,2 +1,2 @@\n 00000000: 4142 4344 4546 4748 494a 4b4c 4d4e 4f50  "
+           "ABCDEFGHIJKLMNOP\n-00000010: 5152 53" +
+           sp(34) + "QRS\n+00000010: 5158 53" + sp(34) + "QXS\n"},
+      {"HexdumpGrows", "AB", "ABCD",
+       head + "@@ -1,2 +1,2 @@\n-00000000  41 42" + sp(45) + "|AB|\n-00000002\n" +
+           "+00000000  41 42 43 44" + sp(39) + "|ABCD|\n+00000004\n"},
+      {"OdIsCut", "ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP",
+       head + "@@ -1,3 +1,2 @@\n 0000000 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\n"
+              "-0000020 51 52 53 54\n-0000024\n+0000020\n"},
+      {"XxdLastFullLineRemoved", "ABCDEFGHIJKLMNOPabcdefghijklmnop", "ABCDEFGHIJKLMNOP",
+       head + "@@ -1,2 +1 @@\n 00000000: 4142 4344 4546 4748 494a 4b4c 4d4e 4f50  "
+              "ABCDEFGHIJKLMNOP\n-00000010: 6162 6364 6566 6768 696a 6b6c 6d6e 6f70  "
+              "abcdefghijklmnop\n"}};
+  const auto patch = [&](const std::string& diff, const std::vector<std::string>& args) {
+    const Outcome got = run_tool(args, diff, {}, UNQUARNEL_BINARY);
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {}) + "|" + std::to_string(got.status);
+  };
+  for (const Row& row : rows) {
+    std::ofstream(file, std::ios::binary) << row.old_bytes;
+    EXPECT_EQ(patch(row.diff, {"-p", file}), row.new_bytes + "|0") << row.name;
+    EXPECT_EQ(patch(row.diff, {"-p", file}), row.new_bytes + "|1") << row.name << ", again";
+    EXPECT_EQ(patch(row.diff, {"-R", "-p", file}), row.old_bytes + "|0") << row.name << ", undone";
+  }
+  // Lines without addresses give their bytes no place.
+  const Outcome plain =
+      run_tool({"-p", file}, head + "@@ -1 +1 @@\n-4142\n+4143\n", {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(plain.err, with_line_ends("unquarnel: stdin:4: the diff is of dumps without "
+                                      "addresses: nothing says where their bytes go\n"));
+  EXPECT_EQ(plain.status, 1);
+  std::filesystem::remove(file);
+}
+
 TEST(UndumpOutput, TheFileAppearsOrIsReplacedOnlyWhole) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                     ("unquarnel-out-" + std::to_string(std::random_device{}()));

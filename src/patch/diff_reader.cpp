@@ -1,8 +1,11 @@
 #include "patch/diff_reader.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <span>
 
+#include "undump/layouts.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {
@@ -23,6 +26,131 @@ bool read_range(std::string_view& text, char sign, std::uint64_t& first, std::ui
   }
   text.remove_prefix(static_cast<std::size_t>(got.ptr - text.data()));
   return got.ec == std::errc();
+}
+
+// A side's reader takes a line of another layout's dump; its bytes go to
+// the patch as bytes the file must hold (the old side) or bytes to write
+// (the new side). span is where the first of them starts and the last
+// ends, both 0 until one comes.
+DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool old_side,
+                   DiffReader& diff, PatchWriter& patch, std::uint64_t number,
+                   std::array<std::uint64_t, 2>& span) {
+  static std::array<std::uint8_t, detail::max_line_bytes> room;
+  DiffStep result;
+  for (;;) {
+    const ReadStep step = reader.read(text, room, at_end);
+    text.remove_prefix(step.taken);
+    const auto bytes = std::span<const std::uint8_t>(room).first(step.size);
+    if (step.size > 0) {
+      span[0] = span[1] == 0 ? step.address : span[0];
+      span[1] = step.address + step.size;
+      const bool written =
+          old_side
+              ? patch_record(
+                    patch, {step.address, step.size, RecordKind::expect, diff.input, number}, bytes)
+              : patch_bytes(patch, step.address, bytes);
+      if (!written) {
+        result.ok = false;
+        result.write_failed = true;
+        return result;
+      }
+    }
+    if (step.stop == ReadStop::error) {
+      result.ok = false;
+      result.error = step.error;
+      result.line = number;
+      result.readings = step.readings;
+      result.places_only = step.places_only;
+      return result;
+    }
+    if (step.stop == ReadStop::text) {
+      return result;
+    }
+  }
+}
+
+// The layout a hunk's line tells, if it tells one: lines of bytes do, an
+// address alone (quarnel's end line, a closing line) and a * line do not.
+DumpLayout layout_told(std::string_view content) {
+  DumpLine line;
+  std::size_t column = 0;
+  if (parse_line(content, line, column) == ReadError::none) {
+    // hexdump -C's short lines read as quarnel's, but for their bars.
+    const bool bars = content.size() == character_column + line.count + 2 &&
+                      content[character_column] == '|' && content.back() == '|';
+    return line.count == 0 ? DumpLayout::any : bars ? DumpLayout::hexdump : DumpLayout::quarnel;
+  }
+  ReadError refused = ReadError::none;
+  const bool address_alone =
+      content.size() >= 6 &&
+      content.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+  return content == "*" || address_alone ? DumpLayout::any : detect_layout(content, refused);
+}
+
+// The hunks' first line that tells the dumps' layout, in what is read of
+// the diff (rest, from the line at hand): quarnel's lines are read where the
+// hunk header puts them, another layout's at their own addresses; a layout
+// without addresses gives its bytes no place. False to wait for more text.
+bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
+                   std::string_view& problem) {
+  DumpLayout layout = layout_of(diff.reading);
+  bool addresses = true;  // od -A n has none
+  while (layout == DumpLayout::any && !rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    if (!line.empty() && (line[0] == ' ' || line[0] == '-' || line[0] == '+') &&
+        !line.starts_with("--- ") && !line.starts_with("+++ ")) {
+      layout = layout_told(line.substr(1));
+      addresses = !line.substr(1).starts_with(' ');
+    }
+  }
+  if (layout == DumpLayout::any && !at_end) {
+    return false;
+  }
+  diff.layout_known = true;
+  if (layout == DumpLayout::any) {
+    problem = "no line of the diff's hunks tells the dumps' layout: name it with --from=LAYOUT";
+  } else if (layout == DumpLayout::xxd_plain || layout == DumpLayout::xxd_c ||
+             layout == DumpLayout::hex || !addresses) {
+    problem = "the diff is of dumps without addresses: nothing says where their bytes go";
+  } else if (layout != DumpLayout::quarnel) {
+    // The sides' lines are read in the layout told, even those that alone
+    // could be another's.
+    diff.other_layout = true;
+    diff.old_side = diff.reading != DumpReading::any ? DumpReader(ReadMode::lines, diff.reading)
+                                                     : DumpReader(ReadMode::lines, layout);
+    diff.new_side = diff.old_side;
+  }
+  return true;
+}
+
+// At the end of a hunk of another layout's lines: the lines each side
+// held back go, and where the sides end apart the hunk reaches the end of
+// both files (a line after it would stand at two addresses): the old file
+// must end where the old side does, and the new one ends where the new side
+// does.
+DiffStep end_other_hunk(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+  DiffStep step;
+  if (diff.old_fed) {
+    step = feed_side(diff.old_side, {}, true, true, diff, patch, number, diff.old_span);
+  }
+  if (step.ok && diff.new_fed) {
+    step = feed_side(diff.new_side, {}, true, false, diff, patch, number, diff.new_span);
+  }
+  // A side without a byte in the hunk ends where the other's start.
+  const std::uint64_t old_end = diff.old_span[1] != 0 ? diff.old_span[1] : diff.new_span[0];
+  const std::uint64_t new_end = diff.new_span[1] != 0 ? diff.new_span[1] : diff.old_span[0];
+  if (step.ok && old_end != new_end &&
+      (!patch_record(patch, {old_end, 0, RecordKind::expect_length, diff.input, number}, {}) ||
+       !patch_record(patch, {new_end, 0, RecordKind::set_length, diff.input, number}, {}))) {
+    step.ok = false;
+    step.write_failed = true;
+  }
+  return step;
 }
 
 }  // namespace
@@ -47,6 +175,7 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
       break;
     }
     std::string_view line = text.substr(0, newline);
+    const std::string_view whole_line = text;
     text.remove_prefix(newline == std::string_view::npos ? line.size() : newline + 1);
     ++number;
     if (line.size() > longest_diff_line) {
@@ -70,6 +199,8 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
         diff.new_next = diff.new_left == 0 ? new_first : new_first - 1;
         diff.in_hunk = diff.old_left + diff.new_left > 0;
         diff.hunks = true;
+        diff.old_span = {};
+        diff.new_span = {};
       } else if (line.starts_with("--- ") && ++diff.files > 1) {
         return fail("the diff changes more than one file: give it one file's part");
       }
@@ -89,6 +220,44 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
     const bool new_line = mark == ' ' || mark == '+';
     if ((old_line && diff.old_left == 0) || (new_line && diff.new_left == 0)) {
       return fail("the hunk holds more lines than its header says");
+    }
+    if (!diff.layout_known) {
+      std::string_view problem;
+      if (!choose_layout(whole_line, at_end, diff, problem)) {
+        text = whole_line;  // read it again with more of the diff
+        --number;
+        break;
+      }
+      if (!problem.empty()) {
+        return fail(problem);
+      }
+    }
+    if (diff.other_layout) {
+      // The line, with a line end, to the readers of its sides.
+      static std::array<char, longest_diff_line + 1> fed;
+      const std::size_t size = line.size() - 1;
+      std::copy(line.begin() + 1, line.end(), fed.begin());
+      fed[size] = '\n';
+      const std::string_view whole(fed.data(), size + 1);
+      for (const bool side_old : {true, false}) {
+        if (side_old ? old_side : new_side) {
+          (side_old ? diff.old_fed : diff.new_fed) = true;
+          step = feed_side(side_old ? diff.old_side : diff.new_side, whole, false, side_old, diff,
+                           patch, number, side_old ? diff.old_span : diff.new_span);
+          if (!step.ok) {
+            return step;
+          }
+        }
+      }
+      diff.old_left -= old_line ? 1 : 0;
+      diff.new_left -= new_line ? 1 : 0;
+      diff.in_hunk = diff.old_left + diff.new_left > 0;
+      if (!diff.in_hunk) {
+        if (step = end_other_hunk(diff, patch, number); !step.ok) {
+          return step;
+        }
+      }
+      continue;
     }
     DumpLine dump;
     std::size_t column = 0;

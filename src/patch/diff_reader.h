@@ -1,9 +1,11 @@
-// Reads a unified diff of quarnel dumps (quarnel-diff's, GNU diff's or
-// git's) into patch records: its old side, context and removed lines, as
-// bytes the file must hold, and its new side as bytes to write and, where a
-// side ends its dump, the file's length. Reversed, the sides swap.
+// Reads a unified diff of dumps (quarnel-diff's, GNU diff's or git's; of
+// quarnel's dumps or of any other layout whose lines carry addresses) into
+// patch records: its old side, context and removed lines, as bytes the file
+// must hold, and its new side as bytes to write and, where a side ends its
+// dump, the file's length. Reversed, the sides swap.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -22,6 +24,17 @@ struct DiffReader {
   std::uint64_t new_left = 0;
   std::uint64_t old_next = 0;  // the line of each dump the hunk's next line is
   std::uint64_t new_next = 0;
+  // Another layout's lines: how they are read (--from), a reader for each
+  // side, and where each side's bytes in the hunk end.
+  DumpReading reading = DumpReading::any;
+  bool layout_known = false;
+  bool other_layout = false;
+  DumpReader old_side{ReadMode::lines};
+  DumpReader new_side{ReadMode::lines};
+  std::array<std::uint64_t, 2> old_span{};  // the first byte and the end of its bytes
+  std::array<std::uint64_t, 2> new_span{};
+  bool old_fed = false;  // a line has gone to the side's reader
+  bool new_fed = false;
 };
 
 // Whether text starts as a diff does.
@@ -33,6 +46,8 @@ struct DiffStep {
   ReadError error = ReadError::none;  // a dump line that does not read
   std::string_view problem;           // or what else is wrong
   std::uint64_t line = 0;
+  std::array<DumpReading, 2> readings{};  // with ambiguous
+  bool places_only = false;
 };
 
 // Reads the whole lines at the front of text (and at its end, when at_end,

@@ -222,7 +222,9 @@ int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool r
     return 1;
   }
   DumpReader reader(ReadMode::lines, reading);
-  DiffReader diff{.reverse = reverse};
+  static DiffReader diff;
+  diff.reverse = reverse;
+  diff.reading = reading;
   int status = undump_all(dumps, reader, {.patch = &records, .diff = &diff});
   if (status == 0 && !flush_patch(records)) {
     status = -1;

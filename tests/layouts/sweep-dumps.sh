@@ -42,7 +42,7 @@ flag_sets=(
   "words any no od -t o1" "words any no od -b" "words any no od -c" "words any no hexdump"
   "words any no hexdump -x" "words any no hexdump -d" "words any no hexdump -c"
 )
-sizes=(1 2 3 4 5 7 8 15 16 17 33)
+sizes=(1 2 3 4 5 7 8 15 16 17 33 64)
 kinds=(text binary zeros)
 if [[ $grid == small ]]; then
   sizes=(1 4 15 16 17)
