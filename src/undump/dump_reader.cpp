@@ -325,6 +325,28 @@ struct ReaderSteps {
     return {settled};
   }
 
+  // A full line of another layout's dump whose reading is settled, its
+  // bytes straight to the step; false to read it the long way.
+  static bool take_full_other_line(DumpReader& reader, const SplitLine& split, StepBytes& bytes) {
+    std::string_view content = split.content;
+    if (content.ends_with('\r')) {
+      content.remove_suffix(1);
+    }
+    OtherDump& other = reader.other_;
+    const std::uint64_t address = next_address(other);
+    const std::size_t count = other.shape.columns;
+    if (count == 0 || bytes.out.size() - bytes.used < count ||
+        (bytes.running && bytes.step.address + bytes.used != address) ||
+        !read_full_other_line(other, content)) {
+      return false;
+    }
+    static_cast<void>(bytes.take(address, count, true));
+    started(reader, address);
+    bytes.put(other.line_bytes.data(), count);
+    ++reader.text_lines_;
+    return true;
+  }
+
   // Checks a line of quarnel's against the one before it and takes its
   // bytes; false when the step stops before it, or at an error.
   static bool take_quarnel_line(DumpReader& reader, const DumpLine& line, StepBytes& bytes,
@@ -445,6 +467,11 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       break;
     }
     ++line_;
+    if (!other_.over && split.ended && !utf16_ &&
+        ReaderSteps::take_full_other_line(*this, split, bytes)) {
+      at += split.length;
+      continue;
+    }
     if (!split.fast) {
       std::string_view content = split.content;
       std::size_t column =

@@ -136,10 +136,15 @@ std::size_t agreeing_characters(std::span<const unsigned char> bytes, std::strin
 }
 
 bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value) {
+  // The most digits of each radix that always fit in 64 bits.
+  const std::size_t most = radix == 16 ? 16 : radix == 10 ? 19 : 21;
   value = 0;
+  if (digits.size() > most) {
+    return false;
+  }
   for (const char c : digits) {
     const std::uint8_t digit = digit_value(c, radix);
-    if (digit == 0xFF || value > (UINT64_MAX - digit) / radix) {
+    if (digit == 0xFF) {
       return false;
     }
     value = value * radix + digit;

@@ -22,10 +22,12 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
   std::size_t at = 0;
   line.has_address = shape.addresses;
   if (line.has_address) {
-    at = std::min(text.find(' '), text.size());
-    const std::size_t bad = std::min(text.find_first_not_of("0123456789abcdefABCDEF"), at);
-    if (bad < at || at < 6 || at > 22) {
-      return fail(ReadError::bad_shape, std::min({bad, at, std::size_t{22}}));
+    while (at < text.size() && at <= 22 &&
+           digit_values[static_cast<unsigned char>(text[at])] != 0xFF) {
+      ++at;
+    }
+    if (at < 6 || at > 22 || (at < text.size() && text[at] != ' ')) {
+      return fail(ReadError::bad_shape, at);
     }
     line.address = text.substr(0, at);
   }

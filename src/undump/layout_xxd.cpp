@@ -143,6 +143,32 @@ Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shap
   const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
   const ReadError bad_digit = shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit;
   const std::size_t group = shape.group == 0 ? shape.columns : shape.group;
+  // A full line of hex digits, the most common line, at the places the
+  // first line set.
+  if (!shape.bits && text.size() >= hex_start + shape.width &&
+      text.size() <= hex_start + shape.width + shape.columns) {
+    unsigned invalid = 0;
+    bool blanks =
+        text[hex_start + shape.width - 1] == ' ' && text[hex_start + shape.width - 2] == ' ';
+    std::size_t place = hex_start;
+    for (std::size_t k = 0, in_group = 0; k < shape.columns; ++k) {
+      const std::uint8_t high = digit_values[static_cast<unsigned char>(text[place])];
+      const std::uint8_t low = digit_values[static_cast<unsigned char>(text[place + 1])];
+      invalid |= high | low;
+      bytes[k] = static_cast<unsigned char>(high << 4U | low);
+      place += 2;
+      if (++in_group == group && k + 1 < shape.columns) {
+        blanks = blanks && text[place] == ' ';
+        ++place;
+        in_group = 0;
+      }
+    }
+    if (invalid <= 15 && blanks) {
+      line.count = shape.columns;
+      line.chars = text.substr(hex_start + shape.width);
+      return {};
+    }
+  }
   const auto blank = [&](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < std::min(to, text.size()); ++i) {
       if (text[i] != ' ') {

@@ -105,8 +105,7 @@ ReadError hold_line(OtherDump& dump, const OtherLine& line, std::span<const unsi
     }
   }
   detail::HeldLines& held = dump.held;
-  unsigned char* const kept = held.bytes.data() + held.size;
-  std::memcpy(kept, bytes.data(), bytes.size());
+  std::memcpy(held.bytes.data() + held.size, bytes.data(), bytes.size());
   if ((shape.open & orders) == orders && shape.group > 1) {
     std::array<unsigned char, detail::max_line_bytes> reversed{};
     reverse_groups(bytes, shape.group, reversed.data());
@@ -200,6 +199,33 @@ void advance(OtherDump& dump, std::size_t count) {
   for (std::uint64_t& next : dump.next) {
     next += count;
   }
+}
+
+bool read_full_other_line(OtherDump& dump, std::string_view text) {
+  Shape& shape = dump.shape;
+  const std::uint8_t open_radices = shape.open & radices;
+  if (shape.lines == 0 || shape.ended || dump.squeezed || has_held(dump) ||
+      (shape.open & orders) != Variant::big_endian || (open_radices & (open_radices - 1)) != 0 ||
+      !(shape.layout == DumpLayout::xxd || shape.layout == DumpLayout::hexdump ||
+        shape.layout == DumpLayout::od)) {
+    return false;
+  }
+  OtherLine line;
+  std::size_t column = 0;
+  std::uint64_t address = 0;
+  const std::size_t radix = radix_index(shape.open);
+  if (read_other_line(text, shape, line, dump.line_bytes, column) != ReadError::none ||
+      line.kind != LineKind::bytes || line.count != shape.columns || line.ends ||
+      line.chars.size() != line.count ||
+      !address_value(line.address, radix_values[radix], address) || address != dump.next[radix]) {
+    return false;
+  }
+  std::memcpy(dump.last_bytes.data(), dump.line_bytes.data(), line.count);
+  dump.last_size = static_cast<std::uint16_t>(line.count);
+  dump.next[radix] += line.count;
+  dump.array_bytes += line.count;
+  ++shape.lines;
+  return true;
 }
 
 namespace {

@@ -55,6 +55,12 @@ void release_held(OtherDump& dump);
 [[nodiscard]] std::uint64_t next_address(const OtherDump& dump);
 void advance(OtherDump& dump, std::size_t count);
 
+// Reads a full line of bytes that goes on where the last one ended, when
+// the dump's reading is settled and nothing is due: most lines of a dump,
+// read without the contest. Its bytes are in dump.line_bytes; false when the
+// line is any other (read_other_dump_line then says what it is).
+[[nodiscard]] bool read_full_other_line(OtherDump& dump, std::string_view text);
+
 // What became of a line of the dump.
 struct OtherOutcome {
   Settled settled;  // an error, with its column
