@@ -12,6 +12,7 @@
 #include "quarnel/undump.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
+#include "undump/layouts.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {
@@ -97,6 +98,58 @@ TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
 }
 
 std::string sp(std::size_t count) { return std::string(count, ' '); }
+
+TEST(Undump, OtherLayoutsFullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
+  // Each layout's full line, the line reader's verdict and bytes beside
+  // every vector reader's and the portable one's.
+  const std::string hex = " 30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66";
+  const std::vector<std::pair<FullLayout, std::string>> lines{
+      {FullLayout::xxd, "0123abcd: 3031 3233 3435 3637 3839 6162 6364 6566  0123456789abcdef"},
+      {FullLayout::hexdump,
+       "0123abcd  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  |0123456789abcdef|"},
+      {FullLayout::od6, "123abc" + hex},
+      {FullLayout::od6z, "123abc" + hex + "  >0123456789abcdef<"},
+      {FullLayout::od7, "1234567" + hex},
+      {FullLayout::od7z, "1234567" + hex + "  >0123456789abcdef<"}};
+  for (const auto& [layout, full] : lines) {
+    const DumpLayout kind = layout == FullLayout::xxd       ? DumpLayout::xxd
+                            : layout == FullLayout::hexdump ? DumpLayout::hexdump
+                                                            : DumpLayout::od;
+    Shape first;
+    ASSERT_EQ(first_shape(kind, full, 0x1F, first), ReadError::none);
+    OtherLine line;
+    std::array<unsigned char, 16> bytes{};
+    std::size_t column = 0;
+    ASSERT_EQ(read_other_line(full, first, line, bytes, column), ReadError::none);
+    first.lines = 1;
+    for (std::size_t at = 0; at < full.size(); ++at) {
+      for (int c = 0; c < 256; ++c) {
+        std::string text = full;
+        text[at] = static_cast<char>(c);
+        Shape shape = first;
+        OtherLine got;
+        std::array<unsigned char, 16> expected{};
+        const bool well_formed =
+            read_other_line(text, shape, got, expected, column) == ReadError::none &&
+            got.kind == LineKind::bytes && got.count == 16 &&
+            got.chars.size() == (layout == FullLayout::od6 || layout == FullLayout::od7 ? 0 : 16) &&
+            text.find('\n') == std::string::npos;
+        // The readers look at 64 characters, past the end of a short line.
+        text += "\n" + std::string(64, 'x');
+        for (const ParsePath path :
+             {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+          const FullLineParser parse = full_line_parser(path, layout);
+          DumpLine read;
+          ASSERT_TRUE(parse == nullptr || parse(text.data(), read) == well_formed)
+              << full << ": path " << static_cast<int>(path) << " at " << at << ": " << c;
+          ASSERT_TRUE(parse == nullptr || !well_formed ||
+                      std::equal(expected.begin(), expected.end(), read.bytes.begin()))
+              << full << ": path " << static_cast<int>(path) << " at " << at << ": " << c;
+        }
+      }
+    }
+  }
+}
 
 // Text as UTF-16 with its byte order mark: each char a code unit.
 std::string utf16(std::string_view text, bool big_endian) {

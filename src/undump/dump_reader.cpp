@@ -325,6 +325,69 @@ struct ReaderSteps {
     return {settled};
   }
 
+  // A full line of xxd's or hexdump -C's, read by a vector reader straight
+  // to the step; false to read it the long way.
+  static bool take_vector_line(DumpReader& reader, std::string_view rest, StepBytes& bytes,
+                               std::size_t& length) {
+    static const std::array<FullLineParser, full_layouts> parsers = [] {
+      std::array<FullLineParser, full_layouts> fastest{};
+      for (std::size_t layout = 0; layout < full_layouts; ++layout) {
+        fastest[layout] = fastest_full_line_parser(static_cast<FullLayout>(layout));
+      }
+      return fastest;
+    }();
+    OtherDump& other = reader.other_;
+    FullLayout layout = FullLayout::quarnel;
+    std::uint64_t address = 0;
+    std::uint64_t next = next_address(other);
+    DumpLine line;
+    std::size_t lines = 0;
+    // The readers look at 64 characters, wherever the line ends. The lines
+    // go on while each is full and where the last one ended.
+    length = 0;
+    while (rest.size() - length >= 64 &&
+           full_lines_read_fast(other, rest.substr(length), layout, address)) {
+      const std::size_t size = full_line_size(layout);
+      const char* text = rest.data() + length;
+      const std::size_t end_size =
+          rest.size() - length > size && text[size] == '\n'                                 ? 1
+          : rest.size() - length > size + 1 && text[size] == '\r' && text[size + 1] == '\n' ? 2
+                                                                                            : 0;
+      const bool own_address = layout == FullLayout::xxd || layout == FullLayout::hexdump;
+      if (end_size == 0 || bytes.out.size() - bytes.used < 16 ||
+          (bytes.running && bytes.step.address + bytes.used != next) ||
+          !parsers[static_cast<std::size_t>(layout)](text, line) ||
+          (own_address ? line.address : address) != next) {
+        break;
+      }
+      static_cast<void>(bytes.take(next, 16, true));
+      started(reader, next);
+      bytes.put(line.bytes.data(), 16);
+      next += 16;
+      ++lines;
+      length += size + end_size;
+      if (own_address) {
+        // Nothing but the line's bytes changes what decides the next.
+        while (rest.size() - length >= 64 && bytes.out.size() - bytes.used >= 16) {
+          text = rest.data() + length;
+          if (!(rest.size() - length > size && text[size] == '\n') ||
+              !parsers[static_cast<std::size_t>(layout)](text, line) || line.address != next) {
+            break;
+          }
+          bytes.put(line.bytes.data(), 16);
+          next += 16;
+          ++lines;
+          length += size + 1;
+        }
+      }
+      took_full_lines(other, std::span(line.bytes).first(16), lines);
+      reader.text_lines_ += lines;
+      reader.line_ += lines;
+      lines = 0;
+    }
+    return length > 0;
+  }
+
   // A full line of another layout's dump whose reading is settled, its
   // bytes straight to the step; false to read it the long way.
   static bool take_full_other_line(DumpReader& reader, const SplitLine& split, StepBytes& bytes) {
@@ -460,6 +523,12 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
     }
     if (at == text.size()) {
       break;
+    }
+    std::size_t length = 0;
+    if (!other_.over && !utf16_ &&
+        ReaderSteps::take_vector_line(*this, text.substr(at), bytes, length)) {
+      at += length;
+      continue;
     }
     const SplitLine split =
         ReaderSteps::split_line(*this, text.substr(at), text_ends, quarnel_allowed, line);

@@ -43,7 +43,8 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
   // A full line, the most common one.
   if (text.size() == bar + 18 && text[bar] == '|' && text.back() == '|') {
     unsigned invalid = 0;
-    bool blanks = text[at] == ' ' && text[at + 1] == ' ' && text[first + 24] == ' ';
+    bool blanks =
+        text[at] == ' ' && text[at + 1] == ' ' && text[first + 24] == ' ' && text[bar - 1] == ' ';
     for (std::size_t k = 0; k < 16; ++k) {
       const std::size_t digits = place(k);
       const std::uint8_t high = digit_values[static_cast<unsigned char>(text[digits])];

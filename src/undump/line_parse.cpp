@@ -1,6 +1,7 @@
 #include "undump/line_parse.h"
 
 #include "undump/layouts.h"
+#include "undump/line_parse_plan.h"
 
 #include <bit>
 #include <cstring>
@@ -159,6 +160,62 @@ bool parse_full_line(const char* text, DumpLine& line) {
   line.address = address;
   line.count = 16;
   return invalid < 0x100 && misplaced == 0 && !ends_early;
+}
+
+namespace {
+
+// A full line read by its plan, a character at a time.
+bool parse_by_plan(const LinePlan& plan, const char* text, DumpLine& line) {
+  bool bad = plan.last != 0 && text[plan.length - 1] != plan.last;
+  std::array<std::uint8_t, 64> values{};
+  for (std::size_t position = 0; position < 64; ++position) {
+    values[position] = hex_value(text[position]);
+    bad = bad || (plan.digits[position] != 0 && values[position] > 15) ||
+          (plan.fixed[position] != 0 && text[position] != plan.expected[position]);
+  }
+  for (std::size_t chunk = 0; chunk < 64; chunk += 16) {
+    for (std::size_t k = 0; k < 16; ++k) {
+      if (plan.high[chunk + k] != 0x80) {
+        line.bytes[k] = static_cast<std::uint8_t>(values[chunk + plan.high[chunk + k]] << 4U);
+      }
+    }
+  }
+  for (std::size_t chunk = 0; chunk < 64; chunk += 16) {
+    for (std::size_t k = 0; k < 16; ++k) {
+      if (plan.low[chunk + k] != 0x80) {
+        line.bytes[k] =
+            static_cast<std::uint8_t>(line.bytes[k] | values[chunk + plan.low[chunk + k]]);
+      }
+    }
+  }
+  line.address = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    line.address = line.address << 4U | (values[i] & 0x0FU);
+  }
+  // A line end in the character column would end the line early.
+  for (std::size_t i = plan.chars; plan.chars != 0 && i < plan.chars + 16; ++i) {
+    bad = bad || text[i] == '\n';
+  }
+  line.count = 16;
+  return !bad;
+}
+
+}  // namespace
+
+template <std::size_t layout>
+bool parse_portable(const char* text, DumpLine& line) {
+  return parse_by_plan(plans[layout], text, line);
+}
+
+FullLineParser portable_parser(FullLayout layout) {
+  static constexpr std::array<FullLineParser, full_layouts> parsers{
+      parse_full_line,   parse_portable<1>, parse_portable<2>, parse_portable<3>,
+      parse_portable<4>, parse_portable<5>, parse_portable<6>};
+  return parsers[static_cast<std::size_t>(layout)];
+}
+
+std::size_t full_line_size(FullLayout layout) {
+  return plans[static_cast<std::size_t>(layout)].length;
 }
 
 }  // namespace quarnel

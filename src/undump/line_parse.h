@@ -38,10 +38,28 @@ using FullLineParser = bool (*)(const char* text, DumpLine& line);
 // The ways of reading full lines; all accept the same lines alike.
 enum class ParsePath { portable, ssse3, avx2, neon };
 
+// The layouts whose full lines of 16 bytes have their own readers:
+// quarnel's, xxd's default (groups of two) and hexdump -C's, with 8 address
+// digits, which they read; od -t x1's with 6 or 7 address digits, with and
+// without its characters (z), whose address is the caller's to read, in its
+// radix. The readers of the others than quarnel's check the line up to its
+// character column, its length and the character that closes it; the line
+// end after it is the caller's. Each reads the first 64 characters of text,
+// wherever the line ends.
+enum class FullLayout { quarnel, xxd, hexdump, od6, od6z, od7, od7z };
+inline constexpr std::size_t full_layouts = 7;
+
 // The reader for a path, or null when this CPU cannot run it.
-[[nodiscard]] FullLineParser full_line_parser(ParsePath path);
+[[nodiscard]] FullLineParser full_line_parser(ParsePath path,
+                                              FullLayout layout = FullLayout::quarnel);
 
 // The fastest reader of full lines that this CPU can run.
-[[nodiscard]] FullLineParser fastest_full_line_parser();
+[[nodiscard]] FullLineParser fastest_full_line_parser(FullLayout layout = FullLayout::quarnel);
+
+// The portable reader of a layout's full lines.
+[[nodiscard]] FullLineParser portable_parser(FullLayout layout);
+
+// The length of a full line of the layout, without its line end.
+[[nodiscard]] std::size_t full_line_size(FullLayout layout);
 
 }  // namespace quarnel

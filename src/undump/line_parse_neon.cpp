@@ -8,8 +8,11 @@
 #include "undump/line_parse_plan.h"
 
 namespace quarnel {
+namespace {
 
-bool parse_full_line_neon(const char* text, DumpLine& line) {
+template <std::size_t layout>
+bool parse_neon(const char* text, DumpLine& line) {
+  constexpr const LinePlan& line_plan = plans[layout];
   const auto* chars_at = reinterpret_cast<const std::uint8_t*>(text);
   const uint8x16_t nibble = vdupq_n_u8(0x0F);
   const uint8x16_t by_high = vld1q_u8(class_by_high.data());
@@ -34,7 +37,9 @@ bool parse_full_line_neon(const char* text, DumpLine& line) {
     first_values = at == 0 ? values : first_values;
   }
   // A line end in the character column would end the line early.
-  bad = vorrq_u8(bad, vceqq_u8(vld1q_u8(chars_at + 60), vdupq_n_u8('\n')));
+  if (line_plan.chars != 0) {
+    bad = vorrq_u8(bad, vceqq_u8(vld1q_u8(chars_at + line_plan.chars), vdupq_n_u8('\n')));
+  }
   vst1q_u8(line.bytes.data(), vorrq_u8(vshlq_n_u8(high, 4), low));
   // The address digits pair up into its four bytes, most significant first.
   const uint8x16x2_t halves = vuzpq_u8(first_values, first_values);
@@ -43,7 +48,17 @@ bool parse_full_line_neon(const char* text, DumpLine& line) {
   line.address = std::uint32_t{address[0]} << 24 | std::uint32_t{address[1]} << 16 |
                  std::uint32_t{address[2]} << 8 | address[3];
   line.count = 16;
-  return vmaxvq_u8(bad) == 0;
+  return vmaxvq_u8(bad) == 0 &&
+         (line_plan.last == 0 || text[line_plan.length - 1] == line_plan.last);
+}
+
+}  // namespace
+
+FullLineParser neon_parser(FullLayout layout) {
+  static constexpr std::array<FullLineParser, full_layouts> parsers{
+      parse_neon<0>, parse_neon<1>, parse_neon<2>, parse_neon<3>,
+      parse_neon<4>, parse_neon<5>, parse_neon<6>};
+  return parsers[static_cast<std::size_t>(layout)];
 }
 
 }  // namespace quarnel

@@ -5,6 +5,7 @@
 
 namespace quarnel {
 
-bool parse_full_line_neon(const char* text, DumpLine& line);
+// The reader of each layout's full lines.
+FullLineParser neon_parser(FullLayout layout);
 
 }  // namespace quarnel

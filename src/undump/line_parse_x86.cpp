@@ -26,11 +26,13 @@ __attribute__((target("avx2"))) inline __m128i fold(__m256i both) {
 // The address from the digit values of the first chunk, and the line's
 // bytes from their gathered high and low digits; then whether nothing was
 // out of place.
-__attribute__((target("ssse3"))) inline bool finish(const char* text, __m128i first_values,
-                                                    __m128i high, __m128i low, __m128i bad,
-                                                    DumpLine& line) {
+__attribute__((target("ssse3"))) inline bool finish(const LinePlan& plan, const char* text,
+                                                    __m128i first_values, __m128i high, __m128i low,
+                                                    __m128i bad, DumpLine& line) {
   // A line end in the character column would end the line early.
-  bad = _mm_or_si128(bad, _mm_cmpeq_epi8(load16(text + 60), _mm_set1_epi8('\n')));
+  if (plan.chars != 0) {
+    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(load16(text + plan.chars), _mm_set1_epi8('\n')));
+  }
   // Nibbles of at most 15 shift within their byte.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(line.bytes.data()),
                    _mm_or_si128(_mm_slli_epi16(high, 4), low));
@@ -41,12 +43,13 @@ __attribute__((target("ssse3"))) inline bool finish(const char* text, __m128i fi
   line.address = __builtin_bswap32(static_cast<std::uint32_t>(
       _mm_cvtsi128_si32(_mm_or_si128(_mm_slli_epi16(address_high, 4), address_low))));
   line.count = 16;
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(bad, _mm_setzero_si128())) == 0xFFFF;
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(bad, _mm_setzero_si128())) == 0xFFFF &&
+         (plan.last == 0 || text[plan.length - 1] == plan.last);
 }
 
-}  // namespace
-
-__attribute__((target("ssse3"))) bool parse_full_line_ssse3(const char* text, DumpLine& line) {
+template <std::size_t layout>
+__attribute__((target("ssse3"))) bool parse_ssse3(const char* text, DumpLine& line) {
+  constexpr const LinePlan& line_plan = plans[layout];
   const __m128i nibble = _mm_set1_epi8(0x0F);
   const __m128i zero = _mm_setzero_si128();
   __m128i bad = zero;
@@ -70,12 +73,14 @@ __attribute__((target("ssse3"))) bool parse_full_line_ssse3(const char* text, Du
     low = _mm_or_si128(low, _mm_shuffle_epi8(values, load16(line_plan.low.data() + at)));
     first_values = at == 0 ? values : first_values;
   }
-  return finish(text, first_values, high, low, bad, line);
+  return finish(line_plan, text, first_values, high, low, bad, line);
 }
 
 // Two chunks at a time, one in each 128-bit lane: every shuffle stays within
 // its lane, so each lane does what the SSSE3 reader does for its chunk.
-__attribute__((target("avx2"))) bool parse_full_line_avx2(const char* text, DumpLine& line) {
+template <std::size_t layout>
+__attribute__((target("avx2"))) bool parse_avx2(const char* text, DumpLine& line) {
+  constexpr const LinePlan& line_plan = plans[layout];
   const __m256i nibble = _mm256_set1_epi8(0x0F);
   const __m256i zero = _mm256_setzero_si256();
   __m256i bad = zero;
@@ -100,7 +105,23 @@ __attribute__((target("avx2"))) bool parse_full_line_avx2(const char* text, Dump
     low = _mm256_or_si256(low, _mm256_shuffle_epi8(values, load32(line_plan.low.data() + at)));
     first_values = at == 0 ? _mm256_castsi256_si128(values) : first_values;
   }
-  return finish(text, first_values, fold(high), fold(low), fold(bad), line);
+  return finish(line_plan, text, first_values, fold(high), fold(low), fold(bad), line);
+}
+
+}  // namespace
+
+FullLineParser ssse3_parser(FullLayout layout) {
+  static constexpr std::array<FullLineParser, full_layouts> parsers{
+      parse_ssse3<0>, parse_ssse3<1>, parse_ssse3<2>, parse_ssse3<3>,
+      parse_ssse3<4>, parse_ssse3<5>, parse_ssse3<6>};
+  return parsers[static_cast<std::size_t>(layout)];
+}
+
+FullLineParser avx2_parser(FullLayout layout) {
+  static constexpr std::array<FullLineParser, full_layouts> parsers{
+      parse_avx2<0>, parse_avx2<1>, parse_avx2<2>, parse_avx2<3>,
+      parse_avx2<4>, parse_avx2<5>, parse_avx2<6>};
+  return parsers[static_cast<std::size_t>(layout)];
 }
 
 }  // namespace quarnel

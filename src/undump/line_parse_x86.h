@@ -6,7 +6,8 @@
 
 namespace quarnel {
 
-bool parse_full_line_ssse3(const char* text, DumpLine& line);
-bool parse_full_line_avx2(const char* text, DumpLine& line);
+// The readers of each layout's full lines.
+FullLineParser ssse3_parser(FullLayout layout);
+FullLineParser avx2_parser(FullLayout layout);
 
 }  // namespace quarnel

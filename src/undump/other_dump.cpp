@@ -201,11 +201,60 @@ void advance(OtherDump& dump, std::size_t count) {
   }
 }
 
+namespace {
+
+// Nothing stands between the dump's next full line and its bytes: the
+// reading is settled, no line is held, no copies are due.
+bool settled_and_clear(const OtherDump& dump) {
+  const std::uint8_t open_radices = dump.shape.open & radices;
+  return dump.shape.lines > 0 && !dump.shape.ended && !dump.squeezed && !has_held(dump) &&
+         (dump.shape.open & orders) == Variant::big_endian &&
+         (open_radices & (open_radices - 1)) == 0;
+}
+
+}  // namespace
+
+bool full_lines_read_fast(const OtherDump& dump, std::string_view text, FullLayout& layout,
+                          std::uint64_t& address) {
+  const Shape& shape = dump.shape;
+  if (!settled_and_clear(dump) || shape.columns != 16) {
+    return false;
+  }
+  switch (shape.layout) {
+    case DumpLayout::xxd:
+      layout = FullLayout::xxd;
+      return !shape.bits && shape.group == 2 && shape.width == 41 &&
+             (shape.open & Variant::hex_addresses) != 0;
+    case DumpLayout::hexdump:
+      layout = FullLayout::hexdump;
+      return true;
+    case DumpLayout::od: {
+      // The address widens as the data goes on: its digits pick the plan.
+      const std::size_t digits = text.size() > 8 ? text.find(' ') : 0;
+      if (!shape.addresses || (digits != 6 && digits != 7) || (shape.chars && shape.width != 51) ||
+          !address_value(text.substr(0, digits), radix_values[radix_index(shape.open)], address)) {
+        return false;
+      }
+      layout = digits == 6 ? (shape.chars ? FullLayout::od6z : FullLayout::od6)
+                           : (shape.chars ? FullLayout::od7z : FullLayout::od7);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void took_full_lines(OtherDump& dump, std::span<const unsigned char> last, std::size_t lines) {
+  std::memcpy(dump.last_bytes.data(), last.data(), last.size());
+  dump.last_size = static_cast<std::uint16_t>(last.size());
+  dump.next[radix_index(dump.shape.open)] += lines * last.size();
+  dump.array_bytes += lines * last.size();
+  dump.shape.lines += static_cast<std::uint32_t>(lines);
+}
+
 bool read_full_other_line(OtherDump& dump, std::string_view text) {
   Shape& shape = dump.shape;
-  const std::uint8_t open_radices = shape.open & radices;
-  if (shape.lines == 0 || shape.ended || dump.squeezed || has_held(dump) ||
-      (shape.open & orders) != Variant::big_endian || (open_radices & (open_radices - 1)) != 0 ||
+  if (!settled_and_clear(dump) ||
       !(shape.layout == DumpLayout::xxd || shape.layout == DumpLayout::hexdump ||
         shape.layout == DumpLayout::od)) {
     return false;
@@ -220,11 +269,7 @@ bool read_full_other_line(OtherDump& dump, std::string_view text) {
       !address_value(line.address, radix_values[radix], address) || address != dump.next[radix]) {
     return false;
   }
-  std::memcpy(dump.last_bytes.data(), dump.line_bytes.data(), line.count);
-  dump.last_size = static_cast<std::uint16_t>(line.count);
-  dump.next[radix] += line.count;
-  dump.array_bytes += line.count;
-  ++shape.lines;
+  took_full_lines(dump, std::span(dump.line_bytes).first(line.count), 1);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "undump/layouts.h"
+#include "undump/line_parse.h"
 
 namespace quarnel {
 
@@ -60,6 +61,17 @@ void advance(OtherDump& dump, std::size_t count);
 // read without the contest. Its bytes are in dump.line_bytes; false when the
 // line is any other (read_other_dump_line then says what it is).
 [[nodiscard]] bool read_full_other_line(OtherDump& dump, std::string_view text);
+
+// The layout of the dump's full line at the front of text when a vector
+// reader reads it: the reading settled, nothing due, xxd's default shape,
+// hexdump -C's or od's of 16 bytes; for od, its address too, which its
+// reader leaves to the caller.
+[[nodiscard]] bool full_lines_read_fast(const OtherDump& dump, std::string_view text,
+                                        FullLayout& layout, std::uint64_t& address);
+
+// Full lines read outside the contest, taken into the dump: how many, and
+// the last one's bytes.
+void took_full_lines(OtherDump& dump, std::span<const unsigned char> last, std::size_t lines);
 
 // What became of a line of the dump.
 struct OtherOutcome {

@@ -3,10 +3,10 @@
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path) {
-  return path == ParsePath::portable ? parse_full_line : nullptr;
+FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
+  return path == ParsePath::portable ? portable_parser(layout) : nullptr;
 }
 
-FullLineParser fastest_full_line_parser() { return parse_full_line; }
+FullLineParser fastest_full_line_parser(FullLayout layout) { return portable_parser(layout); }
 
 }  // namespace quarnel

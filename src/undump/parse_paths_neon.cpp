@@ -3,12 +3,12 @@
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path) {
+FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
   switch (path) {
     case ParsePath::portable:
-      return parse_full_line;
+      return portable_parser(layout);
     case ParsePath::neon:
-      return parse_full_line_neon;
+      return neon_parser(layout);
     case ParsePath::ssse3:
     case ParsePath::avx2:
       break;
@@ -16,6 +16,6 @@ FullLineParser full_line_parser(ParsePath path) {
   return nullptr;
 }
 
-FullLineParser fastest_full_line_parser() { return parse_full_line_neon; }
+FullLineParser fastest_full_line_parser(FullLayout layout) { return neon_parser(layout); }
 
 }  // namespace quarnel

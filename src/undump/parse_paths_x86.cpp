@@ -4,28 +4,28 @@
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path) {
+FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
   __builtin_cpu_init();
   switch (path) {
     case ParsePath::portable:
-      return parse_full_line;
+      return portable_parser(layout);
     case ParsePath::ssse3:
-      return __builtin_cpu_supports("ssse3") ? parse_full_line_ssse3 : nullptr;
+      return __builtin_cpu_supports("ssse3") ? ssse3_parser(layout) : nullptr;
     case ParsePath::avx2:
-      return __builtin_cpu_supports("avx2") ? parse_full_line_avx2 : nullptr;
+      return __builtin_cpu_supports("avx2") ? avx2_parser(layout) : nullptr;
     case ParsePath::neon:
       break;
   }
   return nullptr;
 }
 
-FullLineParser fastest_full_line_parser() {
+FullLineParser fastest_full_line_parser(FullLayout layout) {
   for (const ParsePath path : {ParsePath::avx2, ParsePath::ssse3}) {
-    if (const FullLineParser parser = full_line_parser(path); parser != nullptr) {
+    if (const FullLineParser parser = full_line_parser(path, layout); parser != nullptr) {
       return parser;
     }
   }
-  return parse_full_line;
+  return portable_parser(layout);
 }
 
 }  // namespace quarnel
