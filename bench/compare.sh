@@ -92,13 +92,15 @@ head -c $((64 << 20)) "$work/big.bin" >"$work/small.bin"
 xxd "$work/small.bin" >"$work/small.xxd"
 hexdump -C "$work/small.bin" >"$work/small.hexdump"
 od -A x -t x1z "$work/small.bin" >"$work/small.od"
+"$quarnel" "$work/small.bin" >"$work/small.quarnel"
 x_time=$(median "$runs" "xxd -r '$work/small.xxd' >/dev/null")
-for layout in xxd hexdump od; do
+q_time=$(median "$runs" "$unquarnel '$work/small.quarnel' >/dev/null")
+for layout in quarnel xxd hexdump od; do
   "$unquarnel" "$work/small.$layout" | cmp - "$work/small.bin"
   l_time=$(median "$runs" "$unquarnel '$work/small.$layout' >/dev/null")
   rss=$(/usr/bin/time -f %M "$unquarnel" "$work/small.$layout" 2>&1 >/dev/null)
-  awk -v name="$layout" -v t="$l_time" -v x="$x_time" -v n="$(stat -c %s "$work/small.$layout")" -v m="$rss" \
-    'BEGIN { printf "unquarnel on %s'"'"'s dump of 64 MiB: %.3f s, %.0f MB/s of text, %.1fx xxd -r, %d KiB\n", name, t, n / t / 1e6, x / t, m }'
+  awk -v name="$layout" -v t="$l_time" -v x="$x_time" -v q="$q_time" -v n="$(stat -c %s "$work/small.$layout")" -v m="$rss" \
+    'BEGIN { printf "unquarnel on %s'"'"'s dump of 64 MiB: %.3f s, %.0f MB/s of text, %.1fx xxd -r, %.2f of quarnel'"'"'s own speed, %d KiB\n", name, t, n / t / 1e6, x / t, q / t, m }'
 done
 rm "$work"/small.*
 

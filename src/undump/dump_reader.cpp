@@ -410,6 +410,33 @@ struct ReaderSteps {
     return true;
   }
 
+  // The full lines of quarnel's that follow a full one, in a run: the
+  // characters they take. Any other line, or one that wraps past FFFFFFFF,
+  // is left to the line loop.
+  static std::size_t take_quarnel_run(DumpReader& reader, std::string_view rest, StepBytes& bytes) {
+    static const FullLineParser parse_full = fastest_full_line_parser();
+    std::size_t length = 0;
+    DumpLine line;
+    while (reader.in_dump_ && rest.size() - length > full_line_end + 1 &&
+           bytes.out.size() - bytes.used >= 16) {
+      const char* text = rest.data() + length;
+      const std::size_t end = text[full_line_end] == '\n'                                      ? 1
+                              : text[full_line_end] == '\r' && text[full_line_end + 1] == '\n' ? 2
+                                                                                               : 0;
+      const std::uint32_t next = reader.last_address_ + 16;
+      if (end == 0 || next == 0 || !parse_full(text, line) || line.address != next ||
+          (reader.mode_ == ReadMode::lines && bytes.step.address + bytes.used != next)) {
+        break;
+      }
+      bytes.put(line.bytes.data(), 16);
+      reader.last_address_ = next;
+      ++reader.text_lines_;
+      ++reader.line_;
+      length += full_line_end + end;
+    }
+    return length;
+  }
+
   // Checks a line of quarnel's against the one before it and takes its
   // bytes; false when the step stops before it, or at an error.
   static bool take_quarnel_line(DumpReader& reader, const DumpLine& line, StepBytes& bytes,
@@ -459,9 +486,7 @@ struct ReaderSteps {
   }
 };
 
-DumpLayout DumpReader::forced() const noexcept {
-  return reading_ != DumpReading::any ? layout_of(reading_) : forced_;
-}
+DumpLayout DumpReader::forced() const noexcept { return forced_; }
 
 void DumpReader::next_text() noexcept {
   at_start_ = true;
@@ -505,6 +530,10 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
     return fail(settled.error, column);
   };
   ReadError error = ReadError::none;
+  // The layout a reading names, found once.
+  if (reading_ != DumpReading::any && forced_ == DumpLayout::any) {
+    forced_ = layout_of(reading_);
+  }
   if (at_start_ && !ReaderSteps::start_text(*this, text, text_ends, at, error)) {
     return step;
   }
@@ -515,7 +544,8 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
   DumpLine line;
   for (;;) {
     Settled settled;
-    if (!ReaderSteps::emit_due(*this, bytes, at == text.size() && text_ends, settled)) {
+    if ((has_held(other_) || other_.repeats > 0) &&
+        !ReaderSteps::emit_due(*this, bytes, at == text.size() && text_ends, settled)) {
       if (settled.error != ReadError::none) {
         return fail_settled(settled, 1);
       }
@@ -587,6 +617,7 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       break;
     }
     at += split.length;
+    at += ReaderSteps::take_quarnel_run(*this, text.substr(at), bytes);
   }
   step.taken = at;
   step.size = bytes.used;
