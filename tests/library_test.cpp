@@ -168,6 +168,25 @@ TEST(Library, EveryCutOfADumpIsRefusedOrExact) {
   }
 }
 
+TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
+  // Nothing beside a short group, and no blank group before another.
+  struct Row {
+    std::string text;
+    std::size_t size;
+    std::size_t column;
+  };
+  for (const Row& row :
+       {Row{"00000000: 4142 4344  ABCD\n00000004: 41 2      A.\n", 4, 13},
+        Row{"00000000: 4142 4344 4546  ABCDEF\n00000006:      4344        CD\n", 6, 16}}) {
+    std::vector<std::uint8_t> out(100);
+    const ReadBack back = read_dump(row.text, out);
+    EXPECT_EQ(back.error, ReadError::bad_shape) << row.text;
+    EXPECT_EQ(back.size, row.size) << row.text;
+    EXPECT_EQ(back.line, 2U) << row.text;
+    EXPECT_EQ(back.column, row.column) << row.text;
+  }
+}
+
 TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   const std::vector<std::uint8_t> data = random_bytes(40, 3);
   const std::string dump = dump_string(data, 0x1230, LineEnd::crlf);
