@@ -72,7 +72,7 @@ _unquarnel() {
   COMPREPLY=()
   if _quarnel_split_value; then
     case $option in
-      --from) _quarnel_options "$value" 'quarnel xxd xxd-plain xxd-c hexdump od' ;;
+      --from) _quarnel_options "$value" 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex' ;;
       --patch | --output) _quarnel_files "$value" ;;
     esac
     return

@@ -3,6 +3,6 @@ complete -c unquarnel -s p -l patch -r -F -d 'Patch FILE in place from the dumps
 complete -c unquarnel -s o -l output -r -F -d 'Write the bytes to FILE, replacing it whole'
 complete -c unquarnel -s R -l reverse -d 'Apply a diff backwards'
 # The value goes in the same word, as --from=xxd.
-complete -c unquarnel -l from -f -a 'quarnel xxd xxd-plain xxd-c hexdump od' -d 'Read the dumps in this layout'
+complete -c unquarnel -l from -f -a 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex' -d 'Read the dumps in this layout'
 complete -c unquarnel -l help -d 'Show the usage'
 complete -c unquarnel -l version -d 'Show the version'

@@ -41,8 +41,8 @@ while IFS='|' read -r words expected; do
 done <<'CASES'
 unquarnel --p|--patch --patch=
 unquarnel -|-- --from= --help --output --output= --patch --patch= --reverse --version -R -o -p
-unquarnel --from = x|xxd xxd-c xxd-plain
-unquarnel --from =|hexdump od quarnel xxd xxd-c xxd-plain
+unquarnel --from = x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
+unquarnel --from =|hex hexdump od od-d od-x quarnel xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
 unquarnel -p d|data.bin dump.txt
 unquarnel --patch = du|dump.txt
 unquarnel --from = xxd --r|--reverse
@@ -109,7 +109,7 @@ if command -v python3 >/dev/null; then
       check "zsh, typed: $words<TAB>" "$(typed zsh "$load_zsh" "$words" "$expected")" "$expected"
     done <<'CASES'
 unquarnel --p|unquarnel --patch=
-unquarnel --from=hex|unquarnel --from=hexdump 
+unquarnel --from=hexd|unquarnel --from=hexdump 
 quarnel-diff --color=al|quarnel-diff --color=always 
 quarnel-diff -U 3 du|quarnel-diff -U 3 dump.txt 
 quarnel du|quarnel dump.txt 
@@ -126,7 +126,7 @@ if command -v fish >/dev/null; then
     check "fish: $line" "$got" "$expected"
   done <<'CASES'
 unquarnel --p|--patch
-unquarnel --from=x|--from=xxd --from=xxd-c --from=xxd-plain
+unquarnel --from=x|--from=xxd --from=xxd-c --from=xxd-d --from=xxd-e --from=xxd-e-d --from=xxd-plain
 unquarnel -p du|dump.txt
 quarnel-diff --color=a|--color=always --color=auto
 quarnel-diff --u|--unified
