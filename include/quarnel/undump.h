@@ -240,10 +240,10 @@ class DumpReader {
   friend struct ReaderSteps;  // the pieces of read, in the library
   [[nodiscard]] DumpLayout forced() const noexcept;
   ReadMode mode_;
-  bool started_ = false;  // a line has been read
-  bool in_dump_ = false;  // the last line was full: the dump goes on
+  bool started_ = false;        // a line has been read
+  bool in_dump_ = false;        // the last line was full: the dump goes on
   bool after_quarnel_ = false;  // the last dump was quarnel's
-  bool at_start_ = true;  // of a text: a byte order mark may come
+  bool at_start_ = true;        // of a text: a byte order mark may come
   bool utf16_ = false;
   bool big_endian_ = false;
   std::uint8_t last_count_ = 0;  // bytes of the last line

@@ -58,8 +58,8 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
         return {UndumpStatus::write_error, ReadError::none, 0};
       }
       if (!step.ok) {
-        return {UndumpStatus::bad_line, step.error,       step.line,
-                step.problem,           step.readings,    step.places_only};
+        return {UndumpStatus::bad_line, step.error,    step.line,
+                step.problem,           step.readings, step.places_only};
       }
       if (at_end) {
         return {UndumpStatus::ok, ReadError::none, 0};

@@ -70,7 +70,7 @@ constexpr LinePlan make_plan(FullLayout layout) {
       od && !od_chars
           ? od_end
           : plan.chars + 16 + (layout == FullLayout::quarnel || layout == FullLayout::xxd ? 0 : 1);
-  plan.last = layout == FullLayout::hexdump ? '|' : od_chars ? '<' : 0;
+  plan.last = layout == FullLayout::hexdump ? '|' : od_chars ? '<' : '\0';
   for (std::size_t position = 0; position < address; ++position) {
     plan.digits[position] = 0xFF;
   }
