@@ -153,6 +153,109 @@ DiffStep end_other_hunk(DiffReader& diff, PatchWriter& patch, std::uint64_t numb
   return step;
 }
 
+// "-a,b +c,d @@" of a hunk header: where the hunk stands in each file.
+bool read_header(std::string_view rest, DiffReader& diff) {
+  std::uint64_t old_first = 0;
+  std::uint64_t new_first = 0;
+  if (!read_range(rest, '-', old_first, diff.old_left) || !rest.starts_with(' ') ||
+      (rest.remove_prefix(1), !read_range(rest, '+', new_first, diff.new_left)) ||
+      !rest.starts_with(" @@") || (diff.old_left > 0 && old_first == 0) ||
+      (diff.new_left > 0 && new_first == 0)) {
+    return false;
+  }
+  diff.old_next = diff.old_left == 0 ? old_first : old_first - 1;
+  diff.new_next = diff.new_left == 0 ? new_first : new_first - 1;
+  diff.in_hunk = diff.old_left + diff.new_left > 0;
+  diff.hunks = true;
+  diff.old_span = {};
+  diff.new_span = {};
+  return true;
+}
+
+// A hunk's line of another layout's dump, with a line end, to the readers
+// of its sides; at the hunk's end, what they hold goes.
+DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, DiffReader& diff,
+                         PatchWriter& patch, std::uint64_t number) {
+  static std::array<char, longest_diff_line + 1> fed;
+  const std::size_t size = line.size() - 1;
+  std::copy(line.begin() + 1, line.end(), fed.begin());
+  fed[size] = '\n';
+  const std::string_view whole(fed.data(), size + 1);
+  DiffStep step;
+  for (const bool side_old : {true, false}) {
+    if (side_old ? old_side : new_side) {
+      (side_old ? diff.old_fed : diff.new_fed) = true;
+      step = feed_side(side_old ? diff.old_side : diff.new_side, whole, false, side_old, diff,
+                       patch, number, side_old ? diff.old_span : diff.new_span);
+      if (!step.ok) {
+        return step;
+      }
+    }
+  }
+  const char mark = line[0];
+  diff.old_left -= mark == ' ' || mark == '-' ? 1 : 0;
+  diff.new_left -= mark == ' ' || mark == '+' ? 1 : 0;
+  diff.in_hunk = diff.old_left + diff.new_left > 0;
+  return diff.in_hunk ? step : end_other_hunk(diff, patch, number);
+}
+
+// A hunk's line of a quarnel dump: it stands where the hunk header puts
+// it, line n showing the bytes from 16n, and a short one ends its dump.
+DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, DiffReader& diff,
+                           PatchWriter& patch, std::uint64_t number) {
+  DiffStep step;
+  const char mark = line[0];
+  const bool old_line = mark == ' ' || mark == '-';
+  const bool new_line = mark == ' ' || mark == '+';
+  DumpLine dump;
+  std::size_t column = 0;
+  if (const ReadError error = parse_line(line.substr(1), dump, column); error != ReadError::none) {
+    step.ok = false;
+    step.error = error;
+    step.line = number;
+    return step;
+  }
+  // Each line stands where the hunk header puts it: line n shows bytes
+  // from 16n.
+  const std::uint64_t line_of_dump = old_line ? diff.old_next : diff.new_next;
+  if (dump.address != static_cast<std::uint32_t>(line_of_dump * 16) ||
+      (old_line && new_line && diff.old_next != diff.new_next)) {
+    step.ok = false;
+    step.problem = "the line is not where its hunk header puts it";
+    step.line = number;
+    return step;
+  }
+  const std::uint64_t address = line_of_dump * 16;
+  const auto bytes = std::span<const std::uint8_t>(dump.bytes).first(dump.count);
+  const bool ends_dump = dump.count < 16;
+  bool written = true;
+  if (old_side) {
+    written =
+        patch_record(patch, {address, dump.count, RecordKind::expect, diff.input, number}, bytes) &&
+        (!ends_dump ||
+         patch_record(
+             patch, {address + dump.count, 0, RecordKind::expect_length, diff.input, number}, {}));
+  }
+  if (new_side) {
+    written =
+        written && (mark == ' ' || patch_bytes(patch, address, bytes)) &&
+        (!ends_dump ||
+         patch_record(patch, {address + dump.count, 0, RecordKind::set_length, diff.input, number},
+                      {}));
+  }
+  if (!written) {
+    step.ok = false;
+    step.write_failed = true;
+    return step;
+  }
+  diff.old_left -= old_line ? 1 : 0;
+  diff.new_left -= new_line ? 1 : 0;
+  diff.old_next += old_line ? 1 : 0;
+  diff.new_next += new_line ? 1 : 0;
+  diff.in_hunk = diff.old_left + diff.new_left > 0;
+  return step;
+}
+
 }  // namespace
 
 bool looks_like_diff(std::string_view text) {
@@ -186,21 +289,9 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
     }
     if (!diff.in_hunk) {
       if (line.starts_with("@@ ")) {
-        std::string_view rest = line.substr(3);
-        std::uint64_t old_first = 0;
-        std::uint64_t new_first = 0;
-        if (!read_range(rest, '-', old_first, diff.old_left) || !rest.starts_with(' ') ||
-            (rest.remove_prefix(1), !read_range(rest, '+', new_first, diff.new_left)) ||
-            !rest.starts_with(" @@") || (diff.old_left > 0 && old_first == 0) ||
-            (diff.new_left > 0 && new_first == 0)) {
+        if (!read_header(line.substr(3), diff)) {
           return fail("the hunk header is not \"@@ -LINE,COUNT +LINE,COUNT @@\"");
         }
-        diff.old_next = diff.old_left == 0 ? old_first : old_first - 1;
-        diff.new_next = diff.new_left == 0 ? new_first : new_first - 1;
-        diff.in_hunk = diff.old_left + diff.new_left > 0;
-        diff.hunks = true;
-        diff.old_span = {};
-        diff.new_span = {};
       } else if (line.starts_with("--- ") && ++diff.files > 1) {
         return fail("the diff changes more than one file: give it one file's part");
       }
@@ -233,77 +324,14 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
       }
     }
     if (diff.other_layout) {
-      // The line, with a line end, to the readers of its sides.
-      static std::array<char, longest_diff_line + 1> fed;
-      const std::size_t size = line.size() - 1;
-      std::copy(line.begin() + 1, line.end(), fed.begin());
-      fed[size] = '\n';
-      const std::string_view whole(fed.data(), size + 1);
-      for (const bool side_old : {true, false}) {
-        if (side_old ? old_side : new_side) {
-          (side_old ? diff.old_fed : diff.new_fed) = true;
-          step = feed_side(side_old ? diff.old_side : diff.new_side, whole, false, side_old, diff,
-                           patch, number, side_old ? diff.old_span : diff.new_span);
-          if (!step.ok) {
-            return step;
-          }
-        }
-      }
-      diff.old_left -= old_line ? 1 : 0;
-      diff.new_left -= new_line ? 1 : 0;
-      diff.in_hunk = diff.old_left + diff.new_left > 0;
-      if (!diff.in_hunk) {
-        if (step = end_other_hunk(diff, patch, number); !step.ok) {
-          return step;
-        }
+      if (step = read_other_line(line, old_side, new_side, diff, patch, number); !step.ok) {
+        return step;
       }
       continue;
     }
-    DumpLine dump;
-    std::size_t column = 0;
-    if (const ReadError error = parse_line(line.substr(1), dump, column);
-        error != ReadError::none) {
-      step.ok = false;
-      step.error = error;
-      step.line = number;
+    if (step = read_quarnel_line(line, old_side, new_side, diff, patch, number); !step.ok) {
       return step;
     }
-    // Each line stands where the hunk header puts it: line n shows bytes
-    // from 16n.
-    const std::uint64_t line_of_dump = old_line ? diff.old_next : diff.new_next;
-    if (dump.address != static_cast<std::uint32_t>(line_of_dump * 16) ||
-        (old_line && new_line && diff.old_next != diff.new_next)) {
-      return fail("the line is not where its hunk header puts it");
-    }
-    const std::uint64_t address = line_of_dump * 16;
-    const auto bytes = std::span<const std::uint8_t>(dump.bytes).first(dump.count);
-    const bool ends_dump = dump.count < 16;
-    bool written = true;
-    if (old_side) {
-      written = patch_record(patch, {address, dump.count, RecordKind::expect, diff.input, number},
-                             bytes) &&
-                (!ends_dump ||
-                 patch_record(
-                     patch,
-                     {address + dump.count, 0, RecordKind::expect_length, diff.input, number}, {}));
-    }
-    if (new_side) {
-      written =
-          written && (mark == ' ' || patch_bytes(patch, address, bytes)) &&
-          (!ends_dump ||
-           patch_record(patch,
-                        {address + dump.count, 0, RecordKind::set_length, diff.input, number}, {}));
-    }
-    if (!written) {
-      step.ok = false;
-      step.write_failed = true;
-      return step;
-    }
-    diff.old_left -= old_line ? 1 : 0;
-    diff.new_left -= new_line ? 1 : 0;
-    diff.old_next += old_line ? 1 : 0;
-    diff.new_next += new_line ? 1 : 0;
-    diff.in_hunk = diff.old_left + diff.new_left > 0;
   }
   if (at_end && text.empty() && (diff.in_hunk || !diff.hunks)) {
     return fail(diff.in_hunk ? "the diff ends inside a hunk" : "the diff holds no hunk");

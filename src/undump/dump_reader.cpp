@@ -410,6 +410,42 @@ struct ReaderSteps {
     return true;
   }
 
+  // A line that is not a full line of quarnel's, split off the text: an
+  // empty line passes, a line of another layout is read, and one of
+  // quarnel's is checked before its bytes are taken.
+  static LineRead read_split_line(DumpReader& reader, const SplitLine& split, DumpLine& line,
+                                  std::size_t& column) {
+    std::string_view content = split.content;
+    column = (reader.in_dump_ || reader.forced() == DumpLayout::quarnel ? longest_line
+                                                                        : longest_other_line) +
+             2;
+    if (!split.ended && content.size() > column - 1) {
+      return {{misplaced(content, ReadError::too_long, column)}};
+    }
+    if (content.ends_with('\r')) {
+      content.remove_suffix(1);
+    }
+    if (content.empty()) {
+      return {};
+    }
+    LineRead read = read_line(reader, content, split.ended, line, column);
+    if (read.settled.error != ReadError::none || read.again || !read.quarnel) {
+      reader.text_lines_ += read.settled.error == ReadError::none && !read.again ? 1 : 0;
+      return read;
+    }
+    // A last line without its line end may have been cut: it must be
+    // whole, its character column as long as its bytes, and an address
+    // alone may be the start of any line. A line written by hand for a
+    // patch has no character column and stands alone.
+    const bool whole = line.count > 0 && content.size() == character_column + line.count;
+    if (!split.ended && !whole &&
+        (reader.mode_ == ReadMode::dumps || content.size() > character_column)) {
+      column = content.size() + 1;
+      return {{ReadError::cut_short}};
+    }
+    return read;
+  }
+
   // The full lines of quarnel's that follow a full one, in a run: the
   // characters they take. Any other line, or one that wraps past FFFFFFFF,
   // is left to the line loop.
@@ -572,20 +608,8 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
       continue;
     }
     if (!split.fast) {
-      std::string_view content = split.content;
-      std::size_t column =
-          (in_dump_ || forced() == DumpLayout::quarnel ? longest_line : longest_other_line) + 2;
-      if (!split.ended && content.size() > column - 1) {
-        return fail(misplaced(content, ReadError::too_long, column), column);
-      }
-      if (content.ends_with('\r')) {
-        content.remove_suffix(1);
-      }
-      if (content.empty()) {
-        at += split.length;
-        continue;
-      }
-      const LineRead read = ReaderSteps::read_line(*this, content, split.ended, line, column);
+      std::size_t column = 0;
+      const LineRead read = ReaderSteps::read_split_line(*this, split, line, column);
       if (read.settled.error != ReadError::none) {
         return fail_settled(read.settled, column);
       }
@@ -594,18 +618,8 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
         continue;
       }
       if (!read.quarnel) {
-        ++text_lines_;
         at += split.length;
         continue;
-      }
-      // A last line without its line end may have been cut: it must be
-      // whole, its character column as long as its bytes, and an address
-      // alone may be the start of any line. A line written by hand for a
-      // patch has no character column and stands alone.
-      const bool whole = line.count > 0 && content.size() == character_column + line.count;
-      if (!split.ended && !whole &&
-          (mode_ == ReadMode::dumps || content.size() > character_column)) {
-        return fail(ReadError::cut_short, content.size() + 1);
       }
     }
     if (!ReaderSteps::take_quarnel_line(*this, line, bytes, error)) {

@@ -136,15 +136,11 @@ Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, Ot
   return {};
 }
 
-// A line after the first: each group at its place, as the first line set
-// them; the last one may be short, and the groups after it blank.
-Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shape, OtherLine& line,
-                 std::span<unsigned char> bytes) {
-  const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
-  const ReadError bad_digit = shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit;
+// A full line of hex digits, the most common line, at the places the first
+// line set.
+bool read_full_groups(std::string_view text, std::size_t hex_start, const Shape& shape,
+                      OtherLine& line, std::span<unsigned char> bytes) {
   const std::size_t group = shape.group == 0 ? shape.columns : shape.group;
-  // A full line of hex digits, the most common line, at the places the
-  // first line set.
   if (!shape.bits && text.size() >= hex_start + shape.width &&
       text.size() <= hex_start + shape.width + shape.columns) {
     unsigned invalid = 0;
@@ -166,8 +162,21 @@ Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shap
     if (invalid <= 15 && blanks) {
       line.count = shape.columns;
       line.chars = text.substr(hex_start + shape.width);
-      return {};
+      return true;
     }
+  }
+  return false;
+}
+
+// A line after the first: each group at its place, as the first line set
+// them; the last one may be short, and the groups after it blank.
+Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shape, OtherLine& line,
+                 std::span<unsigned char> bytes) {
+  const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
+  const ReadError bad_digit = shape.bits ? ReadError::bad_bits : ReadError::bad_hex_digit;
+  const std::size_t group = shape.group == 0 ? shape.columns : shape.group;
+  if (read_full_groups(text, hex_start, shape, line, bytes)) {
+    return {};
   }
   const auto blank = [&](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < std::min(to, text.size()); ++i) {
