@@ -18,6 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (text.find('*') == std::string_view::npos && read.size > size / 2 + 16) {
     std::abort();
   }
+  // Each reading a --from names, in the lines of a patch: no crash, no
+  // hang, whatever the text.
+  DumpReader reader(ReadMode::lines, static_cast<DumpReading>(size > 0 ? bytes[0] % 14 : 0));
+  std::string_view rest = text;
+  for (int steps = 0; steps < 1 << 16; ++steps) {
+    const ReadStep step = reader.read(rest, room, true);
+    rest.remove_prefix(step.taken);
+    if (step.stop == ReadStop::error || step.stop == ReadStop::text) {
+      break;
+    }
+  }
   std::int32_t offset = 0;
   std::memcpy(&offset, bytes, std::min<std::size_t>(size, 4));
   const int input = testing::memory_file(text);
