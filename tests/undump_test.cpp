@@ -135,7 +135,8 @@ TEST(Undump, OtherLayoutsFullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
             got.chars.size() == (layout == FullLayout::od6 || layout == FullLayout::od7 ? 0 : 16) &&
             text.find('\n') == std::string::npos;
         // The readers look at 64 characters, past the end of a short line.
-        text += "\n" + std::string(64, 'x');
+        text.push_back('\n');
+        text.append(64, 'x');
         for (const ParsePath path :
              {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
           const FullLineParser parse = full_line_parser(path, layout);
