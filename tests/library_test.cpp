@@ -168,6 +168,20 @@ TEST(Library, EveryCutOfADumpIsRefusedOrExact) {
   }
 }
 
+TEST(Library, ATextThatReadsTwoWaysNamesBoth) {
+  std::vector<std::uint8_t> out(16);
+  const ReadBack back = read_dump("DEADBEEF\n", out);
+  EXPECT_EQ(back.error, ReadError::ambiguous);
+  EXPECT_EQ(back.readings[0], DumpReading::quarnel);
+  EXPECT_EQ(back.readings[1], DumpReading::xxd_plain);
+  for (int value = 0; value <= static_cast<int>(DumpReading::hex); ++value) {
+    const auto reading = static_cast<DumpReading>(value);
+    EXPECT_EQ(reading_named(reading_name(reading)), reading) << reading_name(reading);
+  }
+  EXPECT_EQ(reading_named("xxd-x"), DumpReading::any);
+  EXPECT_EQ(reading_name(static_cast<DumpReading>(99)), "any");
+}
+
 TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
   // Nothing beside a short group, and no blank group before another.
   struct Row {

@@ -17,6 +17,7 @@ ReadBack read_dump(std::string_view text, WritableBytes out) noexcept {
     }
     if (step.stop != ReadStop::jump) {
       back.error = step.stop == ReadStop::room ? ReadError::no_room : step.error;
+      back.readings = step.readings;
       back.line = step.line;
       back.column = step.column;
       back.address = reader.first_address();

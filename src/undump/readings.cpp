@@ -36,9 +36,12 @@ constexpr std::array<NamedReading, 13> named_readings{{
     {DumpReading::hex, "hex", DumpLayout::hex, any_variant},
 }};
 
+// The entry of a reading; any's for a value that is none of them.
 const NamedReading& named(DumpReading reading) {
-  return *std::find_if(named_readings.begin(), named_readings.end(),
-                       [&](const NamedReading& named) { return named.reading == reading; });
+  const auto* found =
+      std::find_if(named_readings.begin(), named_readings.end(),
+                   [&](const NamedReading& entry) { return entry.reading == reading; });
+  return found == named_readings.end() ? named_readings[0] : *found;
 }
 
 }  // namespace
