@@ -88,8 +88,10 @@ Read read_text(std::string_view text, ReadMode mode, DumpReading reading, std::s
     if (mode == ReadMode::dumps) {
       got.bytes += bytes;
     } else if (step.size > 0) {
-      file.resize(std::max<std::size_t>(file.size(), step.address + step.size));
-      file.replace(step.address, step.size, bytes);
+      // The sweep's files are small: their addresses fit any size_t.
+      const auto address = static_cast<std::size_t>(step.address);
+      file.resize(std::max(file.size(), address + step.size));
+      file.replace(address, step.size, bytes);
     }
     text.remove_prefix(step.taken);
     if (step.stop == ReadStop::error) {
