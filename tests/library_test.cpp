@@ -183,19 +183,21 @@ TEST(Library, ATextThatReadsTwoWaysNamesBoth) {
 }
 
 TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
-  // Nothing beside a short group, and no blank group before another.
+  // Nothing beside a short group, no blank group before another, and no
+  // last line cut short.
   struct Row {
     std::string text;
-    std::size_t size;
+    ReadError error;
     std::size_t column;
   };
   for (const Row& row :
-       {Row{"00000000: 4142 4344  ABCD\n00000004: 41 2      A.\n", 4, 13},
-        Row{"00000000: 4142 4344 4546  ABCDEF\n00000006:      4344        CD\n", 6, 16}}) {
+       {Row{"00000000: 4142 4344  ABCD\n00000004: 41 2      A.\n", ReadError::bad_shape, 13},
+        Row{"00000000: 4142 4344  ABCD\n00000004:      4344  CD\n", ReadError::bad_shape, 16},
+        Row{"00000000: 4142 4344  ABCD\n00000004: 4546       E", ReadError::cut_short, 23}}) {
     std::vector<std::uint8_t> out(100);
     const ReadBack back = read_dump(row.text, out);
-    EXPECT_EQ(back.error, ReadError::bad_shape) << row.text;
-    EXPECT_EQ(back.size, row.size) << row.text;
+    EXPECT_EQ(back.error, row.error) << row.text;
+    EXPECT_EQ(back.size, 4U) << row.text;
     EXPECT_EQ(back.line, 2U) << row.text;
     EXPECT_EQ(back.column, row.column) << row.text;
   }
