@@ -18,20 +18,19 @@
 
 #include "quarnel/bytes.h"
 #include "quarnel/export.h"
+#include "quarnel/line_geometry.h"
 
 namespace quarnel {
 inline namespace v1 {
 
-enum class LineEnd { lf, crlf };
-
 // CR LF on Windows, LF elsewhere: what the quarnel program writes there.
 [[nodiscard]] QUARNEL_API LineEnd platform_line_end() noexcept;
 
-inline constexpr std::size_t bytes_per_dump_line = 16;
+inline constexpr std::size_t bytes_per_dump_line = line_geometry::bytes_per_line;
 
 // The characters of a full line, its line end included.
 [[nodiscard]] constexpr std::size_t dump_line_size(LineEnd ending = LineEnd::lf) noexcept {
-  return ending == LineEnd::crlf ? 78 : 77;
+  return line_geometry::line_size(ending);
 }
 
 // The number of characters in the dump of size bytes; SIZE_MAX when it
@@ -39,8 +38,9 @@ inline constexpr std::size_t bytes_per_dump_line = 16;
 [[nodiscard]] constexpr std::size_t dump_size(std::size_t size,
                                               LineEnd ending = LineEnd::lf) noexcept {
   const std::size_t lines = size / bytes_per_dump_line;
-  // The last line: the character column starts at 60.
-  const std::size_t last = 60 + size % bytes_per_dump_line + dump_line_size(ending) - 76;
+  // The last line: its characters, then its line end.
+  const std::size_t last = line_geometry::char_column + size % bytes_per_dump_line +
+                           line_geometry::line_end_text(ending).size();
   if (lines > (SIZE_MAX - last) / dump_line_size(ending)) {
     return SIZE_MAX;
   }
@@ -128,7 +128,7 @@ template <class OutputIt>
 OutputIt dump_to(OutputIt out, ByteView data, std::uint32_t address = 0,
                  LineEnd ending = LineEnd::lf) {
   constexpr std::size_t block = 64 * bytes_per_dump_line;
-  std::array<char, block / bytes_per_dump_line * 78> text{};
+  std::array<char, block / bytes_per_dump_line * line_geometry::longest_line_size> text{};
   StreamDump stream(address, ending);
   for (std::size_t at = 0; at < data.size(); at += block) {
     const std::size_t size = data.size() - at < block ? data.size() - at : block;

@@ -50,7 +50,8 @@ struct LineReader {
       return {};
     }
     const auto offset = static_cast<std::size_t>((i - first) * bytes_per_line);
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(16, file->size - at));
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(bytes_per_line, file->size - at));
     return std::span(block).subspan(offset, size);
   }
 };
@@ -90,7 +91,7 @@ struct Differ {
   void put_line(char mark, std::uint64_t i, const DiffFile& file, LineReader& lines,
                 LineReader* other) {
     const auto bytes = lines.line(i);
-    std::array<char, 96> text{};
+    std::array<char, line_geometry::longest_line_size> text{};
     const auto address = static_cast<std::uint32_t>(i * bytes_per_line);
     std::uint32_t moving = address;
     const char* end = bytes.size() == bytes_per_line && i + 1 < lines_of(file)
@@ -106,13 +107,12 @@ struct Differ {
     if (!settings.color || mark == ' ' || others.empty()) {
       put(settings.color && mark != ' ' ? line.substr(0, line.size() - line_end.size()) : line);
     } else {
-      // Two hex digits of byte k stand at 10 + 3k, its character at 60 + k.
       std::size_t from = 0;
       for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (k < others.size() && others[k] == bytes[k]) {
           continue;
         }
-        const std::size_t hex = 10 + 3 * k;
+        const std::size_t hex = line_geometry::hex_place(k);
         put(line.substr(from, hex - from));
         put(reversed);
         put(line.substr(hex, 2));
@@ -126,7 +126,7 @@ struct Differ {
         if (k < others.size() && others[k] == bytes[k]) {
           continue;
         }
-        const std::size_t at = char_column + k;
+        const std::size_t at = line_geometry::char_place(k);
         put(line.substr(from, at - from));
         put(reversed);
         put(line.substr(at, 1));

@@ -21,9 +21,6 @@ std::span<const std::uint8_t> bytes_of(ByteView data) { return {data.data(), dat
 
 }  // namespace
 
-static_assert(dump_line_size(LineEnd::lf) == line_length(LineEnd::lf) &&
-              dump_line_size(LineEnd::crlf) == line_length(LineEnd::crlf));
-
 LineEnd platform_line_end() noexcept { return native_line_end; }
 
 std::size_t format_dump(ByteView data, std::uint32_t address, CharBuffer out,

@@ -6,12 +6,12 @@
 namespace quarnel {
 namespace {
 
-// Writes the hex groups of bytes, each two digits and a separator, the
-// eighth separator being the dash.
-void put_groups(char* out, std::span<const std::uint8_t> bytes) {
+// Writes the hex groups of bytes into a line, each two digits and a
+// separator, the eighth separator being the dash.
+void put_groups(char* line, std::span<const std::uint8_t> bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::memcpy(out + 3 * i, hex_pairs[bytes[i]].data(), 2);
-    out[3 * i + 2] = (i == 7) ? '-' : ' ';
+    std::memcpy(line + line_geometry::hex_place(i), hex_pairs[bytes[i]].data(), 2);
+    line[line_geometry::hex_place(i) + 2] = line_geometry::separator(i);
   }
 }
 
@@ -27,13 +27,13 @@ template <LineEnd end>
 char* format_lines_portable(char* out, std::uint32_t& address, std::span<const std::uint8_t> data) {
   for (; data.size() >= bytes_per_line; data = data.subspan(bytes_per_line)) {
     const auto line = data.first<bytes_per_line>();
-    char* groups = put_address(out, address);
-    put_groups(groups, line);
-    groups[48] = ' ';
-    groups[49] = ' ';
+    put_address(out, address);
+    put_groups(out, line);
+    std::memset(out + line_geometry::hex_column + line_geometry::hex_width, ' ',
+                char_column - line_geometry::hex_column - line_geometry::hex_width);
     put_chars(out + char_column, line);
-    put_line_end<end>(out + full_line_text);
-    out += line_length(end);
+    put_line_end<end>(out + line_text);
+    out += line_size(end);
     address += bytes_per_line;
   }
   return out;
@@ -47,10 +47,11 @@ template char* format_lines_portable<LineEnd::crlf>(char*, std::uint32_t&,
 char* format_last_line(char* out, std::uint32_t address, std::span<const std::uint8_t> rest,
                        LineEnd end) {
   assert(rest.size() < bytes_per_line);
-  char* groups = put_address(out, address);
-  put_groups(groups, rest);
+  put_address(out, address);
+  put_groups(out, rest);
   // The missing groups stay blank so the character column keeps its place.
-  std::memset(groups + 3 * rest.size(), ' ', 50 - 3 * rest.size());
+  const std::size_t groups_end = line_geometry::hex_place(rest.size());
+  std::memset(out + groups_end, ' ', char_column - groups_end);
   put_chars(out + char_column, rest);
   out += char_column + rest.size();
   return end == LineEnd::lf ? put_line_end<LineEnd::lf>(out) : put_line_end<LineEnd::crlf>(out);

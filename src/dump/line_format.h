@@ -12,23 +12,16 @@
 
 namespace quarnel {
 
-inline constexpr std::size_t bytes_per_line = 16;
-// A full line: address, two spaces, 16 groups of three, two spaces, 16
-// characters and the line end.
-inline constexpr std::size_t full_line_text = 76;
-
-constexpr std::string_view line_end_text(LineEnd end) { return end == LineEnd::lf ? "\n" : "\r\n"; }
-constexpr std::size_t line_length(LineEnd end) {
-  return full_line_text + line_end_text(end).size();
-}
+using line_geometry::bytes_per_line;
+using line_geometry::char_column;
+using line_geometry::line_end_text;
+using line_geometry::line_size;
+using line_geometry::line_text;
 
 // The programs end their lines as the platform does: the build says which
 // (QUARNEL_CRLF, set for Windows).
 inline constexpr LineEnd native_line_end = QUARNEL_CRLF != 0 ? LineEnd::crlf : LineEnd::lf;
-inline constexpr std::size_t full_line_length = line_length(native_line_end);
-// Where the character column begins; a last line of n bytes is this plus n
-// characters long, plus its line end.
-inline constexpr std::size_t char_column = 60;
+inline constexpr std::size_t full_line_length = line_size(native_line_end);
 
 inline constexpr std::array<char, 16> hex_digits = {'0', '1', '2', '3', '4', '5', '6', '7',
                                                     '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
@@ -79,6 +72,7 @@ char* put_line_end(char* out) {
 // Writes the address as 8 hex digits and two spaces; returns the end. Inline:
 // every formatter calls it once a line.
 inline char* put_address(char* out, std::uint32_t address) {
+  static_assert(line_geometry::address_digits == 8 && line_geometry::hex_column == 10);
   for (int shift = 24; shift >= 0; shift -= 8) {
     std::memcpy(out, hex_pairs[(address >> shift) & 0xFF].data(), 2);
     out += 2;

@@ -2,12 +2,17 @@
 // two hex digits and place them, with the separators, in the hex groups.
 #include <arm_neon.h>
 
+#include <cstring>
+
 #include "dump/line_format_neon.h"
 
 namespace quarnel {
 namespace {
 
-constexpr std::size_t hex_column = 10;
+using line_geometry::hex_column;
+
+// The hex groups are written as three 16-byte stores, the characters as one.
+static_assert(line_geometry::hex_width == 48 && bytes_per_line == 16);
 
 // The 48 characters of the hex groups in three 16-byte chunks: each takes the
 // high (index 2b) or low (2b + 1) digit of byte b from the 32 interleaved
@@ -19,13 +24,13 @@ struct GroupPlan {
 
 constexpr GroupPlan group_plan = [] {
   GroupPlan plan{};
-  for (std::size_t position = 0; position < 48; ++position) {
-    const std::size_t byte = position / 3;
-    const std::size_t digit = position % 3;
+  for (std::size_t position = 0; position < line_geometry::hex_width; ++position) {
+    const std::size_t byte = position / line_geometry::byte_stride;
+    const std::size_t digit = position % line_geometry::byte_stride;
     std::uint8_t& index = plan.index[position / 16][position % 16];
     std::uint8_t& separator = plan.separators[position / 16][position % 16];
-    index = digit == 2 ? 0xFF : static_cast<std::uint8_t>(2 * byte + digit);
-    separator = digit != 2 ? 0 : byte == 7 ? '-' : ' ';
+    index = digit >= 2 ? 0xFF : static_cast<std::uint8_t>(2 * byte + digit);
+    separator = digit < 2 ? 0 : line_geometry::separator(byte);
   }
   return plan;
 }();
@@ -52,10 +57,10 @@ char* format_lines_neon(char* out, std::uint32_t& address, std::span<const std::
         vandq_u8(vcgeq_u8(bytes, vdupq_n_u8(0x20)), vcleq_u8(bytes, vdupq_n_u8(0x7E)));
     vst1q_u8(line + char_column, vbslq_u8(printable, bytes, dot));
     put_address(out, address);
-    out[char_column - 2] = ' ';
-    out[char_column - 1] = ' ';
-    put_line_end<end>(out + full_line_text);
-    out += line_length(end);
+    std::memset(out + hex_column + line_geometry::hex_width, ' ',
+                char_column - hex_column - line_geometry::hex_width);
+    put_line_end<end>(out + line_text);
+    out += line_size(end);
     address += bytes_per_line;
   }
   return out;

@@ -4,11 +4,15 @@
 
 #include <immintrin.h>
 
+#include <cstring>
+
 namespace quarnel {
 namespace {
 
-// Where the hex groups and the character column sit in a line.
-constexpr std::size_t hex_column = 10;
+using line_geometry::hex_column;
+
+// The hex groups are written as three 16-byte stores, the characters as one.
+static_assert(line_geometry::hex_width == 48 && bytes_per_line == 16);
 
 // The 48 characters of the hex groups, built in three 16-byte chunks. Each
 // chunk position takes a digit from the interleaved digits of bytes 0-7 (low)
@@ -24,14 +28,14 @@ constexpr std::array<ChunkPlan, 3> chunk_plans = [] {
   for (std::size_t chunk = 0; chunk < 3; ++chunk) {
     for (std::size_t i = 0; i < 16; ++i) {
       const std::size_t position = chunk * 16 + i;
-      const std::size_t byte = position / 3;
-      const std::size_t digit = position % 3;
+      const std::size_t byte = position / line_geometry::byte_stride;
+      const std::size_t digit = position % line_geometry::byte_stride;
       ChunkPlan& plan = plans[chunk];
       plan.from_low[i] = 0x80;
       plan.from_high[i] = 0x80;
       plan.separators[i] = 0;
-      if (digit == 2) {
-        plan.separators[i] = byte == 7 ? '-' : ' ';
+      if (digit >= 2) {
+        plan.separators[i] = line_geometry::separator(byte);
       } else if (byte < 8) {
         plan.from_low[i] = static_cast<std::uint8_t>(2 * byte + digit);
       } else {
@@ -47,9 +51,9 @@ constexpr std::array<ChunkPlan, 3> chunk_plans = [] {
 template <LineEnd end>
 void put_frame(char* out, std::uint32_t address) {
   put_address(out, address);
-  out[char_column - 2] = ' ';
-  out[char_column - 1] = ' ';
-  put_line_end<end>(out + full_line_text);
+  std::memset(out + hex_column + line_geometry::hex_width, ' ',
+              char_column - hex_column - line_geometry::hex_width);
+  put_line_end<end>(out + line_text);
 }
 
 __attribute__((target("ssse3"))) __m128i load16(const void* from) {
@@ -91,7 +95,7 @@ __attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32
         _mm_or_si128(_mm_and_si128(printable, bytes), _mm_andnot_si128(printable, dot));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + char_column), chars);
     put_frame<end>(out, address);
-    out += line_length(end);
+    out += line_size(end);
     address += bytes_per_line;
   }
   return out;
@@ -100,7 +104,7 @@ __attribute__((target("ssse3"))) char* format_lines_ssse3(char* out, std::uint32
 template <LineEnd end>
 __attribute__((target("avx2"))) char* format_lines_avx2(char* out, std::uint32_t& address,
                                                         std::span<const std::uint8_t> data) {
-  constexpr std::size_t length = line_length(end);
+  constexpr std::size_t length = line_size(end);
   // Two lines at a time, one in each 128-bit lane: every shuffle stays
   // within its lane, so each lane is formatted as the SSSE3 path does.
   const __m256i digits = broadcast16(hex_digits.data());

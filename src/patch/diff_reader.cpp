@@ -76,8 +76,8 @@ DumpLayout layout_told(std::string_view content) {
   std::size_t column = 0;
   if (parse_line(content, line, column) == ReadError::none) {
     // hexdump -C's short lines read as quarnel's, but for their bars.
-    const bool bars = content.size() == character_column + line.count + 2 &&
-                      content[character_column] == '|' && content.back() == '|';
+    const bool bars = content.size() == char_column + line.count + 2 &&
+                      content[char_column] == '|' && content.back() == '|';
     return line.count == 0 ? DumpLayout::any : bars ? DumpLayout::hexdump : DumpLayout::quarnel;
   }
   ReadError refused = ReadError::none;
@@ -218,16 +218,16 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   // Each line stands where the hunk header puts it: line n shows bytes
   // from 16n.
   const std::uint64_t line_of_dump = old_line ? diff.old_next : diff.new_next;
-  if (dump.address != static_cast<std::uint32_t>(line_of_dump * 16) ||
+  if (dump.address != static_cast<std::uint32_t>(line_of_dump * line_geometry::bytes_per_line) ||
       (old_line && new_line && diff.old_next != diff.new_next)) {
     step.ok = false;
     step.problem = "the line is not where its hunk header puts it";
     step.line = number;
     return step;
   }
-  const std::uint64_t address = line_of_dump * 16;
+  const std::uint64_t address = line_of_dump * line_geometry::bytes_per_line;
   const auto bytes = std::span<const std::uint8_t>(dump.bytes).first(dump.count);
-  const bool ends_dump = dump.count < 16;
+  const bool ends_dump = dump.count < line_geometry::bytes_per_line;
   bool written = true;
   if (old_side) {
     written =

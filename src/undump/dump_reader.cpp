@@ -18,8 +18,10 @@ namespace quarnel {
 inline namespace v1 {
 namespace {
 
+using line_geometry::bytes_per_line;
+
 // A line end of either kind follows a full line here.
-constexpr std::size_t full_line_end = longest_line;
+constexpr std::size_t full_line_end = line_text;
 constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
 constexpr std::string_view little_endian_mark = "\xFF\xFE";
 constexpr std::string_view big_endian_mark = "\xFE\xFF";
@@ -28,7 +30,7 @@ constexpr std::string_view big_endian_mark = "\xFE\xFF";
 // a carriage return alone, or a byte order mark, which each have their own
 // message.
 ReadError misplaced(std::string_view content, ReadError error, std::size_t& column) {
-  const std::string_view start = content.substr(0, longest_line + 1);
+  const std::string_view start = content.substr(0, line_text + 1);
   if (const std::size_t at = start.find('\r'); at != std::string_view::npos) {
     column = at + 1;
     return ReadError::lone_return;
@@ -174,7 +176,7 @@ struct ReaderSteps {
                               bool quarnel_allowed, DumpLine& line) {
     static const FullLineParser parse_full = fastest_full_line_parser();
     const bool quarnel_dump = reader.in_dump_ || reader.forced() == DumpLayout::quarnel;
-    const std::size_t limit = (quarnel_dump ? longest_line : longest_other_line) + 2;
+    const std::size_t limit = (quarnel_dump ? line_text : longest_other_line) + 2;
     SplitLine split;
     if (reader.utf16_) {
       return split_utf16(reader, rest, text_ends, limit);
@@ -281,7 +283,7 @@ struct ReaderSteps {
       // A short line of hexdump -C reads as one of quarnel's, but for its
       // bars around the characters.
       if (error == ReadError::none && !quarnel_dump &&
-          content.size() == character_column + line.count + 2 && content[character_column] == '|' &&
+          content.size() == char_column + line.count + 2 && content[char_column] == '|' &&
           content.back() == '|') {
         error = ReadError::bad_shape;
       }
@@ -354,33 +356,33 @@ struct ReaderSteps {
           : rest.size() - length > size + 1 && text[size] == '\r' && text[size + 1] == '\n' ? 2
                                                                                             : 0;
       const bool own_address = layout == FullLayout::xxd || layout == FullLayout::hexdump;
-      if (end_size == 0 || bytes.out.size() - bytes.used < 16 ||
+      if (end_size == 0 || bytes.out.size() - bytes.used < bytes_per_line ||
           (bytes.running && bytes.step.address + bytes.used != next) ||
           !parsers[static_cast<std::size_t>(layout)](text, line) ||
           (own_address ? line.address : address) != next) {
         break;
       }
-      static_cast<void>(bytes.take(next, 16, true));
+      static_cast<void>(bytes.take(next, bytes_per_line, true));
       started(reader, next);
-      bytes.put(line.bytes.data(), 16);
-      next += 16;
+      bytes.put(line.bytes.data(), bytes_per_line);
+      next += bytes_per_line;
       ++lines;
       length += size + end_size;
       if (own_address) {
         // Nothing but the line's bytes changes what decides the next.
-        while (rest.size() - length >= 64 && bytes.out.size() - bytes.used >= 16) {
+        while (rest.size() - length >= 64 && bytes.out.size() - bytes.used >= bytes_per_line) {
           text = rest.data() + length;
           if (!(rest.size() - length > size && text[size] == '\n') ||
               !parsers[static_cast<std::size_t>(layout)](text, line) || line.address != next) {
             break;
           }
-          bytes.put(line.bytes.data(), 16);
-          next += 16;
+          bytes.put(line.bytes.data(), bytes_per_line);
+          next += bytes_per_line;
           ++lines;
           length += size + 1;
         }
       }
-      took_full_lines(other, std::span(line.bytes).first(16), lines);
+      took_full_lines(other, std::span(line.bytes).first(bytes_per_line), lines);
       reader.text_lines_ += lines;
       reader.line_ += lines;
       lines = 0;
@@ -416,7 +418,7 @@ struct ReaderSteps {
   static LineRead read_split_line(DumpReader& reader, const SplitLine& split, DumpLine& line,
                                   std::size_t& column) {
     std::string_view content = split.content;
-    column = (reader.in_dump_ || reader.forced() == DumpLayout::quarnel ? longest_line
+    column = (reader.in_dump_ || reader.forced() == DumpLayout::quarnel ? line_text
                                                                         : longest_other_line) +
              2;
     if (!split.ended && content.size() > column - 1) {
@@ -437,9 +439,9 @@ struct ReaderSteps {
     // whole, its character column as long as its bytes, and an address
     // alone may be the start of any line. A line written by hand for a
     // patch has no character column and stands alone.
-    const bool whole = line.count > 0 && content.size() == character_column + line.count;
+    const bool whole = line.count > 0 && content.size() == char_column + line.count;
     if (!split.ended && !whole &&
-        (reader.mode_ == ReadMode::dumps || content.size() > character_column)) {
+        (reader.mode_ == ReadMode::dumps || content.size() > char_column)) {
       column = content.size() + 1;
       return {{ReadError::cut_short}};
     }
@@ -454,17 +456,17 @@ struct ReaderSteps {
     std::size_t length = 0;
     DumpLine line;
     while (reader.in_dump_ && rest.size() - length > full_line_end + 1 &&
-           bytes.out.size() - bytes.used >= 16) {
+           bytes.out.size() - bytes.used >= bytes_per_line) {
       const char* text = rest.data() + length;
       const std::size_t end = text[full_line_end] == '\n'                                      ? 1
                               : text[full_line_end] == '\r' && text[full_line_end + 1] == '\n' ? 2
                                                                                                : 0;
-      const std::uint32_t next = reader.last_address_ + 16;
+      const std::uint32_t next = reader.last_address_ + bytes_per_line;
       if (end == 0 || next == 0 || !parse_full(text, line) || line.address != next ||
           (reader.mode_ == ReadMode::lines && bytes.step.address + bytes.used != next)) {
         break;
       }
-      bytes.put(line.bytes.data(), 16);
+      bytes.put(line.bytes.data(), bytes_per_line);
       reader.last_address_ = next;
       ++reader.text_lines_;
       ++reader.line_;
@@ -477,7 +479,7 @@ struct ReaderSteps {
   // bytes; false when the step stops before it, or at an error.
   static bool take_quarnel_line(DumpReader& reader, const DumpLine& line, StepBytes& bytes,
                                 ReadError& error) {
-    const std::uint32_t next_address = reader.last_address_ + 16;
+    const std::uint32_t next_address = reader.last_address_ + bytes_per_line;
     if (reader.mode_ == ReadMode::lines) {
       // A line that runs past FFFFFFFF, or a dump that goes on past it; an
       // end line holds no byte and goes nowhere.
@@ -508,13 +510,13 @@ struct ReaderSteps {
     }
     started(reader, line.address);
     reader.after_quarnel_ = true;
-    reader.in_dump_ = line.count == 16;
+    reader.in_dump_ = line.count == bytes_per_line;
     reader.last_address_ = line.address;
     reader.last_count_ = static_cast<std::uint8_t>(line.count);
     ++reader.text_lines_;
     // A full line's copy of fixed size compiles to a move, not a call.
-    if (line.count == 16) {
-      bytes.put(line.bytes.data(), 16);
+    if (line.count == bytes_per_line) {
+      bytes.put(line.bytes.data(), bytes_per_line);
     } else {
       bytes.put(line.bytes.data(), line.count);
     }

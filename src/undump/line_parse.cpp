@@ -38,32 +38,36 @@ std::uint16_t hex_pair(const std::array<std::uint16_t, 65536>& pairs, const char
                static_cast<unsigned>(static_cast<unsigned char>(text[1])) << 8];
 }
 
-// Bytes 8 to 63 of a full line, eight at a time: the mask picks the blanks
-// and separators, which must equal the expected characters.
+using line_geometry::bytes_per_line;
+using line_geometry::hex_place;
+
+// Characters 8 to 63 of a full line, eight at a time: the mask picks the
+// blanks and separators, which must equal the expected characters.
 struct WordCheck {
   std::array<std::uint64_t, 7> mask;
   std::array<std::uint64_t, 7> expected;
 };
 
+static_assert(address_digits == 8 && char_column <= 64);
+
 constexpr WordCheck separator_check = [] {
+  using line_geometry::hex_column;
+  constexpr std::size_t groups_end = hex_column + line_geometry::hex_width;
   WordCheck check{};
-  for (std::size_t i = 8; i < 64; ++i) {
-    const std::size_t word = (i - 8) / 8;
-    const std::size_t place = (i - 8) % 8;
+  for (std::size_t i = address_digits; i < 64; ++i) {
+    const std::size_t word = (i - address_digits) / 8;
+    const std::size_t place = (i - address_digits) % 8;
     const std::size_t shift = 8 * (std::endian::native == std::endian::little ? place : 7 - place);
-    const bool group_separator = i >= 10 && i < 58 && (i - 10) % 3 == 2;
-    if (i == 8 || i == 9 || i == 58 || i == 59 || group_separator) {
+    const bool group_separator =
+        i >= hex_column && i < groups_end && (i - hex_column) % line_geometry::byte_stride >= 2;
+    if (i < hex_column || (i >= groups_end && i < char_column) || group_separator) {
       check.mask[word] |= std::uint64_t{0xFF} << shift;
-      check.expected[word] |= std::uint64_t{i == 33 ? 0x2DU : 0x20U} << shift;
+      check.expected[word] |= std::uint64_t{i == line_geometry::dash_place ? 0x2DU : 0x20U}
+                              << shift;
     }
   }
   return check;
 }();
-
-constexpr std::size_t first_group = 10;
-
-constexpr std::size_t group_at(std::size_t index) { return first_group + 3 * index; }
-constexpr char separator(std::size_t index) { return index == 7 ? '-' : ' '; }
 
 std::uint32_t read_address(const char* text, std::uint8_t& invalid) {
   std::uint32_t address = 0;
@@ -91,8 +95,8 @@ ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column)
     column = at + 1;
     return error;
   };
-  if (text.size() > longest_line) {
-    return fail(ReadError::too_long, longest_line);
+  if (text.size() > line_text) {
+    return fail(ReadError::too_long, line_text);
   }
   std::uint8_t invalid = 0;
   line.address = text.size() < address_digits ? 0 : read_address(text.data(), invalid);
@@ -103,15 +107,16 @@ ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column)
     }
     return fail(ReadError::bad_address, at);
   }
-  if (const std::size_t at = not_blank(address_digits, first_group); at != std::string_view::npos) {
+  if (const std::size_t at = not_blank(address_digits, line_geometry::hex_column);
+      at != std::string_view::npos) {
     return fail(ReadError::missing_blanks, at);
   }
   line.count = 0;
-  for (; line.count < 16; ++line.count) {
-    const std::size_t at = group_at(line.count);
+  for (; line.count < bytes_per_line; ++line.count) {
+    const std::size_t at = hex_place(line.count);
     if (at >= text.size() || text[at] == ' ') {
       // The bytes end: only blanks up to the character column.
-      const std::size_t stray = not_blank(at, character_column);
+      const std::size_t stray = not_blank(at, char_column);
       return stray == std::string_view::npos ? ReadError::none
                                              : fail(ReadError::stray_character, stray);
     }
@@ -120,14 +125,14 @@ ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column)
     }
     line.bytes[line.count] =
         static_cast<std::uint8_t>(hex_value(text[at]) << 4 | hex_value(text[at + 1]));
-    if (at + 2 < text.size() && text[at + 2] != separator(line.count)) {
+    if (at + 2 < text.size() && text[at + 2] != line_geometry::separator(line.count)) {
       return fail(ReadError::bad_separator, at + 2);
     }
   }
-  if (group_at(16) < text.size() && hex_value(text[group_at(16)]) <= 15) {
-    return fail(ReadError::too_many_bytes, group_at(16));
+  if (hex_place(bytes_per_line) < text.size() && hex_value(text[hex_place(bytes_per_line)]) <= 15) {
+    return fail(ReadError::too_many_bytes, hex_place(bytes_per_line));
   }
-  const std::size_t stray = not_blank(group_at(16), character_column);
+  const std::size_t stray = not_blank(hex_place(bytes_per_line), char_column);
   return stray == std::string_view::npos ? ReadError::none
                                          : fail(ReadError::stray_character, stray);
 }
@@ -142,23 +147,23 @@ bool parse_full_line(const char* text, DumpLine& line) {
   const std::array<std::uint16_t, 65536>& pairs = hex_pair_table();
   unsigned invalid = 0;
   std::uint32_t address = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
+  for (std::size_t i = 0; i < address_digits / 2; ++i) {
     const std::uint16_t value = hex_pair(pairs, text + 2 * i);
     invalid |= value;
     address = address << 8 | (value & 0xFFU);
   }
-  for (std::size_t i = 0; i < 16; ++i) {
-    const std::uint16_t value = hex_pair(pairs, text + group_at(i));
+  for (std::size_t i = 0; i < bytes_per_line; ++i) {
+    const std::uint16_t value = hex_pair(pairs, text + hex_place(i));
     invalid |= value;
     line.bytes[i] = static_cast<std::uint8_t>(value);
   }
   // A line end in the character column would end the line early.
   bool ends_early = false;
-  for (std::size_t i = character_column; i < longest_line; ++i) {
+  for (std::size_t i = char_column; i < line_text; ++i) {
     ends_early = ends_early || text[i] == '\n';
   }
   line.address = address;
-  line.count = 16;
+  line.count = bytes_per_line;
   return invalid < 0x100 && misplaced == 0 && !ends_early;
 }
 

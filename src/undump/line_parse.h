@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "quarnel/line_geometry.h"
 #include "quarnel/undump.h"
 
 namespace quarnel {
@@ -13,22 +14,18 @@ namespace quarnel {
 struct DumpLine {
   std::uint32_t address = 0;
   std::size_t count = 0;  // bytes on the line, 0 to 16; fewer than 16 ends a dump
-  std::array<std::uint8_t, 16> bytes{};
+  std::array<std::uint8_t, line_geometry::bytes_per_line> bytes{};
 };
 
-// The longest line a dump holds, without its line end: address, blanks, 16
-// groups, blanks and 16 characters.
-inline constexpr std::size_t longest_line = 76;
-// Where the character column starts, and the length of a line that holds an
-// address alone.
-inline constexpr std::size_t character_column = 60;
-inline constexpr std::size_t address_digits = 8;
+using line_geometry::address_digits;
+using line_geometry::char_column;
+using line_geometry::line_text;
 
 // Reads a line without its line end. Trailing blanks may be missing; the
 // character column is not read. With an error, column is where it is, from 1.
 [[nodiscard]] ReadError parse_line(std::string_view text, DumpLine& line, std::size_t& column);
 
-// Reads a full line of exactly longest_line characters quickly; false when
+// Reads a full line of exactly line_text characters quickly; false when
 // it is not a well-formed full line (parse_line then says why) or a line
 // feed in its character column ends it early.
 [[nodiscard]] bool parse_full_line(const char* text, DumpLine& line);

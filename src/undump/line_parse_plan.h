@@ -41,7 +41,7 @@ constexpr std::size_t address_size(FullLayout layout) {
 constexpr std::size_t byte_place(FullLayout layout, std::size_t k) {
   switch (layout) {
     case FullLayout::quarnel:
-      return 10 + 3 * k;
+      return line_geometry::hex_place(k);
     case FullLayout::xxd:
       return 10 + 2 * k + k / 2;
     case FullLayout::hexdump:
@@ -61,7 +61,7 @@ constexpr LinePlan make_plan(FullLayout layout) {
   const bool od_chars = layout == FullLayout::od6z || layout == FullLayout::od7z;
   // od's characters come after two blanks and a >, and end in a <.
   const std::size_t od_end = address + 48;
-  plan.chars = layout == FullLayout::quarnel   ? character_column
+  plan.chars = layout == FullLayout::quarnel   ? char_column
                : layout == FullLayout::xxd     ? 51
                : layout == FullLayout::hexdump ? 61
                : od_chars                      ? od_end + 3
@@ -93,12 +93,16 @@ constexpr LinePlan make_plan(FullLayout layout) {
   if (layout == FullLayout::xxd) {
     plan.expected[8] = ':';
   } else if (layout == FullLayout::quarnel) {
-    plan.expected[byte_place(layout, 7) + 2] = '-';
+    plan.expected[line_geometry::dash_place] = '-';
   } else if (plan.chars != 0) {
     plan.expected[plan.chars - 1] = od ? '>' : '|';
   }
   return plan;
 }
+
+// The vector readers take a line's first 64 characters in four 16-byte
+// chunks: quarnel's bytes must all lie among them.
+static_assert(line_geometry::hex_place(line_geometry::bytes_per_line) <= 64);
 
 // The plans, one for each layout; a vector reader is made for each.
 inline constexpr LinePlan line_plan = make_plan(FullLayout::quarnel);
