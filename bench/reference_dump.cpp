@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "dump/line_format.h"
+#include "io/output_writer.h"
 #include "platform/platform.h"
-#include "stream/output_writer.h"
 
 int main(int argc, char* argv[]) {
   using namespace quarnel;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "patch/diff_reader.h"
+#include "patch/read_diff.h"
 #include "support/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {

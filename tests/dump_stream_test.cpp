@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "dump/line_format.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 

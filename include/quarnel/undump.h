@@ -17,6 +17,7 @@
 
 #include "quarnel/bytes.h"
 #include "quarnel/export.h"
+#include "quarnel/line_geometry.h"
 
 namespace quarnel {
 inline namespace v1 {
@@ -81,6 +82,12 @@ enum class DumpReading {
   od_x,       // od -A x
   hex,        // bytes typed as hex pairs parted by blanks, or as \xHH escapes
 };
+
+// The layout a reading is of.
+[[nodiscard]] QUARNEL_API DumpLayout reading_layout(DumpReading reading) noexcept;
+
+// A line longer than this, without its line end, is no line of any layout.
+inline constexpr std::size_t longest_dump_line = 8192;
 
 // The reading's --from name: "xxd-e", "od-d" and so on ("any" for any).
 [[nodiscard]] QUARNEL_API std::string_view reading_name(DumpReading reading) noexcept;
@@ -160,6 +167,24 @@ struct OtherDump {
 
 // The unquarnel program's words for an error.
 [[nodiscard]] QUARNEL_API std::string_view message(ReadError error) noexcept;
+
+// One line of quarnel's dump, read on its own, as a diff of dumps holds it.
+struct DumpLine {
+  std::uint32_t address = 0;
+  std::size_t count = 0;  // bytes on the line, 0 to 16; fewer than 16 ends a dump
+  std::array<unsigned char, line_geometry::bytes_per_line> bytes{};
+};
+
+// Reads a line of quarnel's dump without its line end, checked as in a
+// dump. Trailing blanks may be missing; the character column is not read.
+// With an error, column is where it is, from 1.
+[[nodiscard]] QUARNEL_API ReadError read_dump_line(std::string_view text, DumpLine& line,
+                                                   std::size_t& column) noexcept;
+
+// The layout that a single line of a dump is written in, when the line
+// tells it: a line of bytes does; an address alone, a * line and a line of
+// no layout do not (any).
+[[nodiscard]] QUARNEL_API DumpLayout line_layout(std::string_view line) noexcept;
 
 struct ReadBack {
   ReadError error = ReadError::none;

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "diff/dump_diff.h"
+#include "diff/write_diff.h"
 #include "platform/platform.h"
 #include "quarnel-diff/diff_options.h"
 

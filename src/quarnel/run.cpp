@@ -3,10 +3,10 @@
 #include <array>
 #include <string_view>
 
+#include "io/output_writer.h"
 #include "platform/platform.h"
 #include "quarnel/parse_command_line.h"
 #include "stream/dump_stream.h"
-#include "stream/output_writer.h"
 
 namespace quarnel {
 namespace {

@@ -1,19 +1,18 @@
 #include "stream/dump_stream.h"
 
+#include <algorithm>
 #include <array>
-#include <cstring>
 
-#include "dump/line_format.h"
 #include "platform/platform.h"
+#include "quarnel/dump.h"
 
 namespace quarnel {
 
 DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& out) {
-  // One dump runs at a time; a static block keeps the stack small. The
-  // first bytes_per_line bytes hold the part line carried between blocks.
-  static std::array<std::uint8_t, bytes_per_line + input_block_size> block;
+  // One dump runs at a time; a static block keeps the stack small.
+  static std::array<std::uint8_t, input_block_size> block;
 
-  auto address = static_cast<std::uint32_t>(start_offset);
+  const auto address = static_cast<std::uint32_t>(start_offset);
   std::uint32_t to_skip = start_offset > 0 ? address : 0;
   // A file reaches a far offset at once; other inputs read their way there.
   if (to_skip > 0) {
@@ -29,9 +28,12 @@ DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& ou
         return DumpResult::read_error;
     }
   }
-  std::size_t carried = 0;
+  // The dump keeps the part line carried between blocks.
+  StreamDump dump(address, platform_line_end());
   const bool may_block = may_wait(input_fd);
-  const LineFormatter format_lines = line_formatter(fastest_format_path());
+  const auto room = [&out] {
+    return CharBuffer(out.buffer.data() + out.used, out.buffer.size() - out.used);
+  };
 
   for (;;) {
     // Lines already formatted reach the output before a wait for more input,
@@ -39,37 +41,27 @@ DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& ou
     if (may_block && out.used > 0 && !ready_to_read(input_fd) && !flush_output(out)) {
       return DumpResult::write_error;
     }
-    const ReadResult got =
-        read_block(input_fd, std::span(block).subspan(carried, input_block_size));
+    const ReadResult got = read_block(input_fd, block);
     if (got.status != ReadStatus::data) {
       if (to_skip > 0) {
         return got.status == ReadStatus::end ? DumpResult::too_short : DumpResult::read_error;
       }
       // The input ended or failed: what was read so far makes the last line.
-      if (!reserve_output(out, full_line_length)) {
+      if (!reserve_output(out, finish_dump_size(dump))) {
         return DumpResult::write_error;
       }
-      char* end =
-          format_last_line(out.buffer.data() + out.used, address, std::span(block).first(carried));
-      out.used = static_cast<std::size_t>(end - out.buffer.data());
+      out.used += finish_dump(dump, room());
       return got.status == ReadStatus::end ? DumpResult::ok : DumpResult::read_error;
     }
 
-    // Bytes still to be skipped are never shown; while skipping, nothing is
-    // carried, so the skipped bytes lie at the front of what was read.
+    // Bytes still to be skipped are never shown.
     const std::size_t skipped = std::min<std::size_t>(to_skip, got.count);
     to_skip -= static_cast<std::uint32_t>(skipped);
-    const auto fresh = std::span(block).subspan(skipped, carried + got.count - skipped);
-    const std::size_t whole = fresh.size() / bytes_per_line * bytes_per_line;
-
-    if (!reserve_output(out, whole / bytes_per_line * full_line_length)) {
+    const auto fresh = std::span(block).subspan(skipped, got.count - skipped);
+    if (!reserve_output(out, dump_more_size(dump, fresh.size()))) {
       return DumpResult::write_error;
     }
-    char* end = format_lines(out.buffer.data() + out.used, address, fresh.first(whole));
-    out.used = static_cast<std::size_t>(end - out.buffer.data());
-
-    carried = fresh.size() - whole;
-    std::memmove(block.data(), fresh.data() + whole, carried);
+    out.used += dump_more(dump, fresh, room()).value_or(0);
   }
 }
 

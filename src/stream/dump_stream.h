@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "stream/output_writer.h"
+#include "io/output_writer.h"
 
 namespace quarnel {
 

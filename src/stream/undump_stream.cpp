@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "undump/layouts.h"
 
 namespace quarnel {
 namespace {
@@ -13,7 +12,7 @@ namespace {
 constexpr std::size_t block_size = std::size_t{1} << 16;
 // The most text of a line that can wait for the next block: the longest
 // line of any layout, in UTF-16, two bytes a character.
-constexpr std::size_t longest_carry = 2 * (longest_other_line + 2) + 2;
+constexpr std::size_t longest_carry = 2 * (longest_dump_line + 2) + 2;
 
 }  // namespace
 

@@ -4,10 +4,10 @@
 #include <array>
 #include <cstdint>
 
-#include "patch/diff_reader.h"
+#include "io/output_writer.h"
 #include "patch/patch_writer.h"
+#include "patch/read_diff.h"
 #include "quarnel/undump.h"
-#include "stream/output_writer.h"
 
 namespace quarnel {
 

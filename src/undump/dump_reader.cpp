@@ -176,7 +176,7 @@ struct ReaderSteps {
                               bool quarnel_allowed, DumpLine& line) {
     static const FullLineParser parse_full = fastest_full_line_parser();
     const bool quarnel_dump = reader.in_dump_ || reader.forced() == DumpLayout::quarnel;
-    const std::size_t limit = (quarnel_dump ? line_text : longest_other_line) + 2;
+    const std::size_t limit = (quarnel_dump ? line_text : longest_dump_line) + 2;
     SplitLine split;
     if (reader.utf16_) {
       return split_utf16(reader, rest, text_ends, limit);
@@ -419,7 +419,7 @@ struct ReaderSteps {
                                   std::size_t& column) {
     std::string_view content = split.content;
     column = (reader.in_dump_ || reader.forced() == DumpLayout::quarnel ? line_text
-                                                                        : longest_other_line) +
+                                                                        : longest_dump_line) +
              2;
     if (!split.ended && content.size() > column - 1) {
       return {{misplaced(content, ReadError::too_long, column)}};
@@ -570,7 +570,7 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
   ReadError error = ReadError::none;
   // The layout a reading names, found once.
   if (reading_ != DumpReading::any && forced_ == DumpLayout::any) {
-    forced_ = layout_of(reading_);
+    forced_ = reading_layout(reading_);
   }
   if (at_start_ && !ReaderSteps::start_text(*this, text, text_ends, at, error)) {
     return step;

@@ -15,9 +15,6 @@
 
 namespace quarnel {
 
-// A line longer than this is no dump line of any layout.
-inline constexpr std::size_t longest_other_line = 8192;
-
 enum class LineKind {
   bytes,    // an address (where the layout writes one) and bytes
   squeeze,  // "*": the line before, again, up to the next line's address
@@ -52,8 +49,7 @@ inline constexpr std::array<unsigned, 3> radix_values{16, 10, 8};
 inline constexpr std::array<std::uint8_t, 3> radix_variants{
     Variant::hex_addresses, Variant::decimal_addresses, Variant::octal_addresses};
 
-// The layout a reading is of, and the variants it leaves open.
-[[nodiscard]] DumpLayout layout_of(DumpReading reading);
+// The variants a reading leaves open.
 [[nodiscard]] std::uint8_t variants_of(DumpReading reading);
 // The reading of a layout with these variants.
 [[nodiscard]] DumpReading reading_of(DumpLayout layout, std::uint8_t variants);

@@ -11,12 +11,6 @@
 
 namespace quarnel {
 
-struct DumpLine {
-  std::uint32_t address = 0;
-  std::size_t count = 0;  // bytes on the line, 0 to 16; fewer than 16 ends a dump
-  std::array<std::uint8_t, line_geometry::bytes_per_line> bytes{};
-};
-
 using line_geometry::address_digits;
 using line_geometry::char_column;
 using line_geometry::line_text;

@@ -46,8 +46,6 @@ const NamedReading& named(DumpReading reading) {
 
 }  // namespace
 
-DumpLayout layout_of(DumpReading reading) { return named(reading).layout; }
-
 std::uint8_t variants_of(DumpReading reading) { return named(reading).open; }
 
 DumpReading reading_of(DumpLayout layout, std::uint8_t variants) {
@@ -60,6 +58,8 @@ DumpReading reading_of(DumpLayout layout, std::uint8_t variants) {
 }
 
 inline namespace v1 {
+
+DumpLayout reading_layout(DumpReading reading) noexcept { return named(reading).layout; }
 
 std::string_view reading_name(DumpReading reading) noexcept { return named(reading).name; }
 

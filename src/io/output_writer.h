@@ -1,22 +1,26 @@
-// Buffered output to a file descriptor, with every write checked.
+// The programs' buffered output to a file descriptor, with every write
+// checked.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
-#include "dump/line_format.h"
+#include "quarnel/line_geometry.h"
 
 namespace quarnel {
 
-// Room for the formatted lines of one whole input block and a last line.
+// Room for the dump lines of one whole input block and a last line,
+// whichever line end the platform writes.
 inline constexpr std::size_t input_block_size = std::size_t{1} << 16;
 inline constexpr std::size_t output_capacity =
-    input_block_size / bytes_per_line * full_line_length + full_line_length;
+    (input_block_size / line_geometry::bytes_per_line + 1) * line_geometry::longest_line_size;
 
 struct OutputWriter {
   int fd;
   std::size_t used = 0;
   std::array<char, output_capacity> buffer{};
+  bool failed = false;  // a write has failed: what was buffered then was lost
 };
 
 // Writes out and empties the buffer. False when the output failed; what was
@@ -26,5 +30,10 @@ struct OutputWriter {
 // Makes room for at least `size` more bytes, flushing if need be. False when
 // that flush failed.
 [[nodiscard]] bool reserve_output(OutputWriter& out, std::size_t size);
+
+// Adds text to the buffer, flushing as it fills. A failed write is kept in
+// out.failed, and later text is dropped, so a caller may check once at the
+// end.
+void put_output(OutputWriter& out, std::string_view text);
 
 }  // namespace quarnel

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "stream/output_writer.h"
+#include "io/output_writer.h"
 
 namespace quarnel {
 

@@ -1,4 +1,4 @@
-#include "diff/dump_diff.h"
+#include "diff/write_diff.h"
 
 #include <algorithm>
 #include <array>
@@ -6,11 +6,14 @@
 #include <cstring>
 #include <span>
 
-#include "dump/line_format.h"
 #include "platform/platform.h"
+#include "quarnel/dump.h"
 
 namespace quarnel {
 namespace {
+
+using line_geometry::bytes_per_line;
+using line_geometry::char_column;
 
 // GNU diff's colours.
 constexpr std::string_view header_color = "\x1b[1m";
@@ -63,18 +66,8 @@ struct Differ {
   OutputWriter& out;
   LineReader old_lines{&before};
   LineReader new_lines{&after};
-  bool write_failed = false;
 
-  void put(std::string_view text) {
-    if (out.buffer.size() - out.used < text.size() && !flush_output(out)) {
-      write_failed = true;
-      out.used = 0;
-    }
-    if (text.size() <= out.buffer.size() - out.used) {
-      std::memcpy(out.buffer.data() + out.used, text.data(), text.size());
-      out.used += text.size();
-    }
-  }
+  void put(std::string_view text) { put_output(out, text); }
 
   bool equal(std::uint64_t i) {
     if (i >= lines_of(before) || i >= lines_of(after)) {
@@ -92,12 +85,13 @@ struct Differ {
                 LineReader* other) {
     const auto bytes = lines.line(i);
     std::array<char, line_geometry::longest_line_size> text{};
-    const auto address = static_cast<std::uint32_t>(i * bytes_per_line);
-    std::uint32_t moving = address;
-    const char* end = bytes.size() == bytes_per_line && i + 1 < lines_of(file)
-                          ? line_formatter(FormatPath::portable)(text.data(), moving, bytes)
-                          : format_last_line(text.data(), address, bytes);
-    const std::string_view line(text.data(), static_cast<std::size_t>(end - text.data()));
+    // A full line, or the file's last line: its short line or end line.
+    StreamDump dump(static_cast<std::uint32_t>(i * bytes_per_line), platform_line_end());
+    std::size_t size = dump_more(dump, bytes, text).value_or(0);
+    if (i + 1 == lines_of(file)) {
+      size = finish_dump(dump, text);
+    }
+    const std::string_view line(text.data(), size);
     const std::string_view color = mark == '-' ? deleted_color : added_color;
     if (settings.color && mark != ' ') {
       put(color);
@@ -168,7 +162,7 @@ struct Differ {
       put(plain_color);
     }
     put(line_end);
-    for (std::uint64_t i = start; i < end && !write_failed;) {
+    for (std::uint64_t i = start; i < end && !out.failed;) {
       if (equal(i)) {
         put_line(' ', i, before, old_lines, nullptr);
         ++i;
@@ -239,7 +233,7 @@ DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
       std::min(before.size / bytes_per_line, after.size / bytes_per_line) * bytes_per_line;
   static std::array<std::uint8_t, 1 << 20> one;
   static std::array<std::uint8_t, 1 << 20> two;
-  for (std::uint64_t at = 0; at < common && !differ.write_failed;) {
+  for (std::uint64_t at = 0; at < common && !out.failed;) {
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(one.size(), common - at));
     const ReadResult first = read_at(before.handle, at, std::span(one).first(size));
     const ReadResult second = read_at(after.handle, at, std::span(two).first(size));
@@ -256,7 +250,7 @@ DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
     }
     at += size;
   }
-  for (std::uint64_t i = common / bytes_per_line; i < lines && !differ.write_failed; ++i) {
+  for (std::uint64_t i = common / bytes_per_line; i < lines && !out.failed; ++i) {
     if (!differ.equal(i)) {
       // Past the shorter dump's end, every line is a change.
       const bool beyond = i >= std::min(lines_of(before), lines_of(after));
@@ -266,13 +260,13 @@ DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
       }
     }
   }
-  if (open && !differ.write_failed) {
+  if (open && !out.failed) {
     differ.put_hunk(start, std::min(change_end + context, lines));
   }
   if (differ.old_lines.failed || differ.new_lines.failed) {
     return DiffResult::read_error;
   }
-  if (differ.write_failed || !flush_output(out)) {
+  if (out.failed || !flush_output(out)) {
     return DiffResult::write_error;
   }
   return any ? DiffResult::differ : DiffResult::same;

@@ -1,12 +1,9 @@
-#include "patch/diff_reader.h"
+#include "patch/read_diff.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <span>
-
-#include "undump/layouts.h"
-#include "undump/line_parse.h"
 
 namespace quarnel {
 namespace {
@@ -69,31 +66,13 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
   }
 }
 
-// The layout a hunk's line tells, if it tells one: lines of bytes do, an
-// address alone (quarnel's end line, a closing line) and a * line do not.
-DumpLayout layout_told(std::string_view content) {
-  DumpLine line;
-  std::size_t column = 0;
-  if (parse_line(content, line, column) == ReadError::none) {
-    // hexdump -C's short lines read as quarnel's, but for their bars.
-    const bool bars = content.size() == char_column + line.count + 2 &&
-                      content[char_column] == '|' && content.back() == '|';
-    return line.count == 0 ? DumpLayout::any : bars ? DumpLayout::hexdump : DumpLayout::quarnel;
-  }
-  ReadError refused = ReadError::none;
-  const bool address_alone =
-      content.size() >= 6 &&
-      content.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
-  return content == "*" || address_alone ? DumpLayout::any : detect_layout(content, refused);
-}
-
 // The hunks' first line that tells the dumps' layout, in what is read of
 // the diff (rest, from the line at hand): quarnel's lines are read where the
 // hunk header puts them, another layout's at their own addresses; a layout
 // without addresses gives its bytes no place. False to wait for more text.
 bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
                    std::string_view& problem) {
-  DumpLayout layout = layout_of(diff.reading);
+  DumpLayout layout = reading_layout(diff.reading);
   bool addresses = true;  // od -A n has none
   while (layout == DumpLayout::any && !rest.empty()) {
     const std::size_t end = std::min(rest.find('\n'), rest.size());
@@ -104,7 +83,7 @@ bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
     }
     if (!line.empty() && (line[0] == ' ' || line[0] == '-' || line[0] == '+') &&
         !line.starts_with("--- ") && !line.starts_with("+++ ")) {
-      layout = layout_told(line.substr(1));
+      layout = line_layout(line.substr(1));
       addresses = !line.substr(1).starts_with(' ');
     }
   }
@@ -209,7 +188,8 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   const bool new_line = mark == ' ' || mark == '+';
   DumpLine dump;
   std::size_t column = 0;
-  if (const ReadError error = parse_line(line.substr(1), dump, column); error != ReadError::none) {
+  if (const ReadError error = read_dump_line(line.substr(1), dump, column);
+      error != ReadError::none) {
     step.ok = false;
     step.error = error;
     step.line = number;
