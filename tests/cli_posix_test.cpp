@@ -225,8 +225,9 @@ TEST_F(PatchPosix, AFailedWriteLeavesTheFileAsItWas) {
       // With standard error closed, no message may land in the file.
       EXPECT_EQ(read(name), absent ? "absent" : original_);
       EXPECT_EQ(got.err, no_stderr ? ""
-                                   : "unquarnel: " + path(name) + ": write error\nunquarnel: " +
-                                         path(name) + ": restored as it was\n");
+                                   : "unquarnel: " + path(name) +
+                                         ": write error: file too large\nunquarnel: " + path(name) +
+                                         ": restored as it was\n");
       EXPECT_EQ(got.status, 1);
     }
   }
@@ -234,7 +235,8 @@ TEST_F(PatchPosix, AFailedWriteLeavesTheFileAsItWas) {
   const std::vector<std::uint8_t> zeros(0x10000);
   const Outcome got =
       unquarnel({"-o", path("T")}, {.file_size_limit = 0x8000}, testing::simple_dump(zeros, 0));
-  EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: " + path("T") + ": write error\n1");
+  EXPECT_EQ(got.err + std::to_string(got.status),
+            "unquarnel: " + path("T") + ": write error: file too large\n1");
   EXPECT_EQ(read("T"), original_);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
 }
@@ -463,16 +465,30 @@ TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
   };
   const std::string t = path("T");
   const std::string dump = path("d.dump");
-  const std::vector<Row> rows{
-      {QUARNEL_BINARY, {t}, 2, "write error:stdout\n", 1, original_},
-      {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
-      {QUARNEL_BINARY, {t}, 7, "", 1, original_},
-      {QUARNEL_BINARY, {t}, 5, "", 0, original_},
-      {UNQUARNEL_BINARY, {"-p", t}, 1, "unquarnel: stdin: read error\n", 1, original_},
-      {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
-      {UNQUARNEL_BINARY, {dump}, 2, "unquarnel: stdout: write error\n", 1, original_},
-      {UNQUARNEL_BINARY, {"--help"}, 2, "unquarnel: stdout: write error\n", 1, original_},
-      {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
+  const std::vector<Row> rows{{QUARNEL_BINARY, {t}, 2, "write error:stdout\n", 1, original_},
+                              {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
+                              {QUARNEL_BINARY, {t}, 7, "", 1, original_},
+                              {QUARNEL_BINARY, {t}, 5, "", 0, original_},
+                              {UNQUARNEL_BINARY,
+                               {"-p", t},
+                               1,
+                               "unquarnel: stdin: read error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
+                              {UNQUARNEL_BINARY,
+                               {dump},
+                               2,
+                               "unquarnel: stdout: write error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY,
+                               {"--help"},
+                               2,
+                               "unquarnel: stdout: write error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
   for (const Row& row : rows) {
     put("T", original_);
     const auto stream = [&](int fd) {
@@ -482,6 +498,58 @@ TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
     EXPECT_EQ(got.err + std::to_string(got.status), row.err + std::to_string(row.status))
         << row.program << " " << row.closed;
     EXPECT_TRUE(read("T") == row.file) << row.program << " " << row.closed;
+  }
+}
+
+TEST_F(PatchPosix, TheCompanionsSayWhyACallFailed) {
+  if (!std::filesystem::exists("/dev/full")) {
+    GTEST_SKIP() << "no /dev/full";
+  }
+  put("d.dump", "00000000  41\n");
+  put("other", "B");
+  ASSERT_TRUE(std::filesystem::create_directory(path("dir")));
+  struct Row {
+    const char* program;
+    std::vector<std::string> args;
+    std::string in;   // standard input, unless empty
+    std::string out;  // standard output, unless empty
+    std::string err;
+    int status;
+  };
+  const std::string full = "stdout: write error: no space left on device\n";
+  const std::vector<Row> rows{
+      {UNQUARNEL_BINARY, {path("d.dump")}, "", "/dev/full", "unquarnel: " + full, 1},
+      {UNQUARNEL_BINARY, {"--help"}, "", "/dev/full", "unquarnel: " + full, 1},
+      {UNQUARNEL_BINARY, {"--version"}, "", "/dev/full", "unquarnel: " + full, 1},
+      {UNQUARNEL_BINARY, {}, path("dir"), "", "unquarnel: stdin: read error: is a directory\n", 1},
+      {QUARNEL_DIFF_BINARY,
+       {path("d.dump"), path("other")},
+       "",
+       "/dev/full",
+       "quarnel-diff: " + full,
+       2},
+      {QUARNEL_DIFF_BINARY, {"--help"}, "", "/dev/full", "quarnel-diff: " + full, 2},
+      {QUARNEL_DIFF_BINARY,
+       {"-", path("other")},
+       path("dir"),
+       "",
+       "quarnel-diff: -: read error: is a directory\n",
+       2},
+  };
+  for (const Row& row : rows) {
+    const auto open_on = [](const std::string& name, int flags) {
+      return name.empty() ? -1 : ::open(name.c_str(), flags);
+    };
+    const int in = open_on(row.in, O_RDONLY);
+    const int out = open_on(row.out, O_WRONLY);
+    const Outcome got = run_tool(row.args, "", {in, out}, row.program);
+    for (const int fd : {in, out}) {
+      if (fd >= 0) {
+        ::close(fd);
+      }
+    }
+    EXPECT_EQ(got.err + std::to_string(got.status), row.err + std::to_string(row.status))
+        << row.program << " " << (row.args.empty() ? "" : row.args[0]);
   }
 }
 
@@ -665,9 +733,9 @@ TEST_F(PatchPosix, ADiffThatCannotBeWrittenWholeLeavesTheFileAsItWas) {
   put("d.diff", diff.out);
   put("T", before);
   const Outcome got = unquarnel({"-p", path("T"), path("d.diff")}, {.file_size_limit = 0x8000});
-  EXPECT_EQ(got.err + std::to_string(got.status), "unquarnel: " + path("T") +
-                                                      ": write error\nunquarnel: " + path("T") +
-                                                      ": restored as it was\n1");
+  EXPECT_EQ(got.err + std::to_string(got.status),
+            "unquarnel: " + path("T") + ": write error: file too large\nunquarnel: " + path("T") +
+                ": restored as it was\n1");
   EXPECT_EQ(read("T"), before);
   std::string other = before;
   other[0x7EF5] = 'x';

@@ -446,7 +446,7 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
   if (std::filesystem::exists("/dev/full")) {
     const Outcome got = run_tool({"-p", "/dev/full"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
     EXPECT_EQ(got.err + std::to_string(got.status),
-              "unquarnel: /dev/full: write error\n"
+              "unquarnel: /dev/full: write error: no space left on device\n"
               "unquarnel: /dev/full: restored as it was\n1");
   }
 }

@@ -33,6 +33,7 @@ struct LineReader {
   std::uint64_t first = 0;  // the first line in the block
   std::size_t count = 0;    // lines in the block
   bool failed = false;
+  int error = 0;  // the system's reason for a failed read
   std::array<std::uint8_t, 1 << 16> block{};
 
   // The bytes of line i: 16, fewer on the last line, none past it.
@@ -44,7 +45,10 @@ struct LineReader {
           at >= file->size ? 0 : std::min<std::uint64_t>(block.size(), file->size - at);
       const ReadResult got =
           read_at(file->handle, at, std::span(block).first(static_cast<std::size_t>(wanted)));
-      failed = failed || got.status == ReadStatus::error || got.count != wanted;
+      if (got.status == ReadStatus::error || got.count != wanted) {
+        error = got.status == ReadStatus::error && !failed ? last_error() : error;
+        failed = true;
+      }
       count = static_cast<std::size_t>((wanted + bytes_per_line - 1) / bytes_per_line);
       count = std::max<std::size_t>(count, 1);
     }
@@ -199,10 +203,16 @@ struct Differ {
   }
 };
 
+// A read that failed, or gave less than asked: the file was cut meanwhile,
+// and no call has a reason to give.
+DiffOutcome read_failure(const ReadResult& got, int error) {
+  return {DiffResult::read_error, got.status == ReadStatus::error ? error : 0};
+}
+
 }  // namespace
 
-DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
-                           const DiffSettings& settings, OutputWriter& out) {
+DiffOutcome write_dump_diff(const DiffFile& before, const DiffFile& after,
+                            const DiffSettings& settings, OutputWriter& out) {
   Differ differ{before, after, settings, out};
   const std::uint64_t lines = std::max(lines_of(before), lines_of(after));
   const std::uint64_t context = settings.context;
@@ -236,9 +246,12 @@ DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
   for (std::uint64_t at = 0; at < common && !out.failed;) {
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(one.size(), common - at));
     const ReadResult first = read_at(before.handle, at, std::span(one).first(size));
+    if (first.status != ReadStatus::data) {
+      return read_failure(first, last_error());
+    }
     const ReadResult second = read_at(after.handle, at, std::span(two).first(size));
-    if (first.status != ReadStatus::data || second.status != ReadStatus::data) {
-      return DiffResult::read_error;
+    if (second.status != ReadStatus::data) {
+      return read_failure(second, last_error());
     }
     if (std::memcmp(one.data(), two.data(), size) != 0) {
       for (std::size_t line = 0; line < size; line += bytes_per_line) {
@@ -264,12 +277,13 @@ DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
     differ.put_hunk(start, std::min(change_end + context, lines));
   }
   if (differ.old_lines.failed || differ.new_lines.failed) {
-    return DiffResult::read_error;
+    return {DiffResult::read_error,
+            differ.old_lines.failed ? differ.old_lines.error : differ.new_lines.error};
   }
   if (out.failed || !flush_output(out)) {
-    return DiffResult::write_error;
+    return {DiffResult::write_error};
   }
-  return any ? DiffResult::differ : DiffResult::same;
+  return {any ? DiffResult::differ : DiffResult::same};
 }
 
 }  // namespace quarnel

@@ -27,9 +27,14 @@ struct DiffSettings {
 
 enum class DiffResult { same, differ, read_error, write_error };
 
+struct DiffOutcome {
+  DiffResult result;
+  int error = 0;  // with read_error, the system's reason, where a call gave one
+};
+
 // Writes the diff of the dumps of before and after (nothing when they are
 // the same) to out.
-[[nodiscard]] DiffResult write_dump_diff(const DiffFile& before, const DiffFile& after,
-                                         const DiffSettings& settings, OutputWriter& out);
+[[nodiscard]] DiffOutcome write_dump_diff(const DiffFile& before, const DiffFile& after,
+                                          const DiffSettings& settings, OutputWriter& out);
 
 }  // namespace quarnel

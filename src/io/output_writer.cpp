@@ -11,7 +11,10 @@ bool flush_output(OutputWriter& out) {
   const std::string_view text(out.buffer.data(), out.used);
   out.used = 0;
   const bool written = write_all(out.fd, std::span(&text, 1));
-  out.failed = out.failed || !written;
+  if (!written) {
+    out.error = last_error();
+    out.failed = true;
+  }
   return written;
 }
 

@@ -21,6 +21,7 @@ struct OutputWriter {
   std::size_t used = 0;
   std::array<char, output_capacity> buffer{};
   bool failed = false;  // a write has failed: what was buffered then was lost
+  int error = 0;        // the system's reason for the last failed write
 };
 
 // Writes out and empties the buffer. False when the output failed; what was

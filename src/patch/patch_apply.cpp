@@ -115,6 +115,7 @@ PatchOutcome check_expected(int records, int file, std::span<std::uint8_t, longe
     }
     if (!read_record(records, at, record, bytes)) {
       outcome.status = PatchStatus::records_error;
+      outcome.error = last_error();
       return outcome;
     }
     at += sizeof record + record.length;
@@ -124,6 +125,7 @@ PatchOutcome check_expected(int records, int file, std::span<std::uint8_t, longe
       const ReadResult got = read_at(file, record.address, held.first(size));
       if (got.status == ReadStatus::error) {
         outcome.status = PatchStatus::read_error;
+        outcome.error = last_error();
         return outcome;
       }
       holds =
@@ -142,28 +144,104 @@ PatchOutcome check_expected(int records, int file, std::span<std::uint8_t, longe
 
 }  // namespace
 
+namespace {
+
+// A patch being written into its file.
+struct Patching {
+  int file;
+  std::uint64_t old_length;
+  std::uint64_t patched_length;  // the file's length as the writes have left it
+  PatchStatus status = PatchStatus::done;
+  int error = 0;  // the system's reason for status
+
+  // Records a failure and the reason the last call gave for it.
+  void fail(PatchStatus why) {
+    status = why;
+    error = last_error();
+  }
+  // The same for a read that gave too little: the file was cut meanwhile.
+  void fail_read(const ReadResult& got) {
+    status = PatchStatus::read_error;
+    error = got.status == ReadStatus::error ? last_error() : 0;
+  }
+};
+
+// Writes a record's bytes into the file, keeping the old bytes first.
+void write_record(Patching& patching, const PatchRecord& record,
+                  std::span<const std::uint8_t> bytes) {
+  const std::uint64_t old_length = patching.old_length;
+  // Bytes past the old end need no keeping: cutting the file undoes them.
+  const auto kept = static_cast<std::size_t>(
+      record.address < old_length ? std::min(record.length, old_length - record.address) : 0);
+  const auto old_bytes = std::span(old_bytes_buffer).first(kept);
+  if (const ReadResult got = read_at(patching.file, record.address, old_bytes);
+      got.status != ReadStatus::data) {
+    patching.fail_read(got);
+    return;
+  }
+  if (!make_room(undo_log, kept)) {
+    patching.fail(PatchStatus::undo_error);
+    return;
+  }
+  // Only what landed is put back: past a file-size limit, writing the old
+  // bytes back would fail as the new ones did.
+  const std::size_t written = write_at(patching.file, record.address, bytes);
+  if (written < bytes.size()) {
+    patching.fail(PatchStatus::write_error);
+  }
+  keep(undo_log, record.address, old_bytes.first(std::min(written, kept)));
+  if (written > 0) {
+    patching.patched_length = std::max(patching.patched_length, record.address + written);
+  }
+}
+
+// Gives the file the length a diff's new side ends at: the bytes cut away
+// are kept first, like any overwritten bytes.
+void set_length(Patching& patching, std::uint64_t new_length) {
+  const std::uint64_t end = std::min(patching.patched_length, patching.old_length);
+  for (std::uint64_t from = new_length; from < end;) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(longest_record, end - from));
+    const auto cut_bytes = std::span(old_bytes_buffer).first(size);
+    if (const ReadResult got = read_at(patching.file, from, cut_bytes);
+        got.status != ReadStatus::data) {
+      patching.fail_read(got);
+      return;
+    }
+    if (!make_room(undo_log, size)) {
+      patching.fail(PatchStatus::undo_error);
+      return;
+    }
+    keep(undo_log, from, cut_bytes);
+    from += size;
+  }
+  if (!cut_file(patching.file, new_length)) {
+    patching.fail(PatchStatus::write_error);
+    return;
+  }
+  patching.patched_length = new_length;
+}
+
+}  // namespace
+
 PatchOutcome apply_patch(int records, int file, int undo) {
-  UndoLog& log = undo_log;
-  std::array<std::uint8_t, longest_record>& bytes = new_bytes_buffer;
-  std::array<std::uint8_t, longest_record>& old = old_bytes_buffer;
-  log = UndoLog{};
-  log.file = undo;
+  undo_log = UndoLog{};
+  undo_log.file = undo;
   const std::int64_t length = file_length(file);
   if (length < 0) {
-    return {PatchStatus::read_error, true, false, 0};
+    return {PatchStatus::read_error, true, false, 0, {}, last_error()};
   }
-  if (const PatchOutcome checked = check_expected(records, file, bytes, old);
+  if (const PatchOutcome checked =
+          check_expected(records, file, new_bytes_buffer, old_bytes_buffer);
       checked.status != PatchStatus::done) {
     return checked;
   }
   const auto old_length = static_cast<std::uint64_t>(length);
-  std::uint64_t patched_length = old_length;
+  Patching patching{file, old_length, old_length};
   bool sized = false;
   std::uint64_t new_length = 0;
-  PatchStatus status = PatchStatus::done;
-  for (std::uint64_t at = 0; status == PatchStatus::done;) {
+  for (std::uint64_t at = 0; patching.status == PatchStatus::done;) {
     if (ending_signal() != 0) {
-      status = PatchStatus::interrupted;
+      patching.status = PatchStatus::interrupted;
       break;
     }
     PatchRecord record{};
@@ -171,75 +249,35 @@ PatchOutcome apply_patch(int records, int file, int undo) {
     if (head.status == ReadStatus::end && head.count == 0) {
       break;
     }
-    if (!read_record(records, at, record, bytes)) {
-      status = PatchStatus::records_error;
+    if (!read_record(records, at, record, new_bytes_buffer)) {
+      patching.fail(PatchStatus::records_error);
       break;
     }
     at += sizeof record + record.length;
     if (record.kind == RecordKind::set_length) {
       sized = true;
       new_length = record.address;
-    }
-    if (record.kind != RecordKind::write) {
-      continue;
-    }
-    // Bytes past the old end need no keeping: cutting the file undoes them.
-    const auto kept = static_cast<std::size_t>(
-        record.address < old_length ? std::min(record.length, old_length - record.address) : 0);
-    const auto old_bytes = std::span(old).first(kept);
-    if (read_at(file, record.address, old_bytes).status != ReadStatus::data) {
-      status = PatchStatus::read_error;
-    } else if (!make_room(log, kept)) {
-      status = PatchStatus::undo_error;
-    } else {
-      // Only what landed is put back: past a file-size limit, writing the
-      // old bytes back would fail as the new ones did.
-      const std::size_t written = write_at(
-          file, record.address, std::span(bytes).first(static_cast<std::size_t>(record.length)));
-      keep(log, record.address, old_bytes.first(std::min(written, kept)));
-      if (written > 0) {
-        patched_length = std::max(patched_length, record.address + written);
-      }
-      if (written < record.length) {
-        status = PatchStatus::write_error;
-      }
+    } else if (record.kind == RecordKind::write) {
+      write_record(patching, record,
+                   std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length)));
     }
   }
-  // A diff's new side may end the file elsewhere: the bytes cut away are
-  // kept first, like any overwritten bytes.
-  if (status == PatchStatus::done && sized && new_length != patched_length) {
-    for (std::uint64_t from = new_length;
-         from < std::min(patched_length, old_length) && status == PatchStatus::done;) {
-      const auto size = static_cast<std::size_t>(
-          std::min<std::uint64_t>(longest_record, std::min(patched_length, old_length) - from));
-      const auto cut_bytes = std::span(old).first(size);
-      if (read_at(file, from, cut_bytes).status != ReadStatus::data) {
-        status = PatchStatus::read_error;
-      } else if (!make_room(log, size)) {
-        status = PatchStatus::undo_error;
-      } else {
-        keep(log, from, cut_bytes);
-        from += size;
-      }
-    }
-    if (status == PatchStatus::done) {
-      if (cut_file(file, new_length)) {
-        patched_length = new_length;
-      } else {
-        status = PatchStatus::write_error;
-      }
-    }
+  if (patching.status == PatchStatus::done && sized && new_length != patching.patched_length) {
+    set_length(patching, new_length);
   }
-  if (status == PatchStatus::done && !flush_to_disk(file)) {
-    status = PatchStatus::write_error;
+  if (patching.status == PatchStatus::done && !flush_to_disk(file)) {
+    patching.fail(PatchStatus::write_error);
   }
-  if (status == PatchStatus::done && ending_signal() != 0) {
-    status = PatchStatus::interrupted;
+  if (patching.status == PatchStatus::done && ending_signal() != 0) {
+    patching.status = PatchStatus::interrupted;
   }
-  if (status == PatchStatus::done) {
-    return {status, false, false, 0};
+  if (patching.status == PatchStatus::done) {
+    return {PatchStatus::done, false, false, 0};
   }
-  return restore(status, log, file, old_length, patched_length, old);
+  PatchOutcome outcome = restore(patching.status, undo_log, file, old_length,
+                                 patching.patched_length, old_bytes_buffer);
+  outcome.error = patching.error;
+  return outcome;
 }
 
 }  // namespace quarnel

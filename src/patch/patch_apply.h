@@ -23,6 +23,7 @@ struct PatchOutcome {
   bool length_changed;   // another process changed the file's length: it was not cut back
   int signal;            // with interrupted, its number
   PatchRecord record{};  // with guard_failed, the record the file does not match
+  int error = 0;         // the system's reason for the failure, where a call gave one
 };
 
 // Writes every record of records (from its start) into file; undo is an

@@ -6,6 +6,21 @@
 #include "platform/platform.h"
 
 namespace quarnel {
+namespace {
+
+bool write_record(PatchWriter& patch, const PatchRecord& record,
+                  std::span<const std::uint8_t> bytes) {
+  const std::array<std::string_view, 2> pieces{
+      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())};
+  if (write_all(patch.records, pieces)) {
+    return true;
+  }
+  patch.error = last_error();
+  return false;
+}
+
+}  // namespace
 
 bool flush_patch(PatchWriter& patch) {
   const PatchRecord record{patch.start, patch.used};
@@ -14,10 +29,7 @@ bool flush_patch(PatchWriter& patch) {
   if (used == 0) {
     return true;
   }
-  const std::array<std::string_view, 2> pieces{
-      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
-      std::string_view(reinterpret_cast<const char*>(patch.buffer.data()), used)};
-  return write_all(patch.records, pieces);
+  return write_record(patch, record, std::span(patch.buffer).first(used));
 }
 
 bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std::uint8_t> bytes) {
@@ -35,13 +47,7 @@ bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std:
 
 bool patch_record(PatchWriter& patch, const PatchRecord& record,
                   std::span<const std::uint8_t> bytes) {
-  if (!flush_patch(patch)) {
-    return false;
-  }
-  const std::array<std::string_view, 2> pieces{
-      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())};
-  return write_all(patch.records, pieces);
+  return flush_patch(patch) && write_record(patch, record, bytes);
 }
 
 }  // namespace quarnel

@@ -32,6 +32,7 @@ struct PatchWriter {
   int records;              // the temporary file
   std::uint64_t start = 0;  // the address of the buffered bytes
   std::size_t used = 0;
+  int error = 0;  // the system's reason for a failed write
   std::array<std::uint8_t, longest_record> buffer{};
 };
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "front/options.h"
+
 namespace quarnel {
 namespace {
 
@@ -21,29 +23,15 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
     options.culprit = culprit;
     return options;
   };
-  int index = 1;
-  for (; index < argc; ++index) {
-    const std::string_view arg = argv[index];
-    if (arg == "--") {
-      ++index;
-      break;
-    }
-    if (!arg.starts_with('-') || arg == "-") {
-      break;
-    }
+  OptionWalk walk{argc, argv};
+  for (std::string_view arg; next_option(walk, arg);) {
     if (arg == "--help" || arg == "--version") {
       options.request = arg == "--help" ? DiffRequest::help : DiffRequest::version;
       return options;
     }
-    if (arg == "-U" || arg == "--unified") {
-      if (index + 1 == argc || !read_count(argv[index + 1], options.context)) {
-        return fail("option needs a number of lines: ", argv[index]);
-      }
-      ++index;
-    } else if (arg.starts_with("-U") || arg.starts_with("--unified=")) {
-      const std::string_view count = arg.substr(arg.starts_with("-U") ? 2 : 10);
-      if (!read_count(count, options.context)) {
-        return fail("option needs a number of lines: ", argv[index]);
+    if (const OptionValue count = option_value(walk, arg, "-U", "--unified"); count.matched) {
+      if (count.value == nullptr || !read_count(count.value, options.context)) {
+        return fail("option needs a number of lines: ", argv[walk.at]);
       }
     } else if (arg == "--color" || arg == "--color=auto") {
       options.color = ColorWhen::automatic;
@@ -52,9 +40,10 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
     } else if (arg == "--color=never") {
       options.color = ColorWhen::never;
     } else {
-      return fail("unknown option: ", argv[index]);
+      return fail("unknown option: ", argv[walk.at]);
     }
   }
+  const int index = walk.next;
   if (argc - index != 2) {
     return fail(argc - index < 2 ? "two files to compare, OLD and NEW" : "one file too many: ",
                 argc - index < 2 ? "" : argv[index + 2]);

@@ -7,27 +7,16 @@
 #include <string_view>
 
 #include "diff/write_diff.h"
+#include "front/messages.h"
 #include "platform/platform.h"
 #include "quarnel-diff/diff_options.h"
 
 namespace quarnel {
 namespace {
 
-constexpr std::string_view usage =
-    "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW";
-constexpr std::string_view usage_other = "       quarnel-diff --help | --version";
-constexpr std::string_view version = "quarnel-diff " QUARNEL_VERSION;
-
-// Writes "quarnel-diff: " and the pieces as one line to standard error.
-void say(std::initializer_list<std::string_view> pieces) {
-  std::array<std::string_view, 8> line{"quarnel-diff: "};
-  std::size_t count = 1;
-  for (const std::string_view piece : pieces) {
-    line[count++] = piece;
-  }
-  line[count++] = line_end;
-  static_cast<void>(write_all(standard_error, std::span(line).first(count)));
-}
+constexpr ProgramText program{
+    "quarnel-diff", "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW",
+    "       quarnel-diff --help | --version", "quarnel-diff " QUARNEL_VERSION};
 
 // A file to compare, open for reading anywhere: a pipe or terminal (and
 // standard input, "-") is first copied into a temporary file.
@@ -35,12 +24,14 @@ struct Opened {
   int handle = -1;
   bool close = false;
   std::int64_t size = -1;
+  int error = 0;  // why it could not be opened or read
 };
 
 Opened open_compared(const char* name) {
   const bool standard = std::string_view(name) == "-";
   Opened file{standard ? standard_input : open_input(name), !standard, -1};
   if (file.handle < 0) {
+    file.error = last_error();
     return file;
   }
   if (!may_wait(file.handle)) {
@@ -49,13 +40,16 @@ Opened open_compared(const char* name) {
   }
   const int spool = create_spool_file();
   if (spool < 0) {
+    file.error = last_error();
     return file;
   }
   static std::array<std::uint8_t, 1 << 16> block;
   std::int64_t size = 0;
+  int error = 0;
   for (;;) {
     const ReadResult got = read_block(file.handle, block);
     if (got.status == ReadStatus::error) {
+      error = last_error();
       size = -1;
       break;
     }
@@ -64,6 +58,7 @@ Opened open_compared(const char* name) {
     }
     const std::string_view piece(reinterpret_cast<const char*>(block.data()), got.count);
     if (!write_all(spool, std::span(&piece, 1))) {
+      error = last_error();
       size = -1;
       break;
     }
@@ -72,7 +67,7 @@ Opened open_compared(const char* name) {
   if (file.close) {
     close_handle(file.handle);
   }
-  return {spool, true, size};
+  return {spool, true, size, error};
 }
 
 }  // namespace
@@ -84,21 +79,11 @@ int run_diff(int argc, const char* const argv[]) {
       parse_diff_options(static_cast<int>(arguments.size()), arguments.data());
   switch (options.request) {
     case DiffRequest::usage_error:
-      say({options.problem, options.culprit});
-      static_cast<void>(write_all(standard_error, std::array{usage, line_end}));
-      return 2;
+      return usage_error(program, options.problem, options.culprit);
     case DiffRequest::help:
-      if (write_all(standard_output, std::array{usage, line_end, usage_other, line_end})) {
-        return 0;
-      }
-      say({"stdout: write error"});
-      return 2;
+      return write_help(program, 2);
     case DiffRequest::version:
-      if (write_all(standard_output, std::array{version, line_end})) {
-        return 0;
-      }
-      say({"stdout: write error"});
-      return 2;
+      return write_version(program, 2);
     case DiffRequest::diff:
       break;
   }
@@ -109,9 +94,8 @@ int run_diff(int argc, const char* const argv[]) {
   for (std::size_t i = 0; i < 2; ++i) {
     files[i] = open_compared(names[i]);
     if (files[i].handle < 0 || files[i].size < 0) {
-      const int error = last_error();
-      say({names[i], files[i].handle < 0 ? ": cannot open: " : ": read error",
-           files[i].handle < 0 ? error_text(error) : ""});
+      say_failed(program, {names[i], files[i].handle < 0 ? ": cannot open" : ": read error"},
+                 files[i].error);
       return 2;
     }
     const std::string_view time = modification_time(files[i].handle);
@@ -125,23 +109,24 @@ int run_diff(int argc, const char* const argv[]) {
                      (options.color == ColorWhen::automatic && is_terminal(standard_output) &&
                       (no_color == nullptr || *no_color == '\0'));
   static OutputWriter out{standard_output};
-  const DiffResult result =
+  const DiffOutcome outcome =
       write_dump_diff(compared[0], compared[1], {.context = options.context, .color = color}, out);
   for (const Opened& file : files) {
     if (file.close) {
       close_handle(file.handle);
     }
   }
-  switch (result) {
+  switch (outcome.result) {
     case DiffResult::same:
       return 0;
     case DiffResult::differ:
       return 1;
     case DiffResult::read_error:
-      say({options.old_file, " or ", options.new_file, ": read error"});
+      say_failed(program, {options.old_file, " or ", options.new_file, ": read error"},
+                 outcome.error);
       return 2;
     case DiffResult::write_error:
-      say({"stdout: write error"});
+      say_failed(program, {"stdout: write error"}, out.error);
       return 2;
   }
   return 2;

@@ -36,7 +36,10 @@ UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& ta
     }
     const ReadResult got = read_block(input, std::span(buffer).subspan(carried, block_size));
     if (got.status == ReadStatus::error) {
-      return {UndumpStatus::read_error, ReadError::none, 0};
+      return {.status = UndumpStatus::read_error,
+              .error = ReadError::none,
+              .line = 0,
+              .system_error = last_error()};
     }
     const bool at_end = got.status == ReadStatus::end;
     std::string_view text(chars, carried + got.count);

@@ -27,6 +27,7 @@ struct UndumpResult {
   std::string_view problem = {};             // with bad_line, what is wrong when error does not say
   std::array<DumpReading, 2> readings = {};  // with ambiguous, two readings that differ
   bool places_only = false;                  // with ambiguous, in the bytes' places alone
+  int system_error = 0;                      // with read_error, the system's reason
 };
 
 // Reads the input to its end, or to its first bad line, as the reader's

@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "front/messages.h"
 #include "patch/patch_apply.h"
 #include "platform/platform.h"
 #include "stream/undump_stream.h"
@@ -14,29 +15,16 @@
 namespace quarnel {
 namespace {
 
-constexpr std::string_view usage =
+constexpr ProgramText program{
+    "unquarnel",
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]";
-constexpr std::string_view usage_other = "       unquarnel --help | --version";
-constexpr std::string_view version = "unquarnel " QUARNEL_VERSION;
+    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]",
+    "       unquarnel --help | --version", "unquarnel " QUARNEL_VERSION};
 
-// Writes "unquarnel: " and the pieces as one line to standard error. A
-// message that cannot be written has nowhere else to go; the exit status
-// still tells.
-void say(std::initializer_list<std::string_view> pieces) {
-  std::array<std::string_view, 16> line{"unquarnel: "};
-  std::size_t count = 1;
-  for (const std::string_view piece : pieces) {
-    if (count + 1 < line.size()) {
-      line[count++] = piece;
-    }
-  }
-  line[count++] = line_end;
-  static_cast<void>(write_all(standard_error, std::span(line).first(count)));
-}
+void say(std::initializer_list<std::string_view> pieces) { quarnel::say(program, pieces); }
 
-int write_error(std::string_view name = "stdout") {
-  say({name, ": write error"});
+int write_error(std::string_view name, int error) {
+  say_failed(program, {name, ": write error"}, error);
   return 1;
 }
 
@@ -115,7 +103,11 @@ int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
         return fail({name, ":", line, ": ",
                      result.problem.empty() ? message(result.error) : result.problem});
       case UndumpStatus::read_error:
-        return fail({name, ": read error"});
+        if (target.out != nullptr && !flush_output(*target.out)) {
+          return -1;
+        }
+        say_failed(program, {name, ": read error"}, result.system_error);
+        return 1;
       case UndumpStatus::write_error:
         return -1;
       case UndumpStatus::not_a_diff:
@@ -132,7 +124,7 @@ int file_problem(const char* file, FileProblem problem, int error) {
     case FileProblem::none:
       break;
     case FileProblem::cannot_open:
-      say({file, ": cannot open: ", error_text(error)});
+      say_failed(program, {file, ": cannot open"}, error);
       break;
     case FileProblem::in_use:
       say({file, ": in use by another process"});
@@ -141,10 +133,10 @@ int file_problem(const char* file, FileProblem problem, int error) {
       say({file, ": cannot patch a pipe, socket or terminal"});
       break;
     case FileProblem::cannot_create:
-      say({"temporary file in ", file, ": cannot create: ", error_text(error)});
+      say_failed(program, {"temporary file in ", file, ": cannot create"}, error);
       break;
     case FileProblem::cannot_replace:
-      say({file, ": cannot replace: ", error_text(error)});
+      say_failed(program, {file, ": cannot replace"}, error);
       break;
   }
   return 1;
@@ -184,16 +176,16 @@ int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
       return 1;
     }
     case PatchStatus::records_error:
-      say({"temporary file: read error"});
+      say_failed(program, {"temporary file: read error"}, outcome.error);
       break;
     case PatchStatus::undo_error:
-      say({"temporary file: write error"});
+      say_failed(program, {"temporary file: write error"}, outcome.error);
       break;
     case PatchStatus::read_error:
-      say({file, ": read error"});
+      say_failed(program, {file, ": read error"}, outcome.error);
       break;
     case PatchStatus::write_error:
-      say({file, ": write error"});
+      say_failed(program, {file, ": write error"}, outcome.error);
       break;
     case PatchStatus::interrupted:
       say({file, ": interrupted by a signal"});
@@ -218,7 +210,7 @@ int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool r
   const int undo = records.records < 0 ? -1 : create_spool_file();
   if (undo < 0) {
     const int error = last_error();
-    say({"temporary file in ", spool_folder(), ": cannot create: ", error_text(error)});
+    say_failed(program, {"temporary file in ", spool_folder(), ": cannot create"}, error);
     return 1;
   }
   DumpReader reader(ReadMode::lines, reading);
@@ -230,7 +222,7 @@ int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool r
     status = -1;
   }
   if (status < 0) {
-    say({"temporary file: write error"});
+    say_failed(program, {"temporary file: write error"}, records.error);
     return 1;
   }
   if (status != 0) {
@@ -241,12 +233,11 @@ int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool r
   if (!open_patch_file(file, target)) {
     return file_problem(file, target.problem, target.error);
   }
-  const PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
+  PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
   // A file that was not there before is not there after a failure.
   const bool removed = close_patch_file(target, outcome.status == PatchStatus::done);
-  return report_patch(dumps, file,
-                      {outcome.status, outcome.restored && removed, outcome.length_changed,
-                       outcome.signal, outcome.record});
+  outcome.restored = outcome.restored && removed;
+  return report_patch(dumps, file, outcome);
 }
 
 }  // namespace
@@ -259,15 +250,11 @@ int run_undump(int argc, const char* const argv[]) {
   const UndumpOptions options = parse_undump_options(count, words);
   switch (options.request) {
     case UndumpRequest::usage_error:
-      say({options.problem, options.culprit});
-      static_cast<void>(write_all(standard_error, std::array{usage, line_end}));
-      return 2;
+      return usage_error(program, options.problem, options.culprit);
     case UndumpRequest::help:
-      return write_all(standard_output, std::array{usage, line_end, usage_other, line_end})
-                 ? 0
-                 : write_error();
+      return write_help(program, 1);
     case UndumpRequest::version:
-      return write_all(standard_output, std::array{version, line_end}) ? 0 : write_error();
+      return write_version(program, 1);
     case UndumpRequest::undump:
       break;
   }
@@ -287,7 +274,7 @@ int run_undump(int argc, const char* const argv[]) {
   out.fd = options.output_file != nullptr ? file.handle : standard_output;
   DumpReader reader(ReadMode::dumps, options.reading);
   int status = undump_all(dumps, reader, {.out = &out});
-  status = status < 0 || !flush_output(out) ? write_error(output_name) : status;
+  status = status < 0 || !flush_output(out) ? write_error(output_name, out.error) : status;
   // The output file appears, or is replaced, only with every byte in it.
   if (options.output_file != nullptr) {
     if (status != 0) {
@@ -295,7 +282,7 @@ int run_undump(int argc, const char* const argv[]) {
     } else if (!commit_output_file(file)) {
       status = file.problem == FileProblem::cannot_replace
                    ? file_problem(options.output_file, file.problem, file.error)
-                   : write_error(output_name);
+                   : write_error(output_name, file.error);
     }
   }
   return status;

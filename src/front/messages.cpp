@@ -1,0 +1,64 @@
+#include "front/messages.h"
+
+#include <array>
+#include <span>
+
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+void say_line(const ProgramText& program, std::initializer_list<std::string_view> pieces,
+              std::string_view reason) {
+  std::array<std::string_view, 18> line{program.name, ": "};
+  std::size_t count = 2;
+  for (const std::string_view piece : pieces) {
+    if (count + 3 < line.size()) {
+      line[count++] = piece;
+    }
+  }
+  if (!reason.empty()) {
+    line[count++] = ": ";
+    line[count++] = reason;
+  }
+  line[count++] = line_end;
+  static_cast<void>(write_all(standard_error, std::span(line).first(count)));
+}
+
+// Writes the lines to standard output; on failure says so.
+int write_out(const ProgramText& program, std::span<const std::string_view> lines, int failed) {
+  if (write_all(standard_output, lines)) {
+    return 0;
+  }
+  const int error = last_error();
+  say_failed(program, {"stdout: write error"}, error);
+  return failed;
+}
+
+}  // namespace
+
+void say(const ProgramText& program, std::initializer_list<std::string_view> pieces) {
+  say_line(program, pieces, {});
+}
+
+void say_failed(const ProgramText& program, std::initializer_list<std::string_view> pieces,
+                int error) {
+  say_line(program, pieces, error != 0 ? error_text(error) : std::string_view());
+}
+
+int usage_error(const ProgramText& program, std::string_view problem, std::string_view culprit) {
+  say(program, {problem, culprit});
+  static_cast<void>(write_all(standard_error, std::array{program.usage, line_end}));
+  return 2;
+}
+
+int write_help(const ProgramText& program, int failed) {
+  return write_out(program, std::array{program.usage, line_end, program.usage_other, line_end},
+                   failed);
+}
+
+int write_version(const ProgramText& program, int failed) {
+  return write_out(program, std::array{program.version, line_end}, failed);
+}
+
+}  // namespace quarnel
