@@ -574,6 +574,61 @@ TEST_F(PatchPosix, PipesAndTerminalsAreRefusedBeforeAnyDumpIsRead) {
   close(master);
 }
 
+TEST_F(PatchPosix, AFifoPutInTheFilesPlaceWhileTheDumpsAreReadIsRefused) {
+  if (!std::filesystem::exists("/proc/self/fd")) {
+    GTEST_SKIP() << "no /proc here, to see when the dumps are being read";
+  }
+  int ends[2];
+  testing::open_pipe(ends);
+  const int err = open(path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t child = testing::start_process(UNQUARNEL_BINARY, {"-p", path("new")}, ends[0],
+                                             testing::closed_stream, err, std::uint64_t{1} << 30);
+  close(ends[0]);
+  close(err);
+  // The name was checked once the temporary file of what the dumps say is
+  // open: it is unnamed at once.
+  const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+  for (bool reading = false; !reading; usleep(1000)) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+      reading = reading ||
+                std::filesystem::read_symlink(entry.path(), error).string().ends_with(" (deleted)");
+    }
+  }
+  ASSERT_EQ(mkfifo(path("new").c_str(), 0600), 0);
+  ASSERT_TRUE(testing::write_fd(ends[1], "00000000  41 42\n"));
+  close(ends[1]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(read("err") + std::to_string(WEXITSTATUS(status)),
+            "unquarnel: " + path("new") + ": cannot patch a pipe, socket or terminal\n1");
+  struct stat info {};
+  EXPECT_TRUE(lstat(path("new").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+}
+
+TEST_F(PatchPosix, AnInputOpenOnlyForWritingIsAReadErrorAtAnyOffset) {
+  struct Row {
+    const char* program;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const std::vector<Row> rows{
+      {QUARNEL_BINARY, {"-4"}, "", "read error:stdin\n", 1},
+      {QUARNEL_BINARY, {"-x10"}, "", "read error:stdin\n", 1},
+      {UNQUARNEL_BINARY, {}, "", "unquarnel: stdin: read error: bad file descriptor\n", 1},
+  };
+  for (const Row& row : rows) {
+    const int in = open(path("T").c_str(), O_WRONLY | O_APPEND);
+    const Outcome got = run_tool(row.args, "", {.in = in}, row.program);
+    close(in);
+    EXPECT_EQ(got.out + got.err + std::to_string(got.status),
+              row.out + row.err + std::to_string(row.status))
+        << row.program;
+  }
+}
+
 TEST_F(PatchPosix, ADumpThatIsStandardOutputIsRefused) {
   const int appended = open(path("d.dump").c_str(), O_WRONLY | O_APPEND);
   const Outcome got = unquarnel({path("d.dump")}, {.out = appended});

@@ -1,0 +1,172 @@
+// The file that unquarnel patches, on POSIX systems: refused when it is a
+// pipe or terminal, found and opened as > would, locked, read and written
+// at offsets, cut and flushed.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_files.h"
+
+namespace quarnel {
+
+namespace posix {
+
+bool is_stream(const struct stat& info, int handle) {
+  return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+         (S_ISCHR(info.st_mode) && handle >= 0 && ::isatty(handle) != 0);
+}
+
+}  // namespace posix
+
+bool cannot_patch(const char* name) {
+  struct stat info {};
+  if (::stat(name, &info) != 0) {
+    return false;  // missing: it will be created
+  }
+  if (!S_ISCHR(info.st_mode)) {
+    return posix::is_stream(info, -1);
+  }
+  // Only an open device can tell whether it is a terminal.
+  const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const bool terminal = fd >= 0 && ::isatty(fd) != 0;
+  if (fd >= 0) {
+    ::close(fd);
+  }
+  return terminal;
+}
+
+bool is_pipe_or_terminal(int handle) {
+  struct stat info {};
+  return ::fstat(handle, &info) == 0 && posix::is_stream(info, handle);
+}
+
+bool open_patch_file(const char* name, PatchFile& file) {
+  const auto fail = [&](FileProblem problem, int error) {
+    file.problem = problem;
+    file.error = error;
+    if (file.handle >= 0) {
+      ::close(file.handle);
+      file.handle = -1;
+    }
+    // A file this run created but another holds is not ours to remove.
+    posix::close_folder(file.folder);
+    return false;
+  };
+  posix::PathText folder_name{};
+  if (const int error = posix::find_place(name, file.folder, file.leaf, folder_name); error != 0) {
+    return fail(FileProblem::cannot_open, error);
+  }
+  // Non-blocking, so that a FIFO put in the file's place fails to open
+  // instead of waiting for a reader; a link put there fails too.
+  constexpr int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+  file.handle = ::openat(file.folder, file.leaf.data(), flags);
+  if (file.handle < 0 && errno == ENOENT) {
+    file.handle = ::openat(file.folder, file.leaf.data(), flags | O_CREAT | O_EXCL, 0666);
+    file.created = file.handle >= 0;
+  }
+  if (file.handle < 0) {
+    return fail(FileProblem::cannot_open, errno);
+  }
+  if (is_pipe_or_terminal(file.handle)) {
+    return fail(FileProblem::stream, 0);
+  }
+  if (!posix::lock_file(file.handle)) {
+    return fail(FileProblem::in_use, 0);
+  }
+  if (file.created && !posix::flush_folder(file.folder)) {
+    const int error = errno;
+    static_cast<void>(close_patch_file(file, false));
+    file.problem = FileProblem::cannot_open;
+    file.error = error;
+    return false;
+  }
+  return true;
+}
+
+bool close_patch_file(PatchFile& file, bool keep) {
+  bool removed = true;
+  if (file.handle >= 0) {
+    ::close(file.handle);
+    file.handle = -1;
+  }
+  if (file.created && !keep) {
+    removed = ::unlinkat(file.folder, file.leaf.data(), 0) == 0 && posix::flush_folder(file.folder);
+  }
+  posix::close_folder(file.folder);
+  return removed;
+}
+
+std::int64_t file_length(int handle) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return -1;
+  }
+  if (S_ISREG(info.st_mode)) {
+    return info.st_size;
+  }
+  // A block device reports its size only to a seek to its end.
+  return S_ISBLK(info.st_mode) ? ::lseek(handle, 0, SEEK_END) : 0;
+}
+
+ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into) {
+  std::size_t done = 0;
+  while (done < into.size()) {
+    const ssize_t n =
+        ::pread(handle, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return {ReadStatus::error, done};
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
+}
+
+std::size_t write_at(int handle, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  const std::size_t size = bytes.size();
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(handle, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) {
+        continue;
+      }
+      break;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return size - bytes.size();
+}
+
+bool cut_file(int handle, std::uint64_t length) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return false;
+  }
+  return !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) == length ||
+         ::ftruncate(handle, static_cast<off_t>(length)) == 0;
+}
+
+bool flush_to_disk(int handle) {
+  struct stat info {};
+  if (::fstat(handle, &info) != 0) {
+    return false;
+  }
+  if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
+    return true;
+  }
+  int result = 0;
+  while ((result = ::fsync(handle)) != 0 && errno == EINTR) {
+  }
+  return result == 0;
+}
+
+}  // namespace quarnel

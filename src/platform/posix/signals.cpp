@@ -1,0 +1,93 @@
+// The signals that end the program, on POSIX systems: caught while a file
+// is patched, held while a temporary name is made.
+#include <csignal>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_files.h"
+
+namespace quarnel {
+
+namespace posix {
+namespace {
+
+// The signals whose default action ends the program and that come from
+// outside it: Ctrl-C and Ctrl-\\, kill, a closed terminal, timers, limits, a
+// closed pipe. Those a fault raises (SEGV, BUS, FPE, ILL) are not among
+// them: the program cannot go on after one.
+constexpr std::array fixed_ending_signals {
+  SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGPIPE,
+#if defined(SIGPOLL)
+      SIGPOLL,
+#endif
+#if defined(SIGPWR)
+      SIGPWR,
+#endif
+#if defined(SIGSTKFLT)
+      SIGSTKFLT,
+#endif
+};
+
+// Calls action with the number of every signal that ends the program.
+template <typename Action>
+void for_each_ending_signal(Action action) {
+  for (const int number : fixed_ending_signals) {
+    action(number);
+  }
+#if defined(SIGRTMIN)
+  for (int number = SIGRTMIN; number <= SIGRTMAX; ++number) {
+    action(number);
+  }
+#endif
+}
+
+}  // namespace
+
+sigset_t ending_signal_set() {
+  sigset_t set{};
+  sigemptyset(&set);
+  for_each_ending_signal([&](int number) { sigaddset(&set, number); });
+  return set;
+}
+
+void handle_ending_signals(void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_mask = ending_signal_set();
+  action.sa_flags = flags;
+  for_each_ending_signal([&](int number) {
+    struct sigaction before {};
+    if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+      ::sigaction(number, &action, nullptr);
+    }
+  });
+}
+
+SignalsHeld::SignalsHeld() {
+  const sigset_t ending = ending_signal_set();
+  ::sigprocmask(SIG_BLOCK, &ending, &before);
+}
+
+SignalsHeld::~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &before, nullptr); }
+
+}  // namespace posix
+
+namespace {
+
+volatile std::sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int number) {
+  if (caught_signal == 0) {
+    caught_signal = number;
+  }
+}
+
+}  // namespace
+
+void catch_ending_signals() {
+  // Restarted calls: the writing loop looks at the flag between writes.
+  posix::handle_ending_signals(note_signal, SA_RESTART);
+}
+
+int ending_signal() { return caught_signal; }
+
+}  // namespace quarnel
