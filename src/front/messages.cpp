@@ -52,13 +52,19 @@ int usage_error(const ProgramText& program, std::string_view problem, std::strin
   return 2;
 }
 
-int write_help(const ProgramText& program, int failed) {
-  return write_out(program, std::array{program.usage, line_end, program.usage_other, line_end},
-                   failed);
-}
-
-int write_version(const ProgramText& program, int failed) {
-  return write_out(program, std::array{program.version, line_end}, failed);
+std::optional<int> answer(const ProgramText& program, const Asked& asked, int failed) {
+  switch (asked.request) {
+    case Request::run:
+      break;
+    case Request::help:
+      return write_out(program, std::array{program.usage, line_end, program.usage_other, line_end},
+                       failed);
+    case Request::version:
+      return write_out(program, std::array{program.version, line_end}, failed);
+    case Request::usage_error:
+      return usage_error(program, asked.problem, asked.culprit);
+  }
+  return std::nullopt;
 }
 
 }  // namespace quarnel

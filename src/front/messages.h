@@ -4,7 +4,10 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string_view>
+
+#include "front/options.h"
 
 namespace quarnel {
 
@@ -29,9 +32,9 @@ void say_failed(const ProgramText& program, std::initializer_list<std::string_vi
 [[nodiscard]] int usage_error(const ProgramText& program, std::string_view problem,
                               std::string_view culprit);
 
-// Writes the usage lines, or the version, to standard output. Returns 0, or
-// failed after saying that standard output could not be written.
-[[nodiscard]] int write_help(const ProgramText& program, int failed);
-[[nodiscard]] int write_version(const ProgramText& program, int failed);
+// Answers what the command line asks besides a run: the usage lines or the
+// version on standard output, or the usage error. Returns the exit status
+// (failed when standard output cannot be written), or nothing for a run.
+[[nodiscard]] std::optional<int> answer(const ProgramText& program, const Asked& asked, int failed);
 
 }  // namespace quarnel

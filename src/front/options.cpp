@@ -2,6 +2,14 @@
 
 namespace quarnel {
 
+bool asks_help_or_version(std::string_view arg, Asked& asked) {
+  if (arg != "--help" && arg != "--version") {
+    return false;
+  }
+  asked.request = arg == "--help" ? Request::help : Request::version;
+  return true;
+}
+
 bool next_option(OptionWalk& walk, std::string_view& arg) {
   if (walk.next >= walk.argc) {
     return false;

@@ -6,6 +6,26 @@
 
 namespace quarnel {
 
+// What a command line asks for: a run, help, the version, or nothing it can
+// do (a usage error).
+enum class Request { run, help, version, usage_error };
+
+struct Asked {
+  Request request = Request::run;
+  std::string_view problem;  // what is wrong, with usage_error
+  const char* culprit = "";  // the argument at fault, with usage_error
+};
+
+// A usage error in a program's options.
+template <class Options>
+[[nodiscard]] Options refused(Options options, std::string_view problem, const char* culprit) {
+  options.asked = {Request::usage_error, problem, culprit};
+  return options;
+}
+
+// Whether arg asks for help or the version, which ends the walk.
+[[nodiscard]] bool asks_help_or_version(std::string_view arg, Asked& asked);
+
 struct OptionWalk {
   int argc;
   const char* const* argv;

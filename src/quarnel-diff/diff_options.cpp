@@ -17,21 +17,14 @@ bool read_count(std::string_view text, std::uint64_t& count) {
 
 DiffOptions parse_diff_options(int argc, const char* const argv[]) {
   DiffOptions options;
-  const auto fail = [&](std::string_view problem, const char* culprit) {
-    options.request = DiffRequest::usage_error;
-    options.problem = problem;
-    options.culprit = culprit;
-    return options;
-  };
   OptionWalk walk{argc, argv};
   for (std::string_view arg; next_option(walk, arg);) {
-    if (arg == "--help" || arg == "--version") {
-      options.request = arg == "--help" ? DiffRequest::help : DiffRequest::version;
+    if (asks_help_or_version(arg, options.asked)) {
       return options;
     }
     if (const OptionValue count = option_value(walk, arg, "-U", "--unified"); count.matched) {
       if (count.value == nullptr || !read_count(count.value, options.context)) {
-        return fail("option needs a number of lines: ", argv[walk.at]);
+        return refused(options, "option needs a number of lines: ", argv[walk.at]);
       }
     } else if (arg == "--color" || arg == "--color=auto") {
       options.color = ColorWhen::automatic;
@@ -40,13 +33,14 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
     } else if (arg == "--color=never") {
       options.color = ColorWhen::never;
     } else {
-      return fail("unknown option: ", argv[walk.at]);
+      return refused(options, "unknown option: ", argv[walk.at]);
     }
   }
   const int index = walk.next;
   if (argc - index != 2) {
-    return fail(argc - index < 2 ? "two files to compare, OLD and NEW" : "one file too many: ",
-                argc - index < 2 ? "" : argv[index + 2]);
+    return refused(options,
+                   argc - index < 2 ? "two files to compare, OLD and NEW" : "one file too many: ",
+                   argc - index < 2 ? "" : argv[index + 2]);
   }
   options.old_file = argv[index];
   options.new_file = argv[index + 1];

@@ -4,19 +4,18 @@
 #include <cstdint>
 #include <string_view>
 
+#include "front/options.h"
+
 namespace quarnel {
 
-enum class DiffRequest { diff, help, version, usage_error };
 enum class ColorWhen { never, always, automatic };
 
 struct DiffOptions {
-  DiffRequest request = DiffRequest::diff;
+  Asked asked;
   std::uint64_t context = 3;
   ColorWhen color = ColorWhen::never;
   const char* old_file = nullptr;
   const char* new_file = nullptr;
-  std::string_view problem;  // what is wrong, with usage_error
-  const char* culprit = "";  // the argument at fault, with usage_error
 };
 
 // Options come first, up to "--" or the first argument that does not begin

@@ -77,15 +77,8 @@ int run_diff(int argc, const char* const argv[]) {
   const std::span<const char* const> arguments = program_arguments(argc, argv);
   const DiffOptions options =
       parse_diff_options(static_cast<int>(arguments.size()), arguments.data());
-  switch (options.request) {
-    case DiffRequest::usage_error:
-      return usage_error(program, options.problem, options.culprit);
-    case DiffRequest::help:
-      return write_help(program, 2);
-    case DiffRequest::version:
-      return write_version(program, 2);
-    case DiffRequest::diff:
-      break;
+  if (const std::optional<int> status = answer(program, options.asked, 2)) {
+    return *status;
   }
   std::array<Opened, 2> files{};
   std::array<DiffFile, 2> compared{};

@@ -28,13 +28,6 @@ constexpr std::string_view upper_length_middle = "_LEN = ";  // xxd -C
 
 ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
                       std::span<unsigned char> bytes, std::size_t& column) {
-  const auto fail = [&](ReadError error, std::size_t at) {
-    column = at + 1;
-    return error;
-  };
-  line.kind = LineKind::skip;
-  line.has_address = false;
-  line.count = 0;
   enum : std::uint8_t { before, inside, last_items, closed };
   if (shape.c_part == before && text.starts_with(array_start) && text.ends_with(array_open) &&
       is_name(
@@ -51,14 +44,14 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
     if (!text.starts_with(length_start) || middle == std::string_view::npos ||
         !is_name(text.substr(length_start.size(), middle - length_start.size())) ||
         !text.ends_with(';')) {
-      return fail(ReadError::bad_c_array, 0);
+      return failed_at(column, ReadError::bad_c_array, 0);
     }
     line.has_length = true;
     line.length = 0;
     for (std::size_t at = middle + length_middle.size(); at + 1 < text.size(); ++at) {
       const std::uint8_t digit = digit_value(text[at], 10);
       if (digit == 0xFF || line.length > (UINT64_MAX - 9) / 10) {
-        return fail(ReadError::bad_c_array, at);
+        return failed_at(column, ReadError::bad_c_array, at);
       }
       line.length = line.length * 10 + digit;
     }
@@ -70,34 +63,33 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
     return ReadError::none;
   }
   if (shape.c_part == last_items) {
-    return fail(ReadError::bad_c_array, 0);  // items after the one without its comma
+    return failed_at(column, ReadError::bad_c_array, 0);  // items after the one without its comma
   }
   // Items: "  0xHH, 0xHH, ..." with a comma after each but the array's last.
   if (!text.starts_with("  ")) {
-    return fail(ReadError::bad_c_array, 0);
+    return failed_at(column, ReadError::bad_c_array, 0);
   }
   line.kind = LineKind::bytes;
   std::size_t at = 2;
   while (at < text.size()) {
     if (text.size() - at < 4 || text[at] != '0' || text[at + 1] != 'x') {
-      return fail(ReadError::bad_c_array, at);
+      return failed_at(column, ReadError::bad_c_array, at);
     }
-    const std::uint8_t high = digit_value(text[at + 2], 16);
-    const std::uint8_t low = digit_value(text[at + 3], 16);
-    if (high > 15 || low > 15) {
-      return fail(ReadError::bad_hex_digit, high > 15 ? at + 2 : at + 3);
+    unsigned char byte = 0;
+    if (const std::size_t bad = read_hex_pair(text, at + 2, byte); bad != std::string_view::npos) {
+      return failed_at(column, ReadError::bad_hex_digit, bad);
     }
     if (line.count == bytes.size()) {
-      return fail(ReadError::wrong_width, at);
+      return failed_at(column, ReadError::wrong_width, at);
     }
-    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+    bytes[line.count++] = byte;
     at += 4;
     if (at == text.size()) {
       shape.c_part = last_items;
     } else if (text[at] != ',') {
-      return fail(ReadError::bad_c_array, at);
+      return failed_at(column, ReadError::bad_c_array, at);
     } else if (++at < text.size() && text[at++] != ' ') {
-      return fail(ReadError::bad_c_array, at - 1);
+      return failed_at(column, ReadError::bad_c_array, at - 1);
     }
   }
   if (shape.c_part == before) {
@@ -107,7 +99,7 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
   if (shape.lines == 0) {
     shape.columns = static_cast<std::uint16_t>(line.count);
   } else if (line.count > shape.columns || shape.ended) {
-    return fail(ReadError::wrong_width, 0);
+    return failed_at(column, ReadError::wrong_width, 0);
   }
   return ReadError::none;
 }

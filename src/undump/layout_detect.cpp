@@ -110,6 +110,13 @@ ReadError first_shape(DumpLayout layout, std::string_view line, std::uint8_t all
 
 ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
                           std::span<unsigned char> bytes, std::size_t& column) {
+  line = OtherLine{};
+  const bool squeezes = shape.layout == DumpLayout::xxd || shape.layout == DumpLayout::hexdump ||
+                        shape.layout == DumpLayout::od;
+  if (squeezes && text == "*") {
+    line.kind = LineKind::squeeze;
+    return ReadError::none;
+  }
   switch (shape.layout) {
     case DumpLayout::xxd:
       return read_xxd_line(text, shape, line, bytes, column);

@@ -9,25 +9,14 @@ namespace quarnel {
 
 ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line,
                             std::span<unsigned char> bytes, std::size_t& column) {
-  const auto fail = [&](ReadError error, std::size_t at) {
-    column = at + 1;
-    return error;
-  };
-  if (text == "*") {
-    line.kind = LineKind::squeeze;
-    return ReadError::none;
-  }
-  std::size_t at = 0;
-  for (; at < text.size() && digit_value(text[at], 16) != 0xFF; ++at) {
-    if (at == 16) {
-      return fail(ReadError::bad_shape, at);
-    }
+  std::size_t at = leading_hex_digits(text, 17);
+  if (at > 16) {
+    return failed_at(column, ReadError::bad_shape, 16);
   }
   line.has_address = true;
   line.address = text.substr(0, at);
-  line.count = 0;
   if (at < 8) {
-    return fail(ReadError::bad_shape, at);
+    return failed_at(column, ReadError::bad_shape, at);
   }
   if (at == text.size()) {
     line.kind = LineKind::closing;
@@ -60,26 +49,24 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
     }
   }
   while (line.count < 16 && place(line.count) + 1 < text.size() && text[place(line.count)] != ' ') {
-    const std::size_t digits = place(line.count);
-    const std::uint8_t high = digit_value(text[digits], 16);
-    const std::uint8_t low = digit_value(text[digits + 1], 16);
-    if (high > 15 || low > 15) {
-      return fail(ReadError::bad_hex_digit, high > 15 ? digits : digits + 1);
+    if (const std::size_t bad = read_hex_pair(text, place(line.count), bytes[line.count]);
+        bad != std::string_view::npos) {
+      return failed_at(column, ReadError::bad_hex_digit, bad);
     }
-    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+    ++line.count;
   }
   for (std::size_t i = at, k = 0; i < bar; ++i) {
     if (k < line.count && i == place(k)) {
       ++i;
       ++k;
     } else if (i >= text.size() || text[i] != ' ') {
-      return fail(ReadError::bad_shape, i);
+      return failed_at(column, ReadError::bad_shape, i);
     }
   }
   line.chars = text.substr(std::min(bar + 1, text.size()), line.count);
   if (text.size() != bar + line.count + 2 || text[bar] != '|' || text.back() != '|') {
-    return fail(ReadError::bad_shape,
-                text.size() > bar && text[bar] == '|' ? text.size() - 1 : bar);
+    return failed_at(column, ReadError::bad_shape,
+                     text.size() > bar && text[bar] == '|' ? text.size() - 1 : bar);
   }
   return ReadError::none;
 }

@@ -10,56 +10,43 @@ namespace quarnel {
 
 ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
                        std::span<unsigned char> bytes, std::size_t& column) {
-  const auto fail = [&](ReadError error, std::size_t at) {
-    column = at + 1;
-    return error;
-  };
-  if (text == "*") {
-    line.kind = LineKind::squeeze;
-    return ReadError::none;
-  }
   // The address's digits, in the radix the dump's readings settle.
   std::size_t at = 0;
   line.has_address = shape.addresses;
   if (line.has_address) {
-    while (at < text.size() && at <= 22 &&
-           digit_values[static_cast<unsigned char>(text[at])] != 0xFF) {
-      ++at;
-    }
+    at = leading_hex_digits(text, 23);
     if (at < 6 || at > 22 || (at < text.size() && text[at] != ' ')) {
-      return fail(ReadError::bad_shape, at);
+      return failed_at(column, ReadError::bad_shape, at);
     }
     line.address = text.substr(0, at);
   }
-  line.count = 0;
   // Past the address's digits the address widens, and the columns after it
   // move.
   const std::size_t address_end = at;
   if (at == text.size()) {
     if (!line.has_address) {
-      return fail(ReadError::bad_shape, at);
+      return failed_at(column, ReadError::bad_shape, at);
     }
     line.kind = LineKind::closing;
     return ReadError::none;
   }
   line.kind = LineKind::bytes;
   while (at + 2 < text.size() && text[at] == ' ' && text[at + 1] != ' ') {
-    const std::uint8_t high = digit_value(text[at + 1], 16);
-    const std::uint8_t low = digit_value(text[at + 2], 16);
-    if (high > 15 || low > 15) {
-      return fail(ReadError::bad_hex_digit, high > 15 ? at + 1 : at + 2);
+    unsigned char byte = 0;
+    if (const std::size_t bad = read_hex_pair(text, at + 1, byte); bad != std::string_view::npos) {
+      return failed_at(column, ReadError::bad_hex_digit, bad);
     }
     if (line.count == bytes.size()) {
-      return fail(ReadError::wrong_width, at);
+      return failed_at(column, ReadError::wrong_width, at);
     }
-    bytes[line.count++] = static_cast<unsigned char>(high << 4 | low);
+    bytes[line.count++] = byte;
     at += 3;
     if (at < text.size() && text[at] != ' ') {
-      return fail(ReadError::bad_shape, at);
+      return failed_at(column, ReadError::bad_shape, at);
     }
   }
   if (line.count == 0) {
-    return fail(ReadError::bad_shape, at);
+    return failed_at(column, ReadError::bad_shape, at);
   }
   if (shape.lines == 0) {
     // The first line sets the bytes of a full line and, with z, where the
@@ -69,20 +56,20 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
     shape.width =
         static_cast<std::uint16_t>(std::min(text.find('>', at), text.size()) + 1 - address_end);
   } else if (line.count > shape.columns) {
-    return fail(ReadError::wrong_width, at);
+    return failed_at(column, ReadError::wrong_width, at);
   }
   if (!shape.chars) {
-    return at == text.size() ? ReadError::none : fail(ReadError::bad_shape, at);
+    return at == text.size() ? ReadError::none : failed_at(column, ReadError::bad_shape, at);
   }
   // The characters: blanks to the column, then >...<, one a byte.
   const std::size_t open = address_end + shape.width - 1U;
   for (std::size_t i = at; i < open; ++i) {
     if (i >= text.size() || text[i] != ' ') {
-      return fail(ReadError::bad_shape, i);
+      return failed_at(column, ReadError::bad_shape, i);
     }
   }
   if (text.size() != open + line.count + 2 || text[open] != '>' || text.back() != '<') {
-    return fail(ReadError::bad_shape, open);
+    return failed_at(column, ReadError::bad_shape, open);
   }
   line.chars = text.substr(open + 1, line.count);
   return ReadError::none;

@@ -245,16 +245,8 @@ Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shap
 
 ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
                         std::span<unsigned char> bytes, std::size_t& column) {
-  if (text == "*") {
-    line.kind = LineKind::squeeze;
-    return ReadError::none;
-  }
   // Past FFFFFFFF the address widens, and the columns after it move.
-  std::size_t address_end = 0;
-  while (address_end < std::min(text.size(), std::size_t{17}) &&
-         digit_value(text[address_end], 16) != 0xFF) {
-    ++address_end;
-  }
+  const std::size_t address_end = leading_hex_digits(text, 17);
   if (address_end < 8 || address_end > 16 || address_end + 1 >= text.size() ||
       text[address_end] != ':' || text[address_end + 1] != ' ') {
     column = address_end + 1;

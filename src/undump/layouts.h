@@ -86,7 +86,8 @@ ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
 enum class XxdDigits { hex, bits, either };
 [[nodiscard]] XxdDigits xxd_digits(std::string_view line);
 
-// Reads a line of the dump's layout.
+// Reads a line of the dump's layout into a fresh line: "*" in the layouts
+// that squeeze, or what the layout's reader makes of it.
 ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
                           std::span<unsigned char> bytes, std::size_t& column);
 
@@ -116,6 +117,34 @@ inline constexpr auto digit_values = [] {
 [[nodiscard]] inline std::uint8_t digit_value(char c, unsigned base) {
   const std::uint8_t value = digit_values[static_cast<unsigned char>(c)];
   return value < base ? value : 0xFF;
+}
+
+// A reader's failure at place at of its line: column is where, from 1.
+[[nodiscard]] inline ReadError failed_at(std::size_t& column, ReadError error, std::size_t at) {
+  column = at + 1;
+  return error;
+}
+
+// How many hex digits text starts with, counting no further than most.
+[[nodiscard]] inline std::size_t leading_hex_digits(std::string_view text, std::size_t most) {
+  std::size_t count = 0;
+  while (count < text.size() && count < most && digit_value(text[count], 16) != 0xFF) {
+    ++count;
+  }
+  return count;
+}
+
+// Reads the two hex digits at text[at] into byte. Returns npos, or the
+// place of the first that is not a hex digit (or is past the text).
+[[nodiscard]] inline std::size_t read_hex_pair(std::string_view text, std::size_t at,
+                                               unsigned char& byte) {
+  const std::uint8_t high = at < text.size() ? digit_value(text[at], 16) : 0xFF;
+  const std::uint8_t low = at + 1 < text.size() ? digit_value(text[at + 1], 16) : 0xFF;
+  if (high > 15 || low > 15) {
+    return high > 15 ? at : at + 1;
+  }
+  byte = static_cast<unsigned char>(high << 4 | low);
+  return std::string_view::npos;
 }
 
 }  // namespace quarnel

@@ -248,15 +248,8 @@ int run_undump(int argc, const char* const argv[]) {
   const int count = static_cast<int>(arguments.size());
   const char* const* words = arguments.data();
   const UndumpOptions options = parse_undump_options(count, words);
-  switch (options.request) {
-    case UndumpRequest::usage_error:
-      return usage_error(program, options.problem, options.culprit);
-    case UndumpRequest::help:
-      return write_help(program, 1);
-    case UndumpRequest::version:
-      return write_version(program, 1);
-    case UndumpRequest::undump:
-      break;
+  if (const std::optional<int> status = answer(program, options.asked, 1)) {
+    return *status;
   }
   const Dumps dumps{std::span(words + options.first_dump, words + count)};
   if (options.patch_file != nullptr) {

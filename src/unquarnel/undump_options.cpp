@@ -6,17 +6,10 @@ namespace quarnel {
 
 UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
   UndumpOptions options;
-  const auto fail = [&](std::string_view problem, const char* culprit) {
-    options.request = UndumpRequest::usage_error;
-    options.problem = problem;
-    options.culprit = culprit;
-    return options;
-  };
   OptionWalk walk{argc, argv};
   for (std::string_view arg; next_option(walk, arg);) {
     const char* const option = argv[walk.at];
-    if (arg == "--help" || arg == "--version") {
-      options.request = arg == "--help" ? UndumpRequest::help : UndumpRequest::version;
+    if (asks_help_or_version(arg, options.asked)) {
       return options;
     }
     if (arg == "-R" || arg == "--reverse") {
@@ -26,37 +19,38 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
     if (arg.starts_with("--from=")) {
       options.reading = reading_named(arg.substr(7));
       if (options.reading == DumpReading::any) {
-        return fail(
-            "unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
-            "hexdump, od, od-d, od-x, hex): ",
-            option);
+        return refused(options,
+                       "unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
+                       "hexdump, od, od-d, od-x, hex): ",
+                       option);
       }
       continue;
     }
     if (arg == "--from") {
-      return fail("--from and its layout are one word: write --from=",
-                  walk.next < argc ? argv[walk.next] : "LAYOUT");
+      return refused(options, "--from and its layout are one word: write --from=",
+                     walk.next < argc ? argv[walk.next] : "LAYOUT");
     }
     const OptionValue patch = option_value(walk, arg, "-p", "--patch");
     const OptionValue output = patch.matched ? patch : option_value(walk, arg, "-o", "--output");
     if (!output.matched) {
-      return fail("unknown option: ", option);
+      return refused(options, "unknown option: ", option);
     }
     if (output.value == nullptr) {
-      return fail("option needs a file name: ", option);
+      return refused(options, "option needs a file name: ", option);
     }
     const char*& file = patch.matched ? options.patch_file : options.output_file;
     if (file != nullptr) {
-      return fail(patch.matched ? "one file to patch, not two: " : "one output file, not two: ",
-                  option);
+      return refused(
+          options,
+          patch.matched ? "one file to patch, not two: " : "one output file, not two: ", option);
     }
     file = output.value;
     if (options.patch_file != nullptr && options.output_file != nullptr) {
-      return fail("--patch and --output do not go together: ", option);
+      return refused(options, "--patch and --output do not go together: ", option);
     }
   }
   if (options.reverse && options.patch_file == nullptr) {
-    return fail("--reverse applies a diff to a file: it needs --patch: ", "-R");
+    return refused(options, "--reverse applies a diff to a file: it needs --patch: ", "-R");
   }
   options.first_dump = walk.next;
   return options;

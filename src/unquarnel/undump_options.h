@@ -3,21 +3,18 @@
 
 #include <string_view>
 
+#include "front/options.h"
 #include "quarnel/undump.h"
 
 namespace quarnel {
 
-enum class UndumpRequest { undump, help, version, usage_error };
-
 struct UndumpOptions {
-  UndumpRequest request = UndumpRequest::undump;
+  Asked asked;
   const char* patch_file = nullptr;        // null: the bytes go to the output
   const char* output_file = nullptr;       // null: the output is standard output
   DumpReading reading = DumpReading::any;  // --from: how every dump is read
   bool reverse = false;                    // -R: a diff is applied backwards
   int first_dump = 0;                      // argv index of the first DUMP name
-  std::string_view problem;                // what is wrong, with usage_error
-  const char* culprit = "";                // the argument at fault, with usage_error
 };
 
 // Options come first and end at "--", "-" or the first other argument that
