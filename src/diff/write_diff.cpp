@@ -105,33 +105,25 @@ struct Differ {
     if (!settings.color || mark == ' ' || others.empty()) {
       put(settings.color && mark != ' ' ? line.substr(0, line.size() - line_end.size()) : line);
     } else {
-      std::size_t from = 0;
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        if (k < others.size() && others[k] == bytes[k]) {
-          continue;
+      // Puts the line from `from` up to each differing byte's width
+      // characters at place(k), and those reversed; returns where it stopped.
+      const auto put_marked = [&](std::size_t from, std::size_t (*place)(std::size_t),
+                                  std::size_t width) {
+        for (std::size_t k = 0; k < bytes.size(); ++k) {
+          if (k >= others.size() || others[k] != bytes[k]) {
+            put(line.substr(from, place(k) - from));
+            put(reversed);
+            put(line.substr(place(k), width));
+            put(not_reversed);
+            from = place(k) + width;
+          }
         }
-        const std::size_t hex = line_geometry::hex_place(k);
-        put(line.substr(from, hex - from));
-        put(reversed);
-        put(line.substr(hex, 2));
-        put(not_reversed);
-        from = hex + 2;
-      }
-      const std::size_t chars_end = line.size() - line_end.size();
+        return from;
+      };
+      std::size_t from = put_marked(0, line_geometry::hex_place, 2);
       put(line.substr(from, char_column - std::min(from, char_column)));
-      from = std::max(from, char_column);
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        if (k < others.size() && others[k] == bytes[k]) {
-          continue;
-        }
-        const std::size_t at = line_geometry::char_place(k);
-        put(line.substr(from, at - from));
-        put(reversed);
-        put(line.substr(at, 1));
-        put(not_reversed);
-        from = at + 1;
-      }
-      put(line.substr(from, chars_end - from));
+      from = put_marked(std::max(from, char_column), line_geometry::char_place, 1);
+      put(line.substr(from, line.size() - line_end.size() - from));
     }
     if (settings.color && mark != ' ') {
       put(plain_color);

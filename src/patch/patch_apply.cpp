@@ -166,6 +166,20 @@ struct Patching {
   }
 };
 
+// Reads the file's bytes at `at` into old and makes room to keep them in
+// the undo log; false, the failure recorded, when either fails.
+bool read_old(Patching& patching, std::uint64_t at, std::span<std::uint8_t> old) {
+  if (const ReadResult got = read_at(patching.file, at, old); got.status != ReadStatus::data) {
+    patching.fail_read(got);
+    return false;
+  }
+  if (!make_room(undo_log, old.size())) {
+    patching.fail(PatchStatus::undo_error);
+    return false;
+  }
+  return true;
+}
+
 // Writes a record's bytes into the file, keeping the old bytes first.
 void write_record(Patching& patching, const PatchRecord& record,
                   std::span<const std::uint8_t> bytes) {
@@ -174,13 +188,7 @@ void write_record(Patching& patching, const PatchRecord& record,
   const auto kept = static_cast<std::size_t>(
       record.address < old_length ? std::min(record.length, old_length - record.address) : 0);
   const auto old_bytes = std::span(old_bytes_buffer).first(kept);
-  if (const ReadResult got = read_at(patching.file, record.address, old_bytes);
-      got.status != ReadStatus::data) {
-    patching.fail_read(got);
-    return;
-  }
-  if (!make_room(undo_log, kept)) {
-    patching.fail(PatchStatus::undo_error);
+  if (!read_old(patching, record.address, old_bytes)) {
     return;
   }
   // Only what landed is put back: past a file-size limit, writing the old
@@ -202,13 +210,7 @@ void set_length(Patching& patching, std::uint64_t new_length) {
   for (std::uint64_t from = new_length; from < end;) {
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(longest_record, end - from));
     const auto cut_bytes = std::span(old_bytes_buffer).first(size);
-    if (const ReadResult got = read_at(patching.file, from, cut_bytes);
-        got.status != ReadStatus::data) {
-      patching.fail_read(got);
-      return;
-    }
-    if (!make_room(undo_log, size)) {
-      patching.fail(PatchStatus::undo_error);
+    if (!read_old(patching, from, cut_bytes)) {
       return;
     }
     keep(undo_log, from, cut_bytes);

@@ -75,14 +75,10 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
     if (text.size() - at < 4 || text[at] != '0' || text[at + 1] != 'x') {
       return failed_at(column, ReadError::bad_c_array, at);
     }
-    unsigned char byte = 0;
-    if (const std::size_t bad = read_hex_pair(text, at + 2, byte); bad != std::string_view::npos) {
-      return failed_at(column, ReadError::bad_hex_digit, bad);
+    if (const ReadError error = add_hex_byte(text, at + 2, at, line, bytes, column);
+        error != ReadError::none) {
+      return error;
     }
-    if (line.count == bytes.size()) {
-      return failed_at(column, ReadError::wrong_width, at);
-    }
-    bytes[line.count++] = byte;
     at += 4;
     if (at == text.size()) {
       shape.c_part = last_items;

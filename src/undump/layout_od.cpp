@@ -32,14 +32,10 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
   }
   line.kind = LineKind::bytes;
   while (at + 2 < text.size() && text[at] == ' ' && text[at + 1] != ' ') {
-    unsigned char byte = 0;
-    if (const std::size_t bad = read_hex_pair(text, at + 1, byte); bad != std::string_view::npos) {
-      return failed_at(column, ReadError::bad_hex_digit, bad);
+    if (const ReadError error = add_hex_byte(text, at + 1, at, line, bytes, column);
+        error != ReadError::none) {
+      return error;
     }
-    if (line.count == bytes.size()) {
-      return failed_at(column, ReadError::wrong_width, at);
-    }
-    bytes[line.count++] = byte;
     at += 3;
     if (at < text.size() && text[at] != ' ') {
       return failed_at(column, ReadError::bad_shape, at);

@@ -147,4 +147,21 @@ inline constexpr auto digit_values = [] {
   return std::string_view::npos;
 }
 
+// Reads the two hex digits at text[digits] as the line's next byte; a line
+// with no room left for it is refused at item, where the byte's item
+// starts.
+[[nodiscard]] inline ReadError add_hex_byte(std::string_view text, std::size_t digits,
+                                            std::size_t item, OtherLine& line,
+                                            std::span<unsigned char> bytes, std::size_t& column) {
+  unsigned char byte = 0;
+  if (const std::size_t bad = read_hex_pair(text, digits, byte); bad != std::string_view::npos) {
+    return failed_at(column, ReadError::bad_hex_digit, bad);
+  }
+  if (line.count == bytes.size()) {
+    return failed_at(column, ReadError::wrong_width, item);
+  }
+  bytes[line.count++] = byte;
+  return ReadError::none;
+}
+
 }  // namespace quarnel

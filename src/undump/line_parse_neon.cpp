@@ -55,9 +55,8 @@ bool parse_neon(const char* text, DumpLine& line) {
 }  // namespace
 
 FullLineParser neon_parser(FullLayout layout) {
-  static constexpr std::array<FullLineParser, full_layouts> parsers{
-      parse_neon<0>, parse_neon<1>, parse_neon<2>, parse_neon<3>,
-      parse_neon<4>, parse_neon<5>, parse_neon<6>};
+  static constexpr auto parsers =
+      parsers_of([]<std::size_t layout>() -> FullLineParser { return parse_neon<layout>; });
   return parsers[static_cast<std::size_t>(layout)];
 }
 

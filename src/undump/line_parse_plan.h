@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "undump/line_parse.h"
 
@@ -113,6 +114,16 @@ inline constexpr std::array<LinePlan, full_layouts> plans = {line_plan,
                                                              make_plan(FullLayout::od6z),
                                                              make_plan(FullLayout::od7),
                                                              make_plan(FullLayout::od7z)};
+
+// The readers of every layout that one reader template makes: make is a
+// lambda template that gives the reader of layout number L.
+template <class Make>
+constexpr std::array<FullLineParser, full_layouts> parsers_of(Make make) {
+  return [&]<std::size_t... layouts>(std::index_sequence<layouts...>) {
+    return std::array<FullLineParser, full_layouts>{make.template operator()<layouts>()...};
+  }
+  (std::make_index_sequence<full_layouts>());
+}
 
 // Hex digits by the high and low half of their code: '0'-'9' are 0x30-0x39
 // (class 1), 'A'-'F' and 'a'-'f' are 0x41-0x46 and 0x61-0x66 (class 2). A

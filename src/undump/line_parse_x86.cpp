@@ -111,16 +111,14 @@ __attribute__((target("avx2"))) bool parse_avx2(const char* text, DumpLine& line
 }  // namespace
 
 FullLineParser ssse3_parser(FullLayout layout) {
-  static constexpr std::array<FullLineParser, full_layouts> parsers{
-      parse_ssse3<0>, parse_ssse3<1>, parse_ssse3<2>, parse_ssse3<3>,
-      parse_ssse3<4>, parse_ssse3<5>, parse_ssse3<6>};
+  static constexpr auto parsers =
+      parsers_of([]<std::size_t layout>() -> FullLineParser { return parse_ssse3<layout>; });
   return parsers[static_cast<std::size_t>(layout)];
 }
 
 FullLineParser avx2_parser(FullLayout layout) {
-  static constexpr std::array<FullLineParser, full_layouts> parsers{
-      parse_avx2<0>, parse_avx2<1>, parse_avx2<2>, parse_avx2<3>,
-      parse_avx2<4>, parse_avx2<5>, parse_avx2<6>};
+  static constexpr auto parsers =
+      parsers_of([]<std::size_t layout>() -> FullLineParser { return parse_avx2<layout>; });
   return parsers[static_cast<std::size_t>(layout)];
 }
 
