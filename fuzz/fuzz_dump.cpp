@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "dump/line_format.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 
@@ -32,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     holds = dumped.result == DumpResult::too_short && dumped.text.empty();
   } else {
     const auto shown = data.subspan(offset > 0 ? static_cast<std::size_t>(offset) : 0);
-    // Full lines, and a last line of 60 characters before its own.
+    // Full lines, and a last line of char_column characters, one a byte,
+    // and its line end.
     holds = dumped.result == DumpResult::ok &&
             dumped.text == testing::simple_dump(shown, static_cast<std::uint32_t>(offset)) &&
             dumped.text.size() == shown.size() / 16 * full_line_length + char_column +

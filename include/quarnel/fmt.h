@@ -31,7 +31,7 @@ struct fmt::formatter<quarnel::DumpOf> {
   quarnel::LineEnd ending = quarnel::LineEnd::lf;
 
   constexpr auto parse(format_parse_context& context) -> decltype(context.begin()) {
-    auto it = context.begin();
+    format_parse_context::iterator it = context.begin();
     constexpr std::array<char, 4> crlf{'c', 'r', 'l', 'f'};
     if (context.end() - it >= 4 && it[0] == crlf[0] && it[1] == crlf[1] && it[2] == crlf[2] &&
         it[3] == crlf[3]) {

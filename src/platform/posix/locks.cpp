@@ -6,9 +6,7 @@
 
 #include "platform/posix/posix_files.h"
 
-namespace quarnel {
-
-namespace posix {
+namespace quarnel::posix {
 
 bool lock_file(int handle) {
   int result = 0;
@@ -17,6 +15,4 @@ bool lock_file(int handle) {
   return result == 0 || errno != EWOULDBLOCK;
 }
 
-}  // namespace posix
-
-}  // namespace quarnel
+}  // namespace quarnel::posix

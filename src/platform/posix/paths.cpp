@@ -8,9 +8,7 @@
 
 #include "platform/posix/posix_files.h"
 
-namespace quarnel {
-
-namespace posix {
+namespace quarnel::posix {
 namespace {
 
 #if defined(O_PATH)
@@ -127,6 +125,4 @@ bool flush_folder(int folder) {
   return flushed;
 }
 
-}  // namespace posix
-
-}  // namespace quarnel
+}  // namespace quarnel::posix

@@ -2,8 +2,8 @@
 // the program, finding a file's folder, flushing a folder, locks.
 #pragma once
 
-#include <signal.h>
 #include <sys/stat.h>
+#include <csignal>
 
 #include <array>
 
