@@ -1,0 +1,170 @@
+#include "diff/write_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/simple_dump.h"
+#include "support/test_support.h"
+
+namespace quarnel {
+namespace {
+
+using namespace testing;
+
+const std::string eol(line_end);
+
+// The bytes 0, 1, 2, ... of size, with the bytes at the places changed.
+std::string bytes_of(std::size_t size, std::initializer_list<std::size_t> changed = {}) {
+  std::string bytes;
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes.push_back(static_cast<char>(i * 7 % 251));
+  }
+  for (const std::size_t at : changed) {
+    bytes[at] = static_cast<char>(~bytes[at]);
+  }
+  return bytes;
+}
+
+// Line i of the dump of bytes, without its line end.
+std::string dump_line(const std::string& bytes, std::size_t i) {
+  const std::string dump =
+      simple_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, 0);
+  std::istringstream lines(dump);
+  std::string line;
+  for (std::size_t k = 0; k <= i; ++k) {
+    std::getline(lines, line);
+  }
+  return line.substr(0, line.find('\r'));
+}
+
+struct Compared {
+  DiffResult result;
+  std::string text;
+};
+
+Compared compare(const std::string& before, const std::string& after, std::uint64_t context,
+                 bool color = false) {
+  const int old_file = memory_file(before);
+  const int new_file = memory_file(after);
+  const int out_file = memory_file("");
+  auto out = std::make_unique<OutputWriter>();
+  out->fd = out_file;
+  const DiffOutcome outcome =
+      write_dump_diff({old_file, before.size(), "a", "T"}, {new_file, after.size(), "b", "T"},
+                      {.context = context, .color = color}, *out);
+  Compared compared{outcome.result, contents(out_file)};
+  for (const int fd : {old_file, new_file, out_file}) {
+    close_handle(fd);
+  }
+  return compared;
+}
+
+// A hunk's lines: "@@ ..." as it stands; otherwise a mark, then O or N for
+// the old or new dump and the line's number there.
+std::string expected_text(const std::string& before, const std::string& after,
+                          const std::vector<std::string>& lines) {
+  if (lines.empty()) {
+    return "";
+  }
+  std::string text = with_line_ends("--- a\tT\n+++ b\tT\n");
+  for (const std::string& line : lines) {
+    if (line.starts_with("@@")) {
+      text += with_line_ends(line + "\n");
+      continue;
+    }
+    const std::string& side = line[1] == 'O' ? before : after;
+    text += line.substr(0, 1) + dump_line(side, std::stoul(line.substr(2))) + eol;
+  }
+  return text;
+}
+
+struct DiffCase {
+  const char* name;
+  std::string before;
+  std::string after;
+  std::uint64_t context;
+  DiffResult result;
+  std::vector<std::string> lines;
+};
+
+void PrintTo(const DiffCase& c, std::ostream* os) { *os << c.name; }
+
+class WriteDiff : public ::testing::TestWithParam<DiffCase> {};
+
+TEST_P(WriteDiff, HunksAreThoseOfTheDumps) {
+  const DiffCase& c = GetParam();
+  const Compared got = compare(c.before, c.after, c.context);
+  EXPECT_EQ(got.result, c.result);
+  EXPECT_EQ(got.text, expected_text(c.before, c.after, c.lines));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, WriteDiff,
+    ::testing::Values(
+        DiffCase{"Same", bytes_of(40), bytes_of(40), 3, DiffResult::same, {}},
+        DiffCase{"BothEmpty", "", "", 3, DiffResult::same, {}},
+        DiffCase{"OneByteInTheMiddle",
+                 bytes_of(100),
+                 bytes_of(100, {50}),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -1,7 +1,7 @@", " O0", " O1", " O2", "-O3", "+N3", " O4", " O5", " O6"}},
+        DiffCase{"NoContext",
+                 bytes_of(100),
+                 bytes_of(100, {17}),
+                 0,
+                 DiffResult::differ,
+                 {"@@ -2 +2 @@", "-O1", "+N1"}},
+        DiffCase{"ChangesFarApartMakeTwoHunks",
+                 bytes_of(256),
+                 bytes_of(256, {16, 224}),
+                 1,
+                 DiffResult::differ,
+                 {"@@ -1,3 +1,3 @@", " O0", "-O1", "+N1", " O2", "@@ -14,3 +14,3 @@", " O13",
+                  "-O14", "+N14", " O15"}},
+        DiffCase{"ChangesWithinTwiceTheContextJoin",
+                 bytes_of(256),
+                 bytes_of(256, {16, 64}),
+                 1,
+                 DiffResult::differ,
+                 {"@@ -1,6 +1,6 @@", " O0", "-O1", "+N1", " O2", " O3", "-O4", "+N4", " O5"}},
+        DiffCase{"ChangedLinesTogether",
+                 bytes_of(64),
+                 bytes_of(64, {16, 32}),
+                 0,
+                 DiffResult::differ,
+                 {"@@ -2,2 +2,2 @@", "-O1", "-O2", "+N1", "+N2"}},
+        DiffCase{"GrownPastALine",
+                 bytes_of(16),
+                 bytes_of(20),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -1,2 +1,2 @@", " O0", "-O1", "+N1"}},
+        DiffCase{"FromNothing", "", "A", 3, DiffResult::differ, {"@@ -1 +1 @@", "-O0", "+N0"}},
+        DiffCase{"ShrunkByWholeLines",
+                 bytes_of(48),
+                 bytes_of(16),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -1,4 +1,2 @@", " O0", "-O1", "-O2", "-O3", "+N1"}}));
+
+TEST(WriteDiffColor, OnlyTheChangedBytesAreReversed) {
+  const Compared got = compare("AB", "AC", 3, true);
+  const std::string line_start = "00000000  41 ";
+  const std::string gap = std::string(3 * 14 + 3, ' ') + "A";
+  const auto marked = [&](const char* color, char mark, const char* hex, char shown) {
+    return std::string(color) + mark + line_start + "\x1b[7m" + hex + "\x1b[27m" + gap + "\x1b[7m" +
+           shown + "\x1b[27m\x1b[0m" + eol;
+  };
+  EXPECT_EQ(got.result, DiffResult::differ);
+  EXPECT_EQ(got.text, "\x1b[1m--- a\tT\x1b[0m" + eol + "\x1b[1m+++ b\tT\x1b[0m" + eol +
+                          "\x1b[36m@@ -1 +1 @@\x1b[0m" + eol + marked("\x1b[31m", '-', "42", 'B') +
+                          marked("\x1b[32m", '+', "43", 'C'));
+}
+
+}  // namespace
+}  // namespace quarnel
