@@ -182,6 +182,35 @@ TEST(Library, ATextThatReadsTwoWaysNamesBoth) {
   EXPECT_EQ(reading_name(static_cast<DumpReading>(99)), "any");
 }
 
+TEST(Library, ASingleLineTellsItsLayoutAndItsBytes) {
+  const std::string full =
+      "00000010  42 79 74 65 73 20 00 01-7F FF 20 61 6E 64 20 6D   Bytes .... and m";
+  struct Row {
+    std::string line;
+    DumpLayout layout;
+  };
+  for (const Row& row :
+       {Row{full, DumpLayout::quarnel}, Row{"00000020  6F 72", DumpLayout::quarnel},
+        Row{"00000020  6f 72" + std::string(45, ' ') + "|or|", DumpLayout::hexdump},
+        Row{"00000010: 4279 7465  Byte", DumpLayout::xxd},
+        Row{"0000020 42 79 74 65  >Byte<", DumpLayout::od}, Row{"*", DumpLayout::any},
+        Row{"00000040", DumpLayout::any}, Row{"0000100", DumpLayout::any},
+        Row{"no dump", DumpLayout::any}}) {
+    EXPECT_EQ(line_layout(row.line), row.layout) << row.line;
+  }
+  DumpLine line;
+  std::size_t column = 0;
+  ASSERT_EQ(read_dump_line(full, line, column), ReadError::none);
+  EXPECT_EQ(line.address, 0x10U);
+  EXPECT_EQ(line.count, 16U);
+  EXPECT_EQ(line.bytes[15], 0x6DU);
+  EXPECT_EQ(read_dump_line("00000010  42 7G", line, column), ReadError::bad_hex_digit);
+  EXPECT_EQ(column, 15U);
+  EXPECT_EQ(reading_layout(DumpReading::xxd_e_d), DumpLayout::xxd);
+  EXPECT_EQ(reading_layout(DumpReading::od_x), DumpLayout::od);
+  EXPECT_EQ(reading_layout(DumpReading::any), DumpLayout::any);
+}
+
 TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
   // Nothing beside a short group, no blank group before another, and no
   // last line cut short.
