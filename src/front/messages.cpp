@@ -35,6 +35,13 @@ int write_out(const ProgramText& program, std::span<const std::string_view> line
   return failed;
 }
 
+// Says what is wrong with the command line, then the usage; returns 2.
+int usage_error(const ProgramText& program, std::string_view problem, std::string_view culprit) {
+  say(program, {problem, culprit});
+  static_cast<void>(write_all(standard_error, std::array{program.usage, line_end}));
+  return 2;
+}
+
 }  // namespace
 
 void say(const ProgramText& program, std::initializer_list<std::string_view> pieces) {
@@ -44,12 +51,6 @@ void say(const ProgramText& program, std::initializer_list<std::string_view> pie
 void say_failed(const ProgramText& program, std::initializer_list<std::string_view> pieces,
                 int error) {
   say_line(program, pieces, error != 0 ? error_text(error) : std::string_view());
-}
-
-int usage_error(const ProgramText& program, std::string_view problem, std::string_view culprit) {
-  say(program, {problem, culprit});
-  static_cast<void>(write_all(standard_error, std::array{program.usage, line_end}));
-  return 2;
 }
 
 std::optional<int> answer(const ProgramText& program, const Asked& asked, int failed) {

@@ -18,7 +18,7 @@ struct ProgramText {
   std::string_view version;      // "unquarnel 1.2.3"
 };
 
-// Writes "NAME: " and the pieces (at most 12) as one line to standard
+// Writes "NAME: " and the pieces (at most 13) as one line to standard
 // error. A message that cannot be written has nowhere else to go; the exit
 // status still tells.
 void say(const ProgramText& program, std::initializer_list<std::string_view> pieces);
@@ -27,10 +27,6 @@ void say(const ProgramText& program, std::initializer_list<std::string_view> pie
 // reason follow, unless error is 0 (no call set one).
 void say_failed(const ProgramText& program, std::initializer_list<std::string_view> pieces,
                 int error);
-
-// Says what is wrong with the command line, then the usage; returns 2.
-[[nodiscard]] int usage_error(const ProgramText& program, std::string_view problem,
-                              std::string_view culprit);
 
 // Answers what the command line asks besides a run: the usage lines or the
 // version on standard output, or the usage error. Returns the exit status

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <initializer_list>
 #include <span>
 #include <string_view>
 
