@@ -453,6 +453,19 @@ TEST_F(PatchPosix, OutputKeepsTheOwnerOrLosesTheSetIdBits) {
   }
 }
 
+TEST_F(PatchPosix, ANewFileTakesTheModeTheUmaskLeaves) {
+  const mode_t before = umask(027);
+  for (const char* option : {"-o", "-p"}) {
+    std::filesystem::remove(path("new"));
+    const Outcome got = unquarnel({option, path("new"), path("d.dump")});
+    struct stat info {};
+    ASSERT_EQ(stat(path("new").c_str(), &info), 0) << option;
+    EXPECT_EQ(info.st_mode & 07777, 0640U) << option;
+    EXPECT_EQ(got.err + std::to_string(got.status), "0") << option;
+  }
+  umask(before);
+}
+
 TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
   const std::string patched = "AB" + original_.substr(2);
   struct Row {

@@ -458,6 +458,7 @@ TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
   struct Row {
     const char* name;
     std::string old_bytes, new_bytes, diff;
+    const char* from;  // the layout named
   };
   const std::string head = "--- a\n+++ b\n";
   const std::vector<Row> rows{
@@ -465,17 +466,21 @@ TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
        head +
            "@@ -1,2 +1,2 @@\n 00000000: 4142 4344 4546 4748 494a 4b4c 4d4e 4f50  "
            "ABCDEFGHIJKLMNOP\n-00000010: 5152 53" +
-           sp(34) + "QRS\n+00000010: 5158 53" + sp(34) + "QXS\n"},
+           sp(34) + "QRS\n+00000010: 5158 53" + sp(34) + "QXS\n",
+       "--from=xxd"},
       {"HexdumpGrows", "AB", "ABCD",
        head + "@@ -1,2 +1,2 @@\n-00000000  41 42" + sp(45) + "|AB|\n-00000002\n" +
-           "+00000000  41 42 43 44" + sp(39) + "|ABCD|\n+00000004\n"},
+           "+00000000  41 42 43 44" + sp(39) + "|ABCD|\n+00000004\n",
+       "--from=hexdump"},
       {"OdIsCut", "ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOP",
        head + "@@ -1,3 +1,2 @@\n 0000000 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\n"
-              "-0000020 51 52 53 54\n-0000024\n+0000020\n"},
+              "-0000020 51 52 53 54\n-0000024\n+0000020\n",
+       "--from=od"},
       {"XxdLastFullLineRemoved", "ABCDEFGHIJKLMNOPabcdefghijklmnop", "ABCDEFGHIJKLMNOP",
        head + "@@ -1,2 +1 @@\n 00000000: 4142 4344 4546 4748 494a 4b4c 4d4e 4f50  "
               "ABCDEFGHIJKLMNOP\n-00000010: 6162 6364 6566 6768 696a 6b6c 6d6e 6f70  "
-              "abcdefghijklmnop\n"}};
+              "abcdefghijklmnop\n",
+       "--from=xxd"}};
   const auto patch = [&](const std::string& diff, const std::vector<std::string>& args) {
     const Outcome got = run_tool(args, diff, {}, UNQUARNEL_BINARY);
     std::ifstream in(file, std::ios::binary);
@@ -486,6 +491,7 @@ TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
     EXPECT_EQ(patch(row.diff, {"-p", file}), row.new_bytes + "|0") << row.name;
     EXPECT_EQ(patch(row.diff, {"-p", file}), row.new_bytes + "|1") << row.name << ", again";
     EXPECT_EQ(patch(row.diff, {"-R", "-p", file}), row.old_bytes + "|0") << row.name << ", undone";
+    EXPECT_EQ(patch(row.diff, {row.from, "-p", file}), row.new_bytes + "|0") << row.name;
   }
   // Lines without addresses give their bytes no place.
   const Outcome plain =

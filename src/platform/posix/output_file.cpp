@@ -162,6 +162,7 @@ bool open_output_file(const char* name, OutputFile& file) {
 
 bool commit_output_file(OutputFile& file) {
   // The first call that fails gives the message its reason.
+  file.error = 0;
   const auto check = [&file](bool succeeded) {
     if (!succeeded && file.error == 0) {
       file.error = errno;
