@@ -88,21 +88,21 @@ rm "$work/big.txt" "$work/big.xxd"
 
 # The other tools' dumps of 64 MiB read back by unquarnel, and xxd's by
 # xxd -r, in MB/s of dump text.
-head -c $((64 << 20)) "$work/big.bin" >"$work/small.bin"
-xxd "$work/small.bin" >"$work/small.xxd"
-hexdump -C "$work/small.bin" >"$work/small.hexdump"
-od -A x -t x1z "$work/small.bin" >"$work/small.od"
-"$quarnel" "$work/small.bin" >"$work/small.quarnel"
-x_time=$(median "$runs" "xxd -r '$work/small.xxd' >/dev/null")
-q_time=$(median "$runs" "$unquarnel '$work/small.quarnel' >/dev/null")
+head -c $((64 << 20)) "$work/big.bin" >"$work/layouts.bin"
+xxd "$work/layouts.bin" >"$work/layouts.xxd"
+hexdump -C "$work/layouts.bin" >"$work/layouts.hexdump"
+od -A x -t x1z "$work/layouts.bin" >"$work/layouts.od"
+"$quarnel" "$work/layouts.bin" >"$work/layouts.quarnel"
+x_time=$(median "$runs" "xxd -r '$work/layouts.xxd' >/dev/null")
+q_time=$(median "$runs" "$unquarnel '$work/layouts.quarnel' >/dev/null")
 for layout in quarnel xxd hexdump od; do
-  "$unquarnel" "$work/small.$layout" | cmp - "$work/small.bin"
-  l_time=$(median "$runs" "$unquarnel '$work/small.$layout' >/dev/null")
-  rss=$(/usr/bin/time -f %M "$unquarnel" "$work/small.$layout" 2>&1 >/dev/null)
-  awk -v name="$layout" -v t="$l_time" -v x="$x_time" -v q="$q_time" -v n="$(stat -c %s "$work/small.$layout")" -v m="$rss" \
+  "$unquarnel" "$work/layouts.$layout" | cmp - "$work/layouts.bin"
+  l_time=$(median "$runs" "$unquarnel '$work/layouts.$layout' >/dev/null")
+  rss=$(/usr/bin/time -f %M "$unquarnel" "$work/layouts.$layout" 2>&1 >/dev/null)
+  awk -v name="$layout" -v t="$l_time" -v x="$x_time" -v q="$q_time" -v n="$(stat -c %s "$work/layouts.$layout")" -v m="$rss" \
     'BEGIN { printf "unquarnel on %s'"'"'s dump of 64 MiB: %.3f s, %.0f MB/s of text, %.1fx xxd -r, %.2f of quarnel'"'"'s own speed, %d KiB\n", name, t, n / t / 1e6, x / t, q / t, m }'
 done
-rm "$work"/small.*
+rm "$work"/layouts.*
 
 # quarnel-diff against cmp on equal files, and against diff of xxd's dumps
 # on files that differ in 1% of their lines, 256 MiB each.
