@@ -812,6 +812,41 @@ TEST_F(PatchPosix, ADiffThatCannotBeWrittenWholeLeavesTheFileAsItWas) {
   EXPECT_EQ(refused.err, "unquarnel: " + path("d.diff") + ":6: " + path("T") +
                              " does not hold these bytes at 00007EF0\n");
   EXPECT_EQ(read("T"), other);
+  // Addresses in messages are written as the dumps write them.
+  const std::string sixteen = " 41 41 41 41 41 41 41 41-41 41 41 41 41 41 41 41\n";
+  const Outcome upper =
+      unquarnel({"-p", path("T")}, {},
+                "--- a\n+++ b\n@@ -11 +11 @@\n-000000A0 " + sixteen + "+000000A0 " + sixteen);
+  EXPECT_EQ(upper.err,
+            "unquarnel: stdin:4: " + path("T") + " does not hold these bytes at 000000A0\n");
+  // A diff saved with CR LF line ends applies as it is.
+  std::string crlf;
+  for (const char c : diff.out) {
+    crlf += c == '\n' ? "\r\n" : std::string(1, c);
+  }
+  put("d.diff", crlf);
+  put("T", before);
+  EXPECT_EQ(unquarnel({"-p", path("T"), path("d.diff")}).status, 0);
+  EXPECT_EQ(read("T"), before + std::string(0x200, 'c'));
+}
+
+TEST_F(PatchPosix, FortyLinksAreFollowedAndOneMoreIsALoop) {
+  for (const int links : {40, 41}) {
+    put("T", original_);
+    std::string target = path("T");
+    for (int i = links; i > 0; --i) {
+      const std::string link = path(("link" + std::to_string(i)).c_str());
+      std::filesystem::remove(link);
+      std::filesystem::create_symlink(target, link);
+      target = link;
+    }
+    const Outcome got = unquarnel({"-p", target, path("d.dump")});
+    EXPECT_EQ(got.err + std::to_string(got.status),
+              links == 40
+                  ? "0"
+                  : "unquarnel: " + target + ": cannot open: too many levels of symbolic links\n1");
+    EXPECT_EQ(read("T"), links == 40 ? "AB" + original_.substr(2) : original_);
+  }
 }
 
 }  // namespace

@@ -150,6 +150,16 @@ TEST(Library, AStreamGivesTheLinesOfTheWholeHoweverItIsCut) {
       EXPECT_EQ(stream.address(), 0xFFFFFFE0 + 50);
     }
   }
+  // A finished stream starts over after its last line.
+  StreamDump stream(0, platform_line_end());
+  std::string out(dump_more_size(stream, 20) + finish_dump_size(stream), '\0');
+  for (int round = 0; round < 2; ++round) {
+    const std::size_t lines = dump_more(stream, std::span(data).first(20), out).value_or(0);
+    const std::size_t last = finish_dump(stream, std::span(out).subspan(lines));
+    EXPECT_EQ(out.substr(0, lines + last),
+              dump_string(std::span(data).first(20), 20U * static_cast<unsigned>(round),
+                          platform_line_end()));
+  }
 }
 
 TEST(Library, EveryCutOfADumpIsRefusedOrExact) {
@@ -209,6 +219,12 @@ TEST(Library, ASingleLineTellsItsLayoutAndItsBytes) {
   EXPECT_EQ(reading_layout(DumpReading::xxd_e_d), DumpLayout::xxd);
   EXPECT_EQ(reading_layout(DumpReading::od_x), DumpLayout::od);
   EXPECT_EQ(reading_layout(DumpReading::any), DumpLayout::any);
+  // xxd's addresses widen up to 16 digits.
+  std::array<unsigned char, 4> bytes{};
+  const ReadBack wide = read_dump("0000000000000010: 4142  AB\n", bytes);
+  EXPECT_TRUE(wide.ok());
+  EXPECT_EQ(wide.address, 0x10U);
+  EXPECT_EQ(wide.size, 2U);
 }
 
 TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
