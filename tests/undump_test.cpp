@@ -165,7 +165,7 @@ const std::string line_0 =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
 const std::string usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]\n";
+    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]\n";
 
 struct UndumpCase {
   const char* name;
@@ -360,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"TypedHexWithAStrayLetter", {}, "de ad bx\n", "",
                    "unquarnel: stdin:1: a byte is not two hex digits\n", 1},
         UndumpCase{"Help", {"--help"}, "", with_line_ends(usage +
-                   "       unquarnel --help | --version\n"), "", 0},
+                   "       unquarnel --recover FILE | --help | --version\n"), "", 0},
         UndumpCase{"Version", {"--version"}, "", with_line_ends("unquarnel 1.0.0\n"), "", 0},
         UndumpCase{"UnknownOption", {"-x"}, "", "", "unquarnel: unknown option: -x\n" + usage, 2},
         UndumpCase{"MissingFile", {"--patch"}, "", "",
@@ -370,7 +370,15 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"PatchAndOutput", {"-o", "a", "-pb"}, "", "",
                    "unquarnel: --patch and --output do not go together: -pb\n" + usage, 2},
         UndumpCase{"TwoFiles", {"-pa", "--patch=b"}, "", "",
-                   "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2}),
+                   "unquarnel: one file to patch, not two: --patch=b\n" + usage, 2},
+        UndumpCase{"RecoverWithADump", {"--recover", "a", "d"}, "", "",
+                   "unquarnel: --recover takes a file and nothing else: d\n" + usage, 2},
+        UndumpCase{"RecoverAndPatch", {"--recover=a", "-pb"}, "", "",
+                   "unquarnel: --recover takes a file and nothing else: --recover\n" + usage, 2},
+        UndumpCase{"RecoverWithoutAFile", {"--recover"}, "", "",
+                   "unquarnel: option needs a file name: --recover\n" + usage, 2},
+        UndumpCase{"NoJournalWithoutAPatch", {"--no-journal", "-o", "a"}, "", "",
+                   "unquarnel: --no-journal goes with --patch: --no-journal\n" + usage, 2}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
 
@@ -443,8 +451,15 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
     EXPECT_EQ(after.back(), '1') << after;
   }
   std::filesystem::remove(file);
+  // No journal beside a device would outlive a reboot: it is patched only
+  // when the user does without one.
   if (std::filesystem::exists("/dev/full")) {
-    const Outcome got = run_tool({"-p", "/dev/full"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+    const Outcome refused = run_tool({"-p", "/dev/full"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+    EXPECT_EQ(refused.err + std::to_string(refused.status),
+              "unquarnel: /dev/full: a device is patched only with --no-journal: no journal "
+              "beside it would outlive a reboot\n1");
+    const Outcome got =
+        run_tool({"-p", "/dev/full", "--no-journal"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
     EXPECT_EQ(got.err + std::to_string(got.status),
               "unquarnel: /dev/full: write error: no space left on device\n"
               "unquarnel: /dev/full: restored as it was\n1");

@@ -1,20 +1,24 @@
-// Writes the checked records into the file to patch, keeping every byte it
-// overwrites first, so that a failed write or a stop signal puts the file
-// back as it was.
+// Writes the checked records into the file to patch, after keeping every
+// byte it overwrites in the file's journal, so that a failed write or a stop
+// signal puts the file back as it was, and a run killed midway leaves a
+// journal that rolls it back.
 #pragma once
 
 #include "patch/patch_writer.h"
+#include "platform/platform.h"
 
 namespace quarnel {
 
 enum class PatchStatus {
-  done,           // every record written, and flushed to disk
-  records_error,  // the temporary file of records could not be read
-  undo_error,     // the temporary file of old bytes could not be written
-  read_error,     // the file's old bytes could not be read
-  write_error,    // a write into the file, or its flush to disk, failed
-  interrupted,    // a signal that ends the program came
-  guard_failed,   // the file does not hold what a record expects; nothing was written
+  done,            // every record written, flushed to disk, and the journal removed
+  records_error,   // the temporary file of records could not be read
+  journal_error,   // the journal could not be written or flushed; the file was not written
+  read_error,      // the file's old bytes could not be read
+  write_error,     // a write into the file, or its flush to disk, failed
+  interrupted,     // a signal that ends the program came
+  guard_failed,    // the file does not hold what a record expects; nothing was written
+  commit_error,    // the journal could not be removed, so the patch was rolled back
+  commit_unsure,   // patched, but the journal's removal could not be flushed to disk
 };
 
 struct PatchOutcome {
@@ -26,9 +30,9 @@ struct PatchOutcome {
   int error = 0;         // the system's reason for the failure, where a call gave one
 };
 
-// Writes every record of records (from its start) into file; undo is an
-// empty temporary file for the old bytes. The caller has called
+// Writes every record of records (from its start) into the file, whose
+// journal target.journal is open and empty. The caller has called
 // catch_ending_signals.
-[[nodiscard]] PatchOutcome apply_patch(int records, int file, int undo);
+[[nodiscard]] PatchOutcome apply_patch(int records, PatchFile& target);
 
 }  // namespace quarnel

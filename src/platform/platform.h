@@ -92,26 +92,84 @@ enum class FileProblem {
 [[nodiscard]] int last_error();
 [[nodiscard]] std::string_view error_text(int error);
 
+// What tells one file from another while it exists: the device that holds
+// it and its number there (on Windows, the volume's serial number and the
+// file's index).
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;
+};
+
+// False when the system cannot tell.
+[[nodiscard]] bool identify_file(int handle, FileIdentity& identity);
+
+// The journal of a patch lies beside the file it patches, under the file's
+// name with this added.
+inline constexpr std::string_view journal_suffix = ".unquarnel-journal";
+
 // A file that unquarnel --patch writes into, found as the system finds a file
-// named for writing, links followed by its rules.
+// named for writing, links followed by its rules, and its journal.
 struct PatchFile {
-  int handle = -1;
-  bool created = false;  // the file did not exist before
+  int handle = -1;       // -1 while the file is not open
+  bool exists = false;   // the name stands for a file
+  bool regular = false;  // a regular file, which a journal can keep
+  bool created = false;  // this run created it
   FileProblem problem = FileProblem::none;
   int error = 0;                  // with cannot_open: the system's reason
   int folder = -1;                // the folder that holds it, where the platform has such handles
   std::array<char, 4096> leaf{};  // its name there
+  int journal = -1;
+  bool journal_named = false;             // beside the file, not a temporary file of its own
+  std::array<char, 4096> journal_name{};  // as messages name it
 };
 
-// Opens a file to read and write bytes at their places: created if missing
-// (and the creation flushed to disk), never truncated, and locked against
-// other runs, which are refused at once rather than waited for. Opening a
-// FIFO does not wait for a reader. False with file.problem set on failure.
-[[nodiscard]] bool open_patch_file(const char* name, PatchFile& file);
+enum class FindMode {
+  any,          // whatever the file is
+  regular_only  // other files (devices, pipes) are found but not opened
+};
 
-// Closes the file; a file it created is removed when keep is false, and the
-// removal flushed to disk. False when the removal failed.
+// Finds the file that name stands for and opens it, if it exists, to read
+// and write bytes at their places, never truncated, and locked against other
+// runs, which are refused at once rather than waited for. Opening a FIFO
+// does not wait for a reader. False with file.problem set on failure; a
+// missing file is none, and leaves file.handle -1.
+[[nodiscard]] bool find_patch_file(const char* name, PatchFile& file, FindMode mode);
+
+// Creates the missing file that find_patch_file found, locked, the creation
+// flushed to disk. False with file.problem set when it cannot; a file that
+// appeared meanwhile is in use by another run.
+[[nodiscard]] bool create_patch_file(PatchFile& file);
+
+// Closes the file and removes it, the removal flushed to disk; its folder
+// stays open for its journal. False with file.error set when that failed.
+[[nodiscard]] bool remove_patch_file(PatchFile& file);
+
+// Closes the file and its journal; a file this run created is removed when
+// keep is false, and the removal flushed to disk. False when the removal
+// failed.
 [[nodiscard]] bool close_patch_file(PatchFile& file, bool keep);
+
+enum class JournalOpen {
+  existing,  // the journal left beside the file, if there is one
+  create,    // a new journal beside the file
+  temporary  // an unnamed temporary file, which dies with the process
+};
+
+enum class JournalStatus { opened, missing, in_use, failed };
+
+// Opens the file's journal into file.journal, locked: a journal another run
+// holds is in use. A journal removed while it was being opened is missing.
+// With failed, file.error says why.
+[[nodiscard]] JournalStatus open_journal(PatchFile& file, JournalOpen how);
+
+// Closes the journal and removes it, the removal flushed to disk: the
+// moment a patch is committed, or its rollback complete. False with
+// file.error set when that failed.
+[[nodiscard]] bool remove_journal(PatchFile& file);
+
+// Flushes the folder that holds the file and its journal, so that their
+// names outlive a power loss. False with file.error set when it failed.
+[[nodiscard]] bool flush_patch_folder(PatchFile& file);
 
 // The length of a file or block device; 0 for other devices, -1 when it
 // cannot be told.

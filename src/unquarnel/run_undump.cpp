@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "front/messages.h"
+#include "patch/journal.h"
 #include "patch/patch_apply.h"
 #include "platform/platform.h"
 #include "stream/undump_stream.h"
@@ -18,8 +19,8 @@ namespace {
 constexpr ProgramText program{
     "unquarnel",
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]",
-    "       unquarnel --help | --version", "unquarnel " QUARNEL_VERSION};
+    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]",
+    "       unquarnel --recover FILE | --help | --version", "unquarnel " QUARNEL_VERSION};
 
 void say(std::initializer_list<std::string_view> pieces) { quarnel::say(program, pieces); }
 
@@ -143,7 +144,8 @@ int file_problem(const char* file, FileProblem problem, int error) {
 }
 
 // What went wrong in the writing of the file, and the file's state after.
-int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
+int report_patch(const Dumps& dumps, const char* file, const PatchOutcome& outcome,
+                 std::string_view journal, bool journal_kept) {
   switch (outcome.status) {
     case PatchStatus::done:
       return 0;
@@ -178,9 +180,17 @@ int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
     case PatchStatus::records_error:
       say_failed(program, {"temporary file: read error"}, outcome.error);
       break;
-    case PatchStatus::undo_error:
-      say_failed(program, {"temporary file: write error"}, outcome.error);
+    case PatchStatus::journal_error:
+      say_failed(program, {journal, ": write error"}, outcome.error);
       break;
+    case PatchStatus::commit_error:
+      say_failed(program, {journal, ": cannot remove"}, outcome.error);
+      break;
+    case PatchStatus::commit_unsure:
+      say_failed(program,
+                 {file, ": patched, but the removal of its journal could not be flushed to disk"},
+                 outcome.error);
+      return 1;
     case PatchStatus::read_error:
       say_failed(program, {file, ": read error"}, outcome.error);
       break;
@@ -191,32 +201,157 @@ int report_patch(const Dumps& dumps, const char* file, PatchOutcome outcome) {
       say({file, ": interrupted by a signal"});
       break;
   }
-  say({file, !outcome.restored        ? ": could not be restored: it is partly patched"
-             : outcome.length_changed ? ": its old bytes are back, but another process changed its "
-                                        "length, which is left as it is"
-                                      : ": restored as it was"});
+  if (!outcome.restored && journal_kept) {
+    say({file, ": could not be restored: it is partly patched; unquarnel --recover ", file,
+         " rolls it back from ", journal});
+  } else {
+    say({file, !outcome.restored        ? ": could not be restored: it is partly patched"
+               : outcome.length_changed ? ": its old bytes are back, but another process changed "
+                                          "its length, which is left as it is"
+                                        : ": restored as it was"});
+  }
   return outcome.status == PatchStatus::interrupted ? 128 + outcome.signal : 1;
+}
+
+// Says what a recovery did, or why it could not; the exit status.
+int report_recovery(const char* file, const PatchFile& target, Recovery recovery, bool asked) {
+  const std::string_view journal = target.journal_name.data();
+  switch (recovery.status) {
+    case RecoveryStatus::nothing:
+      if (asked) {
+        say({file, ": no interrupted patch to roll back"});
+      }
+      return 0;
+    case RecoveryStatus::unbegun:
+      say({file, ": an interrupted patch had not begun to write it: removed its journal ",
+           journal});
+      return 0;
+    case RecoveryStatus::rolled_back:
+      say({file, ": rolled back an interrupted patch: it is as it was before it"});
+      return 0;
+    case RecoveryStatus::removed_created:
+      say({file, ": removed the file that an interrupted patch was creating"});
+      return 0;
+    case RecoveryStatus::in_use:
+      say({file, ": in use by another process"});
+      return 1;
+    case RecoveryStatus::not_a_journal:
+      say({journal, ": not a journal of unquarnel's: left as it is"});
+      return 1;
+    case RecoveryStatus::damaged:
+      say({journal, ": damaged (its checksum fails): left as it is"});
+      return 1;
+    case RecoveryStatus::other_file:
+      say({journal, ": the journal of another file (or ", file,
+           " was replaced since): left as it is"});
+      return 1;
+    case RecoveryStatus::missing_file:
+      say({journal, ": the file it belongs to is gone: left as it is"});
+      return 1;
+    case RecoveryStatus::new_file_written:
+      say({journal, ": ", file,
+           ", which an interrupted patch was creating, holds bytes it did not write: left as it "
+           "is"});
+      return 1;
+    case RecoveryStatus::failed:
+      say_failed(program, {journal, ": cannot roll back"}, recovery.error);
+      say({file, ": partly patched; unquarnel --recover ", file, " tries again"});
+      return 1;
+  }
+  return 1;
+}
+
+// Rolls back a patch of the file that was killed or lost its power midway.
+// Devices and pipes are never patched with a journal: they have none.
+int recover_file(const char* file, bool asked) {
+  static PatchFile target;
+  target = PatchFile{};
+  // Before a patch or an output, a file that cannot be opened is left to
+  // the open that writes it to report.
+  if (!find_patch_file(file, target, FindMode::regular_only)) {
+    static_cast<void>(close_patch_file(target, true));
+    return asked ? file_problem(file, target.problem, target.error) : 0;
+  }
+  const Recovery recovery =
+      target.exists && !target.regular ? Recovery{} : recover_patch(target);
+  static_cast<void>(close_patch_file(target, true));
+  return report_recovery(file, target, recovery, asked);
+}
+
+// Opens the file to patch, rolled back first if a patch of it was killed
+// since the last look, with an empty journal beside it. A missing file is
+// created only after a journal that says so is on disk.
+int open_target(const char* file, PatchFile& target, bool journaled) {
+  target = PatchFile{};
+  if (!find_patch_file(file, target, FindMode::any)) {
+    return file_problem(file, target.problem, target.error);
+  }
+  if (const int status = report_recovery(file, target, recover_patch(target), false);
+      status != 0) {
+    return status;
+  }
+  if (target.exists && !target.regular && journaled) {
+    say({file, ": a device is patched only with --no-journal: no journal beside it would "
+               "outlive a reboot"});
+    return 1;
+  }
+  const JournalOpen how =
+      journaled ? JournalOpen::create : JournalOpen::temporary;
+  switch (open_journal(target, how)) {
+    case JournalStatus::opened:
+      break;
+    case JournalStatus::missing:
+    case JournalStatus::in_use:
+      return file_problem(file, FileProblem::in_use, 0);
+    case JournalStatus::failed:
+      if (!journaled) {
+        say_failed(program, {"temporary file in ", spool_folder(), ": cannot create"},
+                   target.error);
+        return 1;
+      }
+      say_failed(program, {target.journal_name.data(), ": cannot create"}, target.error);
+      say({file, ": not patched; --no-journal patches it without a journal"});
+      return 1;
+  }
+  if (target.exists) {
+    return 0;
+  }
+  if (journaled && !journal_new_file(target)) {
+    const int error = target.error;
+    static_cast<void>(remove_journal(target));
+    say_failed(program, {target.journal_name.data(), ": write error"}, error);
+    return 1;
+  }
+  if (!create_patch_file(target)) {
+    static_cast<void>(remove_journal(target));
+    return file_problem(file, target.problem, target.error);
+  }
+  return 0;
 }
 
 // Reads and checks every dump to its end, keeping what they say in a
 // temporary file, before the file to patch is opened for writing: a text
 // with any error leaves the file as it was, and no dump is read twice.
-int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool reverse) {
+int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& options) {
   if (cannot_patch(file)) {
     return file_problem(file, FileProblem::stream, 0);
   }
+  // A dump may be the file itself: it is read as it was before a patch
+  // that was killed midway.
+  if (const int status = recover_file(file, false); status != 0) {
+    return status;
+  }
   static PatchWriter records{-1};
   records.records = create_spool_file();
-  const int undo = records.records < 0 ? -1 : create_spool_file();
-  if (undo < 0) {
+  if (records.records < 0) {
     const int error = last_error();
     say_failed(program, {"temporary file in ", spool_folder(), ": cannot create"}, error);
     return 1;
   }
-  DumpReader reader(ReadMode::lines, reading);
+  DumpReader reader(ReadMode::lines, options.reading);
   static DiffReader diff;
-  diff.reverse = reverse;
-  diff.reading = reading;
+  diff.reverse = options.reverse;
+  diff.reading = options.reading;
   int status = undump_all(dumps, reader, {.patch = &records, .diff = &diff});
   if (status == 0 && !flush_patch(records)) {
     status = -1;
@@ -230,14 +365,15 @@ int patch_file(const Dumps& dumps, const char* file, DumpReading reading, bool r
   }
   catch_ending_signals();
   static PatchFile target;
-  if (!open_patch_file(file, target)) {
-    return file_problem(file, target.problem, target.error);
+  status = open_target(file, target, options.journal);
+  if (status != 0) {
+    static_cast<void>(close_patch_file(target, true));
+    return status;
   }
-  PatchOutcome outcome = apply_patch(records.records, target.handle, undo);
-  // A file that was not there before is not there after a failure.
-  const bool removed = close_patch_file(target, outcome.status == PatchStatus::done);
-  outcome.restored = outcome.restored && removed;
-  return report_patch(dumps, file, outcome);
+  const PatchOutcome outcome = apply_patch(records.records, target);
+  const bool journal_kept = target.journal_named;
+  static_cast<void>(close_patch_file(target, true));
+  return report_patch(dumps, file, outcome, target.journal_name.data(), journal_kept);
 }
 
 }  // namespace
@@ -252,8 +388,18 @@ int run_undump(int argc, const char* const argv[]) {
     return *status;
   }
   const Dumps dumps{std::span(words + options.first_dump, words + count)};
+  if (options.recover_file != nullptr) {
+    return recover_file(options.recover_file, true);
+  }
   if (options.patch_file != nullptr) {
-    return patch_file(dumps, options.patch_file, options.reading, options.reverse);
+    return patch_file(dumps, options.patch_file, options);
+  }
+  // A patch of the file that was killed midway is rolled back before the
+  // file is replaced: its journal would not fit the new file.
+  if (options.output_file != nullptr) {
+    if (const int status = recover_file(options.output_file, false); status != 0) {
+      return status;
+    }
   }
   static OutputFile file;
   if (options.output_file != nullptr && !open_output_file(options.output_file, file)) {

@@ -16,6 +16,17 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       options.reverse = true;
       continue;
     }
+    if (arg == "--no-journal") {
+      options.journal = false;
+      continue;
+    }
+    if (arg == "--recover" || arg.starts_with("--recover=")) {
+      options.recover_file = option_value(walk, arg, arg, "--recover").value;
+      if (options.recover_file == nullptr) {
+        return refused(options, "option needs a file name: ", option);
+      }
+      continue;
+    }
     if (arg.starts_with("--from=")) {
       options.reading = reading_named(arg.substr(7));
       if (options.reading == DumpReading::any) {
@@ -53,6 +64,15 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
     return refused(options, "--reverse applies a diff to a file: it needs --patch: ", "-R");
   }
   options.first_dump = walk.next;
+  if (options.recover_file != nullptr &&
+      (options.patch_file != nullptr || options.output_file != nullptr || options.reverse ||
+       !options.journal || options.reading != DumpReading::any || options.first_dump < argc)) {
+    return refused(options, "--recover takes a file and nothing else: ",
+                   options.first_dump < argc ? argv[options.first_dump] : "--recover");
+  }
+  if (!options.journal && options.patch_file == nullptr) {
+    return refused(options, "--no-journal goes with --patch: ", "--no-journal");
+  }
   return options;
 }
 

@@ -14,6 +14,8 @@ struct UndumpOptions {
   const char* output_file = nullptr;       // null: the output is standard output
   DumpReading reading = DumpReading::any;  // --from: how every dump is read
   bool reverse = false;                    // -R: a diff is applied backwards
+  bool journal = true;                     // --no-journal: a patch keeps no journal beside the file
+  const char* recover_file = nullptr;      // --recover: the file whose patch to roll back
   int first_dump = 0;                      // argv index of the first DUMP name
 };
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
@@ -43,44 +44,113 @@ bool is_pipe_or_terminal(int handle) {
   return ::fstat(handle, &info) == 0 && posix::is_stream(info, handle);
 }
 
-bool open_patch_file(const char* name, PatchFile& file) {
-  const auto fail = [&](FileProblem problem, int error) {
-    file.problem = problem;
-    file.error = error;
-    if (file.handle >= 0) {
-      ::close(file.handle);
-      file.handle = -1;
-    }
-    // A file this run created but another holds is not ours to remove.
-    posix::close_folder(file.folder);
-    return false;
-  };
+namespace {
+
+// Names the journal in messages: beside the name given, or in the folder
+// its links led to.
+void name_journal(const char* name, const posix::PathText& folder_name, PatchFile& file) {
+  const std::string_view given = name;
+  const std::string_view folder = folder_name.data();
+  const std::string_view leaf = file.leaf.data();
+  std::string_view head;
+  std::string_view slash;
+  if (given.find('/') != std::string_view::npos || folder != ".") {
+    head = folder;
+    slash = folder.ends_with('/') ? "" : "/";
+  }
+  const std::size_t size = head.size() + slash.size() + leaf.size() + journal_suffix.size();
+  if (size >= file.journal_name.size()) {
+    return;
+  }
+  char* at = file.journal_name.data();
+  for (const std::string_view piece : {head, slash, leaf, journal_suffix}) {
+    at += piece.copy(at, piece.size());
+  }
+  *at = '\0';
+}
+
+// Non-blocking, so that a FIFO put in the file's place fails to open
+// instead of waiting for a reader; a link put there fails too.
+constexpr int patch_flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+
+bool fail(PatchFile& file, FileProblem problem, int error) {
+  file.problem = problem;
+  file.error = error;
+  if (file.handle >= 0) {
+    ::close(file.handle);
+    file.handle = -1;
+  }
+  return false;
+}
+
+// Looks at the opened file and takes its lock.
+bool hold(PatchFile& file) {
+  struct stat info {};
+  if (::fstat(file.handle, &info) != 0) {
+    return fail(file, FileProblem::cannot_open, errno);
+  }
+  if (posix::is_stream(info, file.handle)) {
+    return fail(file, FileProblem::stream, 0);
+  }
+  // A file this run created but another holds is not ours to remove.
+  if (!posix::lock_file(file.handle)) {
+    file.created = false;
+    return fail(file, FileProblem::in_use, 0);
+  }
+  file.regular = S_ISREG(info.st_mode);
+  return true;
+}
+
+}  // namespace
+
+bool find_patch_file(const char* name, PatchFile& file, FindMode mode) {
   posix::PathText folder_name{};
   if (const int error = posix::find_place(name, file.folder, file.leaf, folder_name); error != 0) {
-    return fail(FileProblem::cannot_open, error);
+    return fail(file, FileProblem::cannot_open, error);
   }
-  // Non-blocking, so that a FIFO put in the file's place fails to open
-  // instead of waiting for a reader; a link put there fails too.
-  constexpr int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
-  file.handle = ::openat(file.folder, file.leaf.data(), flags);
-  if (file.handle < 0 && errno == ENOENT) {
-    file.handle = ::openat(file.folder, file.leaf.data(), flags | O_CREAT | O_EXCL, 0666);
-    file.created = file.handle >= 0;
+  name_journal(name, folder_name, file);
+  struct stat info {};
+  if (::fstatat(file.folder, file.leaf.data(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    file.exists = true;
+    if (mode == FindMode::regular_only && !S_ISREG(info.st_mode)) {
+      return true;
+    }
   }
+  file.handle = ::openat(file.folder, file.leaf.data(), patch_flags);
   if (file.handle < 0) {
-    return fail(FileProblem::cannot_open, errno);
+    file.exists = errno != ENOENT;
+    return !file.exists || fail(file, FileProblem::cannot_open, errno);
   }
-  if (is_pipe_or_terminal(file.handle)) {
-    return fail(FileProblem::stream, 0);
+  file.exists = true;
+  return hold(file);
+}
+
+bool create_patch_file(PatchFile& file) {
+  file.handle = ::openat(file.folder, file.leaf.data(), patch_flags | O_CREAT | O_EXCL, 0666);
+  if (file.handle < 0) {
+    return fail(file, errno == EEXIST ? FileProblem::in_use : FileProblem::cannot_open, errno);
   }
-  if (!posix::lock_file(file.handle)) {
-    return fail(FileProblem::in_use, 0);
+  file.created = true;
+  file.exists = true;
+  if (!hold(file)) {
+    return false;
   }
-  if (file.created && !posix::flush_folder(file.folder)) {
+  if (!posix::flush_folder(file.folder)) {
     const int error = errno;
-    static_cast<void>(close_patch_file(file, false));
-    file.problem = FileProblem::cannot_open;
-    file.error = error;
+    static_cast<void>(remove_patch_file(file));
+    file.created = false;
+    return fail(file, FileProblem::cannot_open, error);
+  }
+  return true;
+}
+
+bool remove_patch_file(PatchFile& file) {
+  if (file.handle >= 0) {
+    ::close(file.handle);
+    file.handle = -1;
+  }
+  if (::unlinkat(file.folder, file.leaf.data(), 0) != 0 || !posix::flush_folder(file.folder)) {
+    file.error = errno;
     return false;
   }
   return true;
@@ -88,12 +158,16 @@ bool open_patch_file(const char* name, PatchFile& file) {
 
 bool close_patch_file(PatchFile& file, bool keep) {
   bool removed = true;
+  if (file.journal >= 0) {
+    ::close(file.journal);
+    file.journal = -1;
+  }
+  if (file.created && !keep) {
+    removed = remove_patch_file(file);
+  }
   if (file.handle >= 0) {
     ::close(file.handle);
     file.handle = -1;
-  }
-  if (file.created && !keep) {
-    removed = ::unlinkat(file.folder, file.leaf.data(), 0) == 0 && posix::flush_folder(file.folder);
   }
   posix::close_folder(file.folder);
   return removed;

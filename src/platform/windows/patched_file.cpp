@@ -40,49 +40,102 @@ bool cannot_patch(const char* name) {
 
 bool is_pipe_or_terminal(int handle) { return is_stream(os_handle(handle)); }
 
-bool open_patch_file(const char* name, PatchFile& file) {
-  constexpr DWORD access = GENERIC_READ | GENERIC_WRITE;
-  // Shared with readers only: another writer, another run among them, is
-  // refused while this one holds the file.
-  HANDLE opened = open_path(name, access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (opened == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-    opened = open_path(name, access, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-    file.created = opened != INVALID_HANDLE_VALUE;
+namespace {
+
+bool fail(PatchFile& file, FileProblem problem, int error) {
+  file.problem = problem;
+  file.error = error;
+  if (file.handle >= 0) {
+    ::_close(file.handle);
+    file.handle = -1;
   }
+  return false;
+}
+
+// Takes an opened file, or says why it could not be opened: a file another
+// process holds is in use.
+bool hold(PatchFile& file, HANDLE opened) {
   if (opened == INVALID_HANDLE_VALUE) {
-    file.error = last_error();
-    file.problem = file.error == ERROR_SHARING_VIOLATION || file.error == ERROR_LOCK_VIOLATION
-                       ? FileProblem::in_use
-                       : FileProblem::cannot_open;
-    return false;
+    const int error = last_error();
+    return fail(file,
+                error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                        error == ERROR_FILE_EXISTS
+                    ? FileProblem::in_use
+                    : FileProblem::cannot_open,
+                error);
   }
   if (is_stream(opened)) {
     ::CloseHandle(opened);
-    file.problem = FileProblem::stream;
-    return false;
+    return fail(file, FileProblem::stream, 0);
   }
+  file.regular = ::GetFileType(opened) == FILE_TYPE_DISK;
+  file.handle = descriptor(opened);
+  return file.handle >= 0 || fail(file, FileProblem::cannot_open, last_error());
+}
+
+// Shared with readers only: another writer, another run among them, is
+// refused while this one holds the file.
+constexpr DWORD patch_access = GENERIC_READ | GENERIC_WRITE;
+
+}  // namespace
+
+bool find_patch_file(const char* name, PatchFile& file, FindMode mode) {
   const std::string_view path = name;
-  if (path.size() >= file.leaf.size()) {
-    ::CloseHandle(opened);
-    file.problem = FileProblem::cannot_open;
-    file.error = ERROR_FILENAME_EXCED_RANGE;
-    return false;
+  if (path.size() + journal_suffix.size() >= file.leaf.size()) {
+    return fail(file, FileProblem::cannot_open, ERROR_FILENAME_EXCED_RANGE);
   }
   path.copy(file.leaf.data(), path.size());
   file.leaf[path.size()] = '\0';
-  file.handle = descriptor(opened);
-  file.problem = file.handle < 0 ? FileProblem::cannot_open : FileProblem::none;
-  return file.handle >= 0;
+  path.copy(file.journal_name.data(), path.size());
+  journal_suffix.copy(file.journal_name.data() + path.size(), journal_suffix.size());
+  file.journal_name[path.size() + journal_suffix.size()] = '\0';
+  static WidePath wide;
+  const DWORD attributes = widen(name, wide) ? ::GetFileAttributesW(wide.data()) : INVALID_FILE_ATTRIBUTES;
+  file.exists = attributes != INVALID_FILE_ATTRIBUTES;
+  // Only a disk file has a journal to recover; a device is left unopened.
+  if (mode == FindMode::regular_only && file.exists && cannot_patch(name)) {
+    return true;
+  }
+  HANDLE opened = open_path(name, patch_access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  if (opened == INVALID_HANDLE_VALUE && (::GetLastError() == ERROR_FILE_NOT_FOUND)) {
+    file.exists = false;
+    return true;
+  }
+  file.exists = true;
+  return hold(file, opened);
 }
 
-bool close_patch_file(PatchFile& file, bool keep) {
+bool create_patch_file(PatchFile& file) {
+  file.created = hold(file, open_path(file.leaf.data(), patch_access, FILE_SHARE_READ, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL));
+  file.exists = file.created;
+  return file.created;
+}
+
+bool remove_patch_file(PatchFile& file) {
   if (file.handle >= 0) {
     ::_close(file.handle);
     file.handle = -1;
   }
   static WidePath wide;
-  return !file.created || keep ||
-         (widen(file.leaf.data(), wide) && ::DeleteFileW(wide.data()) != 0);
+  if (!widen(file.leaf.data(), wide) || ::DeleteFileW(wide.data()) == 0) {
+    file.error = last_error();
+    return false;
+  }
+  return true;
+}
+
+bool close_patch_file(PatchFile& file, bool keep) {
+  if (file.journal >= 0) {
+    ::_close(file.journal);
+    file.journal = -1;
+  }
+  const bool removed = !file.created || keep || remove_patch_file(file);
+  if (file.handle >= 0) {
+    ::_close(file.handle);
+    file.handle = -1;
+  }
+  return removed;
 }
 
 std::int64_t file_length(int handle) {
