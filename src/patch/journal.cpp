@@ -208,10 +208,13 @@ HeaderState read_journal(int journal, JournalHeader& header, RecoveryStatus& dam
   if (got.status == ReadStatus::error) {
     return HeaderState::error;
   }
-  // The header is written whole, after the entries, in one write.
-  if (got.status == ReadStatus::end ||
-      std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte == 0; })) {
+  // The header is written whole, after the entries, in one write: before
+  // that its place reads as zeros, or is not there at all.
+  if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t byte) { return byte == 0; })) {
     return HeaderState::incomplete;
+  }
+  if (got.status == ReadStatus::end) {
+    return HeaderState::foreign;
   }
   const std::uint64_t version_and_flags = load64(bytes.data() + 8);
   const auto flags = static_cast<std::uint32_t>(version_and_flags >> 32);

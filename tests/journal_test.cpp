@@ -1,0 +1,393 @@
+// unquarnel --patch killed for real, and its journals after a power loss.
+// A preloaded library (file_calls_shim) records the calls that change the
+// folder of the patched file, or kills the program at the Nth of them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/simple_dump.h"
+#include "support/test_support.h"
+
+namespace quarnel {
+namespace {
+
+using testing::Outcome;
+using testing::run_tool;
+
+constexpr const char* absent = "(absent)";
+
+// A patch to try: the file before, the dump (or diff) that patches it.
+struct Scenario {
+  const char* name;
+  std::string old;
+  std::string dump;
+  std::vector<std::string> options;
+};
+
+std::string pattern(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  std::minstd_rand random(seed);
+  for (char& byte : bytes) {
+    byte = static_cast<char>(random());
+  }
+  return bytes;
+}
+
+std::string dump_of(std::string_view bytes, std::uint32_t address) {
+  return testing::simple_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                              address);
+}
+
+class Journal : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("unquarnel-journal-" + std::to_string(std::random_device{}()));
+    dir_ = root_ / "d";
+    std::filesystem::create_directories(dir_);
+    std::filesystem::create_directories(root_ / "keep");
+  }
+  void TearDown() override {
+    for (const char* name : {"QUARNEL_SHIM_FOLDER", "QUARNEL_SHIM_TRACE", "QUARNEL_SHIM_KILL_AT",
+                             "QUARNEL_SHIM_TORN", "LD_PRELOAD", "ASAN_OPTIONS"}) {
+      unsetenv(name);
+    }
+    std::filesystem::remove_all(root_);
+  }
+  [[nodiscard]] std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  [[nodiscard]] std::string keep() const { return (root_ / "keep" / "T").string(); }
+  [[nodiscard]] std::string journal() const { return path("T.unquarnel-journal"); }
+  static std::string read(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : absent;
+  }
+  // Puts bytes into the file at name without giving it a new inode: the
+  // journal names the file by its inode.
+  void put(const std::string& name, const std::string& bytes) const {
+    if (bytes == absent) {
+      std::filesystem::remove(name);
+      return;
+    }
+    if (name == path("T") && !std::filesystem::exists(name) && std::filesystem::exists(keep())) {
+      std::filesystem::create_hard_link(keep(), name);
+    }
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0) << name;
+    ASSERT_TRUE(testing::write_fd(fd, bytes));
+    close(fd);
+    if (name == path("T") && !std::filesystem::exists(keep())) {
+      std::filesystem::create_hard_link(name, keep());
+    }
+  }
+  // The names in the folder, but the file's own.
+  [[nodiscard]] std::string others() const {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      if (entry.path().filename() != "T") {
+        names += entry.path().filename().string() + " ";
+      }
+    }
+    return names;
+  }
+  // Runs unquarnel watched: killed at its Nth call that changes the folder
+  // (0: never), tracing into trace (empty: no trace).
+  Outcome unquarnel(const std::vector<std::string>& args, long kill_at = 0, bool torn = false,
+                    const std::string& trace = "") const {
+    setenv("LD_PRELOAD", QUARNEL_FILE_CALLS_SHIM, 1);
+    setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+    setenv("QUARNEL_SHIM_FOLDER", dir_.c_str(), 1);
+    setenv("QUARNEL_SHIM_KILL_AT", std::to_string(kill_at).c_str(), 1);
+    setenv("QUARNEL_SHIM_TORN", torn ? "1" : "", 1);
+    setenv("QUARNEL_SHIM_TRACE", trace.c_str(), 1);
+    Outcome got = run_tool(args, "", {}, UNQUARNEL_BINARY);
+    unsetenv("LD_PRELOAD");
+    return got;
+  }
+  Outcome patch(const Scenario& scenario, long kill_at = 0, bool torn = false,
+                const std::string& trace = "") const {
+    std::vector<std::string> args{"-p", path("T"), (root_ / "patch").string()};
+    args.insert(args.end(), scenario.options.begin(), scenario.options.end());
+    return unquarnel(args, kill_at, torn, trace);
+  }
+  // Sets the folder up for the scenario and returns the file as the patch
+  // leaves it.
+  std::string prepare(const Scenario& scenario) {
+    std::ofstream(root_ / "patch", std::ios::binary) << scenario.dump;
+    put(path("T"), scenario.old);
+    const Outcome done = patch(scenario);
+    EXPECT_EQ(done.err + std::to_string(done.status), "0") << scenario.name;
+    std::string patched = read(path("T"));
+    if (!std::filesystem::exists(keep())) {
+      std::filesystem::create_hard_link(path("T"), keep());
+    }
+    return patched;
+  }
+  std::filesystem::path root_;
+  std::filesystem::path dir_;
+};
+
+std::vector<Scenario> scenarios() {
+  const std::string old = pattern(3000, 1);
+  std::string shorter = old.substr(0, 2000);
+  shorter[5] = 'x';
+  shorter[1500] = 'y';
+  const std::string diff_dir = std::filesystem::temp_directory_path() / "unquarnel-journal-diff";
+  std::filesystem::create_directories(diff_dir);
+  std::ofstream(diff_dir + "/old", std::ios::binary) << old;
+  std::ofstream(diff_dir + "/new", std::ios::binary) << shorter;
+  const Outcome diff =
+      run_tool({diff_dir + "/old", diff_dir + "/new"}, "", {}, QUARNEL_DIFF_BINARY);
+  std::filesystem::remove_all(diff_dir);
+  return {
+      {"WritesAndGrows", old,
+       dump_of(pattern(20, 2), 0x10) + dump_of(pattern(1000, 3), 0x400) +
+           dump_of(pattern(40, 4), 0xBC0),
+       {}},
+      {"CutsByADiff", old, diff.out, {}},
+      {"CreatesTheFile", absent, dump_of(pattern(100, 5), 0) + dump_of(pattern(10, 6), 0x200), {}},
+  };
+}
+
+TEST_F(Journal, SigkillAtAnyCallThenRecoveryLeavesTheFileOldOrNew) {
+  for (const Scenario& scenario : scenarios()) {
+    const std::string patched = prepare(scenario);
+    ASSERT_NE(patched, scenario.old);
+    for (long kill_at = 1;; ++kill_at) {
+      bool finished = false;
+      for (const bool torn : {false, true}) {
+        put(path("T"), scenario.old);
+        const Outcome killed = patch(scenario, kill_at, torn);
+        if (killed.status == 0) {
+          finished = true;
+          EXPECT_EQ(read(path("T")), patched);
+          continue;
+        }
+        ASSERT_EQ(killed.status, 128 + SIGKILL) << scenario.name << " " << kill_at;
+        const Outcome recovered = unquarnel({"--recover", path("T")});
+        EXPECT_EQ(recovered.status, 0) << scenario.name << " " << kill_at << recovered.err;
+        const std::string after = read(path("T"));
+        EXPECT_TRUE(after == scenario.old || after == patched) << scenario.name << " " << kill_at;
+        EXPECT_EQ(others(), "") << scenario.name << " " << kill_at;
+      }
+      if (finished) {
+        break;
+      }
+      ASSERT_LT(kill_at, 100) << scenario.name << ": the patch never ran to its end";
+    }
+  }
+}
+
+TEST_F(Journal, ARecoveryKilledAtAnyCallIsCompletedByTheNext) {
+  for (const Scenario& scenario : scenarios()) {
+    const std::string patched = prepare(scenario);
+    // Killed while writing the file: the journal is hot.
+    for (long kill_at = 7; kill_at <= 9; ++kill_at) {
+      for (long again = 1;; ++again) {
+        put(path("T"), scenario.old);
+        ASSERT_EQ(patch(scenario, kill_at).status, 128 + SIGKILL);
+        const Outcome first = unquarnel({"--recover", path("T")}, again);
+        const Outcome second = unquarnel({"--recover", path("T")});
+        EXPECT_EQ(second.status, 0) << scenario.name << " " << kill_at << second.err;
+        EXPECT_EQ(read(path("T")), scenario.old) << scenario.name << " " << kill_at << " " << again;
+        EXPECT_EQ(others(), "") << scenario.name << " " << kill_at << " " << again;
+        if (first.status != 128 + SIGKILL) {
+          break;
+        }
+        ASSERT_LT(again, 100);
+      }
+    }
+    // The next patch rolls back first, and says so.
+    put(path("T"), scenario.old);
+    ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL);
+    const Outcome next = patch(scenario);
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(next.err.find(": rolled back an interrupted patch") != std::string::npos ||
+                next.err.find(": removed the file that an interrupted patch") != std::string::npos)
+        << next.err;
+    EXPECT_EQ(read(path("T")), patched);
+  }
+}
+
+// A call a patch made, from the trace.
+struct Call {
+  char kind;
+  std::string name;
+  std::uint64_t number = 0;  // offset or length
+  std::string bytes;
+};
+
+std::vector<Call> read_trace(const std::string& text) {
+  std::vector<Call> calls;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    Call call{};
+    std::string hex;
+    words >> call.kind >> call.name >> call.number >> hex;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+      call.bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    calls.push_back(call);
+  }
+  return calls;
+}
+
+using Files = std::map<std::string, std::string>;
+
+// The files behind the names and the names in the folder: a file's bytes
+// land whether or not its name does.
+struct Folder {
+  Files bytes;
+  std::set<std::string> names;
+};
+
+void play(Folder& folder, const Call& call) {
+  if (call.kind == 'C') {
+    folder.names.insert(call.name);
+  } else if (call.kind == 'U') {
+    folder.names.erase(call.name);
+  } else if (call.kind == 'W') {
+    std::string& bytes = folder.bytes[call.name];
+    bytes.resize(std::max<std::size_t>(bytes.size(), call.number + call.bytes.size()));
+    bytes.replace(call.number, call.bytes.size(), call.bytes);
+  } else if (call.kind == 'T') {
+    folder.bytes[call.name].resize(call.number);
+  }
+}
+
+// Every state a power loss after the first `done` calls can leave: a call
+// is on disk once its file (its folder, for a name made or removed) was
+// flushed after it; any of the others may be, in any order.
+std::vector<Files> crash_states(const std::vector<Call>& calls, std::size_t done,
+                                const Files& before) {
+  std::vector<bool> lasting(done);
+  std::vector<std::size_t> open;
+  for (std::size_t i = 0; i < done; ++i) {
+    const std::string flushed = calls[i].kind == 'C' || calls[i].kind == 'U' ? "." : calls[i].name;
+    for (std::size_t j = i + 1; j < done && !lasting[i]; ++j) {
+      lasting[i] = calls[j].kind == 'S' && calls[j].name == flushed;
+    }
+    if (!lasting[i] && calls[i].kind != 'S') {
+      open.push_back(i);
+    }
+  }
+  std::vector<Files> states;
+  const std::size_t choices = std::size_t{1} << std::min<std::size_t>(open.size(), 12);
+  for (std::size_t chosen = 0; chosen < choices; ++chosen) {
+    for (const bool backwards : {false, true}) {
+      Folder folder{before, {}};
+      for (const auto& [name, bytes] : before) {
+        folder.names.insert(name);
+      }
+      std::vector<std::size_t> landed;
+      for (std::size_t i = 0; i < done; ++i) {
+        const auto at = std::find(open.begin(), open.end(), i);
+        if (at == open.end() ? lasting[i] : ((chosen >> (at - open.begin())) & 1) != 0) {
+          landed.push_back(i);
+        }
+      }
+      // The calls not yet flushed may land in another order than made.
+      if (backwards) {
+        std::stable_partition(landed.begin(), landed.end(),
+                              [&](std::size_t i) { return lasting[i]; });
+        const auto first_open = std::find_if(landed.begin(), landed.end(),
+                                             [&](std::size_t i) { return !lasting[i]; });
+        std::reverse(first_open, landed.end());
+      }
+      for (const std::size_t i : landed) {
+        play(folder, calls[i]);
+      }
+      Files files;
+      for (const std::string& name : folder.names) {
+        files[name] = folder.bytes[name];
+      }
+      states.push_back(files);
+    }
+  }
+  return states;
+}
+
+class PowerLoss : public Journal {
+ protected:
+  // How many of the states a power loss may leave during the calls are not
+  // rolled back to the old file or forward to the new one, and one of them.
+  std::pair<int, std::string> bad_states(const Scenario& scenario, const std::string& patched,
+                                         const std::vector<Call>& calls) {
+    int bad = 0;
+    std::string example;
+    Files before;
+    if (scenario.old != absent) {
+      before["T"] = scenario.old;
+    }
+    for (std::size_t done = 0; done <= calls.size(); ++done) {
+      for (const Files& state : crash_states(calls, done, before)) {
+        put(journal(), absent);
+        put(path("T"), absent);
+        for (const auto& [name, bytes] : state) {
+          put(path(name), bytes);
+        }
+        const Outcome got = unquarnel({"--recover", path("T")});
+        const std::string after = read(path("T"));
+        if (got.status != 0 || (after != scenario.old && after != patched) || !others().empty()) {
+          ++bad;
+          example = std::to_string(done) + " calls: " + got.err;
+        }
+      }
+    }
+    return {bad, example};
+  }
+};
+
+TEST_F(PowerLoss, EveryStateAPowerLossLeavesRecoversToOldOrNew) {
+  for (const Scenario& scenario : scenarios()) {
+    const std::string patched = prepare(scenario);
+    put(path("T"), scenario.old);
+    const std::string trace = (root_ / "trace").string();
+    std::filesystem::remove(trace);
+    ASSERT_EQ(patch(scenario, 0, false, trace).status, 0);
+    // The journal names the file the traced run wrote.
+    std::filesystem::remove(keep());
+    std::filesystem::create_hard_link(path("T"), keep());
+    const std::vector<Call> calls = read_trace(read(trace));
+    ASSERT_GT(calls.size(), 8U) << read(trace);
+    const auto [bad, example] = bad_states(scenario, patched, calls);
+    EXPECT_EQ(bad, 0) << scenario.name << ": " << example;
+
+    // Planted faults: the same calls without the journal's flushes, or with
+    // its header written before its entries, must be caught.
+    std::vector<Call> unflushed;
+    std::vector<Call> header_first;
+    for (const Call& call : calls) {
+      const bool journal_call = call.name == "T.unquarnel-journal";
+      if (!(journal_call && call.kind == 'S')) {
+        unflushed.push_back(call);
+      }
+      if (journal_call && call.kind == 'W' && call.number == 0) {
+        const auto created = std::find_if(header_first.begin(), header_first.end(),
+                                          [](const Call& c) { return c.kind == 'C' && c.name == "T.unquarnel-journal"; });
+        header_first.insert(created + 1, call);
+      } else {
+        header_first.push_back(call);
+      }
+    }
+    if (scenario.old != absent) {
+      EXPECT_GT(bad_states(scenario, patched, unflushed).first, 0) << scenario.name;
+      EXPECT_GT(bad_states(scenario, patched, header_first).first, 0) << scenario.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarnel
