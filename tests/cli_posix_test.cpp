@@ -453,6 +453,27 @@ TEST_F(PatchPosix, OutputKeepsTheOwnerOrLosesTheSetIdBits) {
   }
 }
 
+TEST_F(PatchPosix, AFolderThatCannotHoldTheJournalIsPatchedOnlyWhenAsked) {
+  constexpr unsigned nobody = 65534;
+  if (geteuid() != 0 || unquarnel({"--version"}, {.user = nobody}).status != 0) {
+    GTEST_SKIP() << "needs root, and a user nobody who can run the built program";
+  }
+  // nobody may write T, but not create its journal beside it.
+  ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+  ASSERT_EQ(chown(path("T").c_str(), nobody, nobody), 0);
+  ASSERT_EQ(chmod(path("d.dump").c_str(), 0644), 0);
+  const Outcome refused = unquarnel({"-p", path("T"), path("d.dump")}, {.user = nobody});
+  EXPECT_EQ(refused.err + std::to_string(refused.status),
+            "unquarnel: " + path("T") +
+                ".unquarnel-journal: cannot create: permission denied\nunquarnel: " + path("T") +
+                ": not patched; --no-journal patches it without a journal\n1");
+  EXPECT_EQ(read("T"), original_);
+  const Outcome asked =
+      unquarnel({"-p", path("T"), "--no-journal", path("d.dump")}, {.user = nobody});
+  EXPECT_EQ(asked.err + std::to_string(asked.status), "0");
+  EXPECT_EQ(read("T"), "AB" + original_.substr(2));
+}
+
 TEST_F(PatchPosix, ANewFileTakesTheModeTheUmaskLeaves) {
   const mode_t before = umask(027);
   for (const char* option : {"-o", "-p"}) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <random>
@@ -117,8 +118,9 @@ class Journal : public ::testing::Test {
   }
   Outcome patch(const Scenario& scenario, long kill_at = 0, bool torn = false,
                 const std::string& trace = "") const {
-    std::vector<std::string> args{"-p", path("T"), (root_ / "patch").string()};
+    std::vector<std::string> args{"-p", path("T")};
     args.insert(args.end(), scenario.options.begin(), scenario.options.end());
+    args.push_back((root_ / "patch").string());
     return unquarnel(args, kill_at, torn, trace);
   }
   // Sets the folder up for the scenario and returns the file as the patch
@@ -387,6 +389,106 @@ TEST_F(PowerLoss, EveryStateAPowerLossLeavesRecoversToOldOrNew) {
       EXPECT_GT(bad_states(scenario, patched, header_first).first, 0) << scenario.name;
     }
   }
+}
+
+}  // namespace
+}  // namespace quarnel
+
+namespace quarnel {
+namespace {
+
+TEST_F(Journal, ABadJournalIsNeverApplied) {
+  const Scenario scenario = scenarios()[0];
+  const std::string patched = prepare(scenario);
+  const std::string t = path("T");
+  const std::string j = journal();
+  struct Row {
+    const char* name;
+    std::function<void()> spoil;  // what happens to the journal or the file after the kill
+    std::string file;             // the file recovered
+    std::string err;
+    int status;
+  };
+  const auto change = [&](std::size_t at, char byte) {
+    std::string bytes = read(j);
+    bytes[at] = byte;
+    put(j, bytes);
+  };
+  const std::string left = ": left as it is\n";
+  const std::vector<Row> rows{
+      {"Truncated", [&] { std::filesystem::resize_file(j, std::filesystem::file_size(j) - 10); },
+       t, "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
+      {"AnOldByteChanged", [&] { change(100, 'x'); }, t,
+       "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
+      {"TheOldLengthChanged", [&] { change(41, 'x'); }, t,
+       "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
+      {"NotAJournal", [&] { put(j, "hello, world"); }, t,
+       "unquarnel: " + j + ": not a journal of unquarnel's" + left, 1},
+      {"AnotherFiles",
+       [&] {
+         put(path("U"), scenario.old);
+         std::filesystem::copy_file(j, path("U.unquarnel-journal"));
+       },
+       path("U"),
+       "unquarnel: " + path("U.unquarnel-journal") + ": the journal of another file (or " +
+           path("U") + " was replaced since)" + left,
+       1},
+      {"TheFileReplaced",
+       [&] {
+         std::filesystem::copy_file(t, path("T2"));
+         std::filesystem::rename(path("T2"), t);
+       },
+       t, "unquarnel: " + j + ": the journal of another file (or " + t + " was replaced since)" + left,
+       1},
+      {"TheFileGone", [&] { std::filesystem::remove(t); }, t,
+       "unquarnel: " + j + ": the file it belongs to is gone" + left, 1},
+      {"ItsHeaderNeverWritten", [&] { put(j, std::string(64, '\0') + read(j).substr(64)); }, t,
+       "unquarnel: " + t + ": an interrupted patch had not begun to write it: removed its journal " +
+           j + "\n",
+       0},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove(path("U"));
+    std::filesystem::remove(path("U.unquarnel-journal"));
+    put(t, scenario.old);
+    // Killed after its first write into the file: a hot journal.
+    ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL);
+    const std::string hot = read(t);
+    ASSERT_TRUE(hot != scenario.old && hot != patched);
+    row.spoil();
+    const std::string journal_before = read(row.file + ".unquarnel-journal");
+    const std::string file_before = read(row.file);
+    const Outcome got = unquarnel({"--recover", row.file});
+    EXPECT_EQ(got.err + std::to_string(got.status), row.err + std::to_string(row.status))
+        << row.name;
+    EXPECT_EQ(read(row.file), file_before) << row.name;
+    EXPECT_EQ(read(row.file + ".unquarnel-journal"), row.status == 0 ? absent : journal_before)
+        << row.name;
+    // A patch refuses as a recovery does, before it reads a dump.
+    if (row.status != 0) {
+      const Outcome refused =
+          unquarnel({"-p", row.file, "--no-journal", (root_ / "patch").string()});
+      EXPECT_EQ(refused.err + std::to_string(refused.status), row.err + "1") << row.name;
+      EXPECT_EQ(read(row.file), file_before) << row.name;
+    }
+    std::filesystem::remove(j);
+  }
+  put(t, scenario.old);
+  EXPECT_EQ(unquarnel({"--recover", t}).err, "unquarnel: " + t + ": no interrupted patch to roll back\n");
+  EXPECT_EQ(unquarnel({"--recover", path("none/T")}).err,
+            "unquarnel: " + path("none/T") + ": cannot open: no such file or directory\n");
+}
+
+TEST_F(Journal, WithoutAJournalAPatchKilledMidwayIsPartlyWritten) {
+  Scenario scenario = scenarios()[0];
+  scenario.options = {"--no-journal"};
+  const std::string patched = prepare(scenario);
+  put(path("T"), scenario.old);
+  ASSERT_EQ(patch(scenario, 2).status, 128 + SIGKILL);
+  const std::string after = read(path("T"));
+  EXPECT_TRUE(after != scenario.old && after != patched);
+  EXPECT_EQ(others(), "");
+  EXPECT_EQ(unquarnel({"--recover", path("T")}).status, 0);
 }
 
 }  // namespace
