@@ -109,6 +109,43 @@ TEST(CliWindows, DeviceNamesAreDevices) {
   EXPECT_EQ(run_tool({"NUL"}).out, "00000000" + std::string(52, ' ') + "\r\n");
   const Outcome got = run_tool({"-o", "NUL"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
   EXPECT_EQ(got.err + std::to_string(got.status), "0");
+  // A device keeps no journal: it is patched only without one.
+  const Outcome refused = run_tool({"-p", "NUL"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(refused.err + std::to_string(refused.status),
+            "unquarnel: NUL: a device is patched only with --no-journal: no journal beside it "
+            "would outlive a reboot\r\n1");
+  const Outcome asked =
+      run_tool({"-p", "NUL", "--no-journal"}, "00000000  41\n", {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(asked.err + std::to_string(asked.status), "0");
+}
+
+TEST(CliWindows, APatchLeavesNoJournalAndALeftOneIsRecovered) {
+  const std::string dir = new_folder("journal");
+  const std::string t = dir + "\\T";
+  const std::string j = t + ".unquarnel-journal";
+  const auto unquarnel = [](const std::vector<std::string>& args) {
+    const Outcome got = run_tool(args, "00000001  42\n", {}, UNQUARNEL_BINARY);
+    return got.err + std::to_string(got.status);
+  };
+  put(t, "abc");
+  EXPECT_EQ(unquarnel({"-p", t}), "0");
+  EXPECT_EQ(get(t) + get(j), "aBcabsent");
+  EXPECT_EQ(unquarnel({"--recover", t}),
+            "unquarnel: " + t + ": no interrupted patch to roll back\r\n0");
+  // A journal whose header was never written: the file was not touched.
+  put(j, std::string(64, '\0') + "entries");
+  EXPECT_EQ(unquarnel({"--recover", t}), "unquarnel: " + t +
+                                             ": an interrupted patch had not begun to write it: "
+                                             "removed its journal " + j + "\r\n0");
+  EXPECT_EQ(get(j), "absent");
+  put(j, "hello, world");
+  EXPECT_EQ(unquarnel({"-p", t}),
+            "unquarnel: " + j + ": not a journal of unquarnel's: left as it is\r\n1");
+  EXPECT_EQ(get(t) + get(j), "aBchello, world");
+  // A journal another run holds open.
+  HANDLE held = CreateFileW(wide(j).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(unquarnel({"--recover", t}), "unquarnel: " + t + ": in use by another process\r\n1");
+  CloseHandle(held);
 }
 
 }  // namespace

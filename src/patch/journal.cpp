@@ -155,13 +155,14 @@ bool finish_journal(JournalWriter& journal, JournalHeader& header, PatchFile& ta
     journal.error = last_error();
     return false;
   }
+  // A temporary journal only ever rolls back this run's writes.
   FileIdentity journal_identity;
-  if (!identify_file(target.handle, header.file) ||
-      !identify_file(journal.handle, journal_identity)) {
+  if (durable && (!identify_file(target.handle, header.file) ||
+                  !identify_file(journal.handle, journal_identity))) {
     journal.error = last_error();
     return false;
   }
-  header.identified = true;
+  header.identified = durable;
   header.journal_device = journal_identity.device;
   header.content_length = journal.written;
   header.checksum = journal.checksum;
@@ -286,6 +287,11 @@ Recovery remove_created(PatchFile& target) {
 }  // namespace
 
 Recovery recover_patch(PatchFile& target) {
+  // A device is never patched with a journal; on Windows a name beside one
+  // may be that device again.
+  if (target.exists && !target.regular) {
+    return {RecoveryStatus::nothing, 0};
+  }
   switch (open_journal(target, JournalOpen::existing)) {
     case JournalStatus::opened:
       break;

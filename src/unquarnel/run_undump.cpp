@@ -272,8 +272,7 @@ int recover_file(const char* file, bool asked) {
     static_cast<void>(close_patch_file(target, true));
     return asked ? file_problem(file, target.problem, target.error) : 0;
   }
-  const Recovery recovery =
-      target.exists && !target.regular ? Recovery{} : recover_patch(target);
+  const Recovery recovery = recover_patch(target);
   static_cast<void>(close_patch_file(target, true));
   return report_recovery(file, target, recovery, asked);
 }
@@ -373,7 +372,9 @@ int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& option
   const PatchOutcome outcome = apply_patch(records.records, target);
   const bool journal_kept = target.journal_named;
   static_cast<void>(close_patch_file(target, true));
-  return report_patch(dumps, file, outcome, target.journal_name.data(), journal_kept);
+  return report_patch(dumps, file, outcome,
+                      options.journal ? target.journal_name.data() : "temporary file",
+                      journal_kept);
 }
 
 }  // namespace

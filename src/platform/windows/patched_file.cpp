@@ -93,8 +93,16 @@ bool find_patch_file(const char* name, PatchFile& file, FindMode mode) {
   const DWORD attributes = widen(name, wide) ? ::GetFileAttributesW(wide.data()) : INVALID_FILE_ATTRIBUTES;
   file.exists = attributes != INVALID_FILE_ATTRIBUTES;
   // Only a disk file has a journal to recover; a device is left unopened.
-  if (mode == FindMode::regular_only && file.exists && cannot_patch(name)) {
-    return true;
+  if (mode == FindMode::regular_only && file.exists) {
+    HANDLE looked = open_path(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              OPEN_EXISTING, 0);
+    const bool disk = looked != INVALID_HANDLE_VALUE && ::GetFileType(looked) == FILE_TYPE_DISK;
+    if (looked != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(looked);
+    }
+    if (!disk) {
+      return true;
+    }
   }
   HANDLE opened = open_path(name, patch_access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (opened == INVALID_HANDLE_VALUE && (::GetLastError() == ERROR_FILE_NOT_FOUND)) {
