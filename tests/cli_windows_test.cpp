@@ -136,7 +136,8 @@ TEST(CliWindows, APatchLeavesNoJournalAndALeftOneIsRecovered) {
   put(j, std::string(64, '\0') + "entries");
   EXPECT_EQ(unquarnel({"--recover", t}), "unquarnel: " + t +
                                              ": an interrupted patch had not begun to write it: "
-                                             "removed its journal " + j + "\r\n0");
+                                             "removed its journal " +
+                                             j + "\r\n0");
   EXPECT_EQ(get(j), "absent");
   put(j, "hello, world");
   EXPECT_EQ(unquarnel({"-p", t}),

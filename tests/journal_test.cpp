@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -153,7 +153,8 @@ std::vector<Scenario> scenarios() {
       run_tool({diff_dir + "/old", diff_dir + "/new"}, "", {}, QUARNEL_DIFF_BINARY);
   std::filesystem::remove_all(diff_dir);
   return {
-      {"WritesAndGrows", old,
+      {"WritesAndGrows",
+       old,
        dump_of(pattern(20, 2), 0x10) + dump_of(pattern(1000, 3), 0x400) +
            dump_of(pattern(40, 4), 0xBC0),
        {}},
@@ -304,8 +305,8 @@ std::vector<Files> crash_states(const std::vector<Call>& calls, std::size_t done
       if (backwards) {
         std::stable_partition(landed.begin(), landed.end(),
                               [&](std::size_t i) { return lasting[i]; });
-        const auto first_open = std::find_if(landed.begin(), landed.end(),
-                                             [&](std::size_t i) { return !lasting[i]; });
+        const auto first_open =
+            std::find_if(landed.begin(), landed.end(), [&](std::size_t i) { return !lasting[i]; });
         std::reverse(first_open, landed.end());
       }
       for (const std::size_t i : landed) {
@@ -377,8 +378,9 @@ TEST_F(PowerLoss, EveryStateAPowerLossLeavesRecoversToOldOrNew) {
         unflushed.push_back(call);
       }
       if (journal_call && call.kind == 'W' && call.number == 0) {
-        const auto created = std::find_if(header_first.begin(), header_first.end(),
-                                          [](const Call& c) { return c.kind == 'C' && c.name == "T.unquarnel-journal"; });
+        const auto created = std::find_if(
+            header_first.begin(), header_first.end(),
+            [](const Call& c) { return c.kind == 'C' && c.name == "T.unquarnel-journal"; });
         header_first.insert(created + 1, call);
       } else {
         header_first.push_back(call);
@@ -416,8 +418,8 @@ TEST_F(Journal, ABadJournalIsNeverApplied) {
   };
   const std::string left = ": left as it is\n";
   const std::vector<Row> rows{
-      {"Truncated", [&] { std::filesystem::resize_file(j, std::filesystem::file_size(j) - 10); },
-       t, "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
+      {"Truncated", [&] { std::filesystem::resize_file(j, std::filesystem::file_size(j) - 10); }, t,
+       "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
       {"AnOldByteChanged", [&] { change(100, 'x'); }, t,
        "unquarnel: " + j + ": damaged (its checksum fails)" + left, 1},
       {"TheOldLengthChanged", [&] { change(41, 'x'); }, t,
@@ -438,13 +440,14 @@ TEST_F(Journal, ABadJournalIsNeverApplied) {
          std::filesystem::copy_file(t, path("T2"));
          std::filesystem::rename(path("T2"), t);
        },
-       t, "unquarnel: " + j + ": the journal of another file (or " + t + " was replaced since)" + left,
+       t,
+       "unquarnel: " + j + ": the journal of another file (or " + t + " was replaced since)" + left,
        1},
       {"TheFileGone", [&] { std::filesystem::remove(t); }, t,
        "unquarnel: " + j + ": the file it belongs to is gone" + left, 1},
       {"ItsHeaderNeverWritten", [&] { put(j, std::string(64, '\0') + read(j).substr(64)); }, t,
-       "unquarnel: " + t + ": an interrupted patch had not begun to write it: removed its journal " +
-           j + "\n",
+       "unquarnel: " + t +
+           ": an interrupted patch had not begun to write it: removed its journal " + j + "\n",
        0},
   };
   for (const Row& row : rows) {
@@ -474,7 +477,8 @@ TEST_F(Journal, ABadJournalIsNeverApplied) {
     std::filesystem::remove(j);
   }
   put(t, scenario.old);
-  EXPECT_EQ(unquarnel({"--recover", t}).err, "unquarnel: " + t + ": no interrupted patch to roll back\n");
+  EXPECT_EQ(unquarnel({"--recover", t}).err,
+            "unquarnel: " + t + ": no interrupted patch to roll back\n");
   EXPECT_EQ(unquarnel({"--recover", path("none/T")}).err,
             "unquarnel: " + path("none/T") + ": cannot open: no such file or directory\n");
 }

@@ -126,24 +126,28 @@ bool write_out(JournalWriter& journal) {
   }
   journal.written += journal.used;
   journal.used = 0;
+  start_flush(journal.handle);
   return true;
 }
 
 }  // namespace
 
-bool journal_old_bytes(JournalWriter& journal, std::uint64_t address,
-                       std::span<const std::uint8_t> old) {
-  if (journal.buffer.size() - journal.used < journal_entry_head + old.size() &&
-      !write_out(journal)) {
-    return false;
+std::span<std::uint8_t> reserve_entry(JournalWriter& journal, std::uint64_t address,
+                                      std::size_t size) {
+  if (journal.buffer.size() - journal.used < journal_entry_head + size && !write_out(journal)) {
+    return {};
   }
   const auto head = std::span(journal.buffer).subspan(journal.used, journal_entry_head);
   store64(head.data(), address);
-  store64(head.data() + 8, old.size());
-  std::copy(old.begin(), old.end(), head.end());
+  store64(head.data() + 8, size);
+  journal.reserved = head.size() + size;
+  return std::span(journal.buffer).subspan(journal.used + head.size(), size);
+}
+
+void add_entry(JournalWriter& journal, std::span<const std::uint8_t> old) {
+  const auto head = std::span(journal.buffer).subspan(journal.used, journal_entry_head);
   journal.checksum = add_to_checksum(add_to_checksum(journal.checksum, head), old);
-  journal.used += head.size() + old.size();
-  return true;
+  journal.used += journal.reserved;
 }
 
 bool finish_journal(JournalWriter& journal, JournalHeader& header, PatchFile& target) {

@@ -41,24 +41,26 @@ struct JournalWriter {
   std::uint64_t written = 0;  // entry bytes in the file
   std::uint64_t checksum = 0;
   std::size_t used = 0;
-  int error = 0;  // the system's reason for a failed write
+  std::size_t reserved = 0;  // the entry being read, past used
+  int error = 0;             // the system's reason for a failed write
   std::array<std::uint8_t, std::size_t{4} << 16> buffer{};
 };
 
 // Starts an empty journal in handle.
 void start_journal(JournalWriter& journal, int handle);
 
-// Adds the old bytes at address (at most longest_record of them). False
-// with journal.error set when a write failed.
-[[nodiscard]] bool journal_old_bytes(JournalWriter& journal, std::uint64_t address,
-                                     std::span<const std::uint8_t> old);
+// Makes room for an entry of size old bytes (1 to longest_record) at
+// address, and returns the place to read them into; add_entry keeps them.
+// Empty, with journal.error set, when a write failed.
+[[nodiscard]] std::span<std::uint8_t> reserve_entry(JournalWriter& journal, std::uint64_t address,
+                                                    std::size_t size);
+void add_entry(JournalWriter& journal, std::span<const std::uint8_t> old);
 
 // Writes out the entries, flushes them, then writes the header and flushes
 // it and the folder: from then on the journal is complete on disk. A
 // temporary journal, which dies with the process, is not flushed. False
 // with journal.error set when any of that failed.
-[[nodiscard]] bool finish_journal(JournalWriter& journal, JournalHeader& header,
-                                  PatchFile& target);
+[[nodiscard]] bool finish_journal(JournalWriter& journal, JournalHeader& header, PatchFile& target);
 
 // Before a missing file is created: a complete journal that says the patch
 // creates it, so that a file left by a killed run is removed. False with
@@ -70,17 +72,17 @@ void start_journal(JournalWriter& journal, int handle);
 [[nodiscard]] bool roll_back(int journal, int file, std::uint64_t content_length);
 
 enum class RecoveryStatus {
-  nothing,          // no journal
-  unbegun,          // an incomplete journal, removed: the file was never written
-  rolled_back,      // the file's old bytes and length are back, the journal removed
-  removed_created,  // the file the patch was creating is removed, and the journal
-  in_use,           // another run holds the journal
-  not_a_journal,    // it does not begin as a journal does
-  damaged,          // its checksum fails
-  other_file,       // it was written for another file, or the file was replaced
-  missing_file,     // the file it belongs to is gone
-  new_file_written, // the file it was to create holds bytes it did not write
-  failed,           // a call failed midway: the journal stays; error says why
+  nothing,           // no journal
+  unbegun,           // an incomplete journal, removed: the file was never written
+  rolled_back,       // the file's old bytes and length are back, the journal removed
+  removed_created,   // the file the patch was creating is removed, and the journal
+  in_use,            // another run holds the journal
+  not_a_journal,     // it does not begin as a journal does
+  damaged,           // its checksum fails
+  other_file,        // it was written for another file, or the file was replaced
+  missing_file,      // the file it belongs to is gone
+  new_file_written,  // the file it was to create holds bytes it did not write
+  failed,            // a call failed midway: the journal stays; error says why
 };
 
 struct Recovery {

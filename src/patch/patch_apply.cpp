@@ -26,16 +26,17 @@ std::span<std::uint8_t> bytes_of(PatchRecord& record) {
 
 enum class RecordStep { record, end, error };
 
-// Reads the record at `at` and its bytes, and moves past them.
+// Reads the record at `at` (and its bytes, when wanted) and moves past it.
 RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
-                       std::span<std::uint8_t, longest_record> bytes) {
+                       std::span<std::uint8_t, longest_record> bytes, bool with_bytes) {
   const ReadResult head = read_at(records, at, bytes_of(record));
   if (head.status == ReadStatus::end && head.count == 0) {
     return RecordStep::end;
   }
   if (head.status != ReadStatus::data || record.length > longest_record ||
-      read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
-              .status != ReadStatus::data) {
+      (with_bytes &&
+       read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
+               .status != ReadStatus::data)) {
     return RecordStep::error;
   }
   at += sizeof record + record.length;
@@ -73,59 +74,52 @@ struct Patching {
   }
 };
 
-// Whether the file holds what the records expect of it: the old side of a
+// Whether the file holds what a record expects of it: the old side of a
 // diff, checked before anything is written.
-void check_expected(Patching& patching, std::span<std::uint8_t, longest_record> bytes,
-                    std::span<std::uint8_t, longest_record> held) {
-  PatchRecord record{};
-  for (std::uint64_t at = 0; patching.going();) {
-    const RecordStep step = next_record(patching.records, at, record, bytes);
-    if (step != RecordStep::record) {
-      if (step == RecordStep::error) {
-        patching.fail(PatchStatus::records_error);
-      }
+void check_expected(Patching& patching, const PatchRecord& record,
+                    std::span<const std::uint8_t> expected) {
+  bool holds = true;
+  if (record.kind == RecordKind::expect) {
+    const auto held = std::span(old_bytes_buffer).first(expected.size());
+    const ReadResult got = read_at(patching.target.handle, record.address, held);
+    if (got.status == ReadStatus::error) {
+      patching.fail(PatchStatus::read_error);
       return;
     }
-    bool holds = true;
-    if (record.kind == RecordKind::expect) {
-      const auto size = static_cast<std::size_t>(record.length);
-      const ReadResult got = read_at(patching.target.handle, record.address, held.first(size));
-      if (got.status == ReadStatus::error) {
-        patching.fail(PatchStatus::read_error);
-        return;
-      }
-      holds = got.count == size && std::equal(held.begin(), held.begin() + got.count, bytes.begin());
-    } else if (record.kind == RecordKind::expect_length) {
-      holds = patching.old_length == record.address;
-    }
-    if (!holds) {
-      patching.status = PatchStatus::guard_failed;
-      patching.record = record;
-      return;
-    }
+    holds = got.count == held.size() && std::equal(held.begin(), held.end(), expected.begin());
+  } else if (record.kind == RecordKind::expect_length) {
+    holds = patching.old_length == record.address;
+  }
+  if (!holds) {
+    patching.status = PatchStatus::guard_failed;
+    patching.record = record;
   }
 }
 
 // Keeps the old bytes at address in the journal.
 void keep_old_bytes(Patching& patching, std::uint64_t address, std::size_t size) {
-  const auto old = std::span(old_bytes_buffer).first(size);
-  if (const ReadResult got = read_at(patching.target.handle, address, old);
-      got.status != ReadStatus::data) {
-    patching.fail_read(got);
-  } else if (!journal_old_bytes(journal_writer, address, old)) {
+  const std::span<std::uint8_t> old = reserve_entry(journal_writer, address, size);
+  if (old.empty()) {
     patching.status = PatchStatus::journal_error;
     patching.error = journal_writer.error;
+  } else if (const ReadResult got = read_at(patching.target.handle, address, old);
+             got.status != ReadStatus::data) {
+    patching.fail_read(got);
+  } else {
+    add_entry(journal_writer, old);
   }
 }
 
-// Writes the journal: the old bytes of every range the records write and
-// of those a shorter length cuts away. Bytes past the old end need no
-// keeping: cutting the file undoes them.
+// Checks what the records expect of the file and writes the journal: the
+// old bytes of every range the records write and of those a shorter length
+// cuts away. Bytes past the old end need no keeping: cutting the file
+// undoes them.
 void write_journal(Patching& patching) {
   start_journal(journal_writer, patching.target.journal);
   PatchRecord record{};
   for (std::uint64_t at = 0; patching.going();) {
-    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer);
+    const std::uint64_t record_at = at;
+    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer, false);
     if (step != RecordStep::record) {
       if (step == RecordStep::error) {
         patching.fail(PatchStatus::records_error);
@@ -136,9 +130,18 @@ void write_journal(Patching& patching) {
       patching.sized = true;
       patching.new_length = record.address;
     } else if (record.kind == RecordKind::write && record.address < patching.old_length) {
-      keep_old_bytes(patching, record.address,
-                     static_cast<std::size_t>(
-                         std::min(record.length, patching.old_length - record.address)));
+      keep_old_bytes(
+          patching, record.address,
+          static_cast<std::size_t>(std::min(record.length, patching.old_length - record.address)));
+    } else if (record.kind != RecordKind::write) {
+      const auto expected =
+          std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length));
+      if (read_at(patching.records, record_at + sizeof record, expected).status !=
+          ReadStatus::data) {
+        patching.fail(PatchStatus::records_error);
+      } else {
+        check_expected(patching, record, expected);
+      }
     }
   }
   const std::uint64_t cut_end = patching.sized ? patching.old_length : 0;
@@ -157,10 +160,12 @@ void write_journal(Patching& patching) {
 
 // Writes the records into the file, gives it its new length and flushes it.
 void write_records(Patching& patching) {
+  constexpr std::size_t flush_step = std::size_t{8} << 20;
+  std::size_t unflushed = 0;
   const int file = patching.target.handle;
   PatchRecord record{};
   for (std::uint64_t at = 0; patching.going();) {
-    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer);
+    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer, true);
     if (step != RecordStep::record) {
       if (step == RecordStep::error) {
         patching.fail(PatchStatus::records_error);
@@ -177,6 +182,13 @@ void write_records(Patching& patching) {
     }
     if (written > 0) {
       patching.patched_length = std::max(patching.patched_length, record.address + written);
+    }
+    // The disk writes while the records are read: the flush at the end has
+    // less to wait for.
+    unflushed += written;
+    if (unflushed >= flush_step) {
+      start_flush(file);
+      unflushed = 0;
     }
   }
   if (patching.going() && patching.sized && patching.new_length != patching.patched_length) {
@@ -196,8 +208,8 @@ void write_records(Patching& patching) {
 // file is cut back only when its length is still the one the patch left:
 // another process that changed it meanwhile keeps what it made.
 PatchOutcome restore(Patching& patching, bool written) {
-  PatchOutcome outcome{patching.status, true,           false,
-                       ending_signal(), patching.record, patching.error};
+  PatchOutcome outcome{patching.status, true,          false, ending_signal(),
+                       patching.record, patching.error};
   PatchFile& target = patching.target;
   if (target.created) {
     outcome.restored = remove_patch_file(target) && remove_journal(target);
@@ -229,10 +241,7 @@ PatchOutcome apply_patch(int records, PatchFile& target) {
     patching.fail(PatchStatus::read_error);
     return restore(patching, false);
   }
-  check_expected(patching, new_bytes_buffer, old_bytes_buffer);
-  if (patching.status == PatchStatus::done) {
-    write_journal(patching);
-  }
+  write_journal(patching);
   if (patching.status != PatchStatus::done) {
     return restore(patching, false);
   }

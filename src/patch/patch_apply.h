@@ -10,15 +10,15 @@
 namespace quarnel {
 
 enum class PatchStatus {
-  done,            // every record written, flushed to disk, and the journal removed
-  records_error,   // the temporary file of records could not be read
-  journal_error,   // the journal could not be written or flushed; the file was not written
-  read_error,      // the file's old bytes could not be read
-  write_error,     // a write into the file, or its flush to disk, failed
-  interrupted,     // a signal that ends the program came
-  guard_failed,    // the file does not hold what a record expects; nothing was written
-  commit_error,    // the journal could not be removed, so the patch was rolled back
-  commit_unsure,   // patched, but the journal's removal could not be flushed to disk
+  done,           // every record written, flushed to disk, and the journal removed
+  records_error,  // the temporary file of records could not be read
+  journal_error,  // the journal could not be written or flushed; the file was not written
+  read_error,     // the file's old bytes could not be read
+  write_error,    // a write into the file, or its flush to disk, failed
+  interrupted,    // a signal that ends the program came
+  guard_failed,   // the file does not hold what a record expects; nothing was written
+  commit_error,   // the journal could not be removed, so the patch was rolled back
+  commit_unsure,  // patched, but the journal's removal could not be flushed to disk
 };
 
 struct PatchOutcome {

@@ -191,6 +191,11 @@ enum class JournalStatus { opened, missing, in_use, failed };
 // storage; other files need nothing. False when that failed.
 [[nodiscard]] bool flush_to_disk(int handle);
 
+// Starts writing to stable storage what was written to a file so far,
+// without waiting, so that a flush_to_disk later has less to wait for.
+// Where the system cannot, it does nothing.
+void start_flush(int handle);
+
 // From now on every signal that would end the program (on POSIX: INT, TERM,
 // HUP, QUIT, USR1, USR2, ALRM, VTALRM, PROF, XCPU, PIPE, POLL, PWR and the
 // real-time signals; Ctrl+C and Ctrl+Break on Windows) is only noted, for

@@ -285,17 +285,16 @@ int open_target(const char* file, PatchFile& target, bool journaled) {
   if (!find_patch_file(file, target, FindMode::any)) {
     return file_problem(file, target.problem, target.error);
   }
-  if (const int status = report_recovery(file, target, recover_patch(target), false);
-      status != 0) {
+  if (const int status = report_recovery(file, target, recover_patch(target), false); status != 0) {
     return status;
   }
   if (target.exists && !target.regular && journaled) {
-    say({file, ": a device is patched only with --no-journal: no journal beside it would "
-               "outlive a reboot"});
+    say({file,
+         ": a device is patched only with --no-journal: no journal beside it would "
+         "outlive a reboot"});
     return 1;
   }
-  const JournalOpen how =
-      journaled ? JournalOpen::create : JournalOpen::temporary;
+  const JournalOpen how = journaled ? JournalOpen::create : JournalOpen::temporary;
   switch (open_journal(target, how)) {
     case JournalStatus::opened:
       break;

@@ -229,6 +229,14 @@ bool cut_file(int handle, std::uint64_t length) {
          ::ftruncate(handle, static_cast<off_t>(length)) == 0;
 }
 
+void start_flush(int handle) {
+#if defined(SYNC_FILE_RANGE_WRITE)
+  ::sync_file_range(handle, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+  static_cast<void>(handle);
+#endif
+}
+
 bool flush_to_disk(int handle) {
   struct stat info {};
   if (::fstat(handle, &info) != 0) {

@@ -25,9 +25,9 @@ JournalStatus open_journal(PatchFile& file, JournalOpen how) {
     }
     return JournalStatus::opened;
   }
-  HANDLE opened = open_path(file.journal_name.data(), GENERIC_READ | GENERIC_WRITE, 0,
-                            how == JournalOpen::create ? CREATE_NEW : OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL);
+  HANDLE opened =
+      open_path(file.journal_name.data(), GENERIC_READ | GENERIC_WRITE, 0,
+                how == JournalOpen::create ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (opened == INVALID_HANDLE_VALUE) {
     const int error = last_error();
     if (how == JournalOpen::existing &&

@@ -90,7 +90,8 @@ bool find_patch_file(const char* name, PatchFile& file, FindMode mode) {
   journal_suffix.copy(file.journal_name.data() + path.size(), journal_suffix.size());
   file.journal_name[path.size() + journal_suffix.size()] = '\0';
   static WidePath wide;
-  const DWORD attributes = widen(name, wide) ? ::GetFileAttributesW(wide.data()) : INVALID_FILE_ATTRIBUTES;
+  const DWORD attributes =
+      widen(name, wide) ? ::GetFileAttributesW(wide.data()) : INVALID_FILE_ATTRIBUTES;
   file.exists = attributes != INVALID_FILE_ATTRIBUTES;
   // Only a disk file has a journal to recover; a device is left unopened.
   if (mode == FindMode::regular_only && file.exists) {
@@ -104,7 +105,8 @@ bool find_patch_file(const char* name, PatchFile& file, FindMode mode) {
       return true;
     }
   }
-  HANDLE opened = open_path(name, patch_access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  HANDLE opened =
+      open_path(name, patch_access, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (opened == INVALID_HANDLE_VALUE && (::GetLastError() == ERROR_FILE_NOT_FOUND)) {
     file.exists = false;
     return true;
@@ -198,6 +200,8 @@ bool cut_file(int handle, std::uint64_t length) {
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
   return ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != 0;
 }
+
+void start_flush(int /*handle*/) {}
 
 bool flush_to_disk(int handle) {
   HANDLE file = os_handle(handle);
