@@ -66,27 +66,28 @@ _quarnel() {
   fi
 }
 
-# unquarnel [-p FILE | -o FILE] [-R] [--from=LAYOUT] [--] [DUMP...]
+# unquarnel [-p FILE | -o FILE] [--no-journal] [-R] [--from=LAYOUT] [--] [DUMP...]
+# unquarnel --recover FILE
 _unquarnel() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
   if _quarnel_split_value; then
     case $option in
       --from) _quarnel_options "$value" 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex' ;;
-      --patch | --output) _quarnel_files "$value" ;;
+      --patch | --output | --recover) _quarnel_files "$value" ;;
     esac
     return
   fi
-  if _quarnel_options_ended '-p --patch -o --output'; then
+  if _quarnel_options_ended '-p --patch -o --output --recover'; then
     _quarnel_files "$cur"
     return
   fi
   case $prev in
-    -p | --patch | -o | --output) _quarnel_files "$cur"; return ;;
+    -p | --patch | -o | --output | --recover) _quarnel_files "$cur"; return ;;
   esac
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-p --patch --patch= -o --output --output= -R --reverse --from=
-      --help --version --'
+    _quarnel_options "$cur" '-p --patch --patch= -o --output --output= --no-journal -R --reverse
+      --from= --recover --recover= --help --version --'
   else
     _quarnel_files "$cur"
   fi

@@ -40,13 +40,15 @@ while IFS='|' read -r words expected; do
   check "bash: $words" "$(replies "${line[@]}")" "$expected"
 done <<'CASES'
 unquarnel --p|--patch --patch=
-unquarnel -|-- --from= --help --output --output= --patch --patch= --reverse --version -R -o -p
+unquarnel -|-- --from= --help --no-journal --output --output= --patch --patch= --recover --recover= --reverse --version -R -o -p
+unquarnel --rec|--recover --recover=
+unquarnel --recover d|data.bin dump.txt
 unquarnel --from = x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
 unquarnel --from =|hex hexdump od od-d od-x quarnel xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
 unquarnel -p d|data.bin dump.txt
 unquarnel --patch = du|dump.txt
-unquarnel --from = xxd --r|--reverse
-unquarnel -o out -R -|-- --from= --help --output --output= --patch --patch= --reverse --version -R -o -p
+unquarnel --from = xxd --r|--recover --recover= --reverse
+unquarnel -o out -R -|-- --from= --help --no-journal --output --output= --patch --patch= --recover --recover= --reverse --version -R -o -p
 unquarnel dump.txt -|-n.bin
 unquarnel -- -|-n.bin
 quarnel -|-h -x
@@ -128,6 +130,7 @@ if command -v fish >/dev/null; then
 unquarnel --p|--patch
 unquarnel --from=x|--from=xxd --from=xxd-c --from=xxd-d --from=xxd-e --from=xxd-e-d --from=xxd-plain
 unquarnel -p du|dump.txt
+unquarnel --rec|--recover
 quarnel-diff --color=a|--color=always --color=auto
 quarnel-diff --u|--unified
 quarnel -|-h -n.bin -x
