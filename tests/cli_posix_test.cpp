@@ -472,6 +472,26 @@ TEST_F(PatchPosix, AFolderThatCannotHoldTheJournalIsPatchedOnlyWhenAsked) {
       unquarnel({"-p", path("T"), "--no-journal", path("d.dump")}, {.user = nobody});
   EXPECT_EQ(asked.err + std::to_string(asked.status), "0");
   EXPECT_EQ(read("T"), "AB" + original_.substr(2));
+  // A journal nobody may not read is never taken for none.
+  put("T.unquarnel-journal", "");
+  ASSERT_EQ(chmod(path("T.unquarnel-journal").c_str(), 0600), 0);
+  const Outcome locked_out = unquarnel({"--recover", path("T")}, {.user = nobody});
+  EXPECT_EQ(locked_out.err + std::to_string(locked_out.status),
+            "unquarnel: " + path("T.unquarnel-journal") + ": cannot open: permission denied\n1");
+}
+
+TEST_F(PatchPosix, ANameTooLongForItsJournalIsPatchedOnlyWhenAsked) {
+  const std::string name(250, 'n');
+  put(name.c_str(), original_);
+  const Outcome refused = unquarnel({"-p", path(name.c_str()), path("d.dump")});
+  EXPECT_EQ(refused.err + std::to_string(refused.status),
+            "unquarnel: " + path(name.c_str()) +
+                ".unquarnel-journal: cannot create: file name too long\nunquarnel: " +
+                path(name.c_str()) + ": not patched; --no-journal patches it without a journal\n1");
+  EXPECT_EQ(unquarnel({"--recover", path(name.c_str())}).status, 0);
+  const Outcome asked = unquarnel({"-p", path(name.c_str()), "--no-journal", path("d.dump")});
+  EXPECT_EQ(asked.err + std::to_string(asked.status), "0");
+  EXPECT_EQ(read(name.c_str()), "AB" + original_.substr(2));
 }
 
 TEST_F(PatchPosix, ANewFileTakesTheModeTheUmaskLeaves) {

@@ -220,6 +220,14 @@ TEST_F(Journal, ARecoveryKilledAtAnyCallIsCompletedByTheNext) {
                 next.err.find(": removed the file that an interrupted patch") != std::string::npos)
         << next.err;
     EXPECT_EQ(read(path("T")), patched);
+    // So does an output that replaces the file.
+    put(path("T"), scenario.old);
+    ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL);
+    std::ofstream(root_ / "whole", std::ios::binary) << dump_of("whole", 0);
+    const Outcome replaced = unquarnel({"-o", path("T"), (root_ / "whole").string()});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_NE(replaced.err, "");
+    EXPECT_EQ(read(path("T")) + others(), "whole");
   }
 }
 

@@ -204,10 +204,10 @@ bool roll_back(int journal, int file, std::uint64_t content_length) {
 
 namespace {
 
-enum class HeaderState { incomplete, foreign, complete, error };
+enum class HeaderState { incomplete, foreign, damaged, complete, error };
 
 // Reads and checks the header and every entry against the checksum.
-HeaderState read_journal(int journal, JournalHeader& header, RecoveryStatus& damage) {
+HeaderState read_journal(int journal, JournalHeader& header) {
   HeaderBytes bytes{};
   const ReadResult got = read_at(journal, 0, bytes);
   if (got.status == ReadStatus::error) {
@@ -243,19 +243,17 @@ HeaderState read_journal(int journal, JournalHeader& header, RecoveryStatus& dam
       return HeaderState::error;
     }
     if (read == EntryRead::damaged) {
-      damage = RecoveryStatus::damaged;
-      return HeaderState::complete;
+      return HeaderState::damaged;
     }
     if (read == EntryRead::end) {
       break;
     }
   }
   header.checksum = sum;
-  if (load64(bytes.data() + checksum_place) !=
-      add_to_checksum(sum, std::span(bytes).first(checksum_place))) {
-    damage = RecoveryStatus::damaged;
-  }
-  return HeaderState::complete;
+  return load64(bytes.data() + checksum_place) ==
+                 add_to_checksum(sum, std::span(bytes).first(checksum_place))
+             ? HeaderState::complete
+             : HeaderState::damaged;
 }
 
 // Whether the journal was written for this file. Device numbers may change
@@ -304,22 +302,20 @@ Recovery recover_patch(PatchFile& target) {
     case JournalStatus::in_use:
       return {RecoveryStatus::in_use, 0};
     case JournalStatus::failed:
-      return failed(target);
+      return {RecoveryStatus::cannot_open, target.error};
   }
   JournalHeader header;
-  RecoveryStatus damage = RecoveryStatus::nothing;
-  switch (read_journal(target.journal, header, damage)) {
+  switch (read_journal(target.journal, header)) {
     case HeaderState::incomplete:
       return remove_journal(target) ? Recovery{RecoveryStatus::unbegun, 0} : failed(target);
     case HeaderState::foreign:
       return leave_journal(target, RecoveryStatus::not_a_journal);
+    case HeaderState::damaged:
+      return leave_journal(target, RecoveryStatus::damaged);
     case HeaderState::error:
       return leave_journal(target, RecoveryStatus::failed, last_error());
     case HeaderState::complete:
       break;
-  }
-  if (damage != RecoveryStatus::nothing) {
-    return leave_journal(target, damage);
   }
   if (target.handle < 0) {
     return header.created ? remove_created(target)

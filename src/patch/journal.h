@@ -77,6 +77,7 @@ enum class RecoveryStatus {
   rolled_back,       // the file's old bytes and length are back, the journal removed
   removed_created,   // the file the patch was creating is removed, and the journal
   in_use,            // another run holds the journal
+  cannot_open,       // it is there, but cannot be opened; error says why
   not_a_journal,     // it does not begin as a journal does
   damaged,           // its checksum fails
   other_file,        // it was written for another file, or the file was replaced

@@ -235,6 +235,9 @@ int report_recovery(const char* file, const PatchFile& target, Recovery recovery
     case RecoveryStatus::in_use:
       say({file, ": in use by another process"});
       return 1;
+    case RecoveryStatus::cannot_open:
+      say_failed(program, {journal, ": cannot open"}, recovery.error);
+      return 1;
     case RecoveryStatus::not_a_journal:
       say({journal, ": not a journal of unquarnel's: left as it is"});
       return 1;

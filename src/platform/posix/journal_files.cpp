@@ -53,15 +53,16 @@ JournalStatus open_journal(PatchFile& file, JournalOpen how) {
     return file.journal >= 0 ? JournalStatus::opened : failed(file, errno);
   }
   posix::PathText name{};
+  // No journal can have a name too long to be made.
   if (!journal_leaf(file, name)) {
-    return failed(file, errno);
+    return how == JournalOpen::existing ? JournalStatus::missing : failed(file, errno);
   }
   // Readable by its owner only: it holds the file's old bytes.
   const int create = how == JournalOpen::create ? O_CREAT | O_EXCL : 0;
   file.journal = ::openat(file.folder, name.data(),
                           O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | create, 0600);
   if (file.journal < 0) {
-    if (how == JournalOpen::existing && errno == ENOENT) {
+    if (how == JournalOpen::existing && (errno == ENOENT || errno == ENAMETOOLONG)) {
       return JournalStatus::missing;
     }
     return how == JournalOpen::create && errno == EEXIST ? JournalStatus::in_use
