@@ -104,8 +104,8 @@ class Journal : public ::testing::Test {
   }
   // Runs unquarnel watched: killed at its Nth call that changes the folder
   // (0: never), tracing into trace (empty: no trace).
-  Outcome unquarnel(const std::vector<std::string>& args, long kill_at = 0, bool torn = false,
-                    const std::string& trace = "") const {
+  [[nodiscard]] Outcome unquarnel(const std::vector<std::string>& args, long kill_at = 0,
+                                  bool torn = false, const std::string& trace = "") const {
     setenv("LD_PRELOAD", QUARNEL_FILE_CALLS_SHIM, 1);
     setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
     setenv("QUARNEL_SHIM_FOLDER", dir_.c_str(), 1);
@@ -116,8 +116,8 @@ class Journal : public ::testing::Test {
     unsetenv("LD_PRELOAD");
     return got;
   }
-  Outcome patch(const Scenario& scenario, long kill_at = 0, bool torn = false,
-                const std::string& trace = "") const {
+  [[nodiscard]] Outcome patch(const Scenario& scenario, long kill_at = 0, bool torn = false,
+                              const std::string& trace = "") const {
     std::vector<std::string> args{"-p", path("T")};
     args.insert(args.end(), scenario.options.begin(), scenario.options.end());
     args.push_back((root_ / "patch").string());

@@ -12,11 +12,11 @@
 // disk sector, which a disk writes whole.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -99,12 +99,16 @@ void trace(const std::string& line) {
 
 extern "C" {
 
-int openat(int folder, const char* path, int flags, ...) {
+// The names of the parameters are those of the C library's declarations.
+int openat(int fd, const char* file, int oflag, ...) {
+  const int folder = fd;
+  const char* const path = file;
+  const int flags = oflag;
   mode_t mode = 0;
   if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
     va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
+    va_start(rest, oflag);
+    mode = va_arg(rest, mode_t);  // NOLINT(clang-analyzer-valist.Uninitialized)
     va_end(rest);
   }
   const std::string name = watched(folder, path);
@@ -113,25 +117,27 @@ int openat(int folder, const char* path, int flags, ...) {
   if (!name.empty() && (flags & O_CREAT) != 0 && !existed) {
     count([] {});
   }
-  const int fd = real<int (*)(int, const char*, int, ...)>("openat")(folder, path, flags, mode);
-  if (fd >= 0 && static_cast<std::size_t>(fd) < names.size()) {
-    names[fd] = name;
+  const int opened = real<int (*)(int, const char*, int, ...)>("openat")(folder, path, flags, mode);
+  if (opened >= 0 && static_cast<std::size_t>(opened) < names.size()) {
+    names[opened] = name;
     if (!name.empty() && (flags & O_CREAT) != 0 && !existed) {
       trace("C " + name + "\n");
     }
   }
-  return fd;
+  return opened;
 }
 
-int openat64(int folder, const char* path, int flags, ...) {
+int openat64(int fd, const char* file, int oflag, ...) {
   va_list rest;
-  va_start(rest, flags);
-  const mode_t mode = va_arg(rest, mode_t);
+  va_start(rest, oflag);
+  const mode_t mode = va_arg(rest, mode_t);  // NOLINT(clang-analyzer-valist.Uninitialized)
   va_end(rest);
-  return openat(folder, path, flags, mode);
+  return openat(fd, file, oflag, mode);
 }
 
-ssize_t pwrite64(int fd, const void* bytes, size_t size, off_t offset) {
+ssize_t pwrite64(int fd, const void* buf, size_t n, off_t offset) {
+  const void* const bytes = buf;
+  const size_t size = n;
   using Call = ssize_t (*)(int, const void*, size_t, off_t);
   static const Call call = real<Call>("pwrite64");
   const std::string name = name_of(fd);
@@ -156,8 +162,8 @@ ssize_t pwrite64(int fd, const void* bytes, size_t size, off_t offset) {
   return written;
 }
 
-ssize_t pwrite(int fd, const void* bytes, size_t size, off_t offset) {
-  return pwrite64(fd, bytes, size, offset);
+ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset) {
+  return pwrite64(fd, buf, n, offset);
 }
 
 int ftruncate64(int fd, off_t length) {
@@ -190,16 +196,17 @@ int fsync(int fd) {
   return result;
 }
 
-int unlinkat(int folder, const char* path, int flags) {
+int unlinkat(int fd, const char* name, int flag) {
+  const char* const given = name;
   using Call = int (*)(int, const char*, int);
   static const Call call = real<Call>("unlinkat");
-  const std::string name = watched(folder, path);
-  if (!name.empty()) {
+  const std::string seen = watched(fd, given);
+  if (!seen.empty()) {
     count([] {});
   }
-  const int result = call(folder, path, flags);
-  if (!name.empty() && result == 0) {
-    trace("U " + name + "\n");
+  const int result = call(fd, given, flag);
+  if (!seen.empty() && result == 0) {
+    trace("U " + seen + "\n");
   }
   return result;
 }
