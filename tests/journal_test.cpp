@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/simple_dump.h"
@@ -190,6 +193,40 @@ TEST_F(Journal, SigkillAtAnyCallThenRecoveryLeavesTheFileOldOrNew) {
       ASSERT_LT(kill_at, 100) << scenario.name << ": the patch never ran to its end";
     }
   }
+}
+
+TEST_F(Journal, SigkillFromOutsideAtAnyMomentOfALargePatch) {
+  // Every byte of 8 MiB rewritten: the kills land while the dump is read,
+  // the journal written and flushed, the file written and flushed.
+  const std::string old = pattern(std::size_t{8} << 20, 11);
+  const std::string fresh = pattern(old.size(), 12);
+  std::ofstream(root_ / "patch", std::ios::binary) << dump_of(fresh, 0);
+  put(path("T"), old);
+  const auto run = [&] {
+    return testing::start_process(UNQUARNEL_BINARY, {"-p", path("T"), (root_ / "patch").string()},
+                                  testing::closed_stream, testing::closed_stream,
+                                  testing::closed_stream, std::uint64_t{1} << 30);
+  };
+  const auto started = std::chrono::steady_clock::now();
+  int status = 0;
+  waitpid(run(), &status, 0);
+  ASSERT_EQ(read(path("T")), fresh);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  int killed = 0;
+  for (int step = 0; step <= 24; ++step) {
+    put(path("T"), old);
+    const pid_t child = run();
+    std::this_thread::sleep_for(whole * step / 20);
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    killed += WIFSIGNALED(status) ? 1 : 0;
+    const Outcome recovered = unquarnel({"--recover", path("T")});
+    EXPECT_EQ(recovered.status, 0) << step << recovered.err;
+    const std::string after = read(path("T"));
+    EXPECT_TRUE(after == old || after == fresh) << step;
+    EXPECT_EQ(others(), "") << step;
+  }
+  EXPECT_GT(killed, 0);
 }
 
 TEST_F(Journal, ARecoveryKilledAtAnyCallIsCompletedByTheNext) {
