@@ -2,6 +2,9 @@
 // closed standard streams, file-size limits and signals.
 #include <fcntl.h>
 #include <sys/file.h>
+#if defined(__linux__)
+#include <sys/mount.h>
+#endif
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -239,6 +242,36 @@ TEST_F(PatchPosix, AFailedWriteLeavesTheFileAsItWas) {
             "unquarnel: " + path("T") + ": write error: file too large\n1");
   EXPECT_EQ(read("T"), original_);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2);
+}
+
+TEST_F(PatchPosix, AJournalThatCannotBeWrittenLeavesTheFileUntouched) {
+  // A full disk: T fills most of a 64 KiB file system, and the old bytes
+  // of its rewrite do not fit beside it.
+  const std::filesystem::path small = dir_ / "small";
+  std::filesystem::create_directories(small);
+#if defined(__linux__)
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "cannot mount a small file system here";
+  }
+#else
+  GTEST_SKIP() << "mounts a Linux tmpfs";
+#endif
+  const std::string t = (small / "T").string();
+  const std::string before(40000, 'x');
+  std::ofstream(t, std::ios::binary) << before;
+  const std::vector<std::uint8_t> zeros(before.size());
+  const Outcome got = unquarnel({"-p", t}, {}, testing::simple_dump(zeros, 0));
+  std::ifstream in(t, std::ios::binary);
+  const std::string after(std::istreambuf_iterator<char>(in), {});
+  const bool journal_left = std::filesystem::exists(t + ".unquarnel-journal");
+#if defined(__linux__)
+  umount2(small.c_str(), MNT_DETACH);
+#endif
+  EXPECT_EQ(got.err + std::to_string(got.status),
+            "unquarnel: " + t + ".unquarnel-journal: write error: no space left on device\n" +
+                "unquarnel: " + t + ": restored as it was\n1");
+  EXPECT_TRUE(after == before);
+  EXPECT_FALSE(journal_left);
 }
 
 TEST_F(PatchPosix, ASignalWhileWritingLeavesTheFileAsItWas) {

@@ -503,6 +503,10 @@ TEST_F(Journal, ABadJournalIsNeverApplied) {
     ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL);
     const std::string hot = read(t);
     ASSERT_TRUE(hot != scenario.old && hot != patched);
+    // It holds the file's old bytes: only its owner may read it.
+    struct stat info {};
+    ASSERT_EQ(stat(j.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600U);
     row.spoil();
     const std::string journal_before = read(row.file + ".unquarnel-journal");
     const std::string file_before = read(row.file);
