@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #endif
 #include <sys/stat.h>
@@ -272,6 +274,49 @@ TEST_F(PatchPosix, AJournalThatCannotBeWrittenLeavesTheFileUntouched) {
                 "unquarnel: " + t + ": restored as it was\n1");
   EXPECT_TRUE(after == before);
   EXPECT_FALSE(journal_left);
+}
+
+// Makes a folder append-only, or not: names can be made in it, not
+// removed. False where the system cannot.
+bool set_append_only(const std::filesystem::path& folder, bool on) {
+#if defined(__linux__)
+  const int handle = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  bool done = handle >= 0 && ioctl(handle, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+  done = done && ioctl(handle, FS_IOC_SETFLAGS, &flags) == 0;
+  close(handle);
+  return done;
+#else
+  static_cast<void>(folder);
+  static_cast<void>(on);
+  return false;
+#endif
+}
+
+TEST_F(PatchPosix, AJournalThatCannotBeRemovedRollsThePatchBack) {
+  const std::filesystem::path folder = dir_ / "append-only";
+  std::filesystem::create_directories(folder);
+  const std::string t = (folder / "T").string();
+  std::ofstream(t, std::ios::binary) << original_;
+  if (!set_append_only(folder, true)) {
+    GTEST_SKIP() << "no append-only folders here";
+  }
+  const Outcome got = unquarnel({"-p", t, path("d.dump")});
+  const std::string journal = t + ".unquarnel-journal";
+  EXPECT_EQ(got.err + std::to_string(got.status),
+            "unquarnel: " + journal + ": cannot remove: operation not permitted\nunquarnel: " + t +
+                ": restored as it was\n1");
+  std::ifstream in(t, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), original_);
+  // Left beside it, the journal would only write back what T holds.
+  const Outcome again = unquarnel({"--recover", t});
+  EXPECT_EQ(again.err + std::to_string(again.status),
+            "unquarnel: " + journal + ": cannot roll back: operation not permitted\nunquarnel: " +
+                t + ": not rolled back to the end; unquarnel --recover " + t + " tries again\n1");
+  ASSERT_TRUE(set_append_only(folder, false));
+  EXPECT_EQ(unquarnel({"--recover", t}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
 TEST_F(PatchPosix, ASignalWhileWritingLeavesTheFileAsItWas) {

@@ -226,8 +226,10 @@ PatchOutcome restore(Patching& patching, bool written) {
                        flush_to_disk(file);
   }
   // A journal left after the file is restored would only write the same
-  // old bytes again.
-  outcome.restored = outcome.restored && remove_journal(target);
+  // old bytes again: the caller says that it is left.
+  if (outcome.restored) {
+    static_cast<void>(remove_journal(target));
+  }
   return outcome;
 }
 

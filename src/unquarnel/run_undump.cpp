@@ -210,6 +210,9 @@ int report_patch(const Dumps& dumps, const char* file, const PatchOutcome& outco
                                           "its length, which is left as it is"
                                         : ": restored as it was"});
   }
+  if (outcome.restored && journal_kept && outcome.status != PatchStatus::commit_error) {
+    say({journal, ": cannot remove: it is left, and would write back only what the file holds"});
+  }
   return outcome.status == PatchStatus::interrupted ? 128 + outcome.signal : 1;
 }
 
@@ -258,7 +261,7 @@ int report_recovery(const char* file, const PatchFile& target, Recovery recovery
       return 1;
     case RecoveryStatus::failed:
       say_failed(program, {journal, ": cannot roll back"}, recovery.error);
-      say({file, ": partly patched; unquarnel --recover ", file, " tries again"});
+      say({file, ": not rolled back to the end; unquarnel --recover ", file, " tries again"});
       return 1;
   }
   return 1;
