@@ -268,6 +268,45 @@ TEST_F(Journal, ARecoveryKilledAtAnyCallIsCompletedByTheNext) {
   }
 }
 
+TEST_F(Journal, APatchKilledWhileAnotherReadsItsDumpIsRolledBackFirst) {
+  if (!std::filesystem::exists("/proc/self/fd")) {
+    GTEST_SKIP() << "no /proc here, to see when the dumps are being read";
+  }
+  for (const Scenario& scenario : scenarios()) {
+    const std::string patched = prepare(scenario);
+    put(path("T"), scenario.old);
+    int ends[2];
+    testing::open_pipe(ends);
+    const int err = testing::memory_file("");
+    const pid_t reader =
+        testing::start_process(UNQUARNEL_BINARY, {"-p", path("T")}, ends[0], testing::closed_stream,
+                               err, std::uint64_t{1} << 30);
+    close(ends[0]);
+    // Past its first look for a journal once its spool is open.
+    const std::string fds = "/proc/" + std::to_string(reader) + "/fd";
+    for (bool reading = false; !reading; usleep(1000)) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        reading =
+            reading ||
+            std::filesystem::read_symlink(entry.path(), error).string().ends_with(" (deleted)");
+      }
+    }
+    ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL) << scenario.name;
+    ASSERT_TRUE(testing::write_fd(ends[1], scenario.dump));
+    close(ends[1]);
+    int status = 0;
+    waitpid(reader, &status, 0);
+    const std::string said = testing::contents(err);
+    close(err);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << scenario.name << said;
+    EXPECT_TRUE(said.find(": rolled back an interrupted patch") != std::string::npos ||
+                said.find(": removed the file that an interrupted patch") != std::string::npos)
+        << said;
+    EXPECT_EQ(read(path("T")) + others(), patched) << scenario.name;
+  }
+}
+
 // A call a patch made, from the trace.
 struct Call {
   char kind;

@@ -149,7 +149,12 @@ bool remove_patch_file(PatchFile& file) {
     ::close(file.handle);
     file.handle = -1;
   }
-  if (::unlinkat(file.folder, file.leaf.data(), 0) != 0 || !posix::flush_folder(file.folder)) {
+  if (::unlinkat(file.folder, file.leaf.data(), 0) != 0) {
+    file.error = errno;
+    return false;
+  }
+  file.exists = false;
+  if (!posix::flush_folder(file.folder)) {
     file.error = errno;
     return false;
   }

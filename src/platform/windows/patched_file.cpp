@@ -132,6 +132,7 @@ bool remove_patch_file(PatchFile& file) {
     file.error = last_error();
     return false;
   }
+  file.exists = false;
   return true;
 }
 
