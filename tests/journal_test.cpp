@@ -277,19 +277,22 @@ TEST_F(Journal, APatchKilledWhileAnotherReadsItsDumpIsRolledBackFirst) {
     put(path("T"), scenario.old);
     int ends[2];
     testing::open_pipe(ends);
-    const int err = testing::memory_file("");
+    const std::string err_name = (root_ / "err").string();
+    const int err = open(err_name.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
     const pid_t reader =
         testing::start_process(UNQUARNEL_BINARY, {"-p", path("T")}, ends[0], testing::closed_stream,
                                err, std::uint64_t{1} << 30);
     close(ends[0]);
-    // Past its first look for a journal once its spool is open.
+    close(err);
+    // Past its first look for a journal once its spool, unnamed at once, is
+    // open.
     const std::string fds = "/proc/" + std::to_string(reader) + "/fd";
     for (bool reading = false; !reading; usleep(1000)) {
       std::error_code error;
       for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
-        reading =
-            reading ||
-            std::filesystem::read_symlink(entry.path(), error).string().ends_with(" (deleted)");
+        const std::string held = std::filesystem::read_symlink(entry.path(), error).string();
+        reading = reading ||
+                  (held.find("/unquarnel-") != std::string::npos && held.ends_with(" (deleted)"));
       }
     }
     ASSERT_EQ(patch(scenario, 8).status, 128 + SIGKILL) << scenario.name;
@@ -297,8 +300,7 @@ TEST_F(Journal, APatchKilledWhileAnotherReadsItsDumpIsRolledBackFirst) {
     close(ends[1]);
     int status = 0;
     waitpid(reader, &status, 0);
-    const std::string said = testing::contents(err);
-    close(err);
+    const std::string said = read(err_name);
     EXPECT_EQ(WEXITSTATUS(status), 0) << scenario.name << said;
     EXPECT_TRUE(said.find(": rolled back an interrupted patch") != std::string::npos ||
                 said.find(": removed the file that an interrupted patch") != std::string::npos)
