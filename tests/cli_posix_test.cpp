@@ -416,6 +416,13 @@ TEST_F(PatchPosix, AFileInUseByAnotherRunIsRefusedAtOnce) {
               "unquarnel: " + path("T") + ": in use by another process\n1");
     EXPECT_EQ(read("T"), original_);
   }
+  // A journal beside a file that another run holds is that run's.
+  put("T.unquarnel-journal", "");
+  const Outcome recovered = unquarnel({"--recover", path("T")});
+  EXPECT_EQ(recovered.err + std::to_string(recovered.status),
+            "unquarnel: " + path("T") + ": in use by another process\n1");
+  EXPECT_EQ(read("T.unquarnel-journal"), "");
+  std::filesystem::remove(path("T.unquarnel-journal"));
   close(held);
   EXPECT_EQ(unquarnel({"-p", path("T"), path("d.dump")}).status, 0);
   EXPECT_EQ(read("T"), "AB" + original_.substr(2));
