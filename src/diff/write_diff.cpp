@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstring>
 #include <span>
 
+#include "diff/align.h"
 #include "platform/platform.h"
 #include "quarnel/dump.h"
 
@@ -24,106 +24,163 @@ constexpr std::string_view plain_color = "\x1b[0m";
 constexpr std::string_view reversed = "\x1b[7m";
 constexpr std::string_view not_reversed = "\x1b[27m";
 
-// The lines of a file's dump: its full lines, then a short or end line.
-std::uint64_t lines_of(const DiffFile& file) { return file.size / bytes_per_line + 1; }
+constexpr std::uint64_t unknown_end = ~std::uint64_t{0};
+// A hunk holds this many spans at most; past that, the last ones are
+// shown as one change.
+constexpr std::size_t most_spans = 4096;
 
-// Line by line access to a file, a block at a time.
-struct LineReader {
-  const DiffFile* file;
-  std::uint64_t first = 0;  // the first line in the block
-  std::size_t count = 0;    // lines in the block
-  bool failed = false;
-  int error = 0;  // the system's reason for a failed read
-  std::array<std::uint8_t, 1 << 16> block{};
+std::uint64_t lines_for(std::uint64_t bytes) {
+  return (bytes + bytes_per_line - 1) / bytes_per_line;
+}
 
-  // The bytes of line i: 16, fewer on the last line, none past it.
-  std::span<const std::uint8_t> line(std::uint64_t i) {
-    if (i < first || i >= first + count) {
-      first = i;
-      const std::uint64_t at = i * bytes_per_line;
-      const std::uint64_t wanted =
-          at >= file->size ? 0 : std::min<std::uint64_t>(block.size(), file->size - at);
-      const ReadResult got =
-          read_at(file->handle, at, std::span(block).first(static_cast<std::size_t>(wanted)));
-      if (got.status == ReadStatus::error || got.count != wanted) {
-        error = got.status == ReadStatus::error && !failed ? last_error() : error;
-        failed = true;
-      }
-      count = static_cast<std::size_t>((wanted + bytes_per_line - 1) / bytes_per_line);
-      count = std::max<std::size_t>(count, 1);
+// What a hunk shows: lines of a stretch of equal shift (a grid, whose
+// line k shows 16 bytes from origin + 16k on each side, some of them
+// changed), or the bytes a change inserted, deleted or replaced.
+struct Span {
+  bool moved = false;                  // an insertion, deletion or replacement of another length
+  std::array<std::uint64_t, 2> at{};   // a grid's origin, or a change's first byte
+  std::array<std::uint64_t, 2> end{};  // where the grid or the change ends on each side
+  bool last = false;                   // the grid runs to the files' ends, and their end lines
+  std::uint64_t first = 0;             // a grid's lines first to until, not included
+  std::uint64_t until = 0;
+  std::array<std::uint64_t, 2> number{};  // the dump line (from 0) of its first line on each side
+
+  // The lines of a side: a grid's last line may be short; the files' last
+  // grid has a short line or an end line.
+  [[nodiscard]] std::uint64_t lines(std::size_t side) const {
+    if (end[side] == unknown_end) {
+      return unknown_end;
     }
-    const std::uint64_t at = i * bytes_per_line;
-    if (at >= file->size) {
-      return {};
+    const std::uint64_t bytes = end[side] - at[side];
+    return last ? bytes / bytes_per_line + 1 : lines_for(bytes);
+  }
+  // The lines it shows of a side.
+  [[nodiscard]] std::uint64_t shown(std::size_t side) const {
+    if (moved) {
+      return lines_for(end[side] - at[side]);
     }
-    const auto offset = static_cast<std::size_t>((i - first) * bytes_per_line);
-    const auto size =
-        static_cast<std::size_t>(std::min<std::uint64_t>(bytes_per_line, file->size - at));
-    return std::span(block).subspan(offset, size);
+    return std::min(until, lines(side)) - std::min(first, lines(side));
   }
 };
+
+// Bytes of a file, through a block read at the first byte wanted.
+struct ByteCache {
+  const DiffFile* file;
+  std::uint64_t first = 0;
+  std::size_t count = 0;
+  bool failed = false;
+  int error = 0;
+  std::array<std::uint8_t, 1 << 16> block{};
+
+  // Up to 16 bytes from at, fewer at the file's end.
+  std::span<const std::uint8_t> line(std::uint64_t at, std::uint64_t end) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(
+        {bytes_per_line, end - std::min(at, end), file->size - std::min(at, file->size)}));
+    if (at < first || at + size > first + count) {
+      first = at;
+      count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), file->size - at));
+      const ReadResult got = read_at(file->handle, at, std::span(block).first(count));
+      if (got.status != ReadStatus::data || got.count != count) {
+        error = got.status == ReadStatus::error && !failed ? last_error() : error;
+        failed = true;
+        count = 0;
+        return {};
+      }
+    }
+    return std::span(block).subspan(static_cast<std::size_t>(at - first), size);
+  }
+};
+
+// Eight hex digits at least, upper case, as the dumps write an address.
+std::size_t address_text(std::uint64_t address, std::span<char, 16> out) {
+  std::array<char, 16> digits{};
+  const auto width = static_cast<std::size_t>(
+      std::to_chars(digits.data(), digits.data() + digits.size(), address, 16).ptr - digits.data());
+  std::size_t size = 0;
+  for (; size + width < line_geometry::address_digits; ++size) {
+    out[size] = '0';
+  }
+  for (std::size_t i = 0; i < width; ++i) {
+    const char c = digits[i];
+    out[size++] = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return size;
+}
+
+// At namespace scope: too large for a thread's stack.
+std::array<ByteCache, 4> byte_caches{};
+std::array<Span, most_spans> hunk_spans{};
 
 struct Differ {
   const DiffFile& before;
   const DiffFile& after;
   const DiffSettings& settings;
   OutputWriter& out;
-  LineReader old_lines{&before};
-  LineReader new_lines{&after};
+  // One for each side's lines, one for the other side's to compare with.
+  std::span<ByteCache, 2> cache{byte_caches.data(), 2};
+  std::span<ByteCache, 2> other_cache{byte_caches.data() + 2, 2};
+  std::span<Span, most_spans> spans{hunk_spans};
+  bool any = false;
+  bool open = false;
+  // Once bytes have moved, every hunk keeps a line of context at least: a
+  // side that ends a hunk with a short line then ends its file.
+  std::uint64_t context = settings.context;
+  std::uint64_t change_end = 0;  // the line after the last changed one of the grid
+  std::size_t count = 0;
+  Span grid{.end = {unknown_end, unknown_end}};  // the stretch the changes have reached
 
   void put(std::string_view text) { put_output(out, text); }
 
-  bool equal(std::uint64_t i) {
-    if (i >= lines_of(before) || i >= lines_of(after)) {
-      return false;
+  // A line of a side with its mark in front; with colour, the bytes that
+  // differ from others (the other side's line of a grid) or all of them
+  // (a moved change's) shown reversed.
+  void put_line(char mark, std::uint64_t address, std::span<const std::uint8_t> bytes,
+                std::span<const std::uint8_t> others, bool all_differ) {
+    std::array<char, line_geometry::longest_line_size + 8> text{};
+    StreamDump dump(0, platform_line_end());
+    std::size_t size = dump_more(dump, bytes, std::span(text).subspan(8)).value_or(0);
+    if (bytes.size() < bytes_per_line) {
+      size = finish_dump(dump, std::span(text).subspan(8));
     }
-    const auto one = old_lines.line(i);
-    const auto two = new_lines.line(i);
-    return one.size() == two.size() && std::equal(one.begin(), one.end(), two.begin());
-  }
-
-  // Line i of a dump, with its mark in front; with colour, the bytes that
-  // differ from other (the line at the same place of the other dump) shown
-  // reversed.
-  void put_line(char mark, std::uint64_t i, const DiffFile& file, LineReader& lines,
-                LineReader* other) {
-    const auto bytes = lines.line(i);
-    std::array<char, line_geometry::longest_line_size> text{};
-    // A full line, or the file's last line: its short line or end line.
-    StreamDump dump(static_cast<std::uint32_t>(i * bytes_per_line), platform_line_end());
-    std::size_t size = dump_more(dump, bytes, text).value_or(0);
-    if (i + 1 == lines_of(file)) {
-      size = finish_dump(dump, text);
-    }
-    const std::string_view line(text.data(), size);
+    // The address, widened past FFFFFFFF, in place of the one written.
+    std::array<char, 16> digits{};
+    const std::size_t width = address_text(address, digits);
+    const std::size_t from = 8 + line_geometry::address_digits - width;
+    std::copy(digits.begin(), digits.begin() + width, text.begin() + from);
+    const std::string_view whole(text.data() + from, size + width - line_geometry::address_digits);
+    const std::size_t shift = width - line_geometry::address_digits;
     const std::string_view color = mark == '-' ? deleted_color : added_color;
     if (settings.color && mark != ' ') {
       put(color);
     }
     put(std::string_view(&mark, 1));
-    const auto others = other != nullptr ? other->line(i) : std::span<const std::uint8_t>();
-    if (!settings.color || mark == ' ' || others.empty()) {
-      put(settings.color && mark != ' ' ? line.substr(0, line.size() - line_end.size()) : line);
+    if (!settings.color || mark == ' ' || (others.empty() && !all_differ)) {
+      put(settings.color && mark != ' ' ? whole.substr(0, whole.size() - line_end.size()) : whole);
     } else {
+      const auto differs = [&](std::size_t k) {
+        return all_differ || k >= others.size() || others[k] != bytes[k];
+      };
       // Puts the line from `from` up to each differing byte's width
       // characters at place(k), and those reversed; returns where it stopped.
-      const auto put_marked = [&](std::size_t from, std::size_t (*place)(std::size_t),
-                                  std::size_t width) {
+      const auto put_marked = [&](std::size_t start, std::size_t (*place)(std::size_t),
+                                  std::size_t size_of) {
         for (std::size_t k = 0; k < bytes.size(); ++k) {
-          if (k >= others.size() || others[k] != bytes[k]) {
-            put(line.substr(from, place(k) - from));
+          if (differs(k)) {
+            const std::size_t at = place(k) + shift;
+            put(whole.substr(start, at - start));
             put(reversed);
-            put(line.substr(place(k), width));
+            put(whole.substr(at, size_of));
             put(not_reversed);
-            from = place(k) + width;
+            start = at + size_of;
           }
         }
-        return from;
+        return start;
       };
-      std::size_t from = put_marked(0, line_geometry::hex_place, 2);
-      put(line.substr(from, char_column - std::min(from, char_column)));
-      from = put_marked(std::max(from, char_column), line_geometry::char_place, 1);
-      put(line.substr(from, line.size() - line_end.size() - from));
+      const std::size_t chars = char_column + shift;
+      std::size_t start = put_marked(0, line_geometry::hex_place, 2);
+      put(whole.substr(start, chars - std::min(start, chars)));
+      start = put_marked(std::max(start, chars), line_geometry::char_place, 1);
+      put(whole.substr(start, whole.size() - line_end.size() - start));
     }
     if (settings.color && mark != ' ') {
       put(plain_color);
@@ -131,49 +188,148 @@ struct Differ {
     }
   }
 
-  void put_range(std::uint64_t start, std::uint64_t count) {
+  // Line k of a grid on a side: its bytes, none when the side has no such line.
+  std::span<const std::uint8_t> grid_line(const Span& span, std::size_t side, std::uint64_t k,
+                                          ByteCache& bytes) {
+    if (k >= span.lines(side)) {
+      return {};
+    }
+    const std::uint64_t at = span.at[side] + k * bytes_per_line;
+    return bytes.line(at, span.end[side]);
+  }
+
+  bool equal_lines(const Span& span, std::uint64_t k) {
+    if (k >= span.lines(0) || k >= span.lines(1)) {
+      return false;
+    }
+    const auto one = grid_line(span, 0, k, cache[0]);
+    const auto two = grid_line(span, 1, k, cache[1]);
+    return one.size() == two.size() && std::equal(one.begin(), one.end(), two.begin());
+  }
+
+  void put_grid(const Span& span) {
+    for (std::uint64_t k = span.first; k < span.until && !out.failed;) {
+      if (equal_lines(span, k)) {
+        put_line(' ', span.at[0] + k * bytes_per_line, grid_line(span, 0, k, cache[0]), {}, false);
+        ++k;
+        continue;
+      }
+      // A change: the old lines, then the new ones, as diff writes them.
+      const std::uint64_t start = k;
+      while (k < span.until && !equal_lines(span, k)) {
+        ++k;
+      }
+      for (std::size_t side = 0; side < 2; ++side) {
+        const char mark = side == 0 ? '-' : '+';
+        for (std::uint64_t j = start; j < std::min(k, span.lines(side)); ++j) {
+          put_line(mark, span.at[side] + j * bytes_per_line, grid_line(span, side, j, cache[side]),
+                   grid_line(span, 1 - side, j, other_cache[1 - side]), false);
+        }
+      }
+    }
+  }
+
+  void put_moved(const Span& span) {
+    for (std::size_t side = 0; side < 2; ++side) {
+      const char mark = side == 0 ? '-' : '+';
+      for (std::uint64_t at = span.at[side]; at < span.end[side] && !out.failed;
+           at += bytes_per_line) {
+        put_line(mark, at, cache[side].line(at, span.end[side]), {}, true);
+      }
+    }
+  }
+
+  void put_number(std::uint64_t start, std::uint64_t lines) {
     std::array<char, 48> digits{};
     char* end = digits.data();
-    end = std::to_chars(end, digits.data() + 20, count == 0 ? start : start + 1).ptr;
-    if (count != 1) {
+    end = std::to_chars(end, digits.data() + 20, lines == 0 ? start : start + 1).ptr;
+    if (lines != 1) {
       *end++ = ',';
-      end = std::to_chars(end, digits.data() + digits.size(), count).ptr;
+      end = std::to_chars(end, digits.data() + digits.size(), lines).ptr;
     }
     put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
   }
 
-  // The hunk of lines start to end (not included) of either dump.
-  void put_hunk(std::uint64_t start, std::uint64_t end) {
-    const std::uint64_t old_end = std::min(end, lines_of(before));
-    const std::uint64_t new_end = std::min(end, lines_of(after));
+  void put_address(std::uint64_t address) {
+    std::array<char, 16> digits{};
+    put(std::string_view(digits.data(), address_text(address, digits)));
+  }
+
+  void put_bytes(std::uint64_t bytes) {
+    std::array<char, 24> digits{};
+    const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), bytes).ptr;
+    put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+    put(bytes == 1 ? " byte" : " bytes");
+  }
+
+  // After the header's ranges: what the hunk's first moved change did, or
+  // where a hunk whose bytes have moved stands in each file.
+  void put_summary() {
+    const auto moved =
+        std::find_if(spans.begin(), spans.begin() + static_cast<std::ptrdiff_t>(count),
+                     [](const Span& span) { return span.moved; });
+    const Span& first = spans[0];
+    if (moved == spans.begin() + static_cast<std::ptrdiff_t>(count)) {
+      if (first.at[0] != first.at[1]) {
+        put(" at ");
+        put_address(first.at[0] + first.first * bytes_per_line);
+        put(" in the old file, ");
+        put_address(first.at[1] + first.first * bytes_per_line);
+        put(" in the new");
+      }
+      return;
+    }
+    const std::uint64_t deleted = moved->end[0] - moved->at[0];
+    const std::uint64_t inserted = moved->end[1] - moved->at[1];
+    put(" ");
+    put_bytes(deleted == 0 ? inserted : deleted);
+    if (deleted == 0) {
+      put(" inserted at ");
+      put_address(moved->at[1]);
+    } else if (inserted == 0) {
+      put(" deleted at ");
+      put_address(moved->at[0]);
+    } else {
+      put(" replaced by ");
+      put_bytes(inserted);
+      put(" at ");
+      put_address(moved->at[0]);
+    }
+    const auto others = std::count_if(moved + 1, spans.begin() + static_cast<std::ptrdiff_t>(count),
+                                      [](const Span& span) { return span.moved; });
+    if (others > 0) {
+      put(", and ");
+      put_bytes(static_cast<std::uint64_t>(others));
+      put(others == 1 ? " change more" : " changes more");
+    }
+  }
+
+  void put_hunk() {
+    std::array<std::uint64_t, 2> lines{};
+    for (std::size_t i = 0; i < count; ++i) {
+      lines[0] += spans[i].shown(0);
+      lines[1] += spans[i].shown(1);
+    }
+    const Span& first = spans[0];
+    const std::uint64_t skipped = first.moved ? 0 : first.first;
     if (settings.color) {
       put(hunk_color);
     }
     put("@@ -");
-    put_range(start, old_end - std::min(start, old_end));
+    put_number(first.number[0] + skipped, lines[0]);
     put(" +");
-    put_range(start, new_end - std::min(start, new_end));
+    put_number(first.number[1] + skipped, lines[1]);
     put(" @@");
+    put_summary();
     if (settings.color) {
       put(plain_color);
     }
     put(line_end);
-    for (std::uint64_t i = start; i < end && !out.failed;) {
-      if (equal(i)) {
-        put_line(' ', i, before, old_lines, nullptr);
-        ++i;
-        continue;
-      }
-      // A change: the old lines, then the new ones, as diff writes them.
-      const std::uint64_t first = i;
-      while (i < end && !equal(i)) {
-        ++i;
-      }
-      for (std::uint64_t j = first; j < std::min(i, old_end); ++j) {
-        put_line('-', j, before, old_lines, j < new_end ? &new_lines : nullptr);
-      }
-      for (std::uint64_t j = first; j < std::min(i, new_end); ++j) {
-        put_line('+', j, after, new_lines, j < old_end ? &old_lines : nullptr);
+    for (std::size_t i = 0; i < count && !out.failed; ++i) {
+      if (spans[i].moved) {
+        put_moved(spans[i]);
+      } else {
+        put_grid(spans[i]);
       }
     }
   }
@@ -193,89 +349,118 @@ struct Differ {
       put(line_end);
     }
   }
-};
 
-// A read that failed, or gave less than asked: the file was cut meanwhile,
-// and no call has a reason to give.
-DiffOutcome read_failure(const ReadResult& got, int error) {
-  return {DiffResult::read_error, got.status == ReadStatus::error ? error : 0};
-}
+  // Lines from to until of the grid changed. A change within twice the
+  // context of the last joins its hunk, as diff joins them.
+  void change(std::uint64_t from, std::uint64_t until) {
+    if (!any) {
+      put_header();
+      any = true;
+    }
+    if (open && from <= change_end + 2 * context) {
+      change_end = std::max(change_end, until);
+      spans[count - 1].until = change_end;
+      return;
+    }
+    if (open) {
+      spans[count - 1].until =
+          std::min(change_end + context, std::max(grid.lines(0), grid.lines(1)));
+      put_hunk();
+    }
+    open = true;
+    count = 1;
+    spans[0] = grid;
+    spans[0].first = from > context ? from - context : 0;
+    spans[0].until = until;
+    change_end = until;
+  }
+
+  // A change that moves the bytes after it: the grid ends before it, and
+  // a new one starts after it.
+  // The hunk's last span is the grid's: it learns where the grid ends.
+  void grid_ends(std::array<std::uint64_t, 2> end, bool last) {
+    grid.end = end;
+    grid.last = last;
+    if (open) {
+      spans[count - 1].end = end;
+      spans[count - 1].last = last;
+    }
+  }
+
+  void moved(const Change& moved_change) {
+    context = std::max<std::uint64_t>(context, 1);
+    grid_ends({moved_change.old_at, moved_change.new_at}, false);
+    const std::uint64_t lines = grid.lines(0);
+    change(lines, lines);
+    Span span{.moved = true,
+              .at = {moved_change.old_at, moved_change.new_at},
+              .end = {moved_change.old_at + moved_change.old_size,
+                      moved_change.new_at + moved_change.new_size},
+              .number = {grid.number[0] + lines, grid.number[1] + lines}};
+    // A hunk too long to hold: its last grid joins the changes around it.
+    if (count + 2 > spans.size()) {
+      const Span& before_grid = spans[count - 2];
+      span.at = before_grid.at;
+      span.number = before_grid.number;
+      count -= 2;
+    }
+    spans[count++] = span;
+    grid = Span{.at = span.end,
+                .end = {unknown_end, unknown_end},
+                .number = {span.number[0] + span.shown(0), span.number[1] + span.shown(1)}};
+    spans[count++] = grid;
+    change_end = 0;
+  }
+
+  // The files' ends: the last grid runs to both, and lines past the
+  // bytes they share differ.
+  void finish(const AlignedEnd& end) {
+    grid_ends({before.size, after.size}, true);
+    const std::uint64_t lines = std::max(grid.lines(0), grid.lines(1));
+    if (end.old_at != before.size || end.new_at != after.size) {
+      change((end.old_at - grid.at[0]) / bytes_per_line, lines);
+    }
+    if (open && !out.failed) {
+      spans[count - 1].until = std::min(change_end + context, lines);
+      put_hunk();
+    }
+  }
+};
 
 }  // namespace
 
 DiffOutcome write_dump_diff(const DiffFile& before, const DiffFile& after,
                             const DiffSettings& settings, OutputWriter& out) {
+  byte_caches = {ByteCache{&before}, ByteCache{&after}, ByteCache{&before}, ByteCache{&after}};
   Differ differ{before, after, settings, out};
-  const std::uint64_t lines = std::max(lines_of(before), lines_of(after));
-  const std::uint64_t context = settings.context;
-  bool open = false;
-  std::uint64_t start = 0;
-  std::uint64_t change_end = 0;
-  bool any = false;
-  // Changes come in order; one within twice the context of the last joins
-  // its hunk, as diff joins them.
-  const auto change = [&](std::uint64_t from, std::uint64_t to) {
-    if (!any) {
-      differ.put_header();
-      any = true;
-    }
-    if (open && from <= change_end + 2 * context) {
-      change_end = to;
-      return;
-    }
-    if (open) {
-      differ.put_hunk(start, std::min(change_end + context, lines));
-    }
-    open = true;
-    start = from > context ? from - context : 0;
-    change_end = to;
-  };
-  // The full lines both files have, a block at a time; then the rest.
-  const std::uint64_t common =
-      std::min(before.size / bytes_per_line, after.size / bytes_per_line) * bytes_per_line;
-  static std::array<std::uint8_t, 1 << 20> one;
-  static std::array<std::uint8_t, 1 << 20> two;
-  for (std::uint64_t at = 0; at < common && !out.failed;) {
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(one.size(), common - at));
-    const ReadResult first = read_at(before.handle, at, std::span(one).first(size));
-    if (first.status != ReadStatus::data) {
-      return read_failure(first, last_error());
-    }
-    const ReadResult second = read_at(after.handle, at, std::span(two).first(size));
-    if (second.status != ReadStatus::data) {
-      return read_failure(second, last_error());
-    }
-    if (std::memcmp(one.data(), two.data(), size) != 0) {
-      for (std::size_t line = 0; line < size; line += bytes_per_line) {
-        if (std::memcmp(one.data() + line, two.data() + line, bytes_per_line) != 0) {
-          const std::uint64_t index = (at + line) / bytes_per_line;
-          change(index, index + 1);
-        }
-      }
-    }
-    at += size;
-  }
-  for (std::uint64_t i = common / bytes_per_line; i < lines && !out.failed; ++i) {
-    if (!differ.equal(i)) {
-      // Past the shorter dump's end, every line is a change.
-      const bool beyond = i >= std::min(lines_of(before), lines_of(after));
-      change(i, beyond ? lines : i + 1);
-      if (beyond) {
-        break;
-      }
+  Aligner& aligner = start_alignment({before.handle, before.size}, {after.handle, after.size},
+                                     settings.same_offsets);
+  Change change;
+  AlignStep step = AlignStep::change;
+  while (!out.failed && (step = next_change(aligner, change)) == AlignStep::change) {
+    if (change.old_size == change.new_size) {
+      const std::uint64_t origin = differ.grid.at[0];
+      differ.change((change.old_at - origin) / bytes_per_line,
+                    lines_for(change.old_at + change.old_size - origin));
+    } else {
+      differ.moved(change);
     }
   }
-  if (open && !out.failed) {
-    differ.put_hunk(start, std::min(change_end + context, lines));
+  if (step == AlignStep::read_error) {
+    return {DiffResult::read_error, align_error(aligner)};
   }
-  if (differ.old_lines.failed || differ.new_lines.failed) {
-    return {DiffResult::read_error,
-            differ.old_lines.failed ? differ.old_lines.error : differ.new_lines.error};
+  if (!out.failed) {
+    differ.finish(aligned_end(aligner));
+  }
+  for (const ByteCache& cache : byte_caches) {
+    if (cache.failed) {
+      return {DiffResult::read_error, cache.error};
+    }
   }
   if (out.failed || !flush_output(out)) {
     return {DiffResult::write_error};
   }
-  return {any ? DiffResult::differ : DiffResult::same};
+  return {differ.any ? DiffResult::differ : DiffResult::same};
 }
 
 }  // namespace quarnel

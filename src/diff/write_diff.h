@@ -1,8 +1,10 @@
-// What changed between two files, as a unified diff of their quarnel dumps:
-// the hunks, byte for byte, that diff -u writes for the two dumps, made
-// without the dumps. Line i of a dump shows bytes 16i to 16i + 15, so only
-// lines at the same place can be equal, and the lines that differ are found
-// by comparing the files themselves.
+// What changed between two files, as a unified diff of their quarnel dumps.
+// Where no bytes moved, the hunks are byte for byte those that diff -u
+// writes for the two dumps, made without the dumps. Where bytes were
+// inserted or deleted, the lines of each stretch the files share start
+// where the stretch starts, in each file at its own address: a context line
+// shows the old file's, and the lines of each side follow one another
+// without a gap, so the hunk tells where every byte is in both files.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@ struct DiffFile {
 struct DiffSettings {
   std::uint64_t context = 3;  // lines around each change
   bool color = false;         // as diff --color, and the changed bytes shown reversed
+  bool same_offsets = false;  // compare the bytes at the same offsets only: nothing moves
 };
 
 enum class DiffResult { same, differ, read_error, write_error };

@@ -20,29 +20,6 @@ JournalWriter journal_writer;
 std::array<std::uint8_t, longest_record> new_bytes_buffer;
 std::array<std::uint8_t, longest_record> old_bytes_buffer;
 
-std::span<std::uint8_t> bytes_of(PatchRecord& record) {
-  return {reinterpret_cast<std::uint8_t*>(&record), sizeof record};
-}
-
-enum class RecordStep { record, end, error };
-
-// Reads the record at `at` (and its bytes, when wanted) and moves past it.
-RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
-                       std::span<std::uint8_t, longest_record> bytes, bool with_bytes) {
-  const ReadResult head = read_at(records, at, bytes_of(record));
-  if (head.status == ReadStatus::end && head.count == 0) {
-    return RecordStep::end;
-  }
-  if (head.status != ReadStatus::data || record.length > longest_record ||
-      (with_bytes &&
-       read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
-               .status != ReadStatus::data)) {
-    return RecordStep::error;
-  }
-  at += sizeof record + record.length;
-  return RecordStep::record;
-}
-
 // A patch being written into its file.
 struct Patching {
   PatchFile& target;

@@ -23,11 +23,12 @@ enum class PatchStatus {
 
 struct PatchOutcome {
   PatchStatus status;
-  bool restored;         // unless done: the file holds its old bytes and length again
-  bool length_changed;   // another process changed the file's length: it was not cut back
-  int signal;            // with interrupted, its number
-  PatchRecord record{};  // with guard_failed, the record the file does not match
-  int error = 0;         // the system's reason for the failure, where a call gave one
+  bool restored;           // unless done: the file holds its old bytes and length again
+  bool length_changed;     // another process changed the file's length: it was not cut back
+  int signal;              // with interrupted, its number
+  PatchRecord record{};    // with guard_failed, the record the file does not match
+  int error = 0;           // the system's reason for the failure, where a call gave one
+  bool untouched = false;  // the file was only read: it is as it was
 };
 
 // Writes every record of records (from its start) into the file, whose

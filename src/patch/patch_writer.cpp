@@ -47,7 +47,25 @@ bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std:
 
 bool patch_record(PatchWriter& patch, const PatchRecord& record,
                   std::span<const std::uint8_t> bytes) {
+  patch.moves = patch.moves || record.kind == RecordKind::move;
   return flush_patch(patch) && write_record(patch, record, bytes);
+}
+
+RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
+                       std::span<std::uint8_t, longest_record> bytes, bool with_bytes) {
+  const auto head = std::span(reinterpret_cast<std::uint8_t*>(&record), sizeof record);
+  const ReadResult got = read_at(records, at, head);
+  if (got.status == ReadStatus::end && got.count == 0) {
+    return RecordStep::end;
+  }
+  if (got.status != ReadStatus::data || record.length > longest_record ||
+      (with_bytes &&
+       read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
+               .status != ReadStatus::data)) {
+    return RecordStep::error;
+  }
+  at += sizeof record + record.length;
+  return RecordStep::record;
 }
 
 }  // namespace quarnel

@@ -13,8 +13,9 @@ namespace quarnel {
 
 // What a record asks of the file: bytes written at an address; bytes it
 // must hold there before anything is written (a diff's old side); the
-// length it must have; the length it gets.
-enum class RecordKind : std::uint32_t { write, expect, expect_length, set_length };
+// length it must have; the length it gets; that its bytes from the address
+// on move to another (a diff that inserted or deleted bytes before them).
+enum class RecordKind : std::uint32_t { write, expect, expect_length, set_length, move };
 
 // A record: this header, then length bytes (none for the lengths' kinds,
 // whose length is the address).
@@ -24,6 +25,7 @@ struct PatchRecord {
   RecordKind kind = RecordKind::write;
   std::uint32_t input = 0;  // the dump it comes from, for messages
   std::uint64_t line = 0;   // and its line there
+  std::uint64_t to = 0;     // with move, where the bytes from address on go
 };
 
 inline constexpr std::size_t longest_record = std::size_t{1} << 16;
@@ -32,7 +34,8 @@ struct PatchWriter {
   int records;              // the temporary file
   std::uint64_t start = 0;  // the address of the buffered bytes
   std::size_t used = 0;
-  int error = 0;  // the system's reason for a failed write
+  int error = 0;       // the system's reason for a failed write
+  bool moves = false;  // a record moves bytes: the file is rewritten, not patched in place
   std::array<std::uint8_t, longest_record> buffer{};
 };
 
@@ -48,5 +51,13 @@ struct PatchWriter {
 
 // Writes out what is buffered. False when the write failed.
 [[nodiscard]] bool flush_patch(PatchWriter& patch);
+
+enum class RecordStep { record, end, error };
+
+// Reads the record at `at` of the file of records (and its bytes, when
+// with_bytes) and moves past it.
+[[nodiscard]] RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
+                                     std::span<std::uint8_t, longest_record> bytes,
+                                     bool with_bytes);
 
 }  // namespace quarnel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <span>
 
@@ -142,8 +143,12 @@ bool read_header(std::string_view rest, DiffReader& diff) {
       (diff.new_left > 0 && new_first == 0)) {
     return false;
   }
-  diff.old_next = diff.old_left == 0 ? old_first : old_first - 1;
-  diff.new_next = diff.new_left == 0 ? new_first : new_first - 1;
+  // A side without lines stands after its line first: at the next one.
+  diff.first_line = {diff.old_left == 0 ? old_first + 1 : old_first,
+                     diff.new_left == 0 ? new_first + 1 : new_first};
+  diff.lines = {diff.old_left, diff.new_left};
+  diff.short_line = {};
+  diff.placed = false;
   diff.in_hunk = diff.old_left + diff.new_left > 0;
   diff.hunks = true;
   diff.old_span = {};
@@ -178,61 +183,136 @@ DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, Di
   return diff.in_hunk ? step : end_other_hunk(diff, patch, number);
 }
 
-// A hunk's line of a quarnel dump: it stands where the hunk header puts
-// it, line n showing the bytes from 16n, and a short one ends its dump.
+// The address of a quarnel line: eight hex digits, or more past FFFFFFFF,
+// where the lines of a diff widen it. Takes the digits beyond eight off
+// the line, for the line's reader; wide is whether there were any.
+std::uint64_t high_address(std::string_view& line, bool& wide) {
+  std::size_t digits = 0;
+  while (digits < line.size() && digits < 17 &&
+         (std::isxdigit(static_cast<unsigned char>(line[digits])) != 0)) {
+    ++digits;
+  }
+  wide = digits > line_geometry::address_digits && digits <= 16 && line[0] != '0';
+  if (!wide) {
+    return 0;
+  }
+  const std::size_t extra = digits - line_geometry::address_digits;
+  std::uint64_t high = 0;
+  static_cast<void>(std::from_chars(line.data(), line.data() + extra, high, 16));
+  line.remove_prefix(extra);
+  return high << 32U;
+}
+
+// Where each side of the hunk starts: its first line is the header's,
+// counted from the end of the last hunk in lines of 16 bytes; both sides
+// have as many lines since.
+bool place_hunk(DiffReader& diff) {
+  constexpr std::uint64_t farthest = std::uint64_t{1} << 59U;
+  const std::uint64_t old_lines = diff.first_line[0] - diff.base_line[0];
+  const std::uint64_t new_lines = diff.first_line[1] - diff.base_line[1];
+  if (diff.first_line[0] < diff.base_line[0] || diff.first_line[1] < diff.base_line[1] ||
+      old_lines != new_lines || old_lines >= farthest) {
+    return false;
+  }
+  for (std::size_t side = 0; side < 2; ++side) {
+    diff.at[side] = diff.base_at[side] + old_lines * line_geometry::bytes_per_line;
+  }
+  diff.placed = true;
+  return true;
+}
+
+// Before a line both files hold: where the bytes moved since the last
+// move record, a new one says to where.
+bool note_move(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+  const std::size_t old_side = diff.reverse ? 1 : 0;
+  const std::uint64_t old_at = diff.at[old_side];
+  const std::uint64_t new_at = diff.at[1 - old_side];
+  if (new_at - old_at == diff.mapped[1] - diff.mapped[0]) {
+    return true;
+  }
+  diff.mapped = {old_at, new_at};
+  return patch_record(patch, {old_at, 0, RecordKind::move, diff.input, number, new_at}, {});
+}
+
+// At the end of a hunk of quarnel's lines: a side whose last line is short
+// ends its dump there; the lines of the others run on after it.
+bool end_quarnel_hunk(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+  const std::size_t old_side = diff.reverse ? 1 : 0;
+  bool written = true;
+  for (std::size_t side = 0; side < 2; ++side) {
+    if (diff.short_line[side]) {
+      const RecordKind kind = side == old_side ? RecordKind::expect_length : RecordKind::set_length;
+      written = written && patch_record(patch, {diff.at[side], 0, kind, diff.input, number}, {});
+    }
+    diff.base_at[side] = diff.at[side];
+    diff.base_line[side] = diff.first_line[side] + diff.lines[side];
+  }
+  return written && (diff.short_line[0] || diff.short_line[1] || note_move(diff, patch, number));
+}
+
+// A hunk's line of a quarnel dump: each side's lines follow one another
+// from where the header puts the first, and a context line shows the '-'
+// side's address.
 DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, DiffReader& diff,
                            PatchWriter& patch, std::uint64_t number) {
   DiffStep step;
+  const auto fail = [&](ReadError error, std::string_view problem) {
+    step.ok = false;
+    step.error = error;
+    step.problem = problem;
+    step.line = number;
+    return step;
+  };
   const char mark = line[0];
   const bool old_line = mark == ' ' || mark == '-';
   const bool new_line = mark == ' ' || mark == '+';
+  std::string_view text = line.substr(1);
+  bool wide = false;
+  const std::uint64_t high = high_address(text, wide);
   DumpLine dump;
   std::size_t column = 0;
-  if (const ReadError error = read_dump_line(line.substr(1), dump, column);
-      error != ReadError::none) {
-    step.ok = false;
-    step.error = error;
-    step.line = number;
-    return step;
+  if (const ReadError error = read_dump_line(text, dump, column); error != ReadError::none) {
+    return fail(error, {});
   }
-  // Each line stands where the hunk header puts it: line n shows bytes
-  // from 16n.
-  const std::uint64_t line_of_dump = old_line ? diff.old_next : diff.new_next;
-  if (dump.address != static_cast<std::uint32_t>(line_of_dump * line_geometry::bytes_per_line) ||
-      (old_line && new_line && diff.old_next != diff.new_next)) {
-    step.ok = false;
-    step.problem = "the line is not where its hunk header puts it";
-    step.line = number;
-    return step;
+  if (!diff.placed && !place_hunk(diff)) {
+    return fail(ReadError::none, "the hunk is not where the hunks before it leave the dumps");
   }
-  const std::uint64_t address = line_of_dump * line_geometry::bytes_per_line;
+  const std::size_t shown_side = old_line ? 0 : 1;
+  const std::uint64_t place = diff.at[shown_side];
+  // A quarnel dump's own address wraps past FFFFFFFF; a diff's widens.
+  if ((high | dump.address) != place &&
+      (wide || dump.address != static_cast<std::uint32_t>(place))) {
+    return fail(ReadError::none, "the line is not where its hunk header puts it");
+  }
   const auto bytes = std::span<const std::uint8_t>(dump.bytes).first(dump.count);
-  const bool ends_dump = dump.count < line_geometry::bytes_per_line;
-  bool written = true;
+  const std::size_t file_old = diff.reverse ? 1 : 0;
+  bool written = mark != ' ' || note_move(diff, patch, number);
   if (old_side) {
     written =
-        patch_record(patch, {address, dump.count, RecordKind::expect, diff.input, number}, bytes) &&
-        (!ends_dump ||
-         patch_record(
-             patch, {address + dump.count, 0, RecordKind::expect_length, diff.input, number}, {}));
+        written &&
+        patch_record(patch, {diff.at[file_old], dump.count, RecordKind::expect, diff.input, number},
+                     bytes);
   }
-  if (new_side) {
-    written =
-        written && (mark == ' ' || patch_bytes(patch, address, bytes)) &&
-        (!ends_dump ||
-         patch_record(patch, {address + dump.count, 0, RecordKind::set_length, diff.input, number},
-                      {}));
+  if (new_side && mark != ' ') {
+    written = written && patch_bytes(patch, diff.at[1 - file_old], bytes);
+  }
+  const bool short_line = dump.count < line_geometry::bytes_per_line;
+  for (const std::size_t side : {std::size_t{0}, std::size_t{1}}) {
+    if (side == 0 ? old_line : new_line) {
+      diff.at[side] += dump.count;
+      diff.short_line[side] = short_line;
+    }
+  }
+  diff.old_left -= old_line ? 1 : 0;
+  diff.new_left -= new_line ? 1 : 0;
+  diff.in_hunk = diff.old_left + diff.new_left > 0;
+  if (!diff.in_hunk) {
+    written = written && end_quarnel_hunk(diff, patch, number);
   }
   if (!written) {
     step.ok = false;
     step.write_failed = true;
-    return step;
   }
-  diff.old_left -= old_line ? 1 : 0;
-  diff.new_left -= new_line ? 1 : 0;
-  diff.old_next += old_line ? 1 : 0;
-  diff.new_next += new_line ? 1 : 0;
-  diff.in_hunk = diff.old_left + diff.new_left > 0;
   return step;
 }
 

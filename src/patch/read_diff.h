@@ -22,8 +22,21 @@ struct DiffReader {
   std::uint32_t files = 0;     // "--- " headers read
   std::uint64_t old_left = 0;  // lines of the hunk still to come on each side
   std::uint64_t new_left = 0;
-  std::uint64_t old_next = 0;  // the line of each dump the hunk's next line is
-  std::uint64_t new_next = 0;
+  // Quarnel's lines, each side ('-' 0, '+' 1) of the text: the header's
+  // first line and count, the byte its next line shows, where the lines
+  // after the last hunk start (the file's lines run on from there 16 bytes
+  // each), and whether its last line was short (the dump's end, unless
+  // another line of the side follows).
+  std::array<std::uint64_t, 2> first_line{};
+  std::array<std::uint64_t, 2> lines{};
+  std::array<std::uint64_t, 2> at{};
+  std::array<std::uint64_t, 2> base_at{};
+  std::array<std::uint64_t, 2> base_line{1, 1};
+  std::array<bool, 2> short_line{};
+  bool placed = false;  // the hunk's sides have their first bytes
+  // Where the last move record put the old file's bytes, as the file to
+  // patch sees the sides: old, new.
+  std::array<std::uint64_t, 2> mapped{};
   // Another layout's lines: how they are read (--from), a reader for each
   // side, and where each side's bytes in the hunk end.
   DumpReading reading = DumpReading::any;

@@ -175,6 +175,9 @@ enum class JournalStatus { opened, missing, in_use, failed };
 // cannot be told.
 [[nodiscard]] std::int64_t file_length(int handle);
 
+// Whether the handle is of a regular file (not a device, pipe or folder).
+[[nodiscard]] bool is_regular_file(int handle);
+
 // Reads into.size() bytes at offset, or fewer where the file ends.
 [[nodiscard]] ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into);
 

@@ -9,6 +9,7 @@
 #include "front/messages.h"
 #include "patch/journal.h"
 #include "patch/patch_apply.h"
+#include "patch/patch_rewrite.h"
 #include "platform/platform.h"
 #include "stream/undump_stream.h"
 #include "unquarnel/undump_options.h"
@@ -206,6 +207,7 @@ int report_patch(const Dumps& dumps, const char* file, const PatchOutcome& outco
          " rolls it back from ", journal});
   } else {
     say({file, !outcome.restored        ? ": could not be restored: it is partly patched"
+               : outcome.untouched      ? ": left as it was"
                : outcome.length_changed ? ": its old bytes are back, but another process changed "
                                           "its length, which is left as it is"
                                         : ": restored as it was"});
@@ -333,6 +335,50 @@ int open_target(const char* file, PatchFile& target, bool journaled) {
   return 0;
 }
 
+// A diff that moved bytes makes a new file, written beside the old one and
+// put in its place when whole, as -o does: the old file is only read, so a
+// failure, a signal or a crash leaves it as it was.
+int rewrite_file(const Dumps& dumps, const char* file, int records) {
+  catch_ending_signals();
+  const int old_file = open_input(file);
+  if (old_file < 0) {
+    return file_problem(file, FileProblem::cannot_open, last_error());
+  }
+  if (!is_regular_file(old_file)) {
+    close_handle(old_file);
+    say({file, ": a diff that moves bytes is applied only to a regular file"});
+    return 1;
+  }
+  static OutputFile out;
+  out = OutputFile{};
+  if (!open_output_file(file, out)) {
+    close_handle(old_file);
+    return file_problem(out.problem == FileProblem::cannot_create ? out.folder_name.data() : file,
+                        out.problem, out.error);
+  }
+  // The file locked is the one read, not another put under its name since.
+  FileIdentity read{};
+  FileIdentity locked{};
+  if (out.locked >= 0 && (!identify_file(old_file, read) || !identify_file(out.locked, locked) ||
+                          read.device != locked.device || read.number != locked.number)) {
+    close_handle(old_file);
+    discard_output_file(out);
+    say({file, ": replaced by another file meanwhile: not patched"});
+    return 1;
+  }
+  const PatchOutcome outcome = rewrite_patch(records, old_file, out.handle);
+  close_handle(old_file);
+  if (outcome.status != PatchStatus::done) {
+    discard_output_file(out);
+    return report_patch(dumps, file, outcome, "temporary file", false);
+  }
+  if (!commit_output_file(out)) {
+    return out.problem == FileProblem::cannot_replace ? file_problem(file, out.problem, out.error)
+                                                      : write_error(file, out.error);
+  }
+  return 0;
+}
+
 // Reads and checks every dump to its end, keeping what they say in a
 // temporary file, before the file to patch is opened for writing: a text
 // with any error leaves the file as it was, and no dump is read twice.
@@ -366,6 +412,9 @@ int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& option
   }
   if (status != 0) {
     return status;
+  }
+  if (records.moves) {
+    return rewrite_file(dumps, file, records.records);
   }
   catch_ending_signals();
   static PatchFile target;

@@ -190,6 +190,11 @@ std::int64_t file_length(int handle) {
   return S_ISBLK(info.st_mode) ? ::lseek(handle, 0, SEEK_END) : 0;
 }
 
+bool is_regular_file(int handle) {
+  struct stat info {};
+  return ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into) {
   std::size_t done = 0;
   while (done < into.size()) {

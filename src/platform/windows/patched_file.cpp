@@ -157,6 +157,13 @@ std::int64_t file_length(int handle) {
   return ::GetFileSizeEx(os_handle(handle), &size) != 0 ? size.QuadPart : -1;
 }
 
+bool is_regular_file(int handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileType(os_handle(handle)) == FILE_TYPE_DISK &&
+         ::GetFileInformationByHandle(os_handle(handle), &info) != 0 &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into) {
   std::size_t done = 0;
   while (done < into.size()) {

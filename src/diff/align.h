@@ -1,0 +1,53 @@
+// Finds what two files share, also where it sits at different offsets in
+// them: the stretches of equal bytes, and between them the changes. A
+// change whose two sides are as long as each other leaves the bytes after
+// it where they were; any other inserts or deletes bytes and moves those
+// after it. Memory stays the same whatever the sizes: the files are read a
+// block at a time through fixed windows, and the old file's anchors go
+// into a table of fixed size, sparser as the file grows.
+#pragma once
+
+#include <cstdint>
+
+namespace quarnel {
+
+struct AlignedFile {
+  int handle;
+  std::uint64_t size;
+};
+
+// Bytes old_at to old_at + old_size of the old file became bytes new_at to
+// new_at + new_size of the new one; the bytes since the last change (or the
+// start) are equal in both.
+struct Change {
+  std::uint64_t old_at = 0;
+  std::uint64_t old_size = 0;
+  std::uint64_t new_at = 0;
+  std::uint64_t new_size = 0;
+};
+
+enum class AlignStep { change, end, read_error };
+
+struct Aligner;
+
+// The aligner of two files, in static storage: one pair at a time. With
+// same_offsets, bytes are compared only at the same offsets: every change
+// keeps its length, and runs to the end of its 16-byte line.
+[[nodiscard]] Aligner& start_alignment(const AlignedFile& before, const AlignedFile& after,
+                                       bool same_offsets);
+
+// The next change, in order. At end, the bytes after the last change are
+// equal up to end_old and end_new, where at least one of the files ends;
+// what follows in the other is the files' different tails.
+[[nodiscard]] AlignStep next_change(Aligner& aligner, Change& change);
+
+struct AlignedEnd {
+  std::uint64_t old_at;
+  std::uint64_t new_at;
+};
+[[nodiscard]] AlignedEnd aligned_end(const Aligner& aligner);
+
+// The system's reason for a read_error, 0 when the file was cut meanwhile.
+[[nodiscard]] int align_error(const Aligner& aligner);
+
+}  // namespace quarnel

@@ -1,0 +1,174 @@
+#include "patch/patch_rewrite.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "patch/patch_writer.h"
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+// At namespace scope, where the address sanitizer guards their edges.
+std::array<std::uint8_t, longest_record> record_bytes;
+std::array<std::uint8_t, longest_record> held_bytes;
+std::array<std::uint8_t, std::size_t{1} << 20> moved_bytes;
+
+struct Rewrite {
+  int records;
+  int old_file;
+  int new_file;
+  std::uint64_t old_length;
+  PatchOutcome outcome{.status = PatchStatus::done,
+                       .restored = true,
+                       .length_changed = false,
+                       .signal = 0,
+                       .untouched = true};
+  std::uint64_t written = 0;             // the new file's length so far
+  std::array<std::uint64_t, 2> moved{};  // the old file's bytes from moved[0] go to moved[1] on
+  std::uint64_t unflushed = 0;
+
+  void fail(PatchStatus status) {
+    outcome.status = status;
+    outcome.error = last_error();
+  }
+  // A read that gave too little: the file was cut meanwhile.
+  void fail_read(const ReadResult& got) {
+    outcome.status = PatchStatus::read_error;
+    outcome.error = got.status == ReadStatus::error ? last_error() : 0;
+  }
+  bool going() {
+    if (outcome.status == PatchStatus::done && ending_signal() != 0) {
+      outcome.status = PatchStatus::interrupted;
+      outcome.signal = ending_signal();
+    }
+    return outcome.status == PatchStatus::done;
+  }
+};
+
+// Whether the old file holds every byte and has the length the records
+// expect of it.
+void check_guards(Rewrite& rewrite) {
+  PatchRecord record{};
+  for (std::uint64_t at = 0; rewrite.going();) {
+    const RecordStep step = next_record(rewrite.records, at, record, record_bytes, true);
+    if (step != RecordStep::record) {
+      if (step == RecordStep::error) {
+        rewrite.fail(PatchStatus::records_error);
+      }
+      return;
+    }
+    bool holds = true;
+    if (record.kind == RecordKind::expect) {
+      const auto size = static_cast<std::size_t>(record.length);
+      const auto held = std::span(held_bytes).first(size);
+      const ReadResult got = read_at(rewrite.old_file, record.address, held);
+      if (got.status == ReadStatus::error) {
+        rewrite.fail(PatchStatus::read_error);
+        return;
+      }
+      holds = got.count == size && std::equal(held.begin(), held.end(), record_bytes.begin());
+    } else if (record.kind == RecordKind::expect_length) {
+      holds = rewrite.old_length == record.address;
+    }
+    if (!holds) {
+      rewrite.outcome.status = PatchStatus::guard_failed;
+      rewrite.outcome.record = record;
+    }
+  }
+}
+
+void put_bytes(Rewrite& rewrite, std::span<const std::uint8_t> bytes) {
+  if (write_at(rewrite.new_file, rewrite.written, bytes) < bytes.size()) {
+    rewrite.fail(PatchStatus::write_error);
+    return;
+  }
+  rewrite.written += bytes.size();
+  // The disk writes while the rest is read: the flush at the end has less
+  // to wait for.
+  rewrite.unflushed += bytes.size();
+  if (rewrite.unflushed >= moved_bytes.size() * 8) {
+    start_flush(rewrite.new_file);
+    rewrite.unflushed = 0;
+  }
+}
+
+// Copies the old bytes that go to the new file's bytes up to until.
+void copy_old(Rewrite& rewrite, std::uint64_t until) {
+  if (until < rewrite.written || rewrite.written < rewrite.moved[1]) {
+    rewrite.outcome.status = PatchStatus::records_error;
+    return;
+  }
+  while (rewrite.written < until && rewrite.going()) {
+    const std::uint64_t from = rewrite.moved[0] + (rewrite.written - rewrite.moved[1]);
+    const auto size = static_cast<std::size_t>(
+        std::min<std::uint64_t>(moved_bytes.size(), until - rewrite.written));
+    const auto bytes = std::span(moved_bytes).first(size);
+    if (const ReadResult got = read_at(rewrite.old_file, from, bytes);
+        got.status != ReadStatus::data || got.count != size) {
+      rewrite.fail_read(got);
+      return;
+    }
+    put_bytes(rewrite, bytes);
+  }
+}
+
+void write_new(Rewrite& rewrite) {
+  bool sized = false;
+  std::uint64_t new_length = 0;
+  PatchRecord record{};
+  for (std::uint64_t at = 0; rewrite.going();) {
+    const RecordStep step = next_record(rewrite.records, at, record, record_bytes, true);
+    if (step == RecordStep::end) {
+      break;
+    }
+    if (step == RecordStep::error) {
+      rewrite.fail(PatchStatus::records_error);
+      return;
+    }
+    if (record.kind == RecordKind::write) {
+      copy_old(rewrite, record.address);
+      if (rewrite.going()) {
+        put_bytes(rewrite, std::span(record_bytes).first(static_cast<std::size_t>(record.length)));
+      }
+    } else if (record.kind == RecordKind::move) {
+      copy_old(rewrite, record.to);
+      rewrite.moved = {record.address, record.to};
+    } else if (record.kind == RecordKind::set_length) {
+      sized = true;
+      new_length = record.address;
+    }
+  }
+  // The bytes after the last change, to the new length or the old file's end.
+  if (rewrite.going() && !sized && rewrite.old_length < rewrite.moved[0]) {
+    rewrite.outcome.status = PatchStatus::read_error;
+    return;
+  }
+  copy_old(rewrite,
+           sized ? new_length : rewrite.moved[1] + (rewrite.old_length - rewrite.moved[0]));
+  if (rewrite.going() && !flush_to_disk(rewrite.new_file)) {
+    rewrite.fail(PatchStatus::write_error);
+  }
+}
+
+}  // namespace
+
+PatchOutcome rewrite_patch(int records, int old_file, int new_file) {
+  const std::int64_t length = file_length(old_file);
+  Rewrite rewrite{records, old_file, new_file,
+                  static_cast<std::uint64_t>(std::max<std::int64_t>(length, 0))};
+  if (length < 0) {
+    rewrite.fail(PatchStatus::read_error);
+    return rewrite.outcome;
+  }
+  check_guards(rewrite);
+  if (rewrite.going()) {
+    write_new(rewrite);
+  }
+  rewrite.going();
+  return rewrite.outcome;
+}
+
+}  // namespace quarnel
