@@ -93,7 +93,7 @@ _unquarnel() {
   fi
 }
 
-# quarnel-diff [-U N] [--color[=WHEN]] [--] OLD NEW
+# quarnel-diff [-U N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW
 _quarnel_diff() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
@@ -109,7 +109,7 @@ _quarnel_diff() {
     -U | --unified) return ;;  # a number of lines
   esac
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-U --unified= --color --color= --help --version --'
+    _quarnel_options "$cur" '-U --unified= --same-offsets --color --color= --help --version --'
   else
     _quarnel_files "$cur"
   fi

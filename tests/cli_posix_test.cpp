@@ -956,6 +956,141 @@ TEST_F(PatchPosix, ADiffThatCannotBeWrittenWholeLeavesTheFileAsItWas) {
   EXPECT_EQ(read("T"), before + std::string(0x200, 'c'));
 }
 
+// Bytes without a repeat, so that where they moved is found one way only.
+std::string unrepeated(std::size_t size, unsigned seed) {
+  std::string bytes;
+  std::uint32_t state = seed * 2654435761U + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1664525U + 1013904223U;
+    bytes.push_back(static_cast<char>(state >> 24U));
+  }
+  return bytes;
+}
+
+TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
+  const std::string data = unrepeated(3000, 7);
+  const auto edit = [&](std::size_t at, std::size_t cut, const std::string& put) {
+    return data.substr(0, at) + put + data.substr(at + cut);
+  };
+  struct Row {
+    const char* name;
+    std::string before;
+    std::string after;
+    std::vector<std::string> options;
+  };
+  const std::vector<Row> rows{
+      {"inserted at the start", data, "abc" + data, {}},
+      {"inserted in the middle", data, edit(1000, 0, std::string(5000, 'x')), {}},
+      {"inserted at the end", data, data + "tail", {}},
+      {"deleted", data, edit(700, 300, ""), {"-U0"}},
+      {"inserted and deleted", data, edit(200, 1, "").insert(2500, "zz"), {"-U1"}},
+      {"a change beside an insertion", data, edit(1500, 2, "QRS"), {}},
+      {"a repeated run", std::string(64, 'A') + data, std::string(80, 'A') + data, {}},
+      {"empty to some", "", data.substr(0, 40), {}},
+      {"one byte to two", "a", "ba", {}},
+  };
+  for (const Row& row : rows) {
+    put("old", row.before);
+    put("new", row.after);
+    std::vector<std::string> args = row.options;
+    args.insert(args.end(), {path("old"), path("new")});
+    const Outcome diff = run_tool(args, "", {}, QUARNEL_DIFF_BINARY);
+    ASSERT_EQ(diff.status, 1) << row.name << diff.err;
+    put("d.diff", diff.out);
+    put("T", row.before);
+    const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(forward.status == 0 && read("T") == row.after) << row.name << forward.err;
+    const Outcome again = unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(again.status == 1 && read("T") == row.after) << row.name;
+    const Outcome back = unquarnel({"-R", "-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(back.status == 0 && read("T") == row.before) << row.name << back.err;
+  }
+}
+
+TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {
+  const std::string before = unrepeated(0x7F00, 3);
+  const std::string after =
+      before.substr(0, 0x100) + std::string(0x200, 'i') + before.substr(0x100);
+  put("old", before);
+  put("new", after);
+  put("d.diff", run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY).out);
+  const auto names = [&] {
+    std::string listed;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      listed += entry.path().filename().string() + " ";
+    }
+    return listed;
+  };
+  // The new file does not fit under the file-size limit: nothing is left of it.
+  put("T", before);
+  const std::string folder = names();
+  const Outcome big = unquarnel({"-p", path("T"), path("d.diff")}, {.file_size_limit = 0x8000});
+  EXPECT_EQ(big.err + std::to_string(big.status),
+            "unquarnel: " + path("T") + ": write error: file too large\nunquarnel: " + path("T") +
+                ": left as it was\n1");
+  EXPECT_EQ(read("T"), before);
+  EXPECT_EQ(names(), folder);
+  // The file is replaced: a second name of the old one keeps the old bytes,
+  // and the mode stays.
+  std::filesystem::create_hard_link(path("T"), path("L"));
+  chmod(path("T").c_str(), 0640);
+  EXPECT_EQ(unquarnel({"-p", path("T"), path("d.diff")}).status, 0);
+  EXPECT_EQ(read("T"), after);
+  EXPECT_EQ(read("L"), before);
+  struct stat info {};
+  ASSERT_EQ(stat(path("T").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640U);
+  // A device has no place beside it to write a new one in.
+  const Outcome device = unquarnel({"-p", "/dev/null", path("d.diff")});
+  EXPECT_EQ(device.err + std::to_string(device.status),
+            "unquarnel: /dev/null: a diff that moves bytes is applied only to a regular file\n1");
+  // Neither has a file that is not there.
+  const Outcome missing = unquarnel({"-p", path("M"), path("d.diff")});
+  EXPECT_EQ(missing.err, "unquarnel: " + path("M") + ": cannot open: no such file or directory\n");
+}
+
+TEST_F(PatchPosix, PastFFFFFFFFAddressesWiden) {
+  // Two sparse files of 4 GiB and a little, one byte inserted past 4 GiB.
+  const std::uint64_t far = std::uint64_t{1} << 32;
+  const std::string tail = unrepeated(64, 9);
+  const auto sparse = [&](const char* name, const std::string& bytes) {
+    put(name, "");
+    std::filesystem::resize_file(path(name), far);
+    std::ofstream(path(name), std::ios::binary | std::ios::in)
+            .seekp(static_cast<std::streamoff>(far))
+        << bytes;
+  };
+  sparse("old", tail);
+  sparse("new", tail.substr(0, 10) + "X" + tail.substr(10));
+  const Outcome diff = run_tool({"-U1", path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY);
+  const std::string hunk = diff.out.substr(diff.out.find("@@"));
+  EXPECT_EQ(hunk.substr(0, hunk.find('\n')),
+            "@@ -268435457,2 +268435457,3 @@ 1 byte inserted at 10000000A");
+  EXPECT_NE(hunk.find("\n+10000000A  58  "), std::string::npos) << hunk;
+  EXPECT_NE(hunk.find("\n 10000000A  "), std::string::npos) << hunk;
+  // Read back at those addresses, into a file that keeps its hole.
+  put("d.diff", diff.out);
+  sparse("T", tail);
+  const auto tail_of = [&](const char* name) {
+    std::ifstream in(path(name), std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(far - 16));
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (const auto& [reverse, side] : {std::pair{false, "new"}, {true, "old"}}) {
+    std::vector<std::string> args{"-p", path("T"), path("d.diff")};
+    if (reverse) {
+      args.insert(args.begin(), "-R");
+    }
+    const Outcome got = unquarnel(args, {.file_size_limit = std::uint64_t{8} << 30});
+    EXPECT_EQ(got.err + std::to_string(got.status), "0") << side;
+    EXPECT_EQ(tail_of("T"), tail_of(side)) << side;
+    EXPECT_EQ(std::filesystem::file_size(path("T")), std::filesystem::file_size(path(side)));
+    struct stat info {};
+    ASSERT_EQ(stat(path("T").c_str(), &info), 0);
+    EXPECT_LT(info.st_blocks, 1024) << side;
+  }
+}
+
 TEST_F(PatchPosix, FortyLinksAreFollowedAndOneMoreIsALoop) {
   for (const int links : {40, 41}) {
     put("T", original_);

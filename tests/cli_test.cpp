@@ -179,7 +179,7 @@ TEST_F(CliTest, MoreThan256NamesDumpsThe256AndNamesTheNext) {
 
 TEST_F(CliTest, DiffTroubleIsStatusTwo) {
   const std::string usage =
-      "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW\n";
+      "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW\n";
   struct Row {
     std::vector<std::string> args;
     std::string err;

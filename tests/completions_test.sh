@@ -60,7 +60,7 @@ quarnel-diff --c|--color --color=
 quarnel-diff --color = a|always auto
 quarnel-diff -U |
 quarnel-diff -U 3 d|data.bin dump.txt
-quarnel-diff --unified = 3 -|-- --color --color= --help --unified= --version -U
+quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --unified= --version -U
 quarnel-diff data.bin -|-n.bin
 CASES
 

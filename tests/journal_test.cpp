@@ -195,6 +195,32 @@ TEST_F(Journal, SigkillAtAnyCallThenRecoveryLeavesTheFileOldOrNew) {
   }
 }
 
+TEST_F(Journal, ADiffThatMovesBytesKilledAtAnyCallLeavesTheFileOldOrNew) {
+  const std::string old = pattern(3000, 1);
+  const std::string moved = old.substr(0, 1000) + pattern(50, 2) + old.substr(1200);
+  put(path("old"), old);
+  put(path("new"), moved);
+  std::ofstream(root_ / "patch", std::ios::binary)
+      << run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY).out;
+  std::filesystem::remove(path("old"));
+  std::filesystem::remove(path("new"));
+  const Scenario scenario{"MovesBytes", old, "", {}};
+  for (long kill_at = 1;; ++kill_at) {
+    put(path("T"), old);
+    const Outcome killed = patch(scenario, kill_at);
+    const std::string after = read(path("T"));
+    EXPECT_EQ(others(), "") << kill_at;
+    if (killed.status == 0) {
+      EXPECT_EQ(after, moved);
+      EXPECT_GT(kill_at, 3) << "the new file's writes and flush are where it was killed";
+      break;
+    }
+    ASSERT_EQ(killed.status, 128 + SIGKILL) << kill_at << killed.err;
+    EXPECT_TRUE(after == old || after == moved) << kill_at;
+    ASSERT_LT(kill_at, 100) << "the patch never ran to its end";
+  }
+}
+
 TEST_F(Journal, SigkillFromOutsideAtAnyMomentOfALargePatch) {
   // Every byte of 8 MiB rewritten: the kills land while the dump is read,
   // the journal written and flushed, the file written and flushed.

@@ -152,6 +152,106 @@ INSTANTIATE_TEST_SUITE_P(
                  DiffResult::differ,
                  {"@@ -1,4 +1,2 @@", " O0", "-O1", "-O2", "-O3", "+N1"}}));
 
+// Bytes without a repeat, so that where they moved is found one way only.
+std::string random_bytes(std::size_t size, unsigned seed) {
+  std::string bytes;
+  std::uint32_t state = seed * 2654435761U + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1664525U + 1013904223U;
+    bytes.push_back(static_cast<char>(state >> 24U));
+  }
+  return bytes;
+}
+
+// A diff line for the bytes of side at address, size of them.
+std::string line_at(const std::string& side, std::size_t address, std::size_t size) {
+  const std::string dump =
+      simple_dump({reinterpret_cast<const std::uint8_t*>(side.data()) + address, size},
+                  static_cast<std::uint32_t>(address));
+  return dump.substr(0, dump.find_first_of("\r\n"));
+}
+
+// "@@ ..." as it stands; otherwise a mark, O or N for the old or new file,
+// the address in hex and, after "+", how many bytes the line shows.
+std::string expected_moved(const std::string& before, const std::string& after,
+                           const std::vector<std::string>& lines) {
+  std::string text = with_line_ends("--- a\tT\n+++ b\tT\n");
+  for (const std::string& line : lines) {
+    if (line.starts_with("@@")) {
+      text += with_line_ends(line + "\n");
+      continue;
+    }
+    const std::size_t plus = line.find('+', 1);
+    const std::size_t address = std::stoul(line.substr(2, plus - 2), nullptr, 16);
+    const std::size_t size = std::stoul(line.substr(plus + 1));
+    text += line.substr(0, 1) + line_at(line[1] == 'O' ? before : after, address, size) + eol;
+  }
+  return text;
+}
+
+const std::string r200 = random_bytes(200, 1);
+const std::string r40 = random_bytes(40, 2);
+
+std::string spliced(const std::string& bytes, std::size_t at, std::size_t cut,
+                    const std::string& put) {
+  return bytes.substr(0, at) + put + bytes.substr(at + cut);
+}
+
+class WriteMovedDiff : public ::testing::TestWithParam<DiffCase> {};
+
+TEST_P(WriteMovedDiff, EachStretchStartsItsLines) {
+  const DiffCase& c = GetParam();
+  const Compared got = compare(c.before, c.after, c.context);
+  EXPECT_EQ(got.result, c.result);
+  EXPECT_EQ(got.text, expected_moved(c.before, c.after, c.lines));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, WriteMovedDiff,
+    ::testing::Values(
+        DiffCase{"InsertedInTheMiddle",
+                 r200,
+                 spliced(r200, 100, 0, "XY"),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -5,6 +5,7 @@ 2 bytes inserted at 00000064", " O40+16", " O50+16", " O60+4",
+                  "+N64+2", " O64+16", " O74+16", " O84+16"}},
+        DiffCase{"InsertedAtTheStart",
+                 r40,
+                 "AB" + r40,
+                 2,
+                 DiffResult::differ,
+                 {"@@ -1,2 +1,3 @@ 2 bytes inserted at 00000000", "+N0+2", " O0+16", " O10+16"}},
+        DiffCase{"DeletedWithoutContextKeepsALineAfter",
+                 r200,
+                 spliced(r200, 100, 10, ""),
+                 0,
+                 DiffResult::differ,
+                 {"@@ -7,3 +7,2 @@ 10 bytes deleted at 00000064", " O60+4", "-O64+10", " O6E+16"}},
+        DiffCase{"ReplacedByMore",
+                 r200,
+                 spliced(r200, 98, 2, "abc"),
+                 1,
+                 DiffResult::differ,
+                 {"@@ -7,3 +7,3 @@ 2 bytes replaced by 3 bytes at 00000062", " O60+2", "-O62+2",
+                  "+N62+3", " O64+16"}},
+        DiffCase{"AChangeAfterAMoveSaysWhereItIsInBoth",
+                 r200,
+                 spliced(spliced(r200, 160, 1, "!"), 20, 0, "-"),
+                 1,
+                 DiffResult::differ,
+                 {"@@ -2,2 +2,3 @@ 1 byte inserted at 00000014", " O10+4", "+N14+1", " O14+16",
+                  "@@ -10,3 +11,3 @@ at 00000084 in the old file, 00000085 in the new", " O84+16",
+                  "-O94+16", "+N95+16", " OA4+16"}},
+        DiffCase{"InsertedAndDeletedTogether",
+                 r200,
+                 spliced(spliced(r200, 150, 3, ""), 50, 0, std::string(20, '\0')),
+                 1,
+                 DiffResult::differ,
+                 {"@@ -4,2 +4,4 @@ 20 bytes inserted at 00000032", " O30+2", "+N32+16", "+N42+4",
+                  " O32+16", "@@ -11,3 +13,2 @@ 3 bytes deleted at 00000096", " O92+4", "-O96+3",
+                  " O99+16"}}));
+
 TEST(WriteDiffColor, OnlyTheChangedBytesAreReversed) {
   const Compared got = compare("AB", "AC", 3, true);
   const std::string line_start = "00000000  41 ";

@@ -129,12 +129,23 @@ std::span<const std::uint8_t> view(Aligner& aligner, Window& window, std::uint64
   return std::span(window.bytes).subspan(static_cast<std::size_t>(at - window.base), wanted);
 }
 
-// How many bytes from old_at and new_at are equal, up to limit.
+// How many bytes from old_at and new_at are equal, up to limit. Where both
+// files have a hole, the bytes are zeros in both and need no reading.
 std::uint64_t equal_run(Aligner& aligner, std::uint64_t old_at, std::uint64_t new_at,
                         std::uint64_t limit) {
   constexpr std::size_t step = std::size_t{1} << 16;
+  constexpr std::uint64_t hole_look_step = std::uint64_t{1} << 24;
   std::uint64_t done = 0;
+  std::uint64_t next_look = limit >= hole_look_step ? 0 : limit;
   while (done < limit && !aligner.failed) {
+    if (done >= next_look) {
+      const std::uint64_t holes =
+          std::min(data_after(aligner.before.handle, old_at + done) - (old_at + done),
+                   data_after(aligner.after.handle, new_at + done) - (new_at + done));
+      done += std::min(holes, limit - done);
+      next_look = done + hole_look_step;
+      continue;
+    }
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(step, limit - done));
     const auto one = view(aligner, aligner.old_window, old_at + done, size);
     const auto two = view(aligner, aligner.new_window, new_at + done, size);

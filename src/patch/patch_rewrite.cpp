@@ -95,7 +95,8 @@ void put_bytes(Rewrite& rewrite, std::span<const std::uint8_t> bytes) {
   }
 }
 
-// Copies the old bytes that go to the new file's bytes up to until.
+// Copies the old bytes that go to the new file's bytes up to until. A
+// hole of the old file stays one: it is not written.
 void copy_old(Rewrite& rewrite, std::uint64_t until) {
   if (until < rewrite.written || rewrite.written < rewrite.moved[1]) {
     rewrite.outcome.status = PatchStatus::records_error;
@@ -103,6 +104,11 @@ void copy_old(Rewrite& rewrite, std::uint64_t until) {
   }
   while (rewrite.written < until && rewrite.going()) {
     const std::uint64_t from = rewrite.moved[0] + (rewrite.written - rewrite.moved[1]);
+    if (const std::uint64_t hole = data_after(rewrite.old_file, from) - from;
+        hole >= moved_bytes.size()) {
+      rewrite.written += std::min(hole, until - rewrite.written);
+      continue;
+    }
     const auto size = static_cast<std::size_t>(
         std::min<std::uint64_t>(moved_bytes.size(), until - rewrite.written));
     const auto bytes = std::span(moved_bytes).first(size);
@@ -148,6 +154,10 @@ void write_new(Rewrite& rewrite) {
   }
   copy_old(rewrite,
            sized ? new_length : rewrite.moved[1] + (rewrite.old_length - rewrite.moved[0]));
+  // A hole at the end is the length alone.
+  if (rewrite.going() && !cut_file(rewrite.new_file, rewrite.written)) {
+    rewrite.fail(PatchStatus::write_error);
+  }
   if (rewrite.going() && !flush_to_disk(rewrite.new_file)) {
     rewrite.fail(PatchStatus::write_error);
   }

@@ -67,6 +67,26 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
   }
 }
 
+// The address of a quarnel line: eight hex digits, or more past FFFFFFFF,
+// where the lines of a diff widen it. Takes the digits beyond eight off
+// the line, for the line's reader; wide is whether there were any.
+std::uint64_t high_address(std::string_view& line, bool& wide) {
+  std::size_t digits = 0;
+  while (digits < line.size() && digits < 17 &&
+         (std::isxdigit(static_cast<unsigned char>(line[digits])) != 0)) {
+    ++digits;
+  }
+  wide = digits > line_geometry::address_digits && digits <= 16 && line[0] != '0';
+  if (!wide) {
+    return 0;
+  }
+  const std::size_t extra = digits - line_geometry::address_digits;
+  std::uint64_t high = 0;
+  static_cast<void>(std::from_chars(line.data(), line.data() + extra, high, 16));
+  line.remove_prefix(extra);
+  return high << 32U;
+}
+
 // The hunks' first line that tells the dumps' layout, in what is read of
 // the diff (rest, from the line at hand): quarnel's lines are read where the
 // hunk header puts them, another layout's at their own addresses; a layout
@@ -84,8 +104,11 @@ bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
     }
     if (!line.empty() && (line[0] == ' ' || line[0] == '-' || line[0] == '+') &&
         !line.starts_with("--- ") && !line.starts_with("+++ ")) {
-      layout = line_layout(line.substr(1));
-      addresses = !line.substr(1).starts_with(' ');
+      std::string_view text = line.substr(1);
+      bool wide = false;
+      static_cast<void>(high_address(text, wide));
+      layout = line_layout(text);
+      addresses = !text.starts_with(' ');
     }
   }
   if (layout == DumpLayout::any && !at_end) {
@@ -181,26 +204,6 @@ DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, Di
   diff.new_left -= mark == ' ' || mark == '+' ? 1 : 0;
   diff.in_hunk = diff.old_left + diff.new_left > 0;
   return diff.in_hunk ? step : end_other_hunk(diff, patch, number);
-}
-
-// The address of a quarnel line: eight hex digits, or more past FFFFFFFF,
-// where the lines of a diff widen it. Takes the digits beyond eight off
-// the line, for the line's reader; wide is whether there were any.
-std::uint64_t high_address(std::string_view& line, bool& wide) {
-  std::size_t digits = 0;
-  while (digits < line.size() && digits < 17 &&
-         (std::isxdigit(static_cast<unsigned char>(line[digits])) != 0)) {
-    ++digits;
-  }
-  wide = digits > line_geometry::address_digits && digits <= 16 && line[0] != '0';
-  if (!wide) {
-    return 0;
-  }
-  const std::size_t extra = digits - line_geometry::address_digits;
-  std::uint64_t high = 0;
-  static_cast<void>(std::from_chars(line.data(), line.data() + extra, high, 16));
-  line.remove_prefix(extra);
-  return high << 32U;
 }
 
 // Where each side of the hunk starts: its first line is the header's,

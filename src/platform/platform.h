@@ -178,6 +178,11 @@ enum class JournalStatus { opened, missing, in_use, failed };
 // Whether the handle is of a regular file (not a device, pipe or folder).
 [[nodiscard]] bool is_regular_file(int handle);
 
+// Where the first byte at or after offset that the file stores lies: the
+// bytes before it, from offset, are a hole and read as zeros. offset where
+// the system cannot tell, or on any failure.
+[[nodiscard]] std::uint64_t data_after(int handle, std::uint64_t offset);
+
 // Reads into.size() bytes at offset, or fewer where the file ends.
 [[nodiscard]] ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> into);
 
@@ -186,8 +191,8 @@ enum class JournalStatus { opened, missing, in_use, failed };
 [[nodiscard]] std::size_t write_at(int handle, std::uint64_t offset,
                                    std::span<const std::uint8_t> bytes);
 
-// Cuts a regular file to length; other files are left alone. False when it
-// failed.
+// Gives a regular file the length, cutting it or growing it with zeros;
+// other files are left alone. False when it failed.
 [[nodiscard]] bool cut_file(int handle, std::uint64_t length);
 
 // Waits until what was written to a file or block device is on stable

@@ -26,6 +26,8 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
       if (count.value == nullptr || !read_count(count.value, options.context)) {
         return refused(options, "option needs a number of lines: ", argv[walk.at]);
       }
+    } else if (arg == "--same-offsets") {
+      options.same_offsets = true;
     } else if (arg == "--color" || arg == "--color=auto") {
       options.color = ColorWhen::automatic;
     } else if (arg == "--color=always") {

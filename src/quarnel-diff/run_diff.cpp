@@ -14,7 +14,8 @@ namespace quarnel {
 namespace {
 
 constexpr ProgramText program{
-    "quarnel-diff", "usage: quarnel-diff [-U N | --unified=N] [--color[=WHEN]] [--] OLD NEW",
+    "quarnel-diff",
+    "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW",
     "       quarnel-diff --help | --version", "quarnel-diff " QUARNEL_VERSION};
 
 // A file to compare, open for reading anywhere: a pipe or terminal (and
@@ -101,8 +102,9 @@ int run_diff(int argc, const char* const argv[]) {
                      (options.color == ColorWhen::automatic && is_terminal(standard_output) &&
                       (no_color == nullptr || *no_color == '\0'));
   static OutputWriter out{standard_output};
-  const DiffOutcome outcome =
-      write_dump_diff(compared[0], compared[1], {.context = options.context, .color = color}, out);
+  const DiffOutcome outcome = write_dump_diff(
+      compared[0], compared[1],
+      {.context = options.context, .color = color, .same_offsets = options.same_offsets}, out);
   for (const Opened& file : files) {
     if (file.close) {
       close_handle(file.handle);

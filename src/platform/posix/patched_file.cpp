@@ -190,6 +190,24 @@ std::int64_t file_length(int handle) {
   return S_ISBLK(info.st_mode) ? ::lseek(handle, 0, SEEK_END) : 0;
 }
 
+std::uint64_t data_after(int handle, std::uint64_t offset) {
+#if defined(SEEK_DATA)
+  const off_t found = ::lseek(handle, static_cast<off_t>(offset), SEEK_DATA);
+  if (found >= 0) {
+    return static_cast<std::uint64_t>(found);
+  }
+  // No data from offset on: a hole to the end.
+  struct stat info {};
+  if (errno == ENXIO && ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::uint64_t>(info.st_size) > offset) {
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+#else
+  static_cast<void>(handle);
+#endif
+  return offset;
+}
+
 bool is_regular_file(int handle) {
   struct stat info {};
   return ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode);

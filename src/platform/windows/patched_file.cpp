@@ -157,6 +157,9 @@ std::int64_t file_length(int handle) {
   return ::GetFileSizeEx(os_handle(handle), &size) != 0 ? size.QuadPart : -1;
 }
 
+// Holes are not looked for: every byte is read.
+std::uint64_t data_after(int /*handle*/, std::uint64_t offset) { return offset; }
+
 bool is_regular_file(int handle) {
   BY_HANDLE_FILE_INFORMATION info{};
   return ::GetFileType(os_handle(handle)) == FILE_TYPE_DISK &&
