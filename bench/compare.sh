@@ -119,6 +119,48 @@ awk -v d="$d_same" -v c="$c_same" -v e="$d_changed" -v x="$x_changed" \
   'BEGIN { printf "equal files: quarnel-diff %.3f s, cmp %.3f s; 1%% of lines changed: quarnel-diff %.3f s, diff <(xxd) %.3f s, %.0fx\n", d, c, e, x, x / e }'
 rm "$work/copy.bin" "$work/changed.bin"
 
+# Bytes inserted and deleted: 5 insertions (1 byte to 1 MiB) and 2
+# deletions in the 256 MiB file. quarnel-diff against xdelta3 (a binary
+# delta, nothing to review) for time, memory and size; both applied back;
+# bsdiff, which needs about 17 times the old file in memory, on the first
+# 16 MiB only.
+perl -e 'open(my $in, "<", $ARGV[0]) or die; binmode $in; local $/; my $d = <$in>;
+  my @edits = ([200e6, 0, 1], [150e6, 0, 100], [100e6, 37, 0], [90e6, 0, 4096],
+               [50e6, 0, 1 << 20], [20e6, 19, 0], [1000, 0, 2]);
+  srand(7);
+  for my $e (@edits) { my $ins = join "", map { chr(int(rand(256))) } 1 .. $e->[2];
+    substr($d, $e->[0], $e->[1]) = $ins; }
+  open(my $out, ">", $ARGV[1]) or die; binmode $out; print $out $d;' \
+  "$work/big.bin" "$work/moved.bin"
+d_moved=$(median "$runs" "$quarnel_diff '$work/big.bin' '$work/moved.bin' >'$work/moved.diff'")
+# quarnel-diff exits 1 for files that differ.
+d_rss=$( (/usr/bin/time -f %M "$quarnel_diff" "$work/big.bin" "$work/moved.bin" 2>&1 >/dev/null || true) | tail -1)
+d_shown=$(grep -c '^[-+][0-9A-F]' "$work/moved.diff" || true)
+cp "$work/big.bin" "$work/apply.bin"
+a_moved=$(median 1 "$unquarnel -p '$work/apply.bin' '$work/moved.diff'")
+cmp "$work/apply.bin" "$work/moved.bin"
+printf 'quarnel-diff with bytes moved: %.3f s, %d KiB, %d bytes of diff, %d lines on - or +; unquarnel -p applies it in %.3f s\n' \
+  "$d_moved" "$d_rss" "$(stat -c %s "$work/moved.diff")" "$d_shown" "$a_moved"
+if command -v xdelta3 >/dev/null; then
+  x_moved=$(median "$runs" "xdelta3 -e -f -B 536870912 -s '$work/big.bin' '$work/moved.bin' '$work/moved.xd'")
+  x_rss=$(/usr/bin/time -f %M xdelta3 -e -f -B 536870912 -s "$work/big.bin" "$work/moved.bin" "$work/moved.xd" 2>&1 | tail -1)
+  x_apply=$(median 1 "xdelta3 -d -f -B 536870912 -s '$work/big.bin' '$work/moved.xd' '$work/apply.bin'")
+  cmp "$work/apply.bin" "$work/moved.bin"
+  printf 'xdelta3 -e -B 512M: %.3f s, %d KiB, %d bytes of delta; -d applies it in %.3f s; quarnel-diff %.1fx as fast\n' \
+    "$x_moved" "$x_rss" "$(stat -c %s "$work/moved.xd")" "$x_apply" "$(awk -v x="$x_moved" -v d="$d_moved" 'BEGIN { print x / d }')"
+fi
+if command -v bsdiff >/dev/null; then
+  head -c $((16 << 20)) "$work/big.bin" >"$work/small_old.bin"
+  head -c $((16 << 20)) "$work/moved.bin" >"$work/small_new.bin"
+  b_time=$(median 1 "bsdiff '$work/small_old.bin' '$work/small_new.bin' '$work/small.bsdiff'")
+  b_rss=$(/usr/bin/time -f %M bsdiff "$work/small_old.bin" "$work/small_new.bin" "$work/small.bsdiff" 2>&1 | tail -1)
+  q_time=$(median "$runs" "$quarnel_diff '$work/small_old.bin' '$work/small_new.bin' >/dev/null")
+  printf 'first 16 MiB of the pair: bsdiff %.3f s, %d KiB, %d bytes of patch; quarnel-diff %.3f s\n' \
+    "$b_time" "$b_rss" "$(stat -c %s "$work/small.bsdiff")" "$q_time"
+  rm "$work"/small*
+fi
+rm -f "$work/moved.bin" "$work/moved.diff" "$work/moved.xd" "$work/apply.bin"
+
 # Patching: every byte of a 64 MiB file rewritten from a full dump, by
 # unquarnel -p (which first writes the old bytes to its journal and flushes
 # it, then flushes the file), by unquarnel -p --no-journal, and by xxd -r

@@ -1,9 +1,11 @@
 // Reads fuzz data as a diff of dumps: whatever it holds, the reader must
 // neither crash nor hang nor read out of bounds, and every record it keeps
-// must be whole.
+// must be whole; a diff that moves bytes is then written out.
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
+#include "patch/patch_rewrite.h"
 #include "patch/read_diff.h"
 #include "support/test_support.h"
 
@@ -27,6 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   if (!flushed || at != kept.size() || (step.ok && !text.empty()) || number > size + 1) {
     std::abort();
+  }
+  // A diff that moves bytes is written as a new file from an old one of
+  // the fuzz data: any outcome but a crash, and the old file as it was.
+  if (step.ok && records.moves) {
+    const std::string old_bytes(reinterpret_cast<const char*>(bytes), size);
+    const int old_file = testing::memory_file(old_bytes);
+    const int new_file = testing::memory_file("");
+    const int kept_file = testing::memory_file(kept);
+    static_cast<void>(rewrite_patch(kept_file, old_file, new_file));
+    if (testing::contents(old_file) != old_bytes) {
+      std::abort();
+    }
+    for (const int file : {old_file, new_file, kept_file}) {
+      close_handle(file);
+    }
   }
   return 0;
 }

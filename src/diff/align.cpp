@@ -21,6 +21,7 @@ constexpr std::size_t same_shift_reach = 32;
 // in growing windows; past the largest, through the anchors.
 constexpr std::array<std::size_t, 3> near_reaches{256, 4096, 65536};
 constexpr std::uint64_t line_bytes = line_geometry::bytes_per_line;
+constexpr std::uint64_t hole_look_step = std::uint64_t{1} << 24;
 // A match this long is taken without looking further.
 constexpr std::size_t strong_match = 1024;
 constexpr std::size_t window_size = std::size_t{1} << 20;
@@ -90,6 +91,7 @@ struct Aligner {
   std::uint64_t old_at = 0;
   std::uint64_t new_at = 0;
   bool same_offsets = false;
+  std::uint64_t next_hole_look = 0;  // where the files' holes are looked for next
   bool failed = false;
   int error = 0;
   bool indexed = false;
@@ -129,21 +131,39 @@ std::span<const std::uint8_t> view(Aligner& aligner, Window& window, std::uint64
   return std::span(window.bytes).subspan(static_cast<std::size_t>(at - window.base), wanted);
 }
 
+// Where two runs of bytes that differ first differ: eight bytes at a time,
+// then byte by byte.
+std::size_t first_difference(std::span<const std::uint8_t> one, std::span<const std::uint8_t> two) {
+  std::size_t at = 0;
+  for (; at + 8 <= one.size(); at += 8) {
+    std::uint64_t first = 0;
+    std::uint64_t second = 0;
+    std::memcpy(&first, one.data() + at, sizeof first);
+    std::memcpy(&second, two.data() + at, sizeof second);
+    if (first != second) {
+      break;
+    }
+  }
+  while (at < one.size() && one[at] == two[at]) {
+    ++at;
+  }
+  return at;
+}
+
 // How many bytes from old_at and new_at are equal, up to limit. Where both
 // files have a hole, the bytes are zeros in both and need no reading.
 std::uint64_t equal_run(Aligner& aligner, std::uint64_t old_at, std::uint64_t new_at,
                         std::uint64_t limit) {
   constexpr std::size_t step = std::size_t{1} << 16;
-  constexpr std::uint64_t hole_look_step = std::uint64_t{1} << 24;
   std::uint64_t done = 0;
-  std::uint64_t next_look = limit >= hole_look_step ? 0 : limit;
   while (done < limit && !aligner.failed) {
-    if (done >= next_look) {
+    // Holes are looked for every 16 MiB of the old file at most.
+    if (limit - done >= hole_look_step && old_at + done >= aligner.next_hole_look) {
       const std::uint64_t holes =
           std::min(data_after(aligner.before.handle, old_at + done) - (old_at + done),
                    data_after(aligner.after.handle, new_at + done) - (new_at + done));
       done += std::min(holes, limit - done);
-      next_look = done + hole_look_step;
+      aligner.next_hole_look = old_at + done + hole_look_step;
       continue;
     }
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(step, limit - done));
@@ -153,8 +173,7 @@ std::uint64_t equal_run(Aligner& aligner, std::uint64_t old_at, std::uint64_t ne
       break;
     }
     if (std::memcmp(one.data(), two.data(), size) != 0) {
-      return done + static_cast<std::uint64_t>(
-                        std::mismatch(one.begin(), one.end(), two.begin()).first - one.begin());
+      return done + first_difference(one, two);
     }
     done += size;
   }
@@ -395,6 +414,7 @@ Aligner& start_alignment(const AlignedFile& before, const AlignedFile& after, bo
   aligner.new_window.count = 0;
   aligner.old_at = 0;
   aligner.new_at = 0;
+  aligner.next_hole_look = 0;
   aligner.failed = false;
   aligner.error = 0;
   aligner.indexed = false;

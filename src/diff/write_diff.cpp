@@ -108,7 +108,7 @@ std::size_t address_text(std::uint64_t address, std::span<char, 16> out) {
 }
 
 // At namespace scope: too large for a thread's stack.
-std::array<ByteCache, 4> byte_caches{};
+std::array<ByteCache, 2> byte_caches{};
 std::array<Span, most_spans> hunk_spans{};
 
 struct Differ {
@@ -116,9 +116,8 @@ struct Differ {
   const DiffFile& after;
   const DiffSettings& settings;
   OutputWriter& out;
-  // One for each side's lines, one for the other side's to compare with.
-  std::span<ByteCache, 2> cache{byte_caches.data(), 2};
-  std::span<ByteCache, 2> other_cache{byte_caches.data() + 2, 2};
+  // A side's bytes stay valid while the other side's are read.
+  std::span<ByteCache, 2> cache{byte_caches};
   std::span<Span, most_spans> spans{hunk_spans};
   bool any = false;
   bool open = false;
@@ -137,16 +136,21 @@ struct Differ {
   void put_line(char mark, std::uint64_t address, std::span<const std::uint8_t> bytes,
                 std::span<const std::uint8_t> others, bool all_differ) {
     std::array<char, line_geometry::longest_line_size + 8> text{};
-    StreamDump dump(0, platform_line_end());
+    constexpr std::uint64_t widest = 0xFFFFFFFF;
+    StreamDump dump(static_cast<std::uint32_t>(std::min(address, widest)), platform_line_end());
     std::size_t size = dump_more(dump, bytes, std::span(text).subspan(8)).value_or(0);
     if (bytes.size() < bytes_per_line) {
       size = finish_dump(dump, std::span(text).subspan(8));
     }
-    // The address, widened past FFFFFFFF, in place of the one written.
-    std::array<char, 16> digits{};
-    const std::size_t width = address_text(address, digits);
+    // Past FFFFFFFF, the address widened in place of the one written.
+    std::size_t width = line_geometry::address_digits;
+    if (address > widest) {
+      std::array<char, 16> digits{};
+      width = address_text(address, digits);
+      std::copy(digits.begin(), digits.begin() + width,
+                text.begin() + 8 + line_geometry::address_digits - width);
+    }
     const std::size_t from = 8 + line_geometry::address_digits - width;
-    std::copy(digits.begin(), digits.begin() + width, text.begin() + from);
     const std::string_view whole(text.data() + from, size + width - line_geometry::address_digits);
     const std::size_t shift = width - line_geometry::address_digits;
     const std::string_view color = mark == '-' ? deleted_color : added_color;
@@ -223,7 +227,7 @@ struct Differ {
         const char mark = side == 0 ? '-' : '+';
         for (std::uint64_t j = start; j < std::min(k, span.lines(side)); ++j) {
           put_line(mark, span.at[side] + j * bytes_per_line, grid_line(span, side, j, cache[side]),
-                   grid_line(span, 1 - side, j, other_cache[1 - side]), false);
+                   grid_line(span, 1 - side, j, cache[1 - side]), false);
         }
       }
     }
@@ -431,7 +435,7 @@ struct Differ {
 
 DiffOutcome write_dump_diff(const DiffFile& before, const DiffFile& after,
                             const DiffSettings& settings, OutputWriter& out) {
-  byte_caches = {ByteCache{&before}, ByteCache{&after}, ByteCache{&before}, ByteCache{&after}};
+  byte_caches = {ByteCache{&before}, ByteCache{&after}};
   Differ differ{before, after, settings, out};
   Aligner& aligner = start_alignment({before.handle, before.size}, {after.handle, after.size},
                                      settings.same_offsets);
