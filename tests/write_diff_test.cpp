@@ -266,5 +266,13 @@ TEST(WriteDiffColor, OnlyTheChangedBytesAreReversed) {
                           marked("\x1b[32m", '+', "43", 'C'));
 }
 
+TEST(WriteDiffColor, InsertedBytesAreAllReversed) {
+  const std::string before = random_bytes(40, 3);
+  const Compared got = compare(before, before.substr(0, 20) + "Z" + before.substr(20), 1, true);
+  const std::string inserted = "\x1b[32m+00000014  \x1b[7m5A\x1b[27m" +
+                               std::string(3 * 15 + 3, ' ') + "\x1b[7mZ\x1b[27m\x1b[0m" + eol;
+  EXPECT_NE(got.text.find(inserted), std::string::npos) << got.text;
+}
+
 }  // namespace
 }  // namespace quarnel

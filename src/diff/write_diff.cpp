@@ -193,8 +193,8 @@ struct Differ {
   }
 
   // Line k of a grid on a side: its bytes, none when the side has no such line.
-  std::span<const std::uint8_t> grid_line(const Span& span, std::size_t side, std::uint64_t k,
-                                          ByteCache& bytes) {
+  static std::span<const std::uint8_t> grid_line(const Span& span, std::size_t side,
+                                                 std::uint64_t k, ByteCache& bytes) {
     if (k >= span.lines(side)) {
       return {};
     }
@@ -202,7 +202,7 @@ struct Differ {
     return bytes.line(at, span.end[side]);
   }
 
-  bool equal_lines(const Span& span, std::uint64_t k) {
+  [[nodiscard]] bool equal_lines(const Span& span, std::uint64_t k) const {
     if (k >= span.lines(0) || k >= span.lines(1)) {
       return false;
     }
