@@ -149,5 +149,26 @@ TEST(CliWindows, APatchLeavesNoJournalAndALeftOneIsRecovered) {
   CloseHandle(held);
 }
 
+TEST(CliWindows, ADiffThatMovesBytesWritesTheFileAnew) {
+  const std::string dir = new_folder("moved");
+  std::string old_bytes;
+  for (int i = 0; i < 300; ++i) {
+    old_bytes.push_back(static_cast<char>(i * 73 + i / 7));
+  }
+  const std::string new_bytes = old_bytes.substr(0, 100) + "INS" + old_bytes.substr(100);
+  put(dir + "\\old", old_bytes);
+  put(dir + "\\new", new_bytes);
+  put(dir + "\\d.diff", run_tool({dir + "\\old", dir + "\\new"}, "", {}, QUARNEL_DIFF_BINARY).out);
+  put(dir + "\\T", old_bytes);
+  for (const auto& [options, expected] : {std::pair{std::vector<std::string>{"-p"}, new_bytes},
+                                          {std::vector<std::string>{"-R", "-p"}, old_bytes}}) {
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {dir + "\\T", dir + "\\d.diff"});
+    const Outcome got = run_tool(args, "", {}, UNQUARNEL_BINARY);
+    EXPECT_EQ(got.err + std::to_string(got.status), "0");
+    EXPECT_EQ(get(dir + "\\T"), expected);
+  }
+}
+
 }  // namespace
 }  // namespace quarnel
