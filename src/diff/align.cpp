@@ -131,18 +131,13 @@ std::span<const std::uint8_t> view(Aligner& aligner, Window& window, std::uint64
   return std::span(window.bytes).subspan(static_cast<std::size_t>(at - window.base), wanted);
 }
 
-// Where two runs of bytes that differ first differ: eight bytes at a time,
-// then byte by byte.
+// Where two runs of bytes that differ first differ: the first piece of 256
+// that differs, then byte by byte.
 std::size_t first_difference(std::span<const std::uint8_t> one, std::span<const std::uint8_t> two) {
+  constexpr std::size_t piece = 256;
   std::size_t at = 0;
-  for (; at + 8 <= one.size(); at += 8) {
-    std::uint64_t first = 0;
-    std::uint64_t second = 0;
-    std::memcpy(&first, one.data() + at, sizeof first);
-    std::memcpy(&second, two.data() + at, sizeof second);
-    if (first != second) {
-      break;
-    }
+  while (at + piece <= one.size() && std::memcmp(one.data() + at, two.data() + at, piece) == 0) {
+    at += piece;
   }
   while (at < one.size() && one[at] == two[at]) {
     ++at;
