@@ -150,6 +150,20 @@ class PatchPosix : public ::testing::Test {
     std::ifstream in(path(name), std::ios::binary);
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "absent";
   }
+  // The diff turns before into after in T, is refused a second time, and
+  // -R turns T back.
+  void applies_once_and_undoes(const std::string& diff, const std::string& before,
+                               const std::string& after, const char* name) const {
+    put("d.diff", diff);
+    put("T", before);
+    const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(forward.status == 0 && read("T") == after) << name << forward.err;
+    const Outcome again = unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(again.status == 1 && read("T") == after) << name;
+    EXPECT_TRUE(again.err.starts_with("unquarnel: " + path("d.diff") + ":")) << again.err;
+    const Outcome back = unquarnel({"-R", "-p", path("T"), path("d.diff")});
+    EXPECT_TRUE(back.status == 0 && read("T") == before) << name << back.err;
+  }
   static Outcome unquarnel(const std::vector<std::string>& args, Redirect redirect = {},
                            const std::string& input = "") {
     return run_tool(args, input, redirect, UNQUARNEL_BINARY);
@@ -605,29 +619,29 @@ TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
   const std::string t = path("T");
   const std::string dump = path("d.dump");
   const std::vector<Row> rows{{QUARNEL_BINARY, {t}, 2, "write error:stdout\n", 1, original_},
-                              {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
-                              {QUARNEL_BINARY, {t}, 7, "", 1, original_},
-                              {QUARNEL_BINARY, {t}, 5, "", 0, original_},
-                              {UNQUARNEL_BINARY,
-                               {"-p", t},
-                               1,
-                               "unquarnel: stdin: read error: bad file descriptor\n",
-                               1,
-                               original_},
-                              {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
-                              {UNQUARNEL_BINARY,
-                               {dump},
-                               2,
-                               "unquarnel: stdout: write error: bad file descriptor\n",
-                               1,
-                               original_},
-                              {UNQUARNEL_BINARY,
-                               {"--help"},
-                               2,
-                               "unquarnel: stdout: write error: bad file descriptor\n",
-                               1,
-                               original_},
-                              {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
+                                  {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
+                                  {QUARNEL_BINARY, {t}, 7, "", 1, original_},
+                                  {QUARNEL_BINARY, {t}, 5, "", 0, original_},
+                                  {UNQUARNEL_BINARY,
+                                   {"-p", t},
+                                   1,
+                                   "unquarnel: stdin: read error: bad file descriptor\n",
+                                   1,
+                                   original_},
+                                  {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
+                                  {UNQUARNEL_BINARY,
+                                   {dump},
+                                   2,
+                                   "unquarnel: stdout: write error: bad file descriptor\n",
+                                   1,
+                                   original_},
+                                  {UNQUARNEL_BINARY,
+                                   {"--help"},
+                                   2,
+                                   "unquarnel: stdout: write error: bad file descriptor\n",
+                                   1,
+                                   original_},
+                                  {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
   for (const Row& row : rows) {
     put("T", original_);
     const auto stream = [&](int fd) {
@@ -803,6 +817,14 @@ TEST_F(PatchPosix, FilesPast4GiBAreDumpedAtAFarOffsetAndPatchedAtTheLastAddress)
   EXPECT_EQ(in.get(), 0x5B);
 }
 
+// Two files to diff, and the options to diff them with.
+struct DiffRow {
+  const char* name;
+  std::string before;
+  std::string after;
+  std::vector<std::string> options;
+};
+
 // quarnel-diff gives diff -u's hunks of the two dumps, run here on the
 // build machine's own diff.
 TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
@@ -817,13 +839,7 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
     }
     return copy;
   };
-  struct Row {
-    const char* name;
-    std::string before;
-    std::string after;
-    std::vector<std::string> options;
-  };
-  const std::vector<Row> rows{
+  const std::vector<DiffRow> rows{
       {"same", data, data, {}},
       {"first and last line", data, changed({0, 999}), {}},
       {"hunks that merge", data, changed({100, 180, 400}), {}},
@@ -834,7 +850,7 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
       {"from empty", "", data, {}},
       {"to empty", data, "", {}},
   };
-  for (const Row& row : rows) {
+  for (const DiffRow& row : rows) {
     put("old", row.before);
     put("new", row.after);
     // quarnel through the emulator of a cross build, diff as it is.
@@ -894,15 +910,7 @@ TEST_F(PatchPosix, DiffsAreThoseOfDiffOnTheDumps) {
       if (diff_text.empty()) {
         continue;  // no git here
       }
-      put("d.diff", diff_text);
-      put("T", row.before);
-      const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
-      EXPECT_TRUE(forward.status == 0 && read("T") == row.after) << row.name << forward.err;
-      const Outcome again = unquarnel({"-p", path("T"), path("d.diff")});
-      EXPECT_TRUE(again.status == 1 && read("T") == row.after) << row.name;
-      EXPECT_TRUE(again.err.starts_with("unquarnel: " + path("d.diff") + ":")) << again.err;
-      const Outcome back = unquarnel({"-R", "-p", path("T"), path("d.diff")});
-      EXPECT_TRUE(back.status == 0 && read("T") == row.before) << row.name << back.err;
+      applies_once_and_undoes(diff_text, row.before, row.after, row.name);
     }
   }
   // Colour only when asked for, and never for a pipe unless always.
@@ -956,29 +964,12 @@ TEST_F(PatchPosix, ADiffThatCannotBeWrittenWholeLeavesTheFileAsItWas) {
   EXPECT_EQ(read("T"), before + std::string(0x200, 'c'));
 }
 
-// Bytes without a repeat, so that where they moved is found one way only.
-std::string unrepeated(std::size_t size, unsigned seed) {
-  std::string bytes;
-  std::uint32_t state = seed * 2654435761U + 1;
-  for (std::size_t i = 0; i < size; ++i) {
-    state = state * 1664525U + 1013904223U;
-    bytes.push_back(static_cast<char>(state >> 24U));
-  }
-  return bytes;
-}
-
 TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
-  const std::string data = unrepeated(3000, 7);
+  const std::string data = testing::unrepeated(3000, 7);
   const auto edit = [&](std::size_t at, std::size_t cut, const std::string& put) {
     return data.substr(0, at) + put + data.substr(at + cut);
   };
-  struct Row {
-    const char* name;
-    std::string before;
-    std::string after;
-    std::vector<std::string> options;
-  };
-  const std::vector<Row> rows{
+  const std::vector<DiffRow> rows{
       {"inserted at the start", data, "abc" + data, {}},
       {"inserted in the middle", data, edit(1000, 0, std::string(5000, 'x')), {}},
       {"inserted at the end", data, data + "tail", {}},
@@ -989,26 +980,19 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
       {"empty to some", "", data.substr(0, 40), {}},
       {"one byte to two", "a", "ba", {}},
   };
-  for (const Row& row : rows) {
+  for (const DiffRow& row : rows) {
     put("old", row.before);
     put("new", row.after);
     std::vector<std::string> args = row.options;
     args.insert(args.end(), {path("old"), path("new")});
     const Outcome diff = run_tool(args, "", {}, QUARNEL_DIFF_BINARY);
     ASSERT_EQ(diff.status, 1) << row.name << diff.err;
-    put("d.diff", diff.out);
-    put("T", row.before);
-    const Outcome forward = unquarnel({"-p", path("T"), path("d.diff")});
-    EXPECT_TRUE(forward.status == 0 && read("T") == row.after) << row.name << forward.err;
-    const Outcome again = unquarnel({"-p", path("T"), path("d.diff")});
-    EXPECT_TRUE(again.status == 1 && read("T") == row.after) << row.name;
-    const Outcome back = unquarnel({"-R", "-p", path("T"), path("d.diff")});
-    EXPECT_TRUE(back.status == 0 && read("T") == row.before) << row.name << back.err;
+    applies_once_and_undoes(diff.out, row.before, row.after, row.name);
   }
 }
 
 TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {
-  const std::string before = unrepeated(0x7F00, 3);
+  const std::string before = testing::unrepeated(0x7F00, 3);
   const std::string after =
       before.substr(0, 0x100) + std::string(0x200, 'i') + before.substr(0x100);
   put("old", before);
@@ -1052,7 +1036,7 @@ TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {
 TEST_F(PatchPosix, PastFFFFFFFFAddressesWiden) {
   // Two sparse files of 4 GiB and a little, one byte inserted past 4 GiB.
   const std::uint64_t far = std::uint64_t{1} << 32;
-  const std::string tail = unrepeated(64, 9);
+  const std::string tail = testing::unrepeated(64, 9);
   const auto sparse = [&](const char* name, const std::string& bytes) {
     put(name, "");
     std::filesystem::resize_file(path(name), far);

@@ -40,15 +40,6 @@ struct Scenario {
   std::vector<std::string> options;
 };
 
-std::string pattern(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  std::minstd_rand random(seed);
-  for (char& byte : bytes) {
-    byte = static_cast<char>(random());
-  }
-  return bytes;
-}
-
 std::string dump_of(std::string_view bytes, std::uint32_t address) {
   return testing::simple_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
                               address);
@@ -144,7 +135,7 @@ class Journal : public ::testing::Test {
 };
 
 std::vector<Scenario> scenarios() {
-  const std::string old = pattern(3000, 1);
+  const std::string old = testing::unrepeated(3000, 1);
   std::string shorter = old.substr(0, 2000);
   shorter[5] = 'x';
   shorter[1500] = 'y';
@@ -158,11 +149,14 @@ std::vector<Scenario> scenarios() {
   return {
       {"WritesAndGrows",
        old,
-       dump_of(pattern(20, 2), 0x10) + dump_of(pattern(1000, 3), 0x400) +
-           dump_of(pattern(40, 4), 0xBC0),
+       dump_of(testing::unrepeated(20, 2), 0x10) + dump_of(testing::unrepeated(1000, 3), 0x400) +
+           dump_of(testing::unrepeated(40, 4), 0xBC0),
        {}},
       {"CutsByADiff", old, diff.out, {}},
-      {"CreatesTheFile", absent, dump_of(pattern(100, 5), 0) + dump_of(pattern(10, 6), 0x200), {}},
+      {"CreatesTheFile",
+       absent,
+       dump_of(testing::unrepeated(100, 5), 0) + dump_of(testing::unrepeated(10, 6), 0x200),
+       {}},
   };
 }
 
@@ -196,8 +190,8 @@ TEST_F(Journal, SigkillAtAnyCallThenRecoveryLeavesTheFileOldOrNew) {
 }
 
 TEST_F(Journal, ADiffThatMovesBytesKilledAtAnyCallLeavesTheFileOldOrNew) {
-  const std::string old = pattern(3000, 1);
-  const std::string moved = old.substr(0, 1000) + pattern(50, 2) + old.substr(1200);
+  const std::string old = testing::unrepeated(3000, 1);
+  const std::string moved = old.substr(0, 1000) + testing::unrepeated(50, 2) + old.substr(1200);
   put(path("old"), old);
   put(path("new"), moved);
   std::ofstream(root_ / "patch", std::ios::binary)
@@ -224,8 +218,8 @@ TEST_F(Journal, ADiffThatMovesBytesKilledAtAnyCallLeavesTheFileOldOrNew) {
 TEST_F(Journal, SigkillFromOutsideAtAnyMomentOfALargePatch) {
   // Every byte of 8 MiB rewritten: the kills land while the dump is read,
   // the journal written and flushed, the file written and flushed.
-  const std::string old = pattern(std::size_t{8} << 20, 11);
-  const std::string fresh = pattern(old.size(), 12);
+  const std::string old = testing::unrepeated(std::size_t{8} << 20, 11);
+  const std::string fresh = testing::unrepeated(old.size(), 12);
   std::ofstream(root_ / "patch", std::ios::binary) << dump_of(fresh, 0);
   put(path("T"), old);
   const auto run = [&] {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <random>
 
 #include "test_support.h"
 
@@ -22,6 +23,15 @@ std::string read_up_to(int fd, std::size_t size) {
 std::string contents(int fd) {
   rewind_fd(fd);
   return read_up_to(fd, SIZE_MAX);
+}
+
+std::string unrepeated(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  std::minstd_rand random(seed);
+  for (char& byte : bytes) {
+    byte = static_cast<char>(random());
+  }
+  return bytes;
 }
 
 std::string with_line_ends(std::string_view text) {

@@ -23,6 +23,9 @@ bool write_fd(int fd, std::string_view data);
 std::string read_up_to(int fd, std::size_t size);
 // Everything in fd from its start.
 std::string contents(int fd);
+// Bytes of a seeded random sequence: long runs of them occur once only, so
+// where they moved between two files is found one way only.
+std::string unrepeated(std::size_t size, unsigned seed);
 // Text as the tool writes it: each "\n" becomes the platform's line end.
 std::string with_line_ends(std::string_view text);
 
