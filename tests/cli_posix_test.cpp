@@ -619,29 +619,29 @@ TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
   const std::string t = path("T");
   const std::string dump = path("d.dump");
   const std::vector<Row> rows{{QUARNEL_BINARY, {t}, 2, "write error:stdout\n", 1, original_},
-                                  {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
-                                  {QUARNEL_BINARY, {t}, 7, "", 1, original_},
-                                  {QUARNEL_BINARY, {t}, 5, "", 0, original_},
-                                  {UNQUARNEL_BINARY,
-                                   {"-p", t},
-                                   1,
-                                   "unquarnel: stdin: read error: bad file descriptor\n",
-                                   1,
-                                   original_},
-                                  {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
-                                  {UNQUARNEL_BINARY,
-                                   {dump},
-                                   2,
-                                   "unquarnel: stdout: write error: bad file descriptor\n",
-                                   1,
-                                   original_},
-                                  {UNQUARNEL_BINARY,
-                                   {"--help"},
-                                   2,
-                                   "unquarnel: stdout: write error: bad file descriptor\n",
-                                   1,
-                                   original_},
-                                  {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
+                              {QUARNEL_BINARY, {}, 1, "read error:stdin\n", 1, original_},
+                              {QUARNEL_BINARY, {t}, 7, "", 1, original_},
+                              {QUARNEL_BINARY, {t}, 5, "", 0, original_},
+                              {UNQUARNEL_BINARY,
+                               {"-p", t},
+                               1,
+                               "unquarnel: stdin: read error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY, {"-p", t}, 5, "", 1, original_},
+                              {UNQUARNEL_BINARY,
+                               {dump},
+                               2,
+                               "unquarnel: stdout: write error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY,
+                               {"--help"},
+                               2,
+                               "unquarnel: stdout: write error: bad file descriptor\n",
+                               1,
+                               original_},
+                              {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
   for (const Row& row : rows) {
     put("T", original_);
     const auto stream = [&](int fd) {
@@ -1031,6 +1031,55 @@ TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {
   // Neither has a file that is not there.
   const Outcome missing = unquarnel({"-p", path("M"), path("d.diff")});
   EXPECT_EQ(missing.err, "unquarnel: " + path("M") + ": cannot open: no such file or directory\n");
+}
+
+TEST_F(PatchPosix, ASignalWhileADiffThatMovesBytesIsWrittenLeavesTheFileAsItWas) {
+  if (!std::filesystem::exists("/proc/self/fd")) {
+    GTEST_SKIP() << "no /proc here, to see the new file held open";
+  }
+  const std::string before = testing::unrepeated(std::size_t{32} << 20, 4);
+  put("old", before);
+  put("new", before.substr(0, 16) + "ins" + before.substr(16));
+  put("d.diff", run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY).out);
+  const auto names = [&] { return std::distance(std::filesystem::directory_iterator(dir_), {}); };
+  // A run that ends before the signal comes is tried again.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    put("T", before);
+    const auto files = names();
+    const int err = testing::memory_file("");
+    const pid_t child = testing::start_process(UNQUARNEL_BINARY, {"-p", path("T"), path("d.diff")},
+                                               testing::closed_stream, testing::closed_stream, err,
+                                               std::uint64_t{1} << 30);
+    // Writing once it holds a file in the folder other than T and the diff.
+    const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+    int status = 0;
+    bool ended = false;
+    for (bool writing = false; !writing && !ended;) {
+      ended = waitpid(child, &status, WNOHANG) == child;
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        const std::string held = std::filesystem::read_symlink(entry.path(), error).string();
+        writing = writing || (held.starts_with(dir_.string() + "/") && held != path("T") &&
+                              held != path("d.diff"));
+      }
+    }
+    if (!ended) {
+      kill(child, SIGTERM);
+      waitpid(child, &status, 0);
+    }
+    const std::string said = testing::contents(err);
+    close(err);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+      continue;
+    }
+    EXPECT_EQ(said + std::to_string(WEXITSTATUS(status)),
+              "unquarnel: " + path("T") + ": interrupted by a signal\nunquarnel: " + path("T") +
+                  ": left as it was\n" + std::to_string(128 + SIGTERM));
+    EXPECT_TRUE(read("T") == before);
+    EXPECT_EQ(names(), files);
+    return;
+  }
+  FAIL() << "every run ended before the signal";
 }
 
 TEST_F(PatchPosix, PastFFFFFFFFAddressesWiden) {
