@@ -135,12 +135,14 @@ struct Differ {
   // (a moved change's) shown reversed.
   void put_line(char mark, std::uint64_t address, std::span<const std::uint8_t> bytes,
                 std::span<const std::uint8_t> others, bool all_differ) {
-    std::array<char, line_geometry::longest_line_size + 8> text{};
+    // Room in front for the digits of the widest address, 16.
+    constexpr std::size_t room = 16 - line_geometry::address_digits;
+    std::array<char, line_geometry::longest_line_size + room> text{};
     constexpr std::uint64_t widest = 0xFFFFFFFF;
     StreamDump dump(static_cast<std::uint32_t>(std::min(address, widest)), platform_line_end());
-    std::size_t size = dump_more(dump, bytes, std::span(text).subspan(8)).value_or(0);
+    std::size_t size = dump_more(dump, bytes, std::span(text).subspan(room)).value_or(0);
     if (bytes.size() < bytes_per_line) {
-      size = finish_dump(dump, std::span(text).subspan(8));
+      size = finish_dump(dump, std::span(text).subspan(room));
     }
     // Past FFFFFFFF, the address widened in place of the one written.
     std::size_t width = line_geometry::address_digits;
@@ -148,9 +150,9 @@ struct Differ {
       std::array<char, 16> digits{};
       width = address_text(address, digits);
       std::copy(digits.begin(), digits.begin() + width,
-                text.begin() + 8 + line_geometry::address_digits - width);
+                text.begin() + room + line_geometry::address_digits - width);
     }
-    const std::size_t from = 8 + line_geometry::address_digits - width;
+    const std::size_t from = room + line_geometry::address_digits - width;
     const std::string_view whole(text.data() + from, size + width - line_geometry::address_digits);
     const std::size_t shift = width - line_geometry::address_digits;
     const std::string_view color = mark == '-' ? deleted_color : added_color;
