@@ -235,6 +235,33 @@ TEST(WriteDiffColor, OnlyTheChangedBytesAreReversed) {
                           marked("\x1b[32m", '+', "43", 'C'));
 }
 
+// Past 64 KiB, an insertion or deletion is found through the old file's
+// anchors.
+TEST(WriteDiff, FarMovesAreFoundThroughAnchors) {
+  const std::string before = unrepeated(std::size_t{1} << 20, 5);
+  const std::string added = unrepeated(200000, 6);
+  const auto headers = [](const std::string& text) {
+    std::string found;
+    for (std::size_t at = text.find("\n@@"); at != std::string::npos;
+         at = text.find("\n@@", at + 1)) {
+      found += text.substr(at + 1, text.find('\n', at + 1) - at);
+    }
+    return found;
+  };
+  EXPECT_EQ(headers(compare(before, spliced(before, 300000, 0, added), 1).text),
+            with_line_ends("@@ -18750,2 +18750,12502 @@ 200000 bytes inserted at 000493E0\n"));
+  EXPECT_EQ(headers(compare(before, spliced(before, 300000, 200000, ""), 1).text),
+            with_line_ends("@@ -18750,12502 +18750,2 @@ 200000 bytes deleted at 000493E0\n"));
+}
+
+TEST(WriteDiffColor, ALineTheOtherSideLacksIsNotReversed) {
+  const std::string before = unrepeated(16, 7);
+  const std::string after = before + unrepeated(17, 8);
+  const std::string line = dump_line(after, 2);
+  EXPECT_NE(compare(before, after, 0, true).text.find("\x1b[32m+" + line + "\x1b[0m" + eol),
+            std::string::npos);
+}
+
 TEST(WriteDiffColor, InsertedBytesAreAllReversed) {
   const std::string before = unrepeated(40, 3);
   const Compared got = compare(before, before.substr(0, 20) + "Z" + before.substr(20), 1, true);
