@@ -131,8 +131,8 @@ std::span<const std::uint8_t> view(Aligner& aligner, Window& window, std::uint64
   return std::span(window.bytes).subspan(static_cast<std::size_t>(at - window.base), wanted);
 }
 
-// Where two runs of bytes that differ first differ: the first piece of 256
-// that differs, then byte by byte.
+// Where two runs of bytes first differ (their size if nowhere): the first
+// piece of 256 that differs, then byte by byte.
 std::size_t first_difference(std::span<const std::uint8_t> one, std::span<const std::uint8_t> two) {
   constexpr std::size_t piece = 256;
   std::size_t at = 0;
@@ -167,10 +167,11 @@ std::uint64_t equal_run(Aligner& aligner, std::uint64_t old_at, std::uint64_t ne
     if (one.size() < size || two.size() < size) {
       break;
     }
-    if (std::memcmp(one.data(), two.data(), size) != 0) {
-      return done + first_difference(one, two);
+    const std::size_t equal = first_difference(one, two);
+    done += equal;
+    if (equal < size) {
+      break;
     }
-    done += size;
   }
   return done;
 }
