@@ -150,14 +150,14 @@ if command -v xdelta3 >/dev/null; then
     "$x_moved" "$x_rss" "$(stat -c %s "$work/moved.xd")" "$x_apply" "$(awk -v x="$x_moved" -v d="$d_moved" 'BEGIN { print x / d }')"
 fi
 if command -v bsdiff >/dev/null; then
-  head -c $((16 << 20)) "$work/big.bin" >"$work/small_old.bin"
-  head -c $((16 << 20)) "$work/moved.bin" >"$work/small_new.bin"
-  b_time=$(median 1 "bsdiff '$work/small_old.bin' '$work/small_new.bin' '$work/small.bsdiff'")
-  b_rss=$(/usr/bin/time -f %M bsdiff "$work/small_old.bin" "$work/small_new.bin" "$work/small.bsdiff" 2>&1 | tail -1)
-  q_time=$(median "$runs" "$quarnel_diff '$work/small_old.bin' '$work/small_new.bin' >/dev/null")
+  head -c $((16 << 20)) "$work/big.bin" >"$work/bsdiff_old.bin"
+  head -c $((16 << 20)) "$work/moved.bin" >"$work/bsdiff_new.bin"
+  b_time=$(median 1 "bsdiff '$work/bsdiff_old.bin' '$work/bsdiff_new.bin' '$work/bsdiff.patch'")
+  b_rss=$(/usr/bin/time -f %M bsdiff "$work/bsdiff_old.bin" "$work/bsdiff_new.bin" "$work/bsdiff.patch" 2>&1 | tail -1)
+  q_time=$(median "$runs" "$quarnel_diff '$work/bsdiff_old.bin' '$work/bsdiff_new.bin' >/dev/null")
   printf 'first 16 MiB of the pair: bsdiff %.3f s, %d KiB, %d bytes of patch; quarnel-diff %.3f s\n' \
-    "$b_time" "$b_rss" "$(stat -c %s "$work/small.bsdiff")" "$q_time"
-  rm "$work"/small*
+    "$b_time" "$b_rss" "$(stat -c %s "$work/bsdiff.patch")" "$q_time"
+  rm "$work"/bsdiff*
 fi
 rm -f "$work/moved.bin" "$work/moved.diff" "$work/moved.xd" "$work/apply.bin"
 
