@@ -206,6 +206,11 @@ struct Found {
   std::uint64_t new_skip = 0;
 };
 
+// The slot of the near table for the match_length bytes at at.
+std::size_t near_slot(const std::uint8_t* at) {
+  return static_cast<std::size_t>(hash_of(at) >> static_cast<unsigned>(64 - near_bits));
+}
+
 // Where the bytes that follow a difference at old_at and new_at are shared
 // again within reach: every offset of both windows is tried, the same
 // offsets first.
@@ -217,11 +222,10 @@ Found search_near(Aligner& aligner, std::size_t reach) {
   }
   const std::size_t old_last = one.size() - match_length;
   const std::size_t new_last = two.size() - match_length;
-  constexpr int shift = 64 - near_bits;
   const std::uint32_t generation = ++aligner.generation;
   // Backwards, so that the first offset with a hash keeps its slot.
   for (std::size_t i = old_last + 1; i-- > 0;) {
-    const std::size_t slot = hash_of(one.data() + i) >> shift;
+    const std::size_t slot = near_slot(one.data() + i);
     aligner.near_at[slot] = static_cast<std::uint32_t>(i);
     aligner.near_generation[slot] = generation;
   }
@@ -243,7 +247,7 @@ Found search_near(Aligner& aligner, std::size_t reach) {
   for (std::size_t p = 0; p <= new_last && (best_run == 0 || p <= best_new + strong_match); ++p) {
     std::size_t i = p;
     if (p > old_last || std::memcmp(one.data() + p, two.data() + p, match_length) != 0) {
-      const std::size_t slot = hash_of(two.data() + p) >> shift;
+      const std::size_t slot = near_slot(two.data() + p);
       if (aligner.near_generation[slot] != generation) {
         continue;
       }
