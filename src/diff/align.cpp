@@ -20,12 +20,14 @@ constexpr std::size_t same_shift_reach = 32;
 // Then both files are searched near the difference, every offset of each,
 // in growing windows; past the largest, through the anchors.
 constexpr std::array<std::size_t, 3> near_reaches{256, 4096, 65536};
-constexpr std::uint64_t line_bytes = line_geometry::bytes_per_line;
-constexpr std::uint64_t hole_look_step = std::uint64_t{1} << 24;
+// The near search's table: a slot for each of 2^17 hashes.
+constexpr int near_bits = 17;
 // A match this long is taken without looking further.
 constexpr std::size_t strong_match = 1024;
+constexpr std::uint64_t line_bytes = line_geometry::bytes_per_line;
+// The files' holes are looked for once in this many bytes at most.
+constexpr std::uint64_t hole_look_step = std::uint64_t{1} << 24;
 constexpr std::size_t window_size = std::size_t{1} << 20;
-constexpr int near_bits = 17;
 // An anchor is where the rolling hash of the 64 bytes before has its top
 // bits clear; the table keeps the old file's, a slot each.
 constexpr std::size_t anchor_span = 64;
@@ -57,6 +59,7 @@ struct Window {
   std::array<std::uint8_t, window_size> bytes{};
 };
 
+// A hash of the 16 bytes at at.
 std::uint64_t hash_of(const std::uint8_t* at) {
   std::uint64_t first = 0;
   std::uint64_t second = 0;
@@ -152,7 +155,6 @@ std::uint64_t equal_run(Aligner& aligner, std::uint64_t old_at, std::uint64_t ne
   constexpr std::size_t step = std::size_t{1} << 16;
   std::uint64_t done = 0;
   while (done < limit && !aligner.failed) {
-    // Holes are looked for every 16 MiB of the old file at most.
     if (limit - done >= hole_look_step && old_at + done >= aligner.next_hole_look) {
       const std::uint64_t holes =
           std::min(data_after(aligner.before.handle, old_at + done) - (old_at + done),
