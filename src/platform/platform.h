@@ -144,10 +144,8 @@ enum class FindMode {
 // stays open for its journal. False with file.error set when that failed.
 [[nodiscard]] bool remove_patch_file(PatchFile& file);
 
-// Closes the file and its journal; a file this run created is removed when
-// keep is false, and the removal flushed to disk. False when the removal
-// failed.
-[[nodiscard]] bool close_patch_file(PatchFile& file, bool keep);
+// Closes the file and its journal.
+void close_patch_file(PatchFile& file);
 
 enum class JournalOpen {
   existing,  // the journal left beside the file, if there is one

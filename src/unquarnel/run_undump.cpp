@@ -277,11 +277,11 @@ int recover_file(const char* file, bool asked) {
   // Before a patch or an output, a file that cannot be opened is left to
   // the open that writes it to report.
   if (!find_patch_file(file, target, FindMode::regular_only)) {
-    static_cast<void>(close_patch_file(target, true));
+    close_patch_file(target);
     return asked ? file_problem(file, target.problem, target.error) : 0;
   }
   const Recovery recovery = recover_patch(target);
-  static_cast<void>(close_patch_file(target, true));
+  close_patch_file(target);
   return report_recovery(file, target, recovery, asked);
 }
 
@@ -420,12 +420,12 @@ int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& option
   static PatchFile target;
   status = open_target(file, target, options.journal);
   if (status != 0) {
-    static_cast<void>(close_patch_file(target, true));
+    close_patch_file(target);
     return status;
   }
   const PatchOutcome outcome = apply_patch(records.records, target);
   const bool journal_kept = target.journal_named;
-  static_cast<void>(close_patch_file(target, true));
+  close_patch_file(target);
   return report_patch(dumps, file, outcome,
                       options.journal ? target.journal_name.data() : "temporary file",
                       journal_kept);

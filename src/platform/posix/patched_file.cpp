@@ -161,21 +161,16 @@ bool remove_patch_file(PatchFile& file) {
   return true;
 }
 
-bool close_patch_file(PatchFile& file, bool keep) {
-  bool removed = true;
+void close_patch_file(PatchFile& file) {
   if (file.journal >= 0) {
     ::close(file.journal);
     file.journal = -1;
-  }
-  if (file.created && !keep) {
-    removed = remove_patch_file(file);
   }
   if (file.handle >= 0) {
     ::close(file.handle);
     file.handle = -1;
   }
   posix::close_folder(file.folder);
-  return removed;
 }
 
 std::int64_t file_length(int handle) {

@@ -136,17 +136,15 @@ bool remove_patch_file(PatchFile& file) {
   return true;
 }
 
-bool close_patch_file(PatchFile& file, bool keep) {
+void close_patch_file(PatchFile& file) {
   if (file.journal >= 0) {
     ::_close(file.journal);
     file.journal = -1;
   }
-  const bool removed = !file.created || keep || remove_patch_file(file);
   if (file.handle >= 0) {
     ::_close(file.handle);
     file.handle = -1;
   }
-  return removed;
 }
 
 std::int64_t file_length(int handle) {
