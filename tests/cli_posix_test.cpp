@@ -989,6 +989,14 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
     ASSERT_EQ(diff.status, 1) << row.name << diff.err;
     applies_once_and_undoes(diff.out, row.before, row.after, row.name);
   }
+  // Compared at the same offsets, an insertion changes the lines after it.
+  put("old", data);
+  put("new", "abc" + data);
+  const Outcome same =
+      run_tool({"--same-offsets", path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY);
+  EXPECT_EQ(same.out.find("inserted"), std::string::npos);
+  EXPECT_NE(same.out.find("\n@@ -1,188 +1,188 @@\n"), std::string::npos) << same.out.substr(0, 200);
+  applies_once_and_undoes(same.out, data, "abc" + data, "same offsets");
 }
 
 TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {

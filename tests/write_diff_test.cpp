@@ -47,7 +47,7 @@ struct Compared {
 };
 
 Compared compare(const std::string& before, const std::string& after, std::uint64_t context,
-                 bool color = false) {
+                 bool color = false, bool same_offsets = false) {
   const int old_file = memory_file(before);
   const int new_file = memory_file(after);
   const int out_file = memory_file("");
@@ -55,7 +55,7 @@ Compared compare(const std::string& before, const std::string& after, std::uint6
   out->fd = out_file;
   const DiffOutcome outcome =
       write_dump_diff({old_file, before.size(), "a", "T"}, {new_file, after.size(), "b", "T"},
-                      {.context = context, .color = color}, *out);
+                      {.context = context, .color = color, .same_offsets = same_offsets}, *out);
   Compared compared{outcome.result, contents(out_file)};
   for (const int fd : {old_file, new_file, out_file}) {
     close_handle(fd);
@@ -252,6 +252,17 @@ TEST(WriteDiff, FarMovesAreFoundThroughAnchors) {
             with_line_ends("@@ -18750,2 +18750,12502 @@ 200000 bytes inserted at 000493E0\n"));
   EXPECT_EQ(headers(compare(before, spliced(before, 300000, 200000, ""), 1).text),
             with_line_ends("@@ -18750,12502 +18750,2 @@ 200000 bytes deleted at 000493E0\n"));
+}
+
+// An insertion compared at the same offsets changes every line after it,
+// as diff -u of the two dumps shows it.
+TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
+  const std::string before = bytes_of(40);
+  const std::string after = "Z" + before;
+  const Compared got = compare(before, after, 3, false, true);
+  EXPECT_EQ(got.text, expected_text(before, after,
+                                    {"@@ -1,3 +1,3 @@", "-O0", "-O1", "-O2", "+N0", "+N1", "+N2"}));
+  EXPECT_NE(compare(before, after, 3).text, got.text);
 }
 
 TEST(WriteDiffColor, ALineTheOtherSideLacksIsNotReversed) {
