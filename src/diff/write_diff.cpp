@@ -6,8 +6,8 @@
 #include <span>
 
 #include "diff/align.h"
+#include "io/dump_line.h"
 #include "platform/platform.h"
-#include "quarnel/dump.h"
 
 namespace quarnel {
 namespace {
@@ -91,22 +91,6 @@ struct ByteCache {
   }
 };
 
-// Eight hex digits at least, upper case, as the dumps write an address.
-std::size_t address_text(std::uint64_t address, std::span<char, 16> out) {
-  std::array<char, 16> digits{};
-  const auto width = static_cast<std::size_t>(
-      std::to_chars(digits.data(), digits.data() + digits.size(), address, 16).ptr - digits.data());
-  std::size_t size = 0;
-  for (; size + width < line_geometry::address_digits; ++size) {
-    out[size] = '0';
-  }
-  for (std::size_t i = 0; i < width; ++i) {
-    const char c = digits[i];
-    out[size++] = c >= 'a' ? static_cast<char>(c - 'a' + 'A') : c;
-  }
-  return size;
-}
-
 // At namespace scope: too large for a thread's stack.
 std::array<ByteCache, 2> byte_caches{};
 std::array<Span, most_spans> hunk_spans{};
@@ -135,26 +119,10 @@ struct Differ {
   // (a moved change's) shown reversed.
   void put_line(char mark, std::uint64_t address, std::span<const std::uint8_t> bytes,
                 std::span<const std::uint8_t> others, bool all_differ) {
-    // Room in front for the digits of the widest address, 16.
-    constexpr std::size_t room = 16 - line_geometry::address_digits;
-    std::array<char, line_geometry::longest_line_size + room> text{};
-    constexpr std::uint64_t widest = 0xFFFFFFFF;
-    StreamDump dump(static_cast<std::uint32_t>(std::min(address, widest)), platform_line_end());
-    std::size_t size = dump_more(dump, bytes, std::span(text).subspan(room)).value_or(0);
-    if (bytes.size() < bytes_per_line) {
-      size = finish_dump(dump, std::span(text).subspan(room));
-    }
-    // Past FFFFFFFF, the address widened in place of the one written.
-    std::size_t width = line_geometry::address_digits;
-    if (address > widest) {
-      std::array<char, 16> digits{};
-      width = address_text(address, digits);
-      std::copy(digits.begin(), digits.begin() + width,
-                text.begin() + room + line_geometry::address_digits - width);
-    }
-    const std::size_t from = room + line_geometry::address_digits - width;
-    const std::string_view whole(text.data() + from, size + width - line_geometry::address_digits);
-    const std::size_t shift = width - line_geometry::address_digits;
+    static DumpLine line;
+    make_dump_line(address, bytes, line);
+    const std::string_view whole = line.text;
+    const std::size_t shift = line.shift;
     const std::string_view color = mark == '-' ? deleted_color : added_color;
     if (settings.color && mark != ' ') {
       put(color);
