@@ -28,13 +28,7 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
       }
     } else if (arg == "--same-offsets") {
       options.same_offsets = true;
-    } else if (arg == "--color" || arg == "--color=auto") {
-      options.color = ColorWhen::automatic;
-    } else if (arg == "--color=always") {
-      options.color = ColorWhen::always;
-    } else if (arg == "--color=never") {
-      options.color = ColorWhen::never;
-    } else {
+    } else if (!read_color_option(arg, options.color)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }
   }

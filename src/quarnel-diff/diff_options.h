@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "front/color.h"
 #include "front/options.h"
 
 namespace quarnel {
-
-enum class ColorWhen { never, always, automatic };
 
 struct DiffOptions {
   Asked asked;

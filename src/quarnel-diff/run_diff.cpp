@@ -1,11 +1,11 @@
 #include "quarnel-diff/run_diff.h"
 
 #include <array>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 
 #include "diff/write_diff.h"
+#include "front/color.h"
 #include "front/messages.h"
 #include "platform/platform.h"
 #include "quarnel-diff/diff_options.h"
@@ -96,11 +96,7 @@ int run_diff(int argc, const char* const argv[]) {
     compared[i] = {files[i].handle, static_cast<std::uint64_t>(files[i].size), names[i],
                    std::string_view(times[i].data(), size)};
   }
-  // NO_COLOR, set to anything, asks for none where the choice is left to us.
-  const char* no_color = std::getenv("NO_COLOR");
-  const bool color = options.color == ColorWhen::always ||
-                     (options.color == ColorWhen::automatic && is_terminal(standard_output) &&
-                      (no_color == nullptr || *no_color == '\0'));
+  const bool color = colors_output(options.color);
   static OutputWriter out{standard_output};
   const DiffOutcome outcome = write_dump_diff(
       compared[0], compared[1],

@@ -111,4 +111,18 @@ Outcome run_tool(const std::vector<std::string>& args, const std::string& input,
   return outcome;
 }
 
+std::vector<std::uint64_t> reference_matches(const Pattern& pattern, std::string_view data) {
+  std::vector<std::uint64_t> found;
+  for (std::size_t at = 0; at + pattern.size <= data.size(); ++at) {
+    bool all = true;
+    for (std::size_t k = 0; k < pattern.size && all; ++k) {
+      all = (static_cast<std::uint8_t>(data[at + k]) & pattern.mask[k]) == pattern.value[k];
+    }
+    if (all) {
+      found.push_back(at);
+    }
+  }
+  return found;
+}
+
 }  // namespace quarnel::testing

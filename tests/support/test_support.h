@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "search/pattern.h"
 #include "stream/dump_stream.h"
 #include "stream/undump_stream.h"
 
@@ -28,6 +29,10 @@ std::string contents(int fd);
 std::string unrepeated(std::size_t size, unsigned seed);
 // Text as the tool writes it: each "\n" becomes the platform's line end.
 std::string with_line_ends(std::string_view text);
+
+// Every offset where pattern matches data, overlapping matches too, found
+// the plain way: each offset tried, each byte compared under its mask.
+std::vector<std::uint64_t> reference_matches(const Pattern& pattern, std::string_view data);
 
 struct Dumped {
   DumpResult result;

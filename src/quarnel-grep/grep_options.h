@@ -1,0 +1,30 @@
+// Reads quarnel-grep's command line.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "front/color.h"
+#include "front/options.h"
+#include "search/search_input.h"
+
+namespace quarnel {
+
+struct GrepOptions {
+  Asked asked;
+  Shown shown = Shown::lines;
+  std::uint64_t before = 0;
+  std::uint64_t after = 0;
+  bool context = false;  // -A, -B or -C given
+  std::uint64_t most = ~std::uint64_t{0};
+  ColorWhen color = ColorWhen::never;
+  const char* pattern = nullptr;
+  std::span<const char* const> files;  // none: standard input
+};
+
+// Options come first, up to "--" or the first argument that does not begin
+// with "-"; then the pattern and the files. Of -q, -l, -c and --offsets
+// the first in that order wins.
+[[nodiscard]] GrepOptions parse_grep_options(int argc, const char* const argv[]);
+
+}  // namespace quarnel

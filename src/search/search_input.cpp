@@ -1,0 +1,280 @@
+#include "search/search_input.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <span>
+
+#include "io/dump_line.h"
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+using line_geometry::bytes_per_line;
+
+// grep's colours: the matched bytes bold red, names magenta, what parts
+// them cyan.
+constexpr std::string_view match_color = "\x1b[1;31m";
+constexpr std::string_view name_color = "\x1b[35m";
+constexpr std::string_view separator_color = "\x1b[36m";
+constexpr std::string_view plain_color = "\x1b[0m";
+
+// What is kept of the input, at most, besides a block: the bytes of a match
+// that may go on in the next block, and the lines before it.
+constexpr std::size_t kept_most = longest_pattern + (most_lines_before + 1) * bytes_per_line;
+
+// Bytes of matches, merged where they touch, from the first line not yet
+// written on: a line's matched bytes are marked from them.
+struct Marked {
+  std::uint64_t from;
+  std::uint64_t to;
+};
+// Those that lines yet to be written hold lie within a pattern's length
+// and a line of the bytes searched: half as many as those bytes at most.
+constexpr std::size_t most_marked = (longest_pattern + 2 * bytes_per_line) / 2 + 1;
+
+// At namespace scope: too large for a thread's stack.
+std::array<std::uint8_t, kept_most + input_block_size> held_bytes{};
+std::array<Marked, most_marked> marked_bytes{};
+
+std::uint64_t less_or_zero(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; }
+
+struct Search {
+  const Finder& finder;
+  const SearchSettings& settings;
+  SearchRun& run;
+  OutputWriter& out;
+  std::span<std::uint8_t> held{held_bytes};
+  std::uint64_t start = 0;    // the offset of held[0]
+  std::size_t size = 0;       // the bytes held
+  std::uint64_t scanned = 0;  // every match that starts before this offset has been found
+  bool stopped = false;       // the most matches were found: no more are looked for
+  bool ended = false;         // the input's end was read
+  std::uint64_t matches = 0;
+  std::uint64_t printed = 0;  // the first line not yet written or passed over
+  std::uint64_t wanted = 0;   // lines before this one are to be written
+  bool open = false;          // a group of this input's lines has begun
+  std::span<Marked> marks{marked_bytes};
+  std::size_t first_mark = 0;
+  std::size_t mark_count = 0;
+
+  [[nodiscard]] std::uint64_t end() const { return start + size; }
+  void put(std::string_view text) { put_output(out, text); }
+
+  void put_colored(std::string_view color, std::string_view text) {
+    if (settings.color) {
+      put(color);
+      put(text);
+      put(plain_color);
+    } else {
+      put(text);
+    }
+  }
+
+  // "NAME:" or "NAME-" in front of a line, with several inputs.
+  void put_name(char after) {
+    if (settings.named) {
+      put_colored(name_color, settings.name);
+      put_colored(separator_color, std::string_view(&after, 1));
+    }
+  }
+
+  void mark(std::uint64_t from, std::uint64_t to) {
+    if (mark_count > 0) {
+      Marked& last = marks[(first_mark + mark_count - 1) % marks.size()];
+      if (last.to >= from) {
+        last.to = to;
+        return;
+      }
+    }
+    marks[(first_mark + mark_count++) % marks.size()] = {from, to};
+  }
+
+  // Which bytes of the line from `at` are matched: bit k for byte k.
+  std::uint32_t marked_in(std::uint64_t at) {
+    for (; mark_count > 0 && marks[first_mark].to <= at; --mark_count) {
+      first_mark = (first_mark + 1) % marks.size();
+    }
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < mark_count; ++i) {
+      const Marked& m = marks[(first_mark + i) % marks.size()];
+      if (m.from >= at + bytes_per_line) {
+        break;
+      }
+      for (std::uint64_t b = std::max(m.from, at); b < std::min(m.to, at + bytes_per_line); ++b) {
+        bits |= 1U << (b - at);
+      }
+    }
+    return bits;
+  }
+
+  // The line's text with the bytes of each run of marked ones coloured,
+  // in the hex column, then in the characters.
+  void put_marked(const DumpLine& line, std::uint32_t bits) {
+    std::size_t done = 0;
+    using Place = std::size_t (*)(std::size_t) noexcept;
+    struct Column {
+      Place place;
+      std::size_t width;
+    };
+    for (const Column column :
+         {Column{line_geometry::hex_place, 2}, Column{line_geometry::char_place, 1}}) {
+      const auto [place, width] = column;
+      for (std::size_t k = 0; k < bytes_per_line;) {
+        if ((bits >> k & 1U) == 0) {
+          ++k;
+          continue;
+        }
+        std::size_t last = k;
+        while (last + 1 < bytes_per_line && (bits >> (last + 1) & 1U) != 0) {
+          ++last;
+        }
+        const std::size_t from = place(k) + line.shift;
+        const std::size_t to = place(last) + width + line.shift;
+        put(line.text.substr(done, from - done));
+        put_colored(match_color, line.text.substr(from, to - from));
+        done = to;
+        k = last + 1;
+      }
+    }
+    put(line.text.substr(done));
+  }
+
+  // Writes the lines from the first not yet written up to `until`.
+  void write_lines(std::uint64_t until) {
+    static DumpLine line;
+    for (; printed < until; ++printed) {
+      const std::uint64_t at = printed * bytes_per_line;
+      const auto count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(bytes_per_line, end() - at));
+      make_dump_line(at, std::span(held).subspan(static_cast<std::size_t>(at - start), count),
+                     line);
+      const std::uint32_t bits = marked_in(at);
+      put_name(bits != 0 ? ':' : '-');
+      if (settings.color && bits != 0) {
+        put_marked(line, bits);
+      } else {
+        put(line.text);
+      }
+    }
+  }
+
+  // The lines that can be written now: whole, and with every match that
+  // could mark them found. At the input's end, all the lines up to its last.
+  [[nodiscard]] std::uint64_t writable() const {
+    if (ended) {
+      return std::min(wanted, end() / bytes_per_line + 1);
+    }
+    return std::min(wanted, (stopped ? end() : std::min(scanned, end())) / bytes_per_line);
+  }
+
+  void found(std::uint64_t at) {
+    ++matches;
+    stopped = matches >= settings.most;
+    const std::uint64_t size_found = finder.pattern->size;
+    if (settings.shown == Shown::offsets) {
+      std::array<char, 16> digits{};
+      put_name(':');
+      put(std::string_view(digits.data(), address_text(at, digits)));
+      put(line_end);
+    }
+    if (settings.shown != Shown::lines) {
+      return;
+    }
+    mark(at, at + size_found);
+    const std::uint64_t first =
+        std::max(printed, less_or_zero(at / bytes_per_line, settings.before));
+    if (!open || first > wanted) {
+      write_lines(wanted);
+      if (run.grouped && settings.parted) {
+        put_colored(separator_color, "--");
+        put(line_end);
+      }
+      open = true;
+      run.grouped = true;
+      printed = first;
+    }
+    const std::uint64_t last = (at + size_found - 1) / bytes_per_line + 1;
+    wanted = std::max(wanted, last + std::min(settings.after, ~std::uint64_t{0} - last));
+  }
+
+  void find_all() {
+    while (!stopped) {
+      const std::size_t at = find_match(finder, std::span(held).first(size),
+                                        static_cast<std::size_t>(scanned - start));
+      if (at == size) {
+        scanned = std::max(scanned, less_or_zero(end() + 1, finder.pattern->size));
+        return;
+      }
+      found(start + at);
+      scanned = start + at + 1;
+      if (settings.shown == Shown::names || settings.shown == Shown::nothing) {
+        stopped = true;
+      }
+    }
+  }
+
+  // Drops the bytes no longer needed, to make room for a block.
+  void drop_used() {
+    std::uint64_t keep = stopped ? end() : scanned;
+    if (settings.shown == Shown::lines) {
+      if (!stopped) {
+        keep = std::min(keep, bytes_per_line * std::max(printed, less_or_zero(keep / bytes_per_line,
+                                                                              settings.before)));
+      }
+      if (printed < wanted) {
+        keep = std::min(keep, printed * bytes_per_line);
+      }
+    }
+    const auto dropped = static_cast<std::size_t>(keep - start);
+    std::memmove(held.data(), held.data() + dropped, size - dropped);
+    size -= dropped;
+    start = keep;
+  }
+
+  SearchOutcome go(int handle) {
+    for (;;) {
+      drop_used();
+      const ReadResult got = read_block(handle, held.subspan(size, input_block_size));
+      if (got.status == ReadStatus::error) {
+        return {SearchResult::read_error, matches, last_error()};
+      }
+      ended = got.status == ReadStatus::end;
+      size += ended ? 0 : got.count;
+      find_all();
+      if (settings.shown == Shown::lines) {
+        write_lines(writable());
+      }
+      if (out.failed) {
+        return {SearchResult::write_error, matches, out.error};
+      }
+      if (ended || (stopped && (settings.shown != Shown::lines || printed >= wanted))) {
+        break;
+      }
+    }
+    if (settings.shown == Shown::count) {
+      std::array<char, 24> digits{};
+      const char* digits_end =
+          std::to_chars(digits.data(), digits.data() + digits.size(), matches).ptr;
+      put_name(':');
+      put(std::string_view(digits.data(), static_cast<std::size_t>(digits_end - digits.data())));
+      put(line_end);
+    } else if (settings.shown == Shown::names && matches > 0) {
+      put_colored(name_color, settings.name);
+      put(line_end);
+    }
+    return {out.failed ? SearchResult::write_error : SearchResult::done, matches, out.error};
+  }
+};
+
+}  // namespace
+
+SearchOutcome search_input(int handle, const Finder& finder, const SearchSettings& settings,
+                           SearchRun& run, OutputWriter& out) {
+  Search search{finder, settings, run, out};
+  return search.go(handle);
+}
+
+}  // namespace quarnel

@@ -1,0 +1,57 @@
+// Searches an input for a pattern as it is read, in constant memory, and
+// writes what was found: the dump lines that hold each match with the
+// lines around it, the matches' offsets, their count, or the input's name.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "io/output_writer.h"
+#include "search/find.h"
+
+namespace quarnel {
+
+enum class Shown {
+  lines,    // the dump lines that hold the matches, and their context
+  offsets,  // a line for each match: its offset
+  count,    // a line for each input: its number of matches
+  names,    // the input's name, when it has a match
+  nothing,  // whether there is a match at all
+};
+
+// The most context lines before a match: those lines are kept while the
+// input is read.
+inline constexpr std::uint64_t most_lines_before = 65536;
+
+struct SearchSettings {
+  Shown shown = Shown::lines;
+  std::uint64_t before = 0;  // context lines before and after each match's lines
+  std::uint64_t after = 0;
+  bool parted = false;  // groups of lines that do not touch are parted by "--" (context was asked)
+  bool color = false;   // the matched bytes marked, in both columns
+  std::uint64_t most = ~std::uint64_t{0};  // matches after which the search stops
+  std::string_view name = {};              // the input as its lines name it: NAME:LINE
+  bool named = false;                      // lines start with the name (several inputs)
+};
+
+enum class SearchResult { done, read_error, write_error };
+
+struct SearchOutcome {
+  SearchResult result = SearchResult::done;
+  std::uint64_t matches = 0;
+  int error = 0;  // the system's reason for a read error
+};
+
+// What stays from one input to the next: whether a group of lines has been
+// written (the next one, if apart, is parted from it).
+struct SearchRun {
+  bool grouped = false;
+};
+
+// Searches the input from its current place to its end (or the settings'
+// most matches) and writes what the settings ask for to out.
+[[nodiscard]] SearchOutcome search_input(int handle, const Finder& finder,
+                                         const SearchSettings& settings, SearchRun& run,
+                                         OutputWriter& out);
+
+}  // namespace quarnel

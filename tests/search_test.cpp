@@ -1,0 +1,241 @@
+// Patterns read, matches found on every scan path, and the lines, offsets
+// and counts written for them.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/find.h"
+#include "search/pattern.h"
+#include "search/search_input.h"
+#include "support/test_support.h"
+
+namespace quarnel {
+namespace {
+
+using testing::with_line_ends;
+
+// A pattern as "VV/MM" for each byte: its value and mask.
+std::string shown(const Pattern& pattern) {
+  std::string text;
+  constexpr std::string_view digits = "0123456789ABCDEF";
+  for (std::size_t k = 0; k < pattern.size; ++k) {
+    for (const std::uint8_t b : {pattern.value[k], pattern.mask[k]}) {
+      text += digits[b >> 4];
+      text += digits[b & 15];
+      text += b == pattern.value[k] && text.size() % 6 == 2 ? "/" : " ";
+    }
+  }
+  if (!text.empty()) {
+    text.pop_back();
+  }
+  return text;
+}
+
+TEST(Pattern, ReadsEveryKindOfItem) {
+  struct Row {
+    std::string text;
+    std::string bytes;
+  };
+  for (const Row& row : {
+           Row{"7f454c46", "7F/FF 45/FF 4C/FF 46/FF"},
+           Row{"7F 45\t4c 46", "7F/FF 45/FF 4C/FF 46/FF"},
+           Row{"??", "00/00"},
+           Row{"4? ?f", "40/F0 0F/0F"},
+           Row{"\"GIF8\" ?? 61", "47/FF 49/FF 46/FF 38/FF 00/00 61/FF"},
+           Row{"\"a\\\"b\\\\\"", "61/FF 22/FF 62/FF 5C/FF"},
+           Row{"\"\"41", "41/FF"},
+           Row{"  \"é\"  ", "C3/FF A9/FF"},
+       }) {
+    Pattern pattern;
+    PatternError error;
+    ASSERT_EQ(parse_pattern(row.text, pattern, error), PatternProblem::none) << row.text;
+    EXPECT_EQ(shown(pattern), row.bytes) << row.text;
+  }
+}
+
+TEST(Pattern, RefusesWithTheColumnAndWhatIsWrong) {
+  struct Row {
+    std::string text;
+    PatternProblem problem;
+    std::size_t column;
+    std::string culprit;
+  };
+  for (const Row& row : {
+           Row{"", PatternProblem::empty, 1, ""},
+           Row{" \t\"\" ", PatternProblem::empty, 1, ""},
+           Row{"7Fz1", PatternProblem::not_hex, 3, "z"},
+           Row{"4G", PatternProblem::not_hex, 2, "G"},
+           Row{"7F 4", PatternProblem::lone_digit, 4, "4"},
+           Row{"7F 4 5", PatternProblem::lone_digit, 4, "4"},
+           Row{"?\"a\"", PatternProblem::lone_digit, 1, "?"},
+           Row{"é1", PatternProblem::not_hex, 1, "é"},
+           Row{"\"é\" x", PatternProblem::not_hex, 5, "x"},
+           Row{"41\x01", PatternProblem::not_hex, 3, "\\x01"},
+           Row{"0x41", PatternProblem::not_hex, 2, "x"},
+           Row{"41 \"abc", PatternProblem::open_text, 4, ""},
+           Row{"\"a\\n\"", PatternProblem::bad_escape, 3, "\\n"},
+           Row{"\"a\\é\"", PatternProblem::bad_escape, 3, "\\é"},
+           Row{"\"a\\", PatternProblem::bad_escape, 3, "\\"},
+           Row{std::string(2 * longest_pattern, 'A') + "41", PatternProblem::too_long,
+               2 * longest_pattern + 1, ""},
+       }) {
+    Pattern pattern;
+    PatternError error;
+    EXPECT_EQ(parse_pattern(row.text, pattern, error), row.problem) << row.text;
+    EXPECT_EQ(error.column, row.column) << row.text;
+    EXPECT_EQ(std::string(error.culprit.data(), error.culprit_size), row.culprit) << row.text;
+  }
+}
+
+Pattern parsed(std::string_view text) {
+  Pattern pattern;
+  PatternError error;
+  EXPECT_EQ(parse_pattern(text, pattern, error), PatternProblem::none) << text;
+  return pattern;
+}
+
+// Every match on a path, found one after another.
+std::vector<std::uint64_t> found_on(const Finder& finder, std::string_view data) {
+  const std::span bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+  std::vector<std::uint64_t> found;
+  for (std::size_t at = find_match(finder, bytes, 0); at < bytes.size();
+       at = find_match(finder, bytes, at + 1)) {
+    found.push_back(at);
+  }
+  return found;
+}
+
+std::vector<FindPath> paths() {
+  std::vector<FindPath> all;
+  for (const FindPath path : {FindPath::portable, FindPath::sse2, FindPath::avx2, FindPath::neon}) {
+    if (match_scan(path) != nullptr) {
+      all.push_back(path);
+    }
+  }
+  return all;
+}
+
+// What a search writes for data, from a file.
+struct Searched {
+  std::string out;
+  SearchOutcome outcome;
+};
+Searched searched(std::string_view pattern_text, std::string_view data, SearchSettings settings,
+                  SearchRun run = {}) {
+  static Pattern pattern;
+  pattern = parsed(pattern_text);
+  const Finder finder = prepare_finder(pattern);
+  const int input = testing::memory_file(data);
+  const int output = testing::memory_file("");
+  static OutputWriter out{-1};
+  out = OutputWriter{output};
+  Searched got{};
+  got.outcome = search_input(input, finder, settings, run, out);
+  EXPECT_TRUE(flush_output(out));
+  got.out = testing::contents(output);
+  close_handle(input);
+  close_handle(output);
+  return got;
+}
+
+std::string offsets_text(const std::vector<std::uint64_t>& offsets) {
+  std::string text;
+  for (const std::uint64_t at : offsets) {
+    std::array<char, 17> digits{};
+    std::snprintf(digits.data(), digits.size(), "%08llX", static_cast<unsigned long long>(at));
+    text += std::string(digits.data()) + "\n";
+  }
+  return text;
+}
+
+TEST(Search, FindsEveryMatchAtItsOffset) {
+  const std::string block_edge = std::string(65534, 'x') + "ABCD" + std::string(10, 'x');
+  const std::string two_blocks = testing::unrepeated(3 << 16, 7);
+  struct Row {
+    std::string pattern;
+    std::string data;
+    std::vector<std::uint64_t> offsets;
+  };
+  for (const Row& row : {
+           Row{"AA AA", std::string(6, '\xAA'), {0, 1, 2, 3, 4}},
+           Row{"41", "A", {0}},
+           Row{"42 43", "ABC", {1}},
+           Row{"41 42 43 44", block_edge, {65534}},
+           Row{"\"" + two_blocks.substr(65530, 12) + "\"", two_blocks, {65530}},
+           Row{"4?", "\x3F\x40\x4F\x50", {1, 2}},
+           Row{"?F", "\x0F\x1E\xFF\xF0", {0, 2}},
+           Row{"\"a\\\"\"", "xa\"a\"", {1, 3}},
+           Row{"00 ?? 00", std::string(5, '\0'), {0, 1, 2}},
+           Row{"?? ??", "abc", {0, 1}},
+           Row{"41 42", "", {}},
+           Row{"41 42 43", "AB", {}},
+       }) {
+    ASSERT_EQ(testing::reference_matches(parsed(row.pattern), row.data), row.offsets)
+        << row.pattern;
+    const Searched got = searched(row.pattern, row.data, {.shown = Shown::offsets});
+    EXPECT_EQ(got.out, with_line_ends(offsets_text(row.offsets))) << row.pattern;
+    EXPECT_EQ(got.outcome.matches, row.offsets.size());
+    for (const FindPath path : paths()) {
+      const Pattern pattern = parsed(row.pattern);
+      EXPECT_EQ(found_on(prepare_finder(pattern, path), row.data), row.offsets)
+          << row.pattern << " on path " << static_cast<int>(path);
+    }
+  }
+}
+
+// Each path finds what the plain reference finds: a pattern planted at
+// every place of data of every length up to past two vectors, the
+// fixed bytes found first sitting anywhere in the pattern.
+TEST(Search, EveryPathFindsWhatTheReferenceFinds) {
+  std::minstd_rand random(3);
+  for (const std::string_view text :
+       {"C3", "C3 5A", "01 ?? C3 ?? ?? 5A 7?", "\"quarnel-grep\"", "00 00", "?? ?? C?"}) {
+    const Pattern pattern = parsed(text);
+    for (std::size_t size = 0; size <= 80; ++size) {
+      for (std::size_t place = 0; place + pattern.size <= size; ++place) {
+        std::string data(size, '\0');
+        for (char& c : data) {
+          c = static_cast<char>(random() % 4 == 0 ? 0xC3 : random());
+        }
+        for (std::size_t k = 0; k < pattern.size; ++k) {
+          data[place + k] = static_cast<char>(pattern.value[k] | (~pattern.mask[k] & random()));
+        }
+        const std::vector<std::uint64_t> expected = testing::reference_matches(pattern, data);
+        for (const FindPath path : paths()) {
+          ASSERT_EQ(found_on(prepare_finder(pattern, path), data), expected)
+              << text << ", " << size << " bytes, planted at " << place << ", path "
+              << static_cast<int>(path);
+        }
+      }
+    }
+  }
+}
+
+TEST(Search, CountsNamesAndStopsAfterTheMost) {
+  const std::string data = "ABABABAB";
+  struct Row {
+    SearchSettings settings;
+    std::string out;
+    std::uint64_t matches;
+  };
+  for (const Row& row : {
+           Row{{.shown = Shown::count}, "4\n", 4},
+           Row{{.shown = Shown::count, .most = 2}, "2\n", 2},
+           Row{{.shown = Shown::count, .name = "f", .named = true}, "f:4\n", 4},
+           Row{{.shown = Shown::names, .name = "f"}, "f\n", 1},
+           Row{{.shown = Shown::nothing}, "", 1},
+           Row{{.shown = Shown::offsets, .most = 3, .name = "f", .named = true},
+               "f:00000000\nf:00000002\nf:00000004\n",
+               3},
+       }) {
+    const Searched got = searched("41 42", data, row.settings);
+    EXPECT_EQ(got.out, with_line_ends(row.out));
+    EXPECT_EQ(got.outcome.matches, row.matches);
+  }
+  EXPECT_EQ(searched("43", data, {.shown = Shown::names, .name = "f"}).out, "");
+}
+
+}  // namespace
+}  // namespace quarnel
