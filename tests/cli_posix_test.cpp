@@ -688,6 +688,19 @@ TEST_F(PatchPosix, TheCompanionsSayWhyACallFailed) {
        "",
        "quarnel-diff: -: read error: is a directory\n",
        2},
+      {QUARNEL_GREP_BINARY, {"30", path("d.dump")}, "", "/dev/full", "quarnel-grep: " + full, 2},
+      {QUARNEL_GREP_BINARY,
+       {"-c", "41", path("other")},
+       "",
+       "/dev/full",
+       "quarnel-grep: " + full,
+       2},
+      {QUARNEL_GREP_BINARY,
+       {"-c", "41", "-", path("d.dump")},
+       path("dir"),
+       "",
+       "quarnel-grep: (standard input): read error: is a directory\n",
+       2},
   };
   for (const Row& row : rows) {
     const auto open_on = [](const std::string& name, int flags) {
@@ -1130,6 +1143,56 @@ TEST_F(PatchPosix, PastFFFFFFFFAddressesWiden) {
     ASSERT_EQ(stat(path("T").c_str(), &info), 0);
     EXPECT_LT(info.st_blocks, 1024) << side;
   }
+}
+
+TEST_F(PatchPosix, GrepReadsAnyInputAndStopsWhereItMay) {
+  // Endless input: -q and -m stop at the match.
+  EXPECT_EQ(run_tool({"-q", "00", "/dev/zero"}, "", {}, QUARNEL_GREP_BINARY).status, 0);
+  const Outcome most =
+      run_tool({"-m", "2", "--offsets", "00 00", "/dev/zero"}, "", {}, QUARNEL_GREP_BINARY);
+  EXPECT_EQ(most.out + most.err + std::to_string(most.status), "00000000\n00000001\n0");
+  // A FIFO, and a file that fails partway: the files after it are still searched.
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  std::thread writer([&] { put("fifo", "xAB"); });
+  const Outcome got = run_tool({"-c", "41 42", path("fifo"), "/proc/self/mem", path("T")}, "", {},
+                               QUARNEL_GREP_BINARY);
+  writer.join();
+  EXPECT_EQ(got.out, path("fifo") + ":1\n" + path("T") + ":0\n");
+  EXPECT_EQ(got.err, "quarnel-grep: /proc/self/mem: read error: input/output error\n");
+  EXPECT_EQ(got.status, 2);
+  // Lines written into the file searched would be found again.
+  const int appended = ::open(path("T").c_str(), O_WRONLY | O_APPEND);
+  const Outcome own = run_tool({"61", path("T")}, "", {-1, appended}, QUARNEL_GREP_BINARY);
+  ::close(appended);
+  EXPECT_EQ(own.err + std::to_string(own.status),
+            "quarnel-grep: " + path("T") + ": is the output too; not searched\n2");
+  EXPECT_EQ(read("T"), original_);
+}
+
+TEST_F(PatchPosix, GrepWidensAddressesPastFFFFFFFF) {
+  if (std::string_view(QUARNEL_EMULATOR).size() > 0) {
+    GTEST_SKIP() << "4 GiB take too long to search under an emulator";
+  }
+  // In memory: a disk's file system fills the page cache for a hole slowly
+  // the first time it is read.
+  if (!std::filesystem::is_directory("/dev/shm")) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  const std::string far = "/dev/shm/quarnel-grep-far-" + std::to_string(getpid());
+  std::ofstream(far, std::ios::binary) << "";
+  std::filesystem::resize_file(far, (std::uint64_t{1} << 32) + 14);
+  std::ofstream(far, std::ios::binary | std::ios::in)
+          .seekp(static_cast<std::streamoff>((std::uint64_t{1} << 32) + 14))
+      << "GIF8";
+  const Outcome got = run_tool({"-B1", "--offsets", "\"GIF8\"", far}, "", {}, QUARNEL_GREP_BINARY);
+  const Outcome lines = run_tool({"-B1", "\"GIF8\"", far}, "", {}, QUARNEL_GREP_BINARY);
+  std::filesystem::remove(far);
+  EXPECT_EQ(got.out + got.err, "10000000E\n");
+  EXPECT_EQ(lines.out,
+            "FFFFFFF0  00 00 00 00 00 00 00 00-00 00 00 00 00 00 00 00   ................\n"
+            "100000000  00 00 00 00 00 00 00 00-00 00 00 00 00 00 47 49   ..............GI\n"
+            "100000010  46 38" +
+                std::string(45, ' ') + "F8\n");
 }
 
 TEST_F(PatchPosix, FortyLinksAreFollowedAndOneMoreIsALoop) {

@@ -197,6 +197,81 @@ TEST_F(CliTest, DiffTroubleIsStatusTwo) {
   }
 }
 
+TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
+  const std::string usage =
+      "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] "
+      "[--color[=WHEN]] [--] PATTERN [FILE...]\n";
+  const std::string missing = "quarnel-grep: " + path("missing") +
+                              ": cannot open: " + testing::missing_file_reason() + "\n";
+  struct Row {
+    std::vector<std::string> args;  // "@x" stands for the sample input x
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  for (const Row& row : {
+           Row{{"41", "@abc"}, "", dump_abc, "", 0},
+           Row{{"44", "@abc"}, "", "", "", 1},
+           Row{{"4"},
+               "A",
+               "",
+               "quarnel-grep: pattern:1: \"4\" is one hex digit; a byte has two\n",
+               2},
+           Row{{"41 \"B"},
+               "AB",
+               "",
+               "quarnel-grep: pattern:4: a text opened here has no closing quote\n",
+               2},
+           Row{{"-c", "41", "@abc", "@missing", "@digits"}, "", "@abc:1\n@digits:1\n", missing, 2},
+           Row{{"-q", "41", "@missing", "@abc"}, "", "", missing, 0},
+           Row{{"-q", "44", "@missing", "@abc"}, "", "", missing, 2},
+           Row{{"-l", "41", "@abc", "@données.bin", "-"}, "xA", "@abc\n(standard input)\n", "", 0},
+           Row{{"--offsets", "43", "-"}, "ABCABC", "00000002\n00000005\n", "", 0},
+           Row{{"-m", "1", "--offsets", "43"}, "ABCABC", "00000002\n", "", 0},
+           Row{{"-m0", "41", "@abc"}, "", "", "", 1},
+           Row{{"--offsets", "41", "@abc", "@digits"},
+               "",
+               "@abc:00000000\n@digits:0000000A\n",
+               "",
+               0},
+           Row{{}, "", "", "quarnel-grep: a pattern to find\n" + usage, 2},
+           Row{{"-A"}, "", "", "quarnel-grep: option needs a number of lines: -A\n" + usage, 2},
+           Row{{"--context=x", "41"},
+               "",
+               "",
+               "quarnel-grep: option needs a number of lines: --context=x\n" + usage,
+               2},
+           Row{{"-B", "65537", "41"},
+               "",
+               "",
+               "quarnel-grep: option takes at most 65536 lines: -B\n" + usage,
+               2},
+           Row{{"-m", "-1", "41"},
+               "",
+               "",
+               "quarnel-grep: option needs a number of matches: -m\n" + usage,
+               2},
+           Row{{"-x", "41"}, "", "", "quarnel-grep: unknown option: -x\n" + usage, 2},
+           Row{{"--help"}, "", usage + "       quarnel-grep --help | --version\n", "", 0},
+       }) {
+    std::vector<std::string> args = row.args;
+    std::string out = row.out;
+    for (std::string& arg : args) {
+      if (arg.starts_with("@")) {
+        arg = path(arg.substr(1));
+      }
+    }
+    for (std::size_t at = out.find('@'); at != std::string::npos; at = out.find('@', at)) {
+      out.replace(at, 1, dir_ + "/");
+    }
+    const Outcome got = run_tool(args, row.input, {}, QUARNEL_GREP_BINARY);
+    EXPECT_EQ(got.out, with_line_ends(out)) << args.size();
+    EXPECT_EQ(got.err, with_line_ends(row.err));
+    EXPECT_EQ(got.status, row.status);
+  }
+}
+
 TEST_F(CliTest, MessagesFollowTheDumpWhenMerged) {
   const Outcome got = run_tool({path("abc"), path("missing")}, "", Redirect{.merge = true});
   EXPECT_EQ(got.out, with_line_ends(dump_abc + "cannot open file:" + path("missing") + "\n"));

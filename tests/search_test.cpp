@@ -123,7 +123,8 @@ struct Searched {
   SearchOutcome outcome;
 };
 Searched searched(std::string_view pattern_text, std::string_view data, SearchSettings settings,
-                  SearchRun run = {}) {
+                  SearchRun* run = nullptr) {
+  SearchRun own;
   static Pattern pattern;
   pattern = parsed(pattern_text);
   const Finder finder = prepare_finder(pattern);
@@ -132,7 +133,7 @@ Searched searched(std::string_view pattern_text, std::string_view data, SearchSe
   static OutputWriter out{-1};
   out = OutputWriter{output};
   Searched got{};
-  got.outcome = search_input(input, finder, settings, run, out);
+  got.outcome = search_input(input, finder, settings, run != nullptr ? *run : own, out);
   EXPECT_TRUE(flush_output(out));
   got.out = testing::contents(output);
   close_handle(input);
@@ -235,6 +236,92 @@ TEST(Search, CountsNamesAndStopsAfterTheMost) {
     EXPECT_EQ(got.outcome.matches, row.matches);
   }
   EXPECT_EQ(searched("43", data, {.shown = Shown::names, .name = "f"}).out, "");
+}
+
+// The lines a search writes are quarnel's own: "0 1 -- 5" stands for lines
+// 0 and 1 of the dump of the data, "--", then line 5.
+std::string dump_lines(std::string_view data, std::string_view chosen) {
+  const std::string dump = testing::dump_to_string(testing::memory_file(data), 0).text;
+  const std::string end = with_line_ends("\n");
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < dump.size();) {
+    const std::size_t next = dump.find(end, at) + end.size();
+    lines.push_back(dump.substr(at, next - at));
+    at = next;
+  }
+  std::string text;
+  for (std::size_t at = 0; at < chosen.size(); at = chosen.find(' ', at) + 1) {
+    const std::string word(chosen.substr(at, chosen.find(' ', at) - at));
+    text += word == "--" ? with_line_ends("--\n") : lines.at(std::stoul(word));
+    if (chosen.find(' ', at) == std::string_view::npos) {
+      break;
+    }
+  }
+  return text;
+}
+
+TEST(Search, WritesTheLinesOfEachMatchWithTheirContext) {
+  std::string bytes(80, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>(0x40 + i);
+  }
+  // Lines 0, 2 and 5 hold an "X"; line 6 is the end line.
+  std::string dots(96, '.');
+  for (const std::size_t at : {5, 40, 90}) {
+    dots[at] = 'X';
+  }
+  const std::string short_end = std::string(20, '.') + "X";
+  struct Row {
+    std::string pattern;
+    const std::string& data;
+    SearchSettings settings;
+    std::string lines;
+  };
+  for (const Row& row : {
+           Row{"41", bytes, {}, "0"},
+           Row{"4F 50", bytes, {}, "0 1"},
+           Row{"41", bytes, {.after = 1}, "0 1"},
+           Row{"61", bytes, {.before = 1}, "1 2"},
+           Row{"8F", bytes, {.after = 3}, "4 5"},
+           Row{"58", dots, {}, "0 2 5"},
+           Row{"58", dots, {.parted = true}, "0 -- 2 -- 5"},
+           Row{"58", dots, {.after = 1, .parted = true}, "0 1 2 3 -- 5 6"},
+           Row{"58", dots, {.before = 1, .parted = true}, "0 1 2 -- 4 5"},
+           Row{"58", dots, {.before = 2, .parted = true}, "0 1 2 3 4 5"},
+           Row{"58", dots, {.after = 1, .parted = true, .most = 2}, "0 1 2 3"},
+           Row{"58", dots, {.before = 100, .after = 100, .parted = true}, "0 1 2 3 4 5 6"},
+           Row{"2E 2E 58", short_end, {.before = 9, .after = 9}, "0 1"},
+       }) {
+    const Searched got = searched(row.pattern, row.data, row.settings);
+    EXPECT_EQ(got.out, dump_lines(row.data, row.lines)) << row.pattern << " " << row.lines;
+  }
+}
+
+TEST(Search, NamesAndColoursTheLines) {
+  const std::string data = "ABC" + std::string(14, '.');  // a line and one byte
+  const std::string line0 = "00000000  41 42 43 2E 2E 2E 2E 2E-2E 2E 2E 2E 2E 2E 2E 2E   ";
+  const std::string line1 = "00000010  2E" + std::string(48, ' ') + ".\n";
+  EXPECT_EQ(searched("42", data, {.after = 1, .name = "f", .named = true}).out,
+            with_line_ends("f:" + line0 + "ABC.............\nf-" + line1));
+  const std::string red = "\x1b[1;31m";
+  const std::string plain = "\x1b[0m";
+  EXPECT_EQ(searched("41 42", data, {.color = true, .name = "f", .named = true}).out,
+            with_line_ends("\x1b[35mf" + plain + "\x1b[36m:" + plain + "00000000  " + red +
+                           "41 42" + plain + " 43 2E 2E 2E 2E 2E-2E 2E 2E 2E 2E 2E 2E 2E   " + red +
+                           "AB" + plain + "C.............\n"));
+  // Matches one past another: their bytes marked as one run; a gap apart,
+  // as two.
+  EXPECT_EQ(searched("2E ?? 2E", "A.x.y.B", {.color = true}).out,
+            with_line_ends("00000000  41 " + red + "2E 78 2E 79 2E" + plain + " 42" +
+                           std::string(30, ' ') + "A" + red + ".x.y." + plain + "B\n"));
+}
+
+TEST(Search, GroupsOfTheNextInputArePartedFromThoseBefore) {
+  SearchRun run;
+  const SearchSettings settings{.parted = true, .name = "f", .named = true};
+  const std::string line = "f:00000000  41" + std::string(48, ' ') + "A\n";
+  EXPECT_EQ(searched("41", "A", settings, &run).out, with_line_ends(line));
+  EXPECT_EQ(searched("41", "A", settings, &run).out, with_line_ends("--\n" + line));
 }
 
 }  // namespace
