@@ -1,6 +1,6 @@
-# bash completion for quarnel, unquarnel and quarnel-diff.
+# bash completion for quarnel, unquarnel, quarnel-diff and quarnel-grep.
 # Installed under each program's name, so that bash-completion loads it for
-# whichever of the three is completed first.
+# whichever of them is completed first.
 
 # Names of files and folders that begin with the word being completed.
 _quarnel_files() {
@@ -115,6 +115,41 @@ _quarnel_diff() {
   fi
 }
 
+# quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets]
+#              [--color[=WHEN]] [--] PATTERN [FILE...]
+# The pattern, the first word after the options, is the user's to type;
+# the words after it are files.
+_quarnel_grep() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i word
+  local takes_value=' -A -B -C -m --after-context --before-context --context --max-count '
+  COMPREPLY=()
+  if _quarnel_split_value; then
+    [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    return
+  fi
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    if [[ $word == = ]]; then
+      ((i++))
+    elif [[ $word == -- ]]; then
+      ((i + 1 < COMP_CWORD)) && _quarnel_files "$cur"
+      return
+    elif [[ $word != -* || $word == - ]]; then
+      _quarnel_files "$cur"
+      return
+    elif [[ $takes_value == *" $word "* && ${COMP_WORDS[i + 1]} != = ]]; then
+      ((i++))
+    fi
+  done
+  [[ $takes_value == *" $prev "* ]] && return  # a number
+  if [[ $cur == -* ]]; then
+    _quarnel_options "$cur" '-A -B -C -m -c -l -q --after-context= --before-context= --context=
+      --max-count= --count --files-with-matches --quiet --offsets --color --color= --help
+      --version --'
+  fi
+}
+
 complete -F _quarnel quarnel
 complete -F _unquarnel unquarnel
 complete -F _quarnel_diff quarnel-diff
+complete -F _quarnel_grep quarnel-grep

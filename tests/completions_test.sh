@@ -3,7 +3,7 @@
 # sourced and its functions called as bash calls them on TAB; TAB is typed
 # into an interactive bash and zsh on a pseudo-terminal; fish loads its own
 # for a program on PATH and answers `complete -C`; zsh's compinit maps the
-# three programs to its one.
+# programs to its one.
 # Usage: completions_test.sh COMPLETIONS_DIR PROGRAMS_DIR
 set -uo pipefail
 completions=$(cd "$1" && pwd)
@@ -21,10 +21,11 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" && touch dump.txt data.bin ./-n.bin
 
 source "$completions/quarnel.bash"
-check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff)" \
+check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff quarnel-grep)" \
 'complete -F _quarnel quarnel
 complete -F _unquarnel unquarnel
-complete -F _quarnel_diff quarnel-diff'
+complete -F _quarnel_diff quarnel-diff
+complete -F _quarnel_grep quarnel-grep'
 
 # The words of a command line as bash splits them at "=", the last one
 # being completed; prints the sorted replies on one line.
@@ -62,10 +63,19 @@ quarnel-diff -U |
 quarnel-diff -U 3 d|data.bin dump.txt
 quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --unified= --version -U
 quarnel-diff data.bin -|-n.bin
+quarnel-grep --c|--color --color= --context= --count
+quarnel-grep -A |
+quarnel-grep -A 2 |
+quarnel-grep -A 2 41 d|data.bin dump.txt
+quarnel-grep --context = 2 -- |
+quarnel-grep -- 41 -|-n.bin
+quarnel-grep --color = n|never
+quarnel-grep 41 data.bin -|-n.bin
 CASES
 
 # The command names themselves, from PATH.
-check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" quarnel-diff
+check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" \
+  'quarnel-diff quarnel-grep'
 
 # A real TAB, typed into an interactive shell on a terminal: the line as
 # the shell leaves it after the prompt, once it is the one expected or ten
@@ -101,8 +111,8 @@ PYTHON
 }
 if command -v python3 >/dev/null; then
   load_bash="source '$completions/quarnel.bash'"
-  check 'bash, typed: quarnel-<TAB>' "$(typed bash "$load_bash" quarnel- 'quarnel-diff ')" \
-    'quarnel-diff '
+  check 'bash, typed: quarnel-g<TAB>' "$(typed bash "$load_bash" quarnel-g 'quarnel-grep ')" \
+    'quarnel-grep '
   check 'bash, typed: unquarnel --p<TAB>' \
     "$(typed bash "$load_bash" 'unquarnel --p' 'unquarnel --patch')" 'unquarnel --patch'
   if command -v zsh >/dev/null; then
@@ -115,6 +125,7 @@ unquarnel --from=hexd|unquarnel --from=hexdump
 quarnel-diff --color=al|quarnel-diff --color=always 
 quarnel-diff -U 3 du|quarnel-diff -U 3 dump.txt 
 quarnel du|quarnel dump.txt 
+quarnel-grep 41 du|quarnel-grep 41 dump.txt 
 CASES
   fi
 else
@@ -134,6 +145,8 @@ unquarnel --rec|--recover
 quarnel-diff --color=a|--color=always --color=auto
 quarnel-diff --u|--unified
 quarnel -|-h -n.bin -x
+quarnel-grep --of|--offsets
+quarnel-grep --color=n|--color=never
 CASES
 else
   echo 'fish is not installed: its completions are not tested'
@@ -141,8 +154,8 @@ fi
 
 if command -v zsh >/dev/null; then
   got=$(zsh -fc "fpath=($(printf '%q' "$completions") \$fpath); autoload -U compinit
-    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff]")
-  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel'
+    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff] \$_comps[quarnel-grep]")
+  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel _quarnel'
   check 'zsh: syntax' "$(zsh -n "$completions/_quarnel" 2>&1)" ''
 else
   echo 'zsh is not installed: its completions are not tested'
