@@ -2,8 +2,9 @@
 # Times quarnel against xxd, hexdump -C and od on a 256 MiB random file, to
 # /dev/null and through a pipe, after checking that quarnel's output equals
 # that of the portable reference dumper. Also times unquarnel against xxd -r,
-# reading back and patching, a far start offset, and measures peak memory and
-# the cost of dumping a 100-byte file.
+# reading back and patching, quarnel-diff against xdelta3 and bsdiff,
+# quarnel-grep against ripgrep and grep -P, a far start offset, and measures
+# peak memory and the cost of dumping a 100-byte file.
 #
 #   bash bench/compare.sh             (RUNS, SLOW_RUNS and SIZE_MIB may be set)
 set -euo pipefail
@@ -18,6 +19,7 @@ quarnel=$PWD/build/bench/quarnel
 reference=$PWD/build/bench/reference_dump
 unquarnel=$PWD/build/bench/unquarnel
 quarnel_diff=$PWD/build/bench/quarnel-diff
+quarnel_grep=$PWD/build/bench/quarnel-grep
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -160,6 +162,32 @@ if command -v bsdiff >/dev/null; then
   rm "$work"/bsdiff*
 fi
 rm -f "$work/moved.bin" "$work/moved.diff" "$work/moved.xd" "$work/apply.bin"
+
+# Searching 512 MiB in the page cache (the random file twice) for a
+# literal and for a pattern with a wildcard byte: quarnel-grep -c against
+# ripgrep (-a --count-matches, which maps the file) and grep -P (-c counts
+# lines, not matches: its figure is the time alone). The counts must agree.
+cat "$work/big.bin" "$work/big.bin" >"$work/search.bin"
+cat "$work/search.bin" >/dev/null
+for pair in 'literal|"quarnel!"|quarnel!' 'wildcard|7F 45 ?? 46|(?s-u)\x7FE.F'; do
+  IFS='|' read -r kind ours theirs <<<"$pair"
+  g_count=$("$quarnel_grep" -c "$ours" "$work/search.bin" || true)
+  g_time=$(median "$runs" "'$quarnel_grep' -c '$ours' '$work/search.bin' >/dev/null || true")
+  g_rss=$( (/usr/bin/time -f %M "$quarnel_grep" -c "$ours" "$work/search.bin" 2>&1 >/dev/null || true) | tail -1)
+  line="searching 512 MiB, $kind: quarnel-grep $g_time s, $g_rss KiB, $g_count matches"
+  if command -v rg >/dev/null; then
+    r_count=$(rg -a --count-matches "$theirs" "$work/search.bin" || echo 0)
+    [[ $r_count == "$g_count" ]] || { echo "rg counts $r_count, quarnel-grep $g_count" >&2; exit 1; }
+    r_time=$(median "$runs" "rg -a --count-matches '$theirs' '$work/search.bin' >/dev/null || true")
+    r_rss=$( (/usr/bin/time -f %M rg -a --count-matches "$theirs" "$work/search.bin" 2>&1 >/dev/null || true) | tail -1)
+    line+="; rg $r_time s, $r_rss KiB"
+  fi
+  p_time=$(median "$runs" "LC_ALL=C grep -c -aP '${theirs#(?s-u)}' '$work/search.bin' >/dev/null || true")
+  echo "$line; grep -P $p_time s"
+done
+c_rss=$( (/usr/bin/time -f %M "$quarnel_grep" -C 65536 "7F 45 ?? 46" "$work/search.bin" 2>&1 >/dev/null || true) | tail -1)
+echo "quarnel-grep -C 65536 on 512 MiB (the most lines kept before a match): $c_rss KiB"
+rm "$work/search.bin"
 
 # Patching: every byte of a 64 MiB file rewritten from a full dump, by
 # unquarnel -p (which first writes the old bytes to its journal and flushes
