@@ -295,6 +295,7 @@ TEST(Search, WritesTheLinesOfEachMatchWithTheirContext) {
            Row{"61", bytes, {.before = 1}, "1 2"},
            Row{"8F", bytes, {.after = 3}, "4 5"},
            Row{"58", dots, {}, "0 2 5"},
+           Row{"2E 2E", dots, {.parted = true}, "0 1 2 3 4 5"},
            Row{"58", dots, {.parted = true}, "0 -- 2 -- 5"},
            Row{"58", dots, {.after = 1, .parted = true}, "0 1 2 3 -- 5 6"},
            Row{"58", dots, {.before = 1, .parted = true}, "0 1 2 -- 4 5"},
