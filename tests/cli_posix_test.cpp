@@ -1170,7 +1170,7 @@ TEST_F(PatchPosix, GrepReadsAnyInputAndStopsWhereItMay) {
 }
 
 TEST_F(PatchPosix, GrepWidensAddressesPastFFFFFFFF) {
-  if (std::string_view(QUARNEL_EMULATOR).size() > 0) {
+  if (!std::string_view(QUARNEL_EMULATOR).empty()) {
     GTEST_SKIP() << "4 GiB take too long to search under an emulator";
   }
   // In memory: a disk's file system fills the page cache for a hole slowly

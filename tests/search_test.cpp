@@ -44,7 +44,7 @@ TEST(Pattern, ReadsEveryKindOfItem) {
            Row{"??", "00/00"},
            Row{"4? ?f", "40/F0 0F/0F"},
            Row{"\"GIF8\" ?? 61", "47/FF 49/FF 46/FF 38/FF 00/00 61/FF"},
-           Row{"\"a\\\"b\\\\\"", "61/FF 22/FF 62/FF 5C/FF"},
+           Row{R"("a\"b\\")", "61/FF 22/FF 62/FF 5C/FF"},
            Row{"\"\"41", "41/FF"},
            Row{"  \"é\"  ", "C3/FF A9/FF"},
        }) {
@@ -75,7 +75,7 @@ TEST(Pattern, RefusesWithTheColumnAndWhatIsWrong) {
            Row{"41\x01", PatternProblem::not_hex, 3, "\\x01"},
            Row{"0x41", PatternProblem::not_hex, 2, "x"},
            Row{"41 \"abc", PatternProblem::open_text, 4, ""},
-           Row{"\"a\\n\"", PatternProblem::bad_escape, 3, "\\n"},
+           Row{R"("a\n")", PatternProblem::bad_escape, 3, R"(\n)"},
            Row{"\"a\\é\"", PatternProblem::bad_escape, 3, "\\é"},
            Row{"\"a\\", PatternProblem::bad_escape, 3, "\\"},
            Row{std::string(2 * longest_pattern, 'A') + "41", PatternProblem::too_long,
@@ -176,9 +176,9 @@ TEST(Search, FindsEveryMatchAtItsOffset) {
            Row{"42 43", "ABC", {1}},
            Row{"41 42 43 44", block_edge, {65534}},
            Row{hex_of(two_blocks.substr(65530, 12)), two_blocks, {65530}},
-           Row{"4?", "\x3F\x40\x4F\x50", {1, 2}},
+           Row{"4?", "?@OP", {1, 2}},
            Row{"?F", "\x0F\x1E\xFF\xF0", {0, 2}},
-           Row{"\"a\\\"\"", "xa\"a\"", {1, 3}},
+           Row{R"("a\"")", R"(xa"a")", {1, 3}},
            Row{"00 ?? 00", std::string(5, '\0'), {0, 1, 2}},
            Row{"?? ??", "abc", {0, 1}},
            Row{"41 42", "", {}},
@@ -278,7 +278,7 @@ TEST(Search, WritesTheLinesOfEachMatchWithTheirContext) {
   }
   // Lines 0, 2 and 5 hold an "X"; line 6 is the end line.
   std::string dots(96, '.');
-  for (const std::size_t at : {5, 40, 90}) {
+  for (const std::size_t at : {5U, 40U, 90U}) {
     dots[at] = 'X';
   }
   const std::string short_end = std::string(20, '.') + "X";

@@ -169,7 +169,7 @@ std::string_view problem_text(PatternProblem problem) {
     case PatternProblem::open_text:
       return "a text opened here has no closing quote";
     case PatternProblem::bad_escape:
-      return "is not an escape: a text takes \\\" and \\\\";
+      return R"(is not an escape: a text takes \" and \\)";
     case PatternProblem::too_long:
       static_assert(longest_pattern == 4096);
       return "the pattern runs past 4096 bytes here";
