@@ -54,10 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   static OutputWriter out{-1};
   out = OutputWriter{output};
   SearchRun run;
-  const SearchOutcome outcome = search_input(file, prepare_finder(pattern),
-                                             {.shown = Shown::lines, .before = 1, .after = 1,
-                                              .parted = true, .color = true},
-                                             run, out);
+  const SearchOutcome outcome = search_input(
+      file, prepare_finder(pattern),
+      {.shown = Shown::lines, .before = 1, .after = 1, .parted = true, .color = true}, run, out);
   if (outcome.result != SearchResult::done || outcome.matches != expected.size() ||
       !flush_output(out)) {
     std::abort();
