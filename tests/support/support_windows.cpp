@@ -40,12 +40,21 @@ void open_pipe(int ends[2]) {
 int run_process(const char* program, const std::vector<std::string>& args, int in, int out, int err,
                 std::uint64_t /*file_size_limit*/, unsigned /*user*/) {
   // The arguments of the tests end in no backslash. One that holds a blank
-  // is quoted; the rest go as they are, so that a test can quote a pattern
-  // itself, or leave it for the program to expand.
+  // is quoted, a quote inside it escaped; the rest go as they are, so that
+  // a test can quote a wildcard itself, or leave it for the program to
+  // expand.
   std::string line = "program";
   for (const std::string& arg : args) {
     const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
-    line += quote ? " \"" + arg + "\"" : " " + arg;
+    if (!quote) {
+      line += " " + arg;
+      continue;
+    }
+    line += " \"";
+    for (const char c : arg) {
+      line += c == '"' ? std::string("\\\"") : std::string(1, c);
+    }
+    line += "\"";
   }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
