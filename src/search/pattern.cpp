@@ -1,23 +1,17 @@
 #include "search/pattern.h"
 
 #include <algorithm>
+#include <charconv>
 #include <span>
 
 namespace quarnel {
 namespace {
 
-// The value of a hex digit, or -1.
+// The value of a hex digit, either case, or -1.
 int hex_value(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
+  int value = -1;
+  static_cast<void>(std::from_chars(&c, &c + 1, value, 16));
+  return value;
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
