@@ -641,7 +641,20 @@ TEST_F(PatchPosix, ClosedStandardStreamsStayClosed) {
                                "unquarnel: stdout: write error: bad file descriptor\n",
                                1,
                                original_},
-                              {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched}};
+                              {UNQUARNEL_BINARY, {"-p", t, dump}, 7, "", 0, patched},
+                              {QUARNEL_GREP_BINARY,
+                               {"61", t},
+                               2,
+                               "quarnel-grep: stdout: write error: bad file descriptor\n",
+                               2,
+                               original_},
+                              {QUARNEL_GREP_BINARY,
+                               {"61"},
+                               1,
+                               "quarnel-grep: (standard input): read error: bad file descriptor\n",
+                               2,
+                               original_},
+                              {QUARNEL_GREP_BINARY, {"-q", "61", t}, 7, "", 0, original_}};
   for (const Row& row : rows) {
     put("T", original_);
     const auto stream = [&](int fd) {
