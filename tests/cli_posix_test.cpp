@@ -107,6 +107,39 @@ TEST(CliPosix, NonBlockingInputAndOutputAreWaitedFor) {
   EXPECT_EQ(got.status, 0);
 }
 
+TEST(CliPosix, ColourOnATerminalUnlessNoColorIsSet) {
+  struct Row {
+    const char* no_color;  // unset when null
+    bool colored;
+  };
+  for (const Row& row : {Row{nullptr, true}, Row{"", true}, Row{"1", false}}) {
+    const Terminal pty = open_terminal();
+    if (pty.master < 0) {
+      GTEST_SKIP() << pty.missing;
+    }
+    if (row.no_color != nullptr) {
+      setenv("NO_COLOR", row.no_color, 1);
+    } else {
+      unsetenv("NO_COLOR");
+    }
+    const Outcome got =
+        run_tool({"--color", "41"}, "xA", {.out = pty.terminal}, QUARNEL_GREP_BINARY);
+    close(pty.terminal);
+    fcntl(pty.master, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    std::array<char, 4096> block{};
+    for (ssize_t size = 0; (size = read(pty.master, block.data(), block.size())) > 0;) {
+      shown.append(block.data(), static_cast<std::size_t>(size));
+    }
+    close(pty.master);
+    EXPECT_EQ(got.status, 0);
+    EXPECT_NE(shown.find("00000000  78 "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("\x1b[1;31m41\x1b[0m") != std::string::npos, row.colored)
+        << (row.no_color != nullptr ? row.no_color : "unset");
+  }
+  unsetenv("NO_COLOR");
+}
+
 TEST(CliPosix, TerminalEndOfFileEndsTheDump) {
   // On a terminal each end-of-file key ends one read; data typed after it
   // must not be read.

@@ -253,6 +253,11 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
                "quarnel-grep: option needs a number of matches: -m\n" + usage,
                2},
            Row{{"-x", "41"}, "", "", "quarnel-grep: unknown option: -x\n" + usage, 2},
+           Row{{"--color=sometimes", "41"},
+               "",
+               "",
+               "quarnel-grep: unknown option: --color=sometimes\n" + usage,
+               2},
            Row{{"--help"}, "", usage + "       quarnel-grep --help | --version\n", "", 0},
        }) {
     std::vector<std::string> args = row.args;

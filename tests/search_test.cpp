@@ -282,6 +282,12 @@ TEST(Search, WritesTheLinesOfEachMatchWithTheirContext) {
     dots[at] = 'X';
   }
   const std::string short_end = std::string(20, '.') + "X";
+  // An X on line 4096, just past the first 64 KiB block, and on line 4095,
+  // at its end.
+  std::string blocks(70000, '.');
+  blocks[65536 + 3] = 'X';
+  std::string block_end(70000, '.');
+  block_end[65534] = 'X';
   struct Row {
     std::string pattern;
     const std::string& data;
@@ -303,6 +309,10 @@ TEST(Search, WritesTheLinesOfEachMatchWithTheirContext) {
            Row{"58", dots, {.after = 1, .parted = true, .most = 2}, "0 1 2 3"},
            Row{"58", dots, {.before = 100, .after = 100, .parted = true}, "0 1 2 3 4 5 6"},
            Row{"2E 2E 58", short_end, {.before = 9, .after = 9}, "0 1"},
+           Row{"58", blocks, {.before = 2}, "4094 4095 4096"},
+           Row{"58", blocks, {.before = 2, .most = 1}, "4094 4095 4096"},
+           Row{"58 2E", block_end, {.after = 2}, "4095 4096 4097"},
+           Row{"2E 58", block_end, {.before = 1, .after = 1, .most = 1}, "4094 4095 4096"},
        }) {
     const Searched got = searched(row.pattern, row.data, row.settings);
     EXPECT_EQ(got.out, dump_lines(row.data, row.lines)) << row.pattern << " " << row.lines;
