@@ -67,7 +67,7 @@ enum class SkipResult {
 // Skips count (at least 1) bytes of an input that can seek. The size a file
 // reports is not trusted (proc and sys files report 0 or a page): the last
 // skipped byte is read to prove it is there.
-[[nodiscard]] SkipResult skip_by_seeking(int handle, std::uint32_t count);
+[[nodiscard]] SkipResult skip_by_seeking(int handle, std::uint64_t count);
 
 // Whether the input is the same regular file as the output and holds data:
 // dumping it would append to it while it is read, without end.

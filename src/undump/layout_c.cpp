@@ -100,4 +100,63 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
   return ReadError::none;
 }
 
+std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out) {
+  std::size_t size = 0;
+  const std::string_view name = settings.name;
+  // xxd makes a file's name an identifier: "__" before a leading digit,
+  // "_" for every character but letters and digits.
+  if (!settings.name_as_is && !name.empty() && name[0] >= '0' && name[0] <= '9') {
+    out[size++] = '_';
+    out[size++] = '_';
+  }
+  for (const char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    char shown = letter || (c >= '0' && c <= '9') || settings.name_as_is ? c : '_';
+    if (settings.capitals && shown >= 'a' && shown <= 'z') {
+      shown = static_cast<char>(shown - 'a' + 'A');
+    }
+    out[size++] = shown;
+  }
+  return size;
+}
+
+namespace {
+
+void put_array_name(TextOut& out, const LayoutSettings& settings) {
+  out.at += c_array_name(settings, std::span(out.at, settings.name.size() + 2));
+}
+
+}  // namespace
+
+void write_c_opening(TextOut& out, const LayoutSettings& settings) {
+  out.put(array_start);
+  put_array_name(out, settings);
+  out.put(array_open);
+  out.put('\n');
+}
+
+void write_c_line(TextOut& out, std::span<const unsigned char> bytes, bool last) {
+  out.put("  ");
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    out.put("0x");
+    out.hex(bytes[k], false);
+    if (k + 1 < bytes.size() || !last) {
+      out.put(',');
+    }
+    if (k + 1 < bytes.size()) {
+      out.put(' ');
+    }
+  }
+  out.put('\n');
+}
+
+void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length) {
+  out.put("};\n");
+  out.put(length_start);
+  put_array_name(out, settings);
+  out.put(settings.capitals ? upper_length_middle : length_middle);
+  out.number(length, 10, 1);
+  out.put(";\n");
+}
+
 }  // namespace quarnel

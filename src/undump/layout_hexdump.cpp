@@ -71,4 +71,25 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
   return ReadError::none;
 }
 
+void write_hexdump_line(TextOut& out, std::uint64_t address, std::span<const unsigned char> bytes) {
+  out.number(address, 16, 8);
+  out.put("  ");
+  for (std::size_t k = 0; k < 16; ++k) {
+    if (k < bytes.size()) {
+      out.hex(bytes[k], false);
+      out.put(' ');
+    } else {
+      out.blanks(3);
+    }
+    if (k == 7) {
+      out.put(' ');
+    }
+  }
+  out.put(" |");
+  for (const unsigned char byte : bytes) {
+    out.put(shown_char(byte));
+  }
+  out.put("|\n");
+}
+
 }  // namespace quarnel

@@ -71,4 +71,36 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
   return ReadError::none;
 }
 
+bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_t address) {
+  switch (settings.radix) {
+    case AddressRadix::hex:
+      out.number(address, 16, 6);
+      return true;
+    case AddressRadix::decimal:
+      out.number(address, 10, 7);
+      return true;
+    case AddressRadix::octal:
+      out.number(address, 8, 7);
+      return true;
+    case AddressRadix::none:
+      break;
+  }
+  return false;
+}
+
+void write_od_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+                   std::span<const unsigned char> bytes) {
+  write_od_address(out, settings, address);
+  for (const unsigned char byte : bytes) {
+    out.put(' ');
+    out.hex(byte, false);
+  }
+  out.blanks(3 * (settings.columns - bytes.size()) + 2);
+  out.put('>');
+  for (const unsigned char byte : bytes) {
+    out.put(shown_char(byte));
+  }
+  out.put("<\n");
+}
+
 }  // namespace quarnel

@@ -28,4 +28,11 @@ ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
   return ReadError::none;
 }
 
+void write_plain_line(TextOut& out, std::span<const unsigned char> bytes) {
+  for (const unsigned char byte : bytes) {
+    out.hex(byte, false);
+  }
+  out.put('\n');
+}
+
 }  // namespace quarnel

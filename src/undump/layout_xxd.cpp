@@ -298,4 +298,45 @@ XxdDigits xxd_digits(std::string_view line) {
   return blanks_lost ? XxdDigits::bits : chars == 0 ? XxdDigits::either : XxdDigits::bits;
 }
 
+void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+                    std::span<const unsigned char> bytes) {
+  const std::size_t columns = settings.columns;
+  const auto group = static_cast<std::size_t>(settings.group);
+  if (settings.radix == AddressRadix::decimal) {
+    out.number(address, 10, 8);
+  } else {
+    out.number(address, 16, 8);
+  }
+  out.put(": ");
+  const std::size_t width = settings.bits ? 8 : 2;
+  for (std::size_t i = 0; i < columns; ++i) {
+    // The byte shown at place i: with -e, each group's bytes in reverse,
+    // a short last group at the right of its place.
+    std::size_t k = i;
+    if (settings.little_endian) {
+      const std::size_t start = i / group * group;
+      const std::size_t end = std::min(start + group, columns);
+      const std::size_t held = std::min(end, std::max(bytes.size(), start)) - start;
+      k = i < end - held ? columns : start + (end - 1 - i);
+    }
+    if (k >= bytes.size()) {
+      out.blanks(width);
+    } else if (settings.bits) {
+      for (int bit = 7; bit >= 0; --bit) {
+        out.put(static_cast<char>('0' + (bytes[k] >> bit & 1)));
+      }
+    } else {
+      out.hex(bytes[k], settings.upper);
+    }
+    if ((i + 1) % group == 0 || i + 1 == columns) {
+      out.put(' ');
+    }
+  }
+  out.put(' ');
+  for (const unsigned char byte : bytes) {
+    out.put(shown_char(byte));
+  }
+  out.put('\n');
+}
+
 }  // namespace quarnel

@@ -5,6 +5,7 @@
 // width, grouping, bytes a line) binds the lines after it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "quarnel/undump.h"
+#include "quarnel/write_layout.h"
 
 namespace quarnel {
 
@@ -163,5 +165,66 @@ inline constexpr auto digit_values = [] {
   bytes[line.count++] = byte;
   return ReadError::none;
 }
+
+// Text written by the layouts' writers into room that layout_line_size
+// promises.
+struct TextOut {
+  char* at;
+
+  void put(std::string_view text) {
+    std::copy(text.begin(), text.end(), at);
+    at += text.size();
+  }
+  void put(char c) { *at++ = c; }
+  void blanks(std::size_t count) {
+    std::fill_n(at, count, ' ');
+    at += count;
+  }
+  // The two hex digits of a byte.
+  void hex(unsigned char byte, bool upper) {
+    const std::string_view digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    *at++ = digits[byte >> 4];
+    *at++ = digits[byte & 15];
+  }
+  // A number in base 8, 10 or 16, at least `least` digits, zeros in front.
+  void number(std::uint64_t value, unsigned base, std::size_t least, bool upper = false) {
+    std::array<char, 24> digits{};
+    std::size_t size = 0;
+    const std::string_view names = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    do {
+      digits[size++] = names[value % base];
+      value /= base;
+    } while (value != 0);
+    for (; size < least; ++size) {
+      digits[size] = '0';
+    }
+    while (size > 0) {
+      *at++ = digits[--size];
+    }
+  }
+};
+
+// The character the peers show for a byte: printable ASCII as itself,
+// anything else as a dot.
+[[nodiscard]] inline char shown_char(unsigned char byte) {
+  return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+}
+
+// The writers of the layouts, each beside its reader: a line of bytes at
+// its address, and what opens and closes a dump. The settings are checked
+// and their defaults filled in (columns, group).
+void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+                    std::span<const unsigned char> bytes);
+void write_plain_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_c_opening(TextOut& out, const LayoutSettings& settings);
+void write_c_line(TextOut& out, std::span<const unsigned char> bytes, bool last);
+void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
+// The array's name, as xxd makes it of a file name; room for name.size() + 2.
+std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out);
+void write_hexdump_line(TextOut& out, std::uint64_t address, std::span<const unsigned char> bytes);
+void write_od_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+                   std::span<const unsigned char> bytes);
+// od's address in its radix; false, writing nothing, with none.
+bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_t address);
 
 }  // namespace quarnel

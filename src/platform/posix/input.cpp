@@ -61,7 +61,7 @@ bool ready_to_read(int handle) {
   return ::poll(&waiting, 1, 0) > 0;
 }
 
-SkipResult skip_by_seeking(int handle, std::uint32_t count) {
+SkipResult skip_by_seeking(int handle, std::uint64_t count) {
   if (!can_seek(handle) || ::lseek(handle, static_cast<off_t>(count) - 1, SEEK_CUR) < 0) {
     return SkipResult::unsupported;
   }

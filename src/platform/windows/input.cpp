@@ -44,10 +44,10 @@ bool ready_to_read(int handle) {
   return ::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) != 0 && available > 0;
 }
 
-SkipResult skip_by_seeking(int handle, std::uint32_t count) {
+SkipResult skip_by_seeking(int handle, std::uint64_t count) {
   HANDLE input = os_handle(handle);
   LARGE_INTEGER distance{};
-  distance.QuadPart = LONGLONG{count} - 1;
+  distance.QuadPart = static_cast<LONGLONG>(count) - 1;
   if (::GetFileType(input) != FILE_TYPE_DISK ||
       ::SetFilePointerEx(input, distance, nullptr, FILE_CURRENT) == 0) {
     return SkipResult::unsupported;

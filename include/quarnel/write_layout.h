@@ -1,0 +1,114 @@
+// The dump layouts of other tools, written as those tools write them: xxd's
+// (with its widths, groups, byte orders, bits and decimal addresses), its
+// plain hex and its C array, hexdump -C's and od -t x1z's, byte for byte,
+// so that what reads their output reads this too. Lines end in LF. Nothing
+// here throws or allocates.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "quarnel/bytes.h"
+#include "quarnel/export.h"
+
+namespace quarnel {
+inline namespace v1 {
+
+enum class WrittenLayout : std::uint8_t {
+  xxd,        // xxd
+  xxd_plain,  // xxd -p
+  xxd_c,      // xxd -i
+  hexdump,    // hexdump -C
+  od,         // od -t x1z
+};
+
+enum class AddressRadix : std::uint8_t { hex, decimal, octal, none };
+
+struct LayoutSettings {
+  WrittenLayout layout = WrittenLayout::xxd;
+  unsigned columns = 0;  // bytes a line, 1 to 256; 0 for the layout's own
+  int group = -1;        // xxd: bytes a group, 0 for none; -1 for xxd's own
+  bool upper = false;    // xxd: hex digits in upper case (-u)
+  bool little_endian = false;  // xxd: each group's bytes in reverse (-e)
+  bool bits = false;           // xxd: bits instead of hex digits (-b)
+  // xxd: hex or decimal (-d); od: any (-A); the others write hex.
+  AddressRadix radix = AddressRadix::hex;
+  // xxd: a "*" for each run of lines of zeros (-a); hexdump and od: for
+  // each run of lines that repeat the one before (as they do unless -v).
+  bool squeeze = false;
+  bool capitals = false;   // xxd -i: the array's name in capitals (-C)
+  std::string_view name;   // xxd -i: the file name it makes the array's name of; none: no name lines
+  bool name_as_is = false;  // xxd -i: the name is the array's own (-n), not a file's
+  std::uint64_t address = 0;  // of the first byte
+};
+
+enum class LayoutError : std::uint8_t {
+  none,
+  columns,      // the layout takes no such number of bytes a line
+  group,        // the layout takes no such group
+  combination,  // the layout takes not all of these settings
+  name,         // the array's name (name_as_is) is not a C identifier
+};
+
+// Whether the settings make a layout that can be written.
+[[nodiscard]] QUARNEL_API LayoutError check_layout(const LayoutSettings& settings) noexcept;
+[[nodiscard]] QUARNEL_API std::string_view message(LayoutError error) noexcept;
+
+// The longest line the settings write, its line end included; what
+// layout_more needs for each line, besides one line more.
+[[nodiscard]] QUARNEL_API std::size_t layout_line_size(const LayoutSettings& settings) noexcept;
+
+// A layout written as the bytes arrive, in pieces cut anywhere. Only the
+// calls below change it.
+class LayoutStream;
+
+// Writes into out the lines that data completes (a name line first), and
+// keeps the rest for the next piece. Returns the number of characters
+// written; nothing, with data not taken, when out has not room for
+// (data.size() / columns + 2) lines of layout_line_size.
+[[nodiscard]] QUARNEL_API std::optional<std::size_t> layout_more(LayoutStream& stream,
+                                                                 ByteView data,
+                                                                 CharBuffer out) noexcept;
+
+// Writes what ends the layout: the last, short line, the closing address,
+// the array's last lines. Returns the number of characters written; 0, writing
+// nothing, when out has not room for three lines of layout_line_size.
+[[nodiscard]] QUARNEL_API std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept;
+
+inline constexpr std::size_t most_layout_columns = 256;
+
+class LayoutStream {
+ public:
+  // Settings that check_layout refuses write nothing.
+  constexpr explicit LayoutStream(const LayoutSettings& settings) noexcept
+      : settings_(settings), address_(settings.address) {}
+
+  [[nodiscard]] constexpr const LayoutSettings& settings() const noexcept { return settings_; }
+  // The bytes taken so far.
+  [[nodiscard]] constexpr std::uint64_t taken() const noexcept { return taken_; }
+
+ private:
+  friend struct LayoutSteps;  // the pieces of layout_more and finish_layout, in the library
+  friend std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
+                                                CharBuffer out) noexcept;
+  friend std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept;
+  LayoutSettings settings_;
+  std::uint64_t address_;  // of the unfinished line
+  std::uint64_t taken_ = 0;
+  bool started_ = false;    // the name lines are written
+  bool squeezing_ = false;  // lines are left out for a "*" already written
+  bool last_full_ = false;  // a full line came before
+  // xxd -a: lines of zeros after one that was written: a "*" stands for two
+  // or more; one alone is written when the next line shows it was alone.
+  std::uint64_t zero_lines_ = 0;
+  std::uint64_t zeros_at_ = 0;  // the address of the first of them
+  std::size_t held_ = 0;
+  std::array<unsigned char, most_layout_columns> line_{};
+  std::array<unsigned char, most_layout_columns> last_{};  // the line before, for the squeeze
+};
+
+}  // namespace v1
+}  // namespace quarnel

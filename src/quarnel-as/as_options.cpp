@@ -1,0 +1,149 @@
+#include "quarnel-as/as_options.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace quarnel {
+namespace {
+
+// The layouts by the names unquarnel --from takes.
+struct NamedLayout {
+  std::string_view name;
+  WrittenLayout layout;
+  AddressRadix radix;
+  bool little_endian;
+  std::string_view options;  // the options it takes, besides -s and -l
+};
+constexpr std::array<NamedLayout, 11> layouts{{
+    {"xxd", WrittenLayout::xxd, AddressRadix::hex, false, "-c -g -u -e -b -d -o -a --squeeze"},
+    {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true, "-c -g -u -e -d -o -a --squeeze"},
+    {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false, "-c -g -u -e -b -d -o -a --squeeze"},
+    {"xxd-e-d", WrittenLayout::xxd, AddressRadix::decimal, true, "-c -g -u -e -d -o -a --squeeze"},
+    {"xxd-plain", WrittenLayout::xxd_plain, AddressRadix::hex, false, "-c"},
+    {"xxd-c", WrittenLayout::xxd_c, AddressRadix::hex, false, "-c -n -C"},
+    {"hexdump", WrittenLayout::hexdump, AddressRadix::hex, false, "-v"},
+    {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v"},
+    {"od-d", WrittenLayout::od, AddressRadix::decimal, false, "-A -w -v"},
+    {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v"},
+    {"quarnel", WrittenLayout::xxd, AddressRadix::hex, false, ""},
+}};
+
+// A count or offset: decimal, or hex after 0x; false when it is not one.
+bool read_number(const char* text, std::uint64_t& number) {
+  std::string_view digits = text != nullptr ? text : "";
+  int base = 10;
+  if (digits.starts_with("0x") || digits.starts_with("0X")) {
+    digits.remove_prefix(2);
+    base = 16;
+  }
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
+  return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+}
+
+// Whether the option (its name, without a glued value) is among those the
+// layout takes.
+bool takes(std::string_view options, std::string_view option) {
+  for (std::size_t at = 0; at < options.size();) {
+    const std::size_t end = std::min(options.find(' ', at), options.size());
+    if (options.substr(at, end - at) == option) {
+      return true;
+    }
+    at = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+AsOptions parse_as_options(int argc, const char* const argv[]) {
+  AsOptions options;
+  if (argc < 2) {
+    return refused(options, "a layout to write: ", "xxd, xxd-plain, xxd-c, hexdump, od, quarnel...");
+  }
+  const std::string_view name = argv[1];
+  if (asks_help_or_version(name, options.asked)) {
+    return options;
+  }
+  const NamedLayout* layout = nullptr;
+  for (const NamedLayout& candidate : layouts) {
+    if (candidate.name == name) {
+      layout = &candidate;
+    }
+  }
+  if (layout == nullptr) {
+    return refused(options, "unknown layout: ", argv[1]);
+  }
+  options.quarnel = name == "quarnel";
+  LayoutSettings& settings = options.settings;
+  settings.layout = layout->layout;
+  settings.radix = layout->radix;
+  settings.little_endian = layout->little_endian;
+  settings.squeeze = layout->layout == WrittenLayout::hexdump || layout->layout == WrittenLayout::od;
+  OptionWalk walk{argc, argv, 2};
+  for (std::string_view arg; next_option(walk, arg);) {
+    if (asks_help_or_version(arg, options.asked)) {
+      return options;
+    }
+    const std::string_view option = arg.substr(0, arg.starts_with("--") ? arg.find('=') : 2);
+    if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
+      return refused(options, "option not taken by this layout: ", argv[walk.at]);
+    }
+    if (option == "-u" || option == "-e" || option == "-b" || option == "-d" || option == "-a" ||
+        option == "--squeeze" || option == "-C" || option == "-v") {
+      if (arg.size() != option.size()) {
+        return refused(options, "unknown option: ", argv[walk.at]);
+      }
+      settings.upper = settings.upper || option == "-u";
+      settings.little_endian = settings.little_endian || option == "-e";
+      settings.bits = settings.bits || option == "-b";
+      settings.squeeze = option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
+      settings.capitals = settings.capitals || option == "-C";
+      if (option == "-d") {
+        settings.radix = AddressRadix::decimal;
+      }
+      continue;
+    }
+    const OptionValue value = option_value(walk, arg, option, "");
+    std::uint64_t number = 0;
+    const char* text = value.value;
+    if (option == "-n") {
+      if (text == nullptr) {
+        return refused(options, "option needs a name: ", argv[walk.at]);
+      }
+      settings.name = text;
+      settings.name_as_is = true;
+      options.named = true;
+    } else if (option == "-A") {
+      const std::string_view radix = text != nullptr ? text : "";
+      if (radix.size() != 1 || std::string_view("xdon").find(radix[0]) == std::string_view::npos) {
+        return refused(options, "option needs x, d, o or n: ", argv[walk.at]);
+      }
+      constexpr std::array<AddressRadix, 4> radices{AddressRadix::hex, AddressRadix::decimal,
+                                                    AddressRadix::octal, AddressRadix::none};
+      settings.radix = radices[std::string_view("xdon").find(radix[0])];
+    } else if (option == "-s" && text != nullptr && text[0] == '-') {
+      options.from_end = true;
+      if (!read_number(text + 1, options.start)) {
+        return refused(options, "option needs an offset: ", argv[walk.at]);
+      }
+    } else if (!read_number(text, number)) {
+      return refused(options, "option needs a number: ", argv[walk.at]);
+    } else if (option == "-s" || option == "-l" || option == "-o") {
+      (option == "-s" ? options.start : option == "-l" ? options.length : options.added) = number;
+    } else if (number > most_layout_columns || (number == 0 && option != "-g")) {
+      return refused(options, "option takes 1 to 256: ", argv[walk.at]);
+    } else if (option == "-g") {
+      settings.group = static_cast<int>(number);
+    } else {
+      settings.columns = static_cast<unsigned>(number);  // -c, -w
+    }
+  }
+  if (const LayoutError error = check_layout(settings); error != LayoutError::none) {
+    return refused(options, message(error), "");
+  }
+  options.files = std::span(argv + walk.next, static_cast<std::size_t>(argc - walk.next));
+  return options;
+}
+
+}  // namespace quarnel

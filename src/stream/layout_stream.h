@@ -1,0 +1,35 @@
+// The layouts quarnel-as writes, from one open input: its bytes from a
+// start, up to a length, written as they are read.
+#pragma once
+
+#include <cstdint>
+
+#include "io/output_writer.h"
+#include "quarnel/write_layout.h"
+
+namespace quarnel {
+
+enum class LayoutResult {
+  ok,
+  past_end,     // the input ends before the start; nothing was written
+  read_error,   // reading failed; the lines before it were written
+  write_error,  // the output failed; reading stopped at once
+};
+
+// Where to start and how much to write.
+struct ByteRange {
+  std::uint64_t start = 0;
+  std::uint64_t length = ~std::uint64_t{0};
+};
+
+// Skips to range.start (a seek where the input can), then writes the
+// layout of up to range.length bytes to out. Lines may be left in out's
+// buffer; the caller flushes.
+[[nodiscard]] LayoutResult write_layout(int input, LayoutStream& stream, ByteRange range,
+                                        OutputWriter& out);
+
+// The same for quarnel's own dump, its first line at the start's address
+// (which wraps past FFFFFFFF, as quarnel's does).
+[[nodiscard]] LayoutResult write_quarnel_layout(int input, ByteRange range, OutputWriter& out);
+
+}  // namespace quarnel

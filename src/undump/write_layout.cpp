@@ -1,0 +1,256 @@
+// Writing the other tools' layouts as bytes arrive: lines cut at the
+// layout's width, each written once a byte after it shows whether it is
+// the last (an array's last item has no comma, and xxd -a writes the last
+// line whatever it holds); squeezed runs of lines; what opens and closes
+// a dump.
+#include <algorithm>
+#include <cstring>
+
+#include "undump/layouts.h"
+
+namespace quarnel {
+inline namespace v1 {
+
+namespace {
+
+// The settings with the layout's own width and group filled in.
+LayoutSettings resolved(LayoutSettings settings) {
+  if (settings.columns == 0) {
+    switch (settings.layout) {
+      case WrittenLayout::xxd:
+        settings.columns = settings.bits ? 6 : 16;
+        break;
+      case WrittenLayout::xxd_plain:
+        settings.columns = 30;
+        break;
+      case WrittenLayout::xxd_c:
+        settings.columns = 12;
+        break;
+      case WrittenLayout::hexdump:
+      case WrittenLayout::od:
+        settings.columns = 16;
+        break;
+    }
+  }
+  if (settings.group < 0) {
+    settings.group = settings.bits ? 1 : settings.little_endian ? 4 : 2;
+  }
+  if (settings.group == 0 || settings.group > static_cast<int>(settings.columns)) {
+    settings.group = static_cast<int>(settings.columns);
+  }
+  return settings;
+}
+
+bool is_identifier(std::string_view name) {
+  return !name.empty() && !(name[0] >= '0' && name[0] <= '9') &&
+         std::all_of(name.begin(), name.end(), [](char c) {
+           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                  c == '_';
+         });
+}
+
+}  // namespace
+
+LayoutError check_layout(const LayoutSettings& settings) noexcept {
+  const bool xxd = settings.layout == WrittenLayout::xxd;
+  if (settings.columns > most_layout_columns ||
+      (settings.layout == WrittenLayout::hexdump && settings.columns != 0 &&
+       settings.columns != 16)) {
+    return LayoutError::columns;
+  }
+  if (settings.group > static_cast<int>(most_layout_columns) || (!xxd && settings.group >= 0) ||
+      (settings.little_endian && settings.group > 0 &&
+       (settings.group & (settings.group - 1)) != 0)) {
+    return LayoutError::group;
+  }
+  const bool radix_taken = settings.radix == AddressRadix::hex ||
+                           (xxd && settings.radix == AddressRadix::decimal) ||
+                           settings.layout == WrittenLayout::od;
+  const bool squeezes = xxd || settings.layout == WrittenLayout::hexdump ||
+                        settings.layout == WrittenLayout::od;
+  const bool c_array = settings.layout == WrittenLayout::xxd_c;
+  if (!radix_taken || (settings.squeeze && !squeezes) ||
+      (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
+      (settings.bits && settings.little_endian) ||
+      (!c_array && (settings.capitals || !settings.name.empty() || settings.name_as_is))) {
+    return LayoutError::combination;
+  }
+  if (settings.name_as_is && !is_identifier(settings.name)) {
+    return LayoutError::name;
+  }
+  return LayoutError::none;
+}
+
+std::string_view message(LayoutError error) noexcept {
+  switch (error) {
+    case LayoutError::none:
+      break;
+    case LayoutError::columns:
+      return "the layout takes no such number of bytes a line";
+    case LayoutError::group:
+      return "the layout takes no such group";
+    case LayoutError::combination:
+      return "the layout takes not all of these settings";
+    case LayoutError::name:
+      return "the array's name is not a C identifier";
+  }
+  return "";
+}
+
+std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
+  // An address of 22 digits at most and what parts it from the bytes; a
+  // byte's 8 bits, a blank and its character; the name lines of an array.
+  return 64 + 11 * std::max<std::size_t>(resolved(settings).columns, 16) +
+         2 * settings.name.size();
+}
+
+struct LayoutSteps {
+  LayoutStream& stream;
+  const LayoutSettings settings = resolved(stream.settings_);
+  TextOut out;
+
+  [[nodiscard]] std::span<const unsigned char> line() const {
+    return std::span(stream.line_).first(stream.held_);
+  }
+
+  void open() {
+    if (!stream.started_ && settings.layout == WrittenLayout::xxd_c && !settings.name.empty()) {
+      write_c_opening(out, settings);
+    }
+    stream.started_ = true;
+  }
+
+  // Writes xxd's line, or leaves it out for -a.
+  void xxd_line(bool last) {
+    const bool zeros =
+        std::all_of(line().begin(), line().end(), [](unsigned char b) { return b == 0; });
+    // squeezing_: the line written last was of zeros.
+    if (settings.squeeze && zeros && !last && (stream.zero_lines_ > 0 || stream.squeezing_)) {
+      if (stream.zero_lines_++ == 0) {
+        stream.zeros_at_ = stream.address_;
+      } else if (stream.zero_lines_ == 2) {
+        out.put("*\n");
+      }
+      return;
+    }
+    if (stream.zero_lines_ == 1) {
+      write_xxd_line(out, settings, stream.zeros_at_, zero_line());
+    }
+    stream.zero_lines_ = 0;
+    // The line written: a line of zeros after it starts a run.
+    stream.squeezing_ = zeros;
+    write_xxd_line(out, settings, stream.address_, line());
+  }
+
+  [[nodiscard]] std::span<const unsigned char> zero_line() const {
+    static constexpr std::array<unsigned char, most_layout_columns> zeros{};
+    return std::span(zeros).first(settings.columns);
+  }
+
+  // hexdump's and od's: a "*" for lines that repeat the line before.
+  bool repeats() {
+    const bool full = stream.held_ == settings.columns;
+    if (settings.squeeze && full && stream.last_full_ &&
+        std::memcmp(stream.line_.data(), stream.last_.data(), stream.held_) == 0) {
+      if (!stream.squeezing_) {
+        out.put("*\n");
+        stream.squeezing_ = true;
+      }
+      return true;
+    }
+    stream.squeezing_ = false;
+    std::copy_n(stream.line_.begin(), stream.held_, stream.last_.begin());
+    return false;
+  }
+
+  // Writes the line held, the last one or one that more bytes follow.
+  void emit(bool last) {
+    switch (settings.layout) {
+      case WrittenLayout::xxd:
+        xxd_line(last);
+        break;
+      case WrittenLayout::xxd_plain:
+        write_plain_line(out, line());
+        break;
+      case WrittenLayout::xxd_c:
+        write_c_line(out, line(), last);
+        break;
+      case WrittenLayout::hexdump:
+        if (!repeats()) {
+          write_hexdump_line(out, stream.address_, line());
+        }
+        break;
+      case WrittenLayout::od:
+        if (!repeats()) {
+          write_od_line(out, settings, stream.address_, line());
+        }
+        break;
+    }
+    stream.last_full_ = stream.held_ == settings.columns;
+    stream.address_ += stream.held_;
+    stream.held_ = 0;
+  }
+};
+
+std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
+                                       CharBuffer out) noexcept {
+  if (check_layout(stream.settings_) != LayoutError::none) {
+    return std::size_t{0};
+  }
+  LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  const std::size_t columns = steps.settings.columns;
+  if (out.size() / layout_line_size(stream.settings_) < (stream.held_ + data.size()) / columns + 2) {
+    return std::nullopt;
+  }
+  steps.open();
+  const unsigned char* at = data.data();
+  for (std::size_t left = data.size(); left > 0;) {
+    if (stream.held_ == columns) {
+      steps.emit(false);
+    }
+    const std::size_t size = std::min(left, columns - stream.held_);
+    std::copy_n(at, size, stream.line_.begin() + static_cast<std::ptrdiff_t>(stream.held_));
+    stream.held_ += size;
+    stream.taken_ += size;
+    at += size;
+    left -= size;
+  }
+  return static_cast<std::size_t>(steps.out.at - out.data());
+}
+
+std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
+  if (check_layout(stream.settings_) != LayoutError::none ||
+      out.size() < 3 * layout_line_size(stream.settings_)) {
+    return 0;
+  }
+  LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  steps.open();
+  if (stream.held_ > 0) {
+    steps.emit(true);
+  }
+  switch (steps.settings.layout) {
+    case WrittenLayout::hexdump:
+      if (stream.taken_ > 0) {
+        steps.out.number(stream.address_, 16, 8);
+        steps.out.put('\n');
+      }
+      break;
+    case WrittenLayout::od:
+      if (write_od_address(steps.out, steps.settings, stream.address_)) {
+        steps.out.put('\n');
+      }
+      break;
+    case WrittenLayout::xxd_c:
+      if (!steps.settings.name.empty()) {
+        write_c_closing(steps.out, steps.settings, stream.taken_);
+      }
+      break;
+    case WrittenLayout::xxd:
+    case WrittenLayout::xxd_plain:
+      break;
+  }
+  return static_cast<std::size_t>(steps.out.at - out.data());
+}
+
+}  // namespace v1
+}  // namespace quarnel
