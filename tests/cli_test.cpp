@@ -277,6 +277,84 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   }
 }
 
+TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
+  const std::string usage = "usage: quarnel-as LAYOUT [OPTIONS] [--] [FILE...]\n";
+  struct Row {
+    std::vector<std::string> args;  // "@x" stands for the sample input x
+    std::string input;
+    std::string out;  // lines end in LF on every system, as the peers' do
+    std::string err;
+    int status;
+  };
+  for (const Row& row : {
+           Row{{"xxd", "@abc"}, "", "00000000: 4142 43" + sp(34) + "ABC\n", "", 0},
+           Row{{"xxd-c", "-"}, "AB", "  0x41, 0x42\n", "", 0},
+           Row{{"quarnel", "-s", "1", "@abc"},
+               "",
+               with_line_ends("00000001  42 43" + sp(45) + "BC\n"),
+               "",
+               0},
+           Row{{}, "", "", "quarnel-as: a layout to write\n" + usage, 2},
+           Row{{"xxd-r"}, "", "", "quarnel-as: unknown layout: xxd-r\n" + usage, 2},
+           Row{{"xxd-c", "-b"},
+               "",
+               "",
+               "quarnel-as: option not taken by this layout: -b\n" + usage,
+               2},
+           Row{{"quarnel", "-c", "8"},
+               "",
+               "",
+               "quarnel-as: option not taken by this layout: -c\n" + usage,
+               2},
+           Row{{"xxd", "-c", "257"}, "", "", "quarnel-as: option takes 1 to 256: -c\n" + usage, 2},
+           Row{{"od", "-w0"}, "", "", "quarnel-as: option takes 1 to 256: -w0\n" + usage, 2},
+           Row{{"xxd", "-g", "x"}, "", "", "quarnel-as: option needs a number: -g\n" + usage, 2},
+           Row{{"od", "-A", "q"}, "", "", "quarnel-as: option needs x, d, o or n: -A\n" + usage, 2},
+           Row{{"xxd", "-e", "-g", "3"},
+               "",
+               "",
+               "quarnel-as: the layout takes no such group\n" + usage,
+               2},
+           Row{{"xxd-c", "-n", "9lives"},
+               "",
+               "",
+               "quarnel-as: the array's name is not a C identifier\n" + usage,
+               2},
+           Row{{"xxd", "-s", "4", "@abc", "@digits"},
+               "",
+               "00000004: 3435 3637 3839 4142 4344 4546" + sp(12) + "456789ABCDEF\n",
+               "quarnel-as: @abc: the start is past the end\n",
+               1},
+           Row{{"xxd", "-s", "-4", "@abc"},
+               "",
+               "",
+               "quarnel-as: @abc: the start is before the file's first byte\n",
+               1},
+           // Standard input from a file: its end is known.
+           Row{{"xxd", "-s", "-1"}, "AB", "00000001: 42" + sp(39) + "B\n", "", 0},
+           Row{{"hexdump", "@missing"},
+               "",
+               "",
+               "quarnel-as: @missing: cannot open: " + testing::missing_file_reason() + "\n",
+               1},
+       }) {
+    std::vector<std::string> args = row.args;
+    for (std::string& arg : args) {
+      if (arg.starts_with("@")) {
+        arg = path(arg.substr(1));
+      }
+    }
+    std::string err = row.err;
+    for (std::size_t at = err.find('@'); at != std::string::npos; at = err.find('@', at)) {
+      err.replace(at, 1, dir_ + "/");
+    }
+    const Outcome got = run_tool(args, row.input, {}, QUARNEL_AS_BINARY);
+    EXPECT_EQ(got.out, row.out) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(got.err, with_line_ends(err));
+    EXPECT_EQ(got.status, row.status);
+  }
+}
+
 TEST_F(CliTest, MessagesFollowTheDumpWhenMerged) {
   const Outcome got = run_tool({path("abc"), path("missing")}, "", Redirect{.merge = true});
   EXPECT_EQ(got.out, with_line_ends(dump_abc + "cannot open file:" + path("missing") + "\n"));

@@ -29,9 +29,9 @@ enum class AddressRadix : std::uint8_t { hex, decimal, octal, none };
 
 struct LayoutSettings {
   WrittenLayout layout = WrittenLayout::xxd;
-  unsigned columns = 0;  // bytes a line, 1 to 256; 0 for the layout's own
-  int group = -1;        // xxd: bytes a group, 0 for none; -1 for xxd's own
-  bool upper = false;    // xxd: hex digits in upper case (-u)
+  unsigned columns = 0;        // bytes a line, 1 to 256; 0 for the layout's own
+  int group = -1;              // xxd: bytes a group, 0 for none; -1 for xxd's own
+  bool upper = false;          // xxd: hex digits in upper case (-u)
   bool little_endian = false;  // xxd: each group's bytes in reverse (-e)
   bool bits = false;           // xxd: bits instead of hex digits (-b)
   // xxd: hex or decimal (-d); od: any (-A); the others write hex.
@@ -39,9 +39,9 @@ struct LayoutSettings {
   // xxd: a "*" for each run of lines of zeros (-a); hexdump and od: for
   // each run of lines that repeat the one before (as they do unless -v).
   bool squeeze = false;
-  bool capitals = false;   // xxd -i: the array's name in capitals (-C)
-  std::string_view name;   // xxd -i: the file name it makes the array's name of; none: no name lines
-  bool name_as_is = false;  // xxd -i: the name is the array's own (-n), not a file's
+  bool capitals = false;  // xxd -i: the array's name in capitals (-C)
+  std::string_view name;  // xxd -i: the file name it makes the array's name of; none: no name lines
+  bool name_as_is = false;    // xxd -i: the name is the array's own (-n), not a file's
   std::uint64_t address = 0;  // of the first byte
 };
 

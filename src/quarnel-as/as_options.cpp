@@ -18,7 +18,8 @@ struct NamedLayout {
 constexpr std::array<NamedLayout, 11> layouts{{
     {"xxd", WrittenLayout::xxd, AddressRadix::hex, false, "-c -g -u -e -b -d -o -a --squeeze"},
     {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true, "-c -g -u -e -d -o -a --squeeze"},
-    {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false, "-c -g -u -e -b -d -o -a --squeeze"},
+    {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false,
+     "-c -g -u -e -b -d -o -a --squeeze"},
     {"xxd-e-d", WrittenLayout::xxd, AddressRadix::decimal, true, "-c -g -u -e -d -o -a --squeeze"},
     {"xxd-plain", WrittenLayout::xxd_plain, AddressRadix::hex, false, "-c"},
     {"xxd-c", WrittenLayout::xxd_c, AddressRadix::hex, false, "-c -n -C"},
@@ -37,7 +38,8 @@ bool read_number(const char* text, std::uint64_t& number) {
     digits.remove_prefix(2);
     base = 16;
   }
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
   return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
 }
 
@@ -59,7 +61,7 @@ bool takes(std::string_view options, std::string_view option) {
 AsOptions parse_as_options(int argc, const char* const argv[]) {
   AsOptions options;
   if (argc < 2) {
-    return refused(options, "a layout to write: ", "xxd, xxd-plain, xxd-c, hexdump, od, quarnel...");
+    return refused(options, "a layout to write", "");
   }
   const std::string_view name = argv[1];
   if (asks_help_or_version(name, options.asked)) {
@@ -79,7 +81,8 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
   settings.layout = layout->layout;
   settings.radix = layout->radix;
   settings.little_endian = layout->little_endian;
-  settings.squeeze = layout->layout == WrittenLayout::hexdump || layout->layout == WrittenLayout::od;
+  settings.squeeze =
+      layout->layout == WrittenLayout::hexdump || layout->layout == WrittenLayout::od;
   OptionWalk walk{argc, argv, 2};
   for (std::string_view arg; next_option(walk, arg);) {
     if (asks_help_or_version(arg, options.asked)) {
@@ -97,7 +100,8 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
       settings.upper = settings.upper || option == "-u";
       settings.little_endian = settings.little_endian || option == "-e";
       settings.bits = settings.bits || option == "-b";
-      settings.squeeze = option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
+      settings.squeeze =
+          option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
       settings.capitals = settings.capitals || option == "-C";
       if (option == "-d") {
         settings.radix = AddressRadix::decimal;

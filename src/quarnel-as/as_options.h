@@ -14,8 +14,8 @@ struct AsOptions {
   Asked asked;
   bool quarnel = false;  // quarnel's own dump, not one of settings' layouts
   LayoutSettings settings;
-  std::uint64_t start = 0;  // -s: the first byte written
-  bool from_end = false;    // -s -N: N bytes before the end of each file
+  std::uint64_t start = 0;                   // -s: the first byte written
+  bool from_end = false;                     // -s -N: N bytes before the end of each file
   std::uint64_t length = ~std::uint64_t{0};  // -l
   std::uint64_t added = 0;                   // xxd -o: added to each address
   bool named = false;                        // xxd-c -n: the array's name given

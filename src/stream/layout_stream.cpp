@@ -21,8 +21,7 @@ CharBuffer room(OutputWriter& out) {
 // returns false when the output failed; then calls finish. Bytes before
 // the start are skipped, by a seek where the input can.
 template <class Take, class Finish>
-LayoutResult read_range(int input, ByteRange range, OutputWriter& out, Take take,
-                        Finish finish) {
+LayoutResult read_range(int input, ByteRange range, OutputWriter& out, Take take, Finish finish) {
   std::uint64_t to_skip = range.start;
   if (to_skip > 0) {
     switch (skip_by_seeking(input, to_skip)) {

@@ -192,7 +192,7 @@ struct TextOut {
     std::size_t size = 0;
     const std::string_view names = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     do {
-      digits[size++] = names[value % base];
+      digits[size++] = names[static_cast<std::size_t>(value % base)];
       value /= base;
     } while (value != 0);
     for (; size < least; ++size) {

@@ -53,9 +53,8 @@ bool is_identifier(std::string_view name) {
 
 LayoutError check_layout(const LayoutSettings& settings) noexcept {
   const bool xxd = settings.layout == WrittenLayout::xxd;
-  if (settings.columns > most_layout_columns ||
-      (settings.layout == WrittenLayout::hexdump && settings.columns != 0 &&
-       settings.columns != 16)) {
+  if (settings.columns > most_layout_columns || (settings.layout == WrittenLayout::hexdump &&
+                                                 settings.columns != 0 && settings.columns != 16)) {
     return LayoutError::columns;
   }
   if (settings.group > static_cast<int>(most_layout_columns) || (!xxd && settings.group >= 0) ||
@@ -66,8 +65,8 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
   const bool radix_taken = settings.radix == AddressRadix::hex ||
                            (xxd && settings.radix == AddressRadix::decimal) ||
                            settings.layout == WrittenLayout::od;
-  const bool squeezes = xxd || settings.layout == WrittenLayout::hexdump ||
-                        settings.layout == WrittenLayout::od;
+  const bool squeezes =
+      xxd || settings.layout == WrittenLayout::hexdump || settings.layout == WrittenLayout::od;
   const bool c_array = settings.layout == WrittenLayout::xxd_c;
   if (!radix_taken || (settings.squeeze && !squeezes) ||
       (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
@@ -100,8 +99,7 @@ std::string_view message(LayoutError error) noexcept {
 std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
   // An address of 22 digits at most and what parts it from the bytes; a
   // byte's 8 bits, a blank and its character; the name lines of an array.
-  return 64 + 11 * std::max<std::size_t>(resolved(settings).columns, 16) +
-         2 * settings.name.size();
+  return 64 + 11 * std::max<std::size_t>(resolved(settings).columns, 16) + 2 * settings.name.size();
 }
 
 struct LayoutSteps {
@@ -199,7 +197,8 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   }
   LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
   const std::size_t columns = steps.settings.columns;
-  if (out.size() / layout_line_size(stream.settings_) < (stream.held_ + data.size()) / columns + 2) {
+  if (out.size() / layout_line_size(stream.settings_) <
+      (stream.held_ + data.size()) / columns + 2) {
     return std::nullopt;
   }
   steps.open();

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# quarnel-as against the real xxd, hexdump and od: for each layout and its
+# flags, each width and group, and inputs of 0, 1, 15, 16, 17 and 100 bytes
+# (random and zeros), from a file and from standard input, the output must
+# be the peer's byte for byte, and unquarnel must read it back into the
+# input. A peer that is missing leaves its cases out.
+# Usage: as_sweep_test.sh QUARNEL_AS UNQUARNEL [small] [EMULATOR...]
+set -uo pipefail
+as=$(realpath "$1") unquarnel=$(realpath "$2") grid=${3:-full}
+shift 3 2>/dev/null || shift $#
+emulator=("$@")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
+sizes=(0 1 15 16 17 100)
+widths=(1 3 8 16 17 32 256)
+groups=(0 1 2 3 4 8)
+if [[ $grid == small ]]; then
+  sizes=(0 17 100)
+  widths=(16 17)
+  groups=(2 3)
+fi
+inputs=()
+for size in "${sizes[@]}"; do
+  head -c "$size" /dev/urandom >"random$size"
+  head -c "$size" /dev/zero >"zeros$size"
+  inputs+=("random$size" "zeros$size")
+done
+# Runs of zeros between other bytes, for the squeezed layouts.
+{ head -c 100 /dev/urandom; head -c 80 /dev/zero; head -c 7 /dev/urandom; head -c 33 /dev/zero; } >runs
+inputs+=(runs)
+
+failures=0 cases=0
+# check PEER_COMMAND OURS_ARGS READING [SHORTEST]: the peer's command line
+# as a string ("%" for the input), our arguments as a string, the --from
+# reading of the output (or "-" for none), and the shortest input to try:
+# a start past the end is refused, where the peers differ.
+check() {
+  local peer=$1 ours=$2 reading=$3 shortest=${4:-0} input
+  command -v "${peer%% *}" >/dev/null || return 0
+  for input in "${inputs[@]}"; do
+    (($(stat -c %s "$input") >= shortest)) || continue
+    for from in file stdin; do
+      local peer_line=${peer//%/$input} our_line="$ours $input"
+      if [[ $from == stdin ]]; then
+        peer_line="${peer//%/} < $input" our_line="$ours < $input"
+      fi
+      cases=$((cases + 1))
+      eval "$peer_line" >peer.out 2>&1
+      eval "${emulator[*]} $as $our_line" >ours.out 2>&1
+      if ! cmp -s peer.out ours.out; then
+        echo "DIFFERS: $peer_line | quarnel-as $our_line"
+        diff peer.out ours.out | head -n 6
+        failures=$((failures + 1))
+      elif [[ $reading != - && -s ours.out ]] &&
+        ! { eval "${emulator[*]} $unquarnel --from=$reading ours.out" >back.bin 2>&1 &&
+          cmp -s back.bin "$input"; }; then
+        echo "NOT READ BACK: quarnel-as $our_line (--from=$reading)"
+        failures=$((failures + 1))
+      fi
+    done
+  done
+}
+
+for width in "${widths[@]}"; do
+  for group in "${groups[@]}"; do
+    check "xxd -c $width -g $group %" "xxd -c $width -g $group" xxd
+  done
+  check "xxd -u -c $width %" "xxd -u -c $width" xxd
+  check "xxd -b -c $width %" "xxd -b -c $width" xxd
+  check "xxd -d -c $width %" "xxd -d -c $width" xxd-d
+  check "xxd -a -c $width %" "xxd -a -c $width" xxd
+  check "xxd -p -c $width %" "xxd-plain -c $width" xxd-plain
+  check "xxd -i -c $width %" "xxd-c -c $width" xxd-c
+  check "od -t x1z -w$width %" "od -w $width" od
+  check "od -A x -t x1z -w$width %" "od -A x -w $width" od-x
+  check "od -A d -t x1z -w$width %" "od-d -w $width" od-d
+  check "od -A n -t x1z -w$width %" "od -A n -w $width" -
+done
+for group in 1 2 4 8 16; do
+  check "xxd -e -g $group %" "xxd -e -g $group" xxd-e
+  check "xxd -e -d -g $group -c 32 %" "xxd-e-d -g $group -c 32" xxd-e-d
+done
+check "xxd %" "xxd" xxd
+check "xxd -o 256 %" "xxd -o 256" -
+check "xxd -s 5 -l 50 %" "xxd -s 5 -l 50" - 6
+check "xxd -i -C %" "xxd-c -C" xxd-c
+check "xxd -i -n data %" "xxd-c -n data" xxd-c
+check "hexdump -C %" "hexdump" hexdump
+check "hexdump -C -v %" "hexdump -v" hexdump
+check "hexdump -C -s 3 -n 40 %" "hexdump -s 3 -l 40" - 4
+check "od -t x1z %" "od" od
+check "od -t x1z -v %" "od -v" od
+check "od -t x1z -j 3 -N 40 %" "od -s 3 -l 40" - 4
+
+echo "$cases cases, $failures failed"
+((failures == 0))
