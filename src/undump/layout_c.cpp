@@ -135,7 +135,8 @@ void write_c_opening(TextOut& out, const LayoutSettings& settings) {
   out.put('\n');
 }
 
-void write_c_line(TextOut& out, std::span<const unsigned char> bytes, bool last) {
+void write_c_line(TextOut& out, const LayoutSettings& /*settings*/,
+                  std::span<const unsigned char> bytes, bool last) {
   out.put("  ");
   for (std::size_t k = 0; k < bytes.size(); ++k) {
     out.put("0x");

@@ -71,8 +71,7 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
   return ReadError::none;
 }
 
-void write_hexdump_line(TextOut& out, std::uint64_t address, std::span<const unsigned char> bytes) {
-  out.number(address, 16, 8);
+void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes) {
   out.put("  ");
   for (std::size_t k = 0; k < 16; ++k) {
     if (k < bytes.size()) {
@@ -87,7 +86,7 @@ void write_hexdump_line(TextOut& out, std::uint64_t address, std::span<const uns
   }
   out.put(" |");
   for (const unsigned char byte : bytes) {
-    out.put(shown_char(byte));
+    out.character(byte);
   }
   out.put("|\n");
 }

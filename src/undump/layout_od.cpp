@@ -88,9 +88,8 @@ bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_
   return false;
 }
 
-void write_od_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+void write_od_line(TextOut& out, const LayoutSettings& settings,
                    std::span<const unsigned char> bytes) {
-  write_od_address(out, settings, address);
   for (const unsigned char byte : bytes) {
     out.put(' ');
     out.hex(byte, false);
@@ -98,7 +97,7 @@ void write_od_line(TextOut& out, const LayoutSettings& settings, std::uint64_t a
   out.blanks(3 * (settings.columns - bytes.size()) + 2);
   out.put('>');
   for (const unsigned char byte : bytes) {
-    out.put(shown_char(byte));
+    out.character(byte);
   }
   out.put("<\n");
 }

@@ -28,7 +28,8 @@ ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
   return ReadError::none;
 }
 
-void write_plain_line(TextOut& out, std::span<const unsigned char> bytes) {
+void write_plain_line(TextOut& out, const LayoutSettings& /*settings*/,
+                      std::span<const unsigned char> bytes) {
   for (const unsigned char byte : bytes) {
     out.hex(byte, false);
   }

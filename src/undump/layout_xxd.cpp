@@ -298,15 +298,10 @@ XxdDigits xxd_digits(std::string_view line) {
   return blanks_lost ? XxdDigits::bits : chars == 0 ? XxdDigits::either : XxdDigits::bits;
 }
 
-void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+void write_xxd_line(TextOut& out, const LayoutSettings& settings,
                     std::span<const unsigned char> bytes) {
   const std::size_t columns = settings.columns;
   const auto group = static_cast<std::size_t>(settings.group);
-  if (settings.radix == AddressRadix::decimal) {
-    out.number(address, 10, 8);
-  } else {
-    out.number(address, 16, 8);
-  }
   out.put(": ");
   const std::size_t width = settings.bits ? 8 : 2;
   for (std::size_t i = 0; i < columns; ++i) {
@@ -322,9 +317,7 @@ void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t 
     if (k >= bytes.size()) {
       out.blanks(width);
     } else if (settings.bits) {
-      for (int bit = 7; bit >= 0; --bit) {
-        out.put(static_cast<char>('0' + (bytes[k] >> bit & 1)));
-      }
+      out.bits(bytes[k]);
     } else {
       out.hex(bytes[k], settings.upper);
     }
@@ -334,7 +327,7 @@ void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t 
   }
   out.put(' ');
   for (const unsigned char byte : bytes) {
-    out.put(shown_char(byte));
+    out.character(byte);
   }
   out.put('\n');
 }

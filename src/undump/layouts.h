@@ -166,10 +166,24 @@ inline constexpr auto digit_values = [] {
   return ReadError::none;
 }
 
+// A full line of a layout after its address, planned once for all its
+// lines: its text as the layout's writer writes it, and where each byte's
+// digits and character stand in it, which the writer marks when it writes
+// the bytes 0, 1, 2 ... into a plan.
+struct WritePlan {
+  bool bits = false;   // eight binary digits a byte, not two hex digits
+  bool upper = false;  // hex digits in upper case
+  bool chars = false;  // a character column
+  std::size_t size = 0;
+  std::array<char, 4096> text{};
+  std::array<std::uint16_t, most_layout_columns> digits{};  // where byte k's digits start
+  std::array<std::uint16_t, most_layout_columns> places{};  // where byte k's character stands
+};
 // Text written by the layouts' writers into room that layout_line_size
-// promises.
+// promises; into a plan, where each byte goes is marked too.
 struct TextOut {
   char* at;
+  WritePlan* plan = nullptr;
 
   void put(std::string_view text) {
     std::copy(text.begin(), text.end(), at);
@@ -180,20 +194,50 @@ struct TextOut {
     std::fill_n(at, count, ' ');
     at += count;
   }
+  void mark(std::array<std::uint16_t, most_layout_columns>& places, unsigned char byte) {
+    if (plan != nullptr) {
+      places[byte] = static_cast<std::uint16_t>(at - plan->text.data());
+    }
+  }
   // The two hex digits of a byte.
   void hex(unsigned char byte, bool upper) {
+    if (plan != nullptr) {
+      plan->upper = upper;
+      mark(plan->digits, byte);
+    }
     const std::string_view digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     *at++ = digits[byte >> 4];
     *at++ = digits[byte & 15];
+  }
+  // The eight binary digits of a byte.
+  void bits(unsigned char byte) {
+    if (plan != nullptr) {
+      plan->bits = true;
+      mark(plan->digits, byte);
+    }
+    for (int bit = 7; bit >= 0; --bit) {
+      *at++ = static_cast<char>('0' + (byte >> bit & 1));
+    }
+  }
+  // The character the peers show for a byte: printable ASCII as itself,
+  // anything else as a dot.
+  void character(unsigned char byte) {
+    if (plan != nullptr) {
+      plan->chars = true;
+      mark(plan->places, byte);
+    }
+    *at++ = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
   }
   // A number in base 8, 10 or 16, at least `least` digits, zeros in front.
   void number(std::uint64_t value, unsigned base, std::size_t least, bool upper = false) {
     std::array<char, 24> digits{};
     std::size_t size = 0;
     const std::string_view names = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    // Hex, the common case, by shifts: one line's address each time.
+    const unsigned shift = base == 16 ? 4 : base == 8 ? 3 : 0;
     do {
-      digits[size++] = names[static_cast<std::size_t>(value % base)];
-      value /= base;
+      digits[size++] = names[static_cast<std::size_t>(shift != 0 ? value & (base - 1) : value % base)];
+      value = shift != 0 ? value >> shift : value / base;
     } while (value != 0);
     for (; size < least; ++size) {
       digits[size] = '0';
@@ -204,25 +248,22 @@ struct TextOut {
   }
 };
 
-// The character the peers show for a byte: printable ASCII as itself,
-// anything else as a dot.
-[[nodiscard]] inline char shown_char(unsigned char byte) {
-  return byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
-}
-
 // The writers of the layouts, each beside its reader: a line of bytes at
 // its address, and what opens and closes a dump. The settings are checked
 // and their defaults filled in (columns, group).
-void write_xxd_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+// A line after its address; the driver writes the address.
+void write_xxd_line(TextOut& out, const LayoutSettings& settings,
                     std::span<const unsigned char> bytes);
-void write_plain_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_plain_line(TextOut& out, const LayoutSettings& settings,
+                      std::span<const unsigned char> bytes);
 void write_c_opening(TextOut& out, const LayoutSettings& settings);
-void write_c_line(TextOut& out, std::span<const unsigned char> bytes, bool last);
+void write_c_line(TextOut& out, const LayoutSettings& settings,
+                  std::span<const unsigned char> bytes, bool last);
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
 // The array's name, as xxd makes it of a file name; room for name.size() + 2.
 std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out);
-void write_hexdump_line(TextOut& out, std::uint64_t address, std::span<const unsigned char> bytes);
-void write_od_line(TextOut& out, const LayoutSettings& settings, std::uint64_t address,
+void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_od_line(TextOut& out, const LayoutSettings& settings,
                    std::span<const unsigned char> bytes);
 // od's address in its radix; false, writing nothing, with none.
 bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_t address);

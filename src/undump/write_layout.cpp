@@ -102,14 +102,133 @@ std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
   return 64 + 11 * std::max<std::size_t>(resolved(settings).columns, 16) + 2 * settings.name.size();
 }
 
+// The hex digits and bits of every byte value, for the planned lines.
+struct DigitTables {
+  std::array<std::array<char, 2>, 256> lower{};
+  std::array<std::array<char, 2>, 256> upper{};
+  std::array<std::array<char, 8>, 256> bits{};
+  std::array<char, 256> shown{};
+};
+constexpr DigitTables digit_tables = [] {
+  DigitTables tables{};
+  constexpr std::string_view lower = "0123456789abcdef";
+  constexpr std::string_view upper = "0123456789ABCDEF";
+  for (std::size_t b = 0; b < 256; ++b) {
+    tables.lower[b] = {lower[b >> 4], lower[b & 15]};
+    tables.upper[b] = {upper[b >> 4], upper[b & 15]};
+    for (std::size_t bit = 0; bit < 8; ++bit) {
+      tables.bits[b][bit] = static_cast<char>('0' + (b >> (7 - bit) & 1));
+    }
+    tables.shown[b] = b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
+  }
+  return tables;
+}();
+
 struct LayoutSteps {
   LayoutStream& stream;
   const LayoutSettings settings = resolved(stream.settings_);
   TextOut out;
+  WritePlan plan{};
 
-  [[nodiscard]] std::span<const unsigned char> line() const {
-    return std::span(stream.line_).first(stream.held_);
+  // A line's text after its address, by the layout's own writer.
+  void body(TextOut& text, std::span<const unsigned char> bytes, bool last) const {
+    switch (settings.layout) {
+      case WrittenLayout::xxd:
+        write_xxd_line(text, settings, bytes);
+        break;
+      case WrittenLayout::xxd_plain:
+        write_plain_line(text, settings, bytes);
+        break;
+      case WrittenLayout::xxd_c:
+        write_c_line(text, settings, bytes, last);
+        break;
+      case WrittenLayout::hexdump:
+        write_hexdump_line(text, bytes);
+        break;
+      case WrittenLayout::od:
+        write_od_line(text, settings, bytes);
+        break;
+    }
   }
+
+  // Plans the full lines: the writer's line of the bytes 0, 1, 2 ... marks
+  // where each byte goes.
+  void plan_lines() {
+    std::array<unsigned char, most_layout_columns> identity{};
+    for (std::size_t k = 0; k < identity.size(); ++k) {
+      identity[k] = static_cast<unsigned char>(k);
+    }
+    TextOut text{plan.text.data(), &plan};
+    body(text, std::span(identity).first(settings.columns), false);
+    plan.size = static_cast<std::size_t>(text.at - plan.text.data());
+  }
+
+  // A full line, not an array's last, from the plan.
+  void planned(std::span<const unsigned char> bytes) {
+    char* text = out.at;
+    std::memcpy(text, plan.text.data(), plan.size);
+    const auto& pairs = plan.upper ? digit_tables.upper : digit_tables.lower;
+    if (plan.bits) {
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        std::memcpy(text + plan.digits[k], digit_tables.bits[bytes[k]].data(), 8);
+      }
+    } else {
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        std::memcpy(text + plan.digits[k], pairs[bytes[k]].data(), 2);
+      }
+    }
+    if (plan.chars) {
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        text[plan.places[k]] = digit_tables.shown[bytes[k]];
+      }
+    }
+    out.at += plan.size;
+  }
+
+  // Eight hex digits, the address of most lines, four pairs at a time.
+  void put_hex8(std::uint64_t address) {
+    if (address > 0xFFFFFFFF) {
+      out.number(address, 16, 8);
+      return;
+    }
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      std::memcpy(out.at, digit_tables.lower[address >> shift & 0xFF].data(), 2);
+      out.at += 2;
+    }
+  }
+
+  void put_address(std::uint64_t address) {
+    switch (settings.layout) {
+      case WrittenLayout::xxd:
+        if (settings.radix == AddressRadix::decimal) {
+          out.number(address, 10, 8);
+        } else {
+          put_hex8(address);
+        }
+        break;
+      case WrittenLayout::hexdump:
+        put_hex8(address);
+        break;
+      case WrittenLayout::od:
+        static_cast<void>(write_od_address(out, settings, address));
+        break;
+      case WrittenLayout::xxd_plain:
+      case WrittenLayout::xxd_c:
+        break;
+    }
+  }
+
+  // A line at its address: from the plan when it is full.
+  void write(std::uint64_t address, std::span<const unsigned char> bytes, bool last) {
+    put_address(address);
+    if (bytes.size() == settings.columns && !(last && settings.layout == WrittenLayout::xxd_c)) {
+      planned(bytes);
+    } else {
+      body(out, bytes, last);
+    }
+  }
+
+  std::span<const unsigned char> line{};  // the line being written
 
   void open() {
     if (!stream.started_ && settings.layout == WrittenLayout::xxd_c && !settings.name.empty()) {
@@ -120,8 +239,8 @@ struct LayoutSteps {
 
   // Writes xxd's line, or leaves it out for -a.
   void xxd_line(bool last) {
-    const bool zeros =
-        std::all_of(line().begin(), line().end(), [](unsigned char b) { return b == 0; });
+    const bool zeros = settings.squeeze && std::all_of(line.begin(), line.end(),
+                                                        [](unsigned char b) { return b == 0; });
     // squeezing_: the line written last was of zeros.
     if (settings.squeeze && zeros && !last && (stream.zero_lines_ > 0 || stream.squeezing_)) {
       if (stream.zero_lines_++ == 0) {
@@ -132,12 +251,12 @@ struct LayoutSteps {
       return;
     }
     if (stream.zero_lines_ == 1) {
-      write_xxd_line(out, settings, stream.zeros_at_, zero_line());
+      write(stream.zeros_at_, zero_line(), false);
     }
     stream.zero_lines_ = 0;
     // The line written: a line of zeros after it starts a run.
     stream.squeezing_ = zeros;
-    write_xxd_line(out, settings, stream.address_, line());
+    write(stream.address_, line, last);
   }
 
   [[nodiscard]] std::span<const unsigned char> zero_line() const {
@@ -147,9 +266,9 @@ struct LayoutSteps {
 
   // hexdump's and od's: a "*" for lines that repeat the line before.
   bool repeats() {
-    const bool full = stream.held_ == settings.columns;
+    const bool full = line.size() == settings.columns;
     if (settings.squeeze && full && stream.last_full_ &&
-        std::memcmp(stream.line_.data(), stream.last_.data(), stream.held_) == 0) {
+        std::memcmp(line.data(), stream.last_.data(), line.size()) == 0) {
       if (!stream.squeezing_) {
         out.put("*\n");
         stream.squeezing_ = true;
@@ -157,35 +276,26 @@ struct LayoutSteps {
       return true;
     }
     stream.squeezing_ = false;
-    std::copy_n(stream.line_.begin(), stream.held_, stream.last_.begin());
+    std::copy(line.begin(), line.end(), stream.last_.begin());
     return false;
   }
 
-  // Writes the line held, the last one or one that more bytes follow.
-  void emit(bool last) {
-    switch (settings.layout) {
-      case WrittenLayout::xxd:
-        xxd_line(last);
-        break;
-      case WrittenLayout::xxd_plain:
-        write_plain_line(out, line());
-        break;
-      case WrittenLayout::xxd_c:
-        write_c_line(out, line(), last);
-        break;
-      case WrittenLayout::hexdump:
-        if (!repeats()) {
-          write_hexdump_line(out, stream.address_, line());
-        }
-        break;
-      case WrittenLayout::od:
-        if (!repeats()) {
-          write_od_line(out, settings, stream.address_, line());
-        }
-        break;
+  // Writes a line: the last one, or one that more bytes follow.
+  void emit(std::span<const unsigned char> bytes, bool last) {
+    line = bytes;
+    if (settings.layout == WrittenLayout::xxd) {
+      xxd_line(last);
+    } else if ((settings.layout != WrittenLayout::hexdump && settings.layout != WrittenLayout::od) ||
+               !repeats()) {
+      write(stream.address_, line, last);
     }
-    stream.last_full_ = stream.held_ == settings.columns;
-    stream.address_ += stream.held_;
+    stream.last_full_ = line.size() == settings.columns;
+    stream.address_ += line.size();
+  }
+
+  // Writes the line held.
+  void emit_held(bool last) {
+    emit(std::span(stream.line_).first(stream.held_), last);
     stream.held_ = 0;
   }
 };
@@ -196,6 +306,7 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
     return std::size_t{0};
   }
   LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  steps.plan_lines();
   const std::size_t columns = steps.settings.columns;
   if (out.size() / layout_line_size(stream.settings_) <
       (stream.held_ + data.size()) / columns + 2) {
@@ -205,7 +316,12 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   const unsigned char* at = data.data();
   for (std::size_t left = data.size(); left > 0;) {
     if (stream.held_ == columns) {
-      steps.emit(false);
+      steps.emit_held(false);
+    }
+    // Lines that more bytes follow, written from the data itself.
+    for (; stream.held_ == 0 && left > columns; at += columns, left -= columns) {
+      steps.emit(std::span(at, columns), false);
+      stream.taken_ += columns;
     }
     const std::size_t size = std::min(left, columns - stream.held_);
     std::copy_n(at, size, stream.line_.begin() + static_cast<std::ptrdiff_t>(stream.held_));
@@ -223,9 +339,10 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
     return 0;
   }
   LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  steps.plan_lines();
   steps.open();
   if (stream.held_ > 0) {
-    steps.emit(true);
+    steps.emit_held(true);
   }
   switch (steps.settings.layout) {
     case WrittenLayout::hexdump:
