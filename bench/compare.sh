@@ -3,7 +3,8 @@
 # /dev/null and through a pipe, after checking that quarnel's output equals
 # that of the portable reference dumper. Also times unquarnel against xxd -r,
 # reading back and patching, quarnel-diff against xdelta3 and bsdiff,
-# quarnel-grep against ripgrep and grep -P, a far start offset, and measures
+# quarnel-grep against ripgrep and grep -P, quarnel-as against xxd and
+# hexdump -C in their own layouts, a far start offset, and measures
 # peak memory and the cost of dumping a 100-byte file.
 #
 #   bash bench/compare.sh             (RUNS, SLOW_RUNS and SIZE_MIB may be set)
@@ -20,6 +21,7 @@ reference=$PWD/build/bench/reference_dump
 unquarnel=$PWD/build/bench/unquarnel
 quarnel_diff=$PWD/build/bench/quarnel-diff
 quarnel_grep=$PWD/build/bench/quarnel-grep
+quarnel_as=$PWD/build/bench/quarnel-as
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -189,6 +191,26 @@ done
 c_rss=$( (/usr/bin/time -f %M "$quarnel_grep" -C 65536 "7F 45 ?? 46" "$work/search.bin" 2>&1 >/dev/null || true) | tail -1)
 echo "quarnel-grep -C 65536 on 512 MiB (the most lines kept before a match): $c_rss KiB"
 rm "$work/search.bin" "$work/count.txt"
+
+# The other tools' layouts: quarnel-as against the tools themselves on 64
+# MiB of random bytes to /dev/null, after checking that the output is the
+# same, and quarnel's own dump of the same bytes.
+head -c $((64 << 20)) "$work/big.bin" >"$work/layouts.bin"
+q_own=$(median "$runs" "$quarnel '$work/layouts.bin' >/dev/null")
+echo "quarnel's own dump of 64 MiB: $q_own s"
+for pair in 'xxd -c 16 -g 2|xxd -c 16 -g 2' 'xxd -c 32 -g 4|xxd -c 32 -g 4' 'xxd -i|xxd-c' \
+  'xxd -p|xxd-plain' 'hexdump -C|hexdump'; do
+  IFS='|' read -r theirs ours <<<"$pair"
+  cmp <($theirs "$work/layouts.bin") <("$quarnel_as" $ours "$work/layouts.bin")
+  a_time=$(median "$runs" "'$quarnel_as' $ours '$work/layouts.bin' >/dev/null")
+  a_rss=$( (/usr/bin/time -f %M "$quarnel_as" $ours "$work/layouts.bin" 2>&1 >/dev/null) | tail -1)
+  count=$runs
+  [[ $theirs == hexdump* ]] && count=$slow_runs
+  t_time=$(median "$count" "$theirs '$work/layouts.bin' >/dev/null")
+  awk -v o="$ours" -v t="$theirs" -v a="$a_time" -v r="$a_rss" -v p="$t_time" -v q="$q_own" \
+    'BEGIN { printf "quarnel-as %s: %.3f s, %d KiB; %s %.3f s: %.0fx; %.2f of quarnel'"'"'s own speed\n", o, a, r, t, p, p / a, q / a }'
+done
+rm "$work/layouts.bin"
 
 # Patching: every byte of a 64 MiB file rewritten from a full dump, by
 # unquarnel -p (which first writes the old bytes to its journal and flushes

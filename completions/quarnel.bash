@@ -1,4 +1,5 @@
-# bash completion for quarnel, unquarnel, quarnel-diff and quarnel-grep.
+# bash completion for quarnel, unquarnel, quarnel-diff, quarnel-grep and
+# quarnel-as.
 # Installed under each program's name, so that bash-completion loads it for
 # whichever of them is completed first.
 
@@ -149,7 +150,48 @@ _quarnel_grep() {
   fi
 }
 
+# quarnel-as LAYOUT [OPTIONS] [--] [FILE...]: the layout first, then the
+# options that layout takes, then files.
+_quarnel_as() {
+  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} options
+  COMPREPLY=()
+  if ((COMP_CWORD == 1)); then
+    _quarnel_options "$cur" 'xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x quarnel
+      --help --version'
+    return
+  fi
+  case ${COMP_WORDS[1]} in
+    xxd | xxd-d) options='-c -g -u -e -b -d -o -a --squeeze' ;;
+    xxd-e | xxd-e-d) options='-c -g -u -d -o -a --squeeze' ;;
+    xxd-plain) options='-c' ;;
+    xxd-c) options='-c -n -C' ;;
+    hexdump) options='-v' ;;
+    od | od-d | od-x) options='-A -w -v' ;;
+    *) options='' ;;
+  esac
+  local i word
+  for ((i = 2; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    if [[ $word == -- || $word == - || $word != -* ]]; then
+      _quarnel_files "$cur"
+      return
+    elif [[ " -c -g -o -n -A -w -s -l " == *" $word "* ]]; then
+      ((i++))
+    fi
+  done
+  case $prev in
+    -A) _quarnel_options "$cur" 'x d o n'; return ;;
+    -c | -g | -o | -n | -w | -s | -l) return ;;  # a number or a name
+  esac
+  if [[ $cur == -* ]]; then
+    _quarnel_options "$cur" "$options -s -l --"
+  else
+    _quarnel_files "$cur"
+  fi
+}
+
 complete -F _quarnel quarnel
 complete -F _unquarnel unquarnel
 complete -F _quarnel_diff quarnel-diff
 complete -F _quarnel_grep quarnel-grep
+complete -F _quarnel_as quarnel-as

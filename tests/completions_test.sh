@@ -21,11 +21,12 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" && touch dump.txt data.bin ./-n.bin
 
 source "$completions/quarnel.bash"
-check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff quarnel-grep)" \
+check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff quarnel-grep quarnel-as)" \
 'complete -F _quarnel quarnel
 complete -F _unquarnel unquarnel
 complete -F _quarnel_diff quarnel-diff
-complete -F _quarnel_grep quarnel-grep'
+complete -F _quarnel_grep quarnel-grep
+complete -F _quarnel_as quarnel-as'
 
 # The words of a command line as bash splits them at "=", the last one
 # being completed; prints the sorted replies on one line.
@@ -71,11 +72,16 @@ quarnel-grep --context = 2 -- |
 quarnel-grep -- 41 -|-n.bin
 quarnel-grep --color = n|never
 quarnel-grep 41 data.bin -|-n.bin
+quarnel-as x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
+quarnel-as xxd-c -|-- -C -c -l -n -s
+quarnel-as od -A |d n o x
+quarnel-as hexdump -v d|data.bin dump.txt
+quarnel-as xxd -c 8 -- -|-n.bin
 CASES
 
 # The command names themselves, from PATH.
 check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" \
-  'quarnel-diff quarnel-grep'
+  'quarnel-as quarnel-diff quarnel-grep'
 
 # A real TAB, typed into an interactive shell on a terminal: the line as
 # the shell leaves it after the prompt, once it is the one expected or ten
@@ -126,6 +132,7 @@ quarnel-diff --color=al|quarnel-diff --color=always
 quarnel-diff -U 3 du|quarnel-diff -U 3 dump.txt 
 quarnel du|quarnel dump.txt 
 quarnel-grep 41 du|quarnel-grep 41 dump.txt 
+quarnel-as xxd-p|quarnel-as xxd-plain 
 CASES
   fi
 else
@@ -147,6 +154,8 @@ quarnel-diff --u|--unified
 quarnel -|-h -n.bin -x
 quarnel-grep --of|--offsets
 quarnel-grep --color=n|--color=never
+quarnel-as hexd|hexdump
+quarnel-as od -A|-Ad -An -Ao -Ax
 CASES
 else
   echo 'fish is not installed: its completions are not tested'
@@ -154,8 +163,8 @@ fi
 
 if command -v zsh >/dev/null; then
   got=$(zsh -fc "fpath=($(printf '%q' "$completions") \$fpath); autoload -U compinit
-    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff] \$_comps[quarnel-grep]")
-  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel _quarnel'
+    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff] \$_comps[quarnel-grep] \$_comps[quarnel-as]")
+  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel _quarnel _quarnel'
   check 'zsh: syntax' "$(zsh -n "$completions/_quarnel" 2>&1)" ''
 else
   echo 'zsh is not installed: its completions are not tested'

@@ -304,15 +304,17 @@ void write_xxd_line(TextOut& out, const LayoutSettings& settings,
   const auto group = static_cast<std::size_t>(settings.group);
   out.put(": ");
   const std::size_t width = settings.bits ? 8 : 2;
-  for (std::size_t i = 0; i < columns; ++i) {
-    // The byte shown at place i: with -e, each group's bytes in reverse,
-    // a short last group at the right of its place.
+  // With -e every group has a whole group's place, the line's last one too
+  // (xxd lets the characters run into it there; they are kept apart here),
+  // and shows its bytes in reverse at the right of it.
+  const std::size_t places =
+      settings.little_endian ? (columns + group - 1) / group * group : columns;
+  for (std::size_t i = 0; i < places; ++i) {
     std::size_t k = i;
     if (settings.little_endian) {
       const std::size_t start = i / group * group;
-      const std::size_t end = std::min(start + group, columns);
-      const std::size_t held = std::min(end, std::max(bytes.size(), start)) - start;
-      k = i < end - held ? columns : start + (end - 1 - i);
+      const std::size_t held = std::min(start + group, std::max(bytes.size(), start)) - start;
+      k = i < start + group - held ? columns : start + (start + group - 1 - i);
     }
     if (k >= bytes.size()) {
       out.blanks(width);
@@ -321,7 +323,7 @@ void write_xxd_line(TextOut& out, const LayoutSettings& settings,
     } else {
       out.hex(bytes[k], settings.upper);
     }
-    if ((i + 1) % group == 0 || i + 1 == columns) {
+    if ((i + 1) % group == 0 || i + 1 == places) {
       out.put(' ');
     }
   }

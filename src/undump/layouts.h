@@ -236,7 +236,8 @@ struct TextOut {
     // Hex, the common case, by shifts: one line's address each time.
     const unsigned shift = base == 16 ? 4 : base == 8 ? 3 : 0;
     do {
-      digits[size++] = names[static_cast<std::size_t>(shift != 0 ? value & (base - 1) : value % base)];
+      digits[size++] =
+          names[static_cast<std::size_t>(shift != 0 ? value & (base - 1) : value % base)];
       value = shift != 0 ? value >> shift : value / base;
     } while (value != 0);
     for (; size < least; ++size) {

@@ -240,7 +240,7 @@ struct LayoutSteps {
   // Writes xxd's line, or leaves it out for -a.
   void xxd_line(bool last) {
     const bool zeros = settings.squeeze && std::all_of(line.begin(), line.end(),
-                                                        [](unsigned char b) { return b == 0; });
+                                                       [](unsigned char b) { return b == 0; });
     // squeezing_: the line written last was of zeros.
     if (settings.squeeze && zeros && !last && (stream.zero_lines_ > 0 || stream.squeezing_)) {
       if (stream.zero_lines_++ == 0) {
@@ -285,7 +285,8 @@ struct LayoutSteps {
     line = bytes;
     if (settings.layout == WrittenLayout::xxd) {
       xxd_line(last);
-    } else if ((settings.layout != WrittenLayout::hexdump && settings.layout != WrittenLayout::od) ||
+    } else if ((settings.layout != WrittenLayout::hexdump &&
+                settings.layout != WrittenLayout::od) ||
                !repeats()) {
       write(stream.address_, line, last);
     }
