@@ -194,7 +194,7 @@ struct TextOut {
     std::fill_n(at, count, ' ');
     at += count;
   }
-  void mark(std::array<std::uint16_t, most_layout_columns>& places, unsigned char byte) {
+  void mark(std::array<std::uint16_t, most_layout_columns>& places, unsigned char byte) const {
     if (plan != nullptr) {
       places[byte] = static_cast<std::uint16_t>(at - plan->text.data());
     }
