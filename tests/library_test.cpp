@@ -13,6 +13,7 @@
 #include "quarnel/dump.h"
 #include "quarnel/undump.h"
 #include "quarnel/version.h"
+#include "quarnel/write_layout.h"
 #include "support/test_support.h"
 
 namespace quarnel {
@@ -314,6 +315,87 @@ TEST(Library, ReadsDumpsBackWithTheProgramsChecks) {
   const ReadBack back = read_dump(dense, out);
   EXPECT_TRUE(back.ok() && back.size == many.size() &&
               std::equal(many.begin(), many.end(), out.begin()));
+}
+
+}  // namespace
+}  // namespace quarnel
+
+namespace quarnel {
+namespace {
+
+// A layout written whole, or in pieces of one size.
+std::string written(const LayoutSettings& settings, std::string_view data, std::size_t piece) {
+  LayoutStream stream(settings);
+  std::string text;
+  std::vector<char> room(64 * layout_line_size(settings) +
+                         (data.size() + 2) * layout_line_size(settings));
+  for (std::size_t at = 0; at < data.size() || at == 0; at += piece) {
+    const std::string_view part = data.substr(std::min(at, data.size()), piece);
+    const std::optional<std::size_t> size = layout_more(stream, part, room);
+    EXPECT_TRUE(size.has_value());
+    text.append(room.data(), size.value_or(0));
+    if (data.empty()) {
+      break;
+    }
+  }
+  text.append(room.data(), finish_layout(stream, room));
+  return text;
+}
+
+TEST(Library, ALayoutIsTheSameHoweverTheBytesAreCut) {
+  std::string data(300, '\0');
+  for (std::size_t i = 0; i < 150; ++i) {
+    data[i] = static_cast<char>(i * 7);
+  }
+  LayoutSettings xxd;
+  LayoutSettings squeezed{.squeeze = true};
+  LayoutSettings array{.layout = WrittenLayout::xxd_c, .name = "data/9.bin"};
+  LayoutSettings od{
+      .layout = WrittenLayout::od, .columns = 7, .radix = AddressRadix::decimal, .squeeze = true};
+  LayoutSettings hexdump{.layout = WrittenLayout::hexdump, .squeeze = true};
+  for (const LayoutSettings& settings : {xxd, squeezed, array, od, hexdump}) {
+    const std::string whole = written(settings, data, data.size());
+    for (const std::size_t piece : {1, 5, 16, 17, 100}) {
+      EXPECT_EQ(written(settings, data, piece), whole) << piece;
+    }
+  }
+  EXPECT_EQ(written(array, "", 1),
+            "unsigned char data_9_bin[] = {\n};\nunsigned int data_9_bin_len = 0;\n");
+  EXPECT_EQ(
+      written(LayoutSettings{.layout = WrittenLayout::od, .radix = AddressRadix::octal}, "", 1),
+      "0000000\n");
+}
+
+TEST(Library, ALayoutThatCannotBeWrittenIsNamed) {
+  struct Row {
+    LayoutSettings settings;
+    LayoutError error;
+  };
+  for (const Row& row : {
+           Row{{.columns = 257}, LayoutError::columns},
+           Row{{.layout = WrittenLayout::hexdump, .columns = 8}, LayoutError::columns},
+           Row{{.group = 3, .little_endian = true}, LayoutError::group},
+           Row{{.layout = WrittenLayout::od, .group = 2}, LayoutError::group},
+           Row{{.little_endian = true, .bits = true}, LayoutError::combination},
+           Row{{.layout = WrittenLayout::xxd_plain, .upper = true}, LayoutError::combination},
+           Row{{.radix = AddressRadix::octal}, LayoutError::combination},
+           Row{{.layout = WrittenLayout::xxd_c, .name = "9lives", .name_as_is = true},
+               LayoutError::name},
+           Row{{.layout = WrittenLayout::xxd_c, .name = "9lives"}, LayoutError::none},
+       }) {
+    EXPECT_EQ(check_layout(row.settings), row.error) << message(row.error);
+    if (row.error != LayoutError::none) {
+      LayoutStream stream(row.settings);
+      std::array<char, 1 << 16> room{};
+      EXPECT_EQ(layout_more(stream, std::string_view("abc"), room), std::size_t{0});
+      EXPECT_EQ(finish_layout(stream, room), 0U);
+    }
+  }
+  // Too little room: nothing is taken.
+  LayoutStream stream(LayoutSettings{});
+  std::array<char, 100> small{};
+  EXPECT_FALSE(layout_more(stream, std::string_view("abc"), small).has_value());
+  EXPECT_EQ(stream.taken(), 0U);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ struct LayoutSettings {
   // each run of lines that repeat the one before (as they do unless -v).
   bool squeeze = false;
   bool capitals = false;  // xxd -i: the array's name in capitals (-C)
-  std::string_view name;  // xxd -i: the file name it makes the array's name of; none: no name lines
+  // xxd -i: the file name the array's name is made of; none: no name lines.
+  std::string_view name = {};
   bool name_as_is = false;    // xxd -i: the name is the array's own (-n), not a file's
   std::uint64_t address = 0;  // of the first byte
 };
