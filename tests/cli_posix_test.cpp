@@ -735,6 +735,13 @@ TEST_F(PatchPosix, TheCompanionsSayWhyACallFailed) {
        "quarnel-diff: -: read error: is a directory\n",
        2},
       {QUARNEL_GREP_BINARY, {"30", path("d.dump")}, "", "/dev/full", "quarnel-grep: " + full, 2},
+      {QUARNEL_AS_BINARY, {"hexdump", path("d.dump")}, "", "/dev/full", "quarnel-as: " + full, 1},
+      {QUARNEL_AS_BINARY,
+       {"xxd", "-"},
+       path("dir"),
+       "",
+       "quarnel-as: -: read error: is a directory\n",
+       1},
       {QUARNEL_GREP_BINARY,
        {"-c", "41", path("other")},
        "",
@@ -1213,6 +1220,20 @@ TEST_F(PatchPosix, GrepReadsAnyInputAndStopsWhereItMay) {
   EXPECT_EQ(own.err + std::to_string(own.status),
             "quarnel-grep: " + path("T") + ": is the output too; not searched\n2");
   EXPECT_EQ(read("T"), original_);
+}
+
+TEST_F(PatchPosix, QuarnelAsStartsFromTheEndOfAFileOnly) {
+  int ends[2];
+  testing::open_pipe(ends);
+  ASSERT_TRUE(testing::write_fd(ends[1], "ABC"));
+  close_handle(ends[1]);
+  const Outcome piped = run_tool({"xxd", "-s", "-1"}, "", {.in = ends[0]}, QUARNEL_AS_BINARY);
+  close_handle(ends[0]);
+  EXPECT_EQ(piped.out + piped.err + std::to_string(piped.status),
+            "quarnel-as: -: a start from the end needs a file\n1");
+  put("abc", "ABC");
+  const Outcome file = run_tool({"xxd-plain", "-s", "-2", path("abc")}, "", {}, QUARNEL_AS_BINARY);
+  EXPECT_EQ(file.out + file.err + std::to_string(file.status), "4243\n0");
 }
 
 TEST_F(PatchPosix, GrepWidensAddressesPastFFFFFFFF) {
