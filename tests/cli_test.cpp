@@ -289,6 +289,7 @@ TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
   for (const Row& row : {
            Row{{"xxd", "@abc"}, "", "00000000: 4142 43" + sp(34) + "ABC\n", "", 0},
            Row{{"xxd-c", "-"}, "AB", "  0x41, 0x42\n", "", 0},
+           Row{{"xxd-plain", "-s", "0x1", "-l", "0X1", "@abc"}, "", "42\n", "", 0},
            Row{{"quarnel", "-s", "1", "@abc"},
                "",
                with_line_ends("00000001  42 43" + sp(45) + "BC\n"),
