@@ -52,6 +52,26 @@ class CliTest : public ::testing::Test {
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
   static std::string path(const std::string& name) { return dir_ + "/" + name; }
+  // "@" before a name in an argument or a text stands for the sample folder.
+  static std::string in_samples(std::string text) {
+    for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+      text.replace(at, 1, dir_ + "/");
+    }
+    return text;
+  }
+  // Runs a companion program and checks its output, messages and status.
+  static void expect_run(const char* program, std::vector<std::string> args,
+                         const std::string& input, const std::string& out, const std::string& err,
+                         int status) {
+    for (std::string& arg : args) {
+      arg = arg.starts_with("@") ? in_samples(arg) : arg;
+    }
+    const Outcome got = run_tool(args, input, {}, program);
+    const std::string shown = args.empty() ? "" : args[0];
+    EXPECT_EQ(got.out, in_samples(out)) << shown;
+    EXPECT_EQ(got.err, with_line_ends(in_samples(err))) << shown;
+    EXPECT_EQ(got.status, status) << shown;
+  }
   static std::string dir_;
 };
 std::string CliTest::dir_;
@@ -260,20 +280,8 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
                2},
            Row{{"--help"}, "", usage + "       quarnel-grep --help | --version\n", "", 0},
        }) {
-    std::vector<std::string> args = row.args;
-    std::string out = row.out;
-    for (std::string& arg : args) {
-      if (arg.starts_with("@")) {
-        arg = path(arg.substr(1));
-      }
-    }
-    for (std::size_t at = out.find('@'); at != std::string::npos; at = out.find('@', at)) {
-      out.replace(at, 1, dir_ + "/");
-    }
-    const Outcome got = run_tool(args, row.input, {}, QUARNEL_GREP_BINARY);
-    EXPECT_EQ(got.out, with_line_ends(out)) << args.size();
-    EXPECT_EQ(got.err, with_line_ends(row.err));
-    EXPECT_EQ(got.status, row.status);
+    expect_run(QUARNEL_GREP_BINARY, row.args, row.input, with_line_ends(row.out), row.err,
+               row.status);
   }
 }
 
@@ -339,20 +347,7 @@ TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
                "quarnel-as: @missing: cannot open: " + testing::missing_file_reason() + "\n",
                1},
        }) {
-    std::vector<std::string> args = row.args;
-    for (std::string& arg : args) {
-      if (arg.starts_with("@")) {
-        arg = path(arg.substr(1));
-      }
-    }
-    std::string err = row.err;
-    for (std::size_t at = err.find('@'); at != std::string::npos; at = err.find('@', at)) {
-      err.replace(at, 1, dir_ + "/");
-    }
-    const Outcome got = run_tool(args, row.input, {}, QUARNEL_AS_BINARY);
-    EXPECT_EQ(got.out, row.out) << (args.empty() ? "" : args[0]);
-    EXPECT_EQ(got.err, with_line_ends(err));
-    EXPECT_EQ(got.status, row.status);
+    expect_run(QUARNEL_AS_BINARY, row.args, row.input, row.out, row.err, row.status);
   }
 }
 
