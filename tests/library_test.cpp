@@ -355,7 +355,7 @@ TEST(Library, ALayoutIsTheSameHoweverTheBytesAreCut) {
   LayoutSettings hexdump{.layout = WrittenLayout::hexdump, .squeeze = true};
   for (const LayoutSettings& settings : {xxd, squeezed, array, od, hexdump}) {
     const std::string whole = written(settings, data, data.size());
-    for (const std::size_t piece : {1, 5, 16, 17, 100}) {
+    for (const std::size_t piece : {1U, 5U, 16U, 17U, 100U}) {
       EXPECT_EQ(written(settings, data, piece), whole) << piece;
     }
   }
