@@ -3,7 +3,9 @@
 # flags, each width and group, and inputs of 0, 1, 15, 16, 17 and 100 bytes
 # (random and zeros), from a file and from standard input, the output must
 # be the peer's byte for byte, and unquarnel must read it back into the
-# input. A peer that is missing leaves its cases out.
+# input. A peer that is missing leaves its cases out. The C++ and Rust
+# arrays of every input are read back by unquarnel and compiled into a
+# program that writes their bytes back.
 # Usage: as_sweep_test.sh QUARNEL_AS UNQUARNEL [small] [EMULATOR...]
 set -uo pipefail
 as=$(realpath "$1") unquarnel=$(realpath "$2") grid=${3:-full}
@@ -113,6 +115,57 @@ check "hexdump -C -s 3 -n 40 %" "hexdump -s 3 -l 40" - 4
 check "od -t x1z %" "od" od
 check "od -t x1z -v %" "od -v" od
 check "od -t x1z -j 3 -N 40 %" "od -s 3 -l 40" - 4
+
+# The arrays: read back by unquarnel, then built into a program that
+# writes each back to a file, to be compared with its input.
+includes='#include <cstdio>' writes='' rust_items='use std::io::Write;' rust_writes=''
+for input in "${inputs[@]}"; do
+  name=${input^^}
+  if ! { eval "${emulator[*]} $as cpp -c 7 -n $input $input" >"$input.h" &&
+    eval "${emulator[*]} $as rust -n $name < $input" >"$input.rs"; }; then
+    echo "NOT WRITTEN: the arrays of $input"
+    failures=$((failures + 1))
+  fi
+  for written in h rs; do
+    cases=$((cases + 1))
+    if ! { eval "${emulator[*]} $unquarnel $input.$written" >back.bin 2>&1 &&
+      cmp -s back.bin "$input"; }; then
+      echo "NOT READ BACK: $input.$written"
+      failures=$((failures + 1))
+    fi
+  done
+  includes+=$'\n'"#include \"$input.h\""
+  writes+="write(\"$input.cpp.bin\", $input.data(), $input.size());"
+  rust_items+=$'\n'"include!(\"$input.rs\");"
+  rust_writes+="std::fs::File::create(\"$input.rs.bin\").unwrap().write_all(&$name).unwrap();"
+done
+printf '%s\n' "$includes" '#include <cstddef>' \
+  'static void write(const char* name, const std::uint8_t* bytes, std::size_t size) {' \
+  '  std::FILE* file = std::fopen(name, "wb");' '  std::fwrite(bytes, 1, size, file);' \
+  '  std::fclose(file);' '}' "int main() { $writes }" >arrays.cpp
+printf '%s\n' "$rust_items" "fn main() { $rust_writes }" >arrays.rs
+# built COMPILER KIND COMMAND...: compiles and runs, then compares each
+# array's bytes; a missing compiler leaves its cases out.
+built() {
+  local compiler=$1 kind=$2 input
+  shift 2
+  command -v "$compiler" >/dev/null || return 0
+  cases=$((cases + 1))
+  if ! "$@" >/dev/null || ! ./arrays_"$kind"; then
+    echo "NOT BUILT: the $kind arrays"
+    failures=$((failures + 1))
+    return 0
+  fi
+  for input in "${inputs[@]}"; do
+    cases=$((cases + 1))
+    if ! cmp -s "$input.$kind.bin" "$input"; then
+      echo "NOT HELD: the $kind array of $input"
+      failures=$((failures + 1))
+    fi
+  done
+}
+built g++ cpp g++ -std=c++17 -Wall -Wextra -Wpedantic -Werror arrays.cpp -o arrays_cpp
+built rustc rs rustc -D warnings -o arrays_rs arrays.rs
 
 echo "$cases cases, $failures failed"
 ((failures == 0))

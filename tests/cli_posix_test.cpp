@@ -1236,6 +1236,46 @@ TEST_F(PatchPosix, QuarnelAsStartsFromTheEndOfAFileOnly) {
   EXPECT_EQ(file.out + file.err + std::to_string(file.status), "4243\n0");
 }
 
+TEST_F(PatchPosix, AnArrayCountsItsBytesBeforeItWritesThem) {
+  const auto piped = [&](const std::vector<std::string>& args) {
+    int ends[2];
+    testing::open_pipe(ends);
+    EXPECT_TRUE(testing::write_fd(ends[1], "ABC"));
+    close_handle(ends[1]);
+    const Outcome got = run_tool(args, "", {.in = ends[0]}, QUARNEL_AS_BINARY);
+    close_handle(ends[0]);
+    return got.out + got.err + std::to_string(got.status);
+  };
+  // A pipe is kept in a temporary file to be counted.
+  EXPECT_EQ(piped({"rust", "-n", "x", "-s", "1"}),
+            "pub static x: [u8; 2] = [\n    0x42, 0x43,\n];\n0");
+  const char* before = std::getenv("TMPDIR");
+  const std::string kept = before != nullptr ? before : "";
+  setenv("TMPDIR", path("missing").c_str(), 1);
+  const std::string refused = piped({"cpp"});
+  before != nullptr ? setenv("TMPDIR", kept.c_str(), 1) : unsetenv("TMPDIR");
+  EXPECT_EQ(refused, "quarnel-as: -: cannot be kept in " + path("missing") +
+                         " to count its bytes: no such file or directory\n1");
+  // A name made of a file's name may be a keyword of the language.
+  put("int", "A");
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(path(""));
+  const Outcome keyword = run_tool({"cpp", "int"}, "", {}, QUARNEL_AS_BINARY);
+  std::filesystem::current_path(here);
+  EXPECT_EQ(keyword.out + keyword.err + std::to_string(keyword.status),
+            "quarnel-as: int: makes a name that is a keyword; give the array one with -n NAME\n1");
+  // A file that holds fewer bytes than its size says, as sysfs files do,
+  // is not the file it said it was: its array is not closed.
+  const char* const short_file = "/sys/kernel/mm/transparent_hugepage/enabled";
+  if (std::filesystem::file_size(short_file) > 1000) {
+    const Outcome cut = run_tool({"cpp", "-n", "a", short_file}, "", {}, QUARNEL_AS_BINARY);
+    EXPECT_FALSE(cut.out.ends_with("};\n"));
+    EXPECT_EQ(cut.err + std::to_string(cut.status),
+              "quarnel-as: " + std::string(short_file) +
+                  ": changed while it was read; the array is not closed\n1");
+  }
+}
+
 TEST_F(PatchPosix, GrepWidensAddressesPastFFFFFFFF) {
   if (!std::string_view(QUARNEL_EMULATOR).empty()) {
     GTEST_SKIP() << "4 GiB take too long to search under an emulator";

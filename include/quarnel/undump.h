@@ -55,13 +55,15 @@ enum class ReadError {
   missing_line_end,   // a lone line of another layout without its line end
   bits_or_hex,        // xxd groups of binary digits with no character column to tell
   no_closing_line,    // a hexdump -C or od dump ends after its short last line
+  bad_array,          // a line of a C++ or Rust array that is not as quarnel-as writes it
+  wrong_count,        // a C++ or Rust array holds other than the bytes its type names
 };
 
 // The layouts of dumps: any is the first lines' choice.
-enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od, hex };
+enum class DumpLayout { any, quarnel, xxd, xxd_plain, xxd_c, hexdump, od, hex, cpp, rust };
 
-// "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od", "hex" ("any" for
-// any).
+// "quarnel", "xxd", "xxd-plain", "xxd-c", "hexdump", "od", "hex", "cpp",
+// "rust" ("any" for any).
 [[nodiscard]] QUARNEL_API std::string_view layout_name(DumpLayout layout) noexcept;
 
 // A layout read one way: what a writer's flags change that a text may not
@@ -81,6 +83,8 @@ enum class DumpReading {
   od_d,       // od -A d
   od_x,       // od -A x
   hex,        // bytes typed as hex pairs parted by blanks, or as \xHH escapes
+  cpp,        // quarnel-as cpp: a C++ std::array
+  rust,       // quarnel-as rust: a Rust array
 };
 
 // The layout a reading is of.
@@ -124,8 +128,9 @@ struct LayoutShape {
   bool bits = false;                    // xxd -b
   bool chars = false;                   // od's character column
   bool ended = false;                   // a short line came: only a closing line may follow
-  std::uint8_t c_part = 0;              // xxd -i: before, in and after the array
-  bool opened = false;                  // xxd -i: the array's first line came
+  std::uint8_t c_part = 0;              // the arrays: before, in and after the array
+  bool opened = false;                  // the arrays: the array's first line came
+  std::uint64_t array_length = 0;       // cpp, rust: the bytes the array's type names
   std::uint8_t open = 0;                // Variant bits of the readings not yet ruled out
 };
 

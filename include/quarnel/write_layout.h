@@ -1,8 +1,9 @@
 // The dump layouts of other tools, written as those tools write them: xxd's
 // (with its widths, groups, byte orders, bits and decimal addresses), its
 // plain hex and its C array, hexdump -C's and od -t x1z's, byte for byte,
-// so that what reads their output reads this too. Lines end in LF. Nothing
-// here throws or allocates.
+// so that what reads their output reads this too; and the bytes as a C++
+// or Rust array to build into a program. Lines end in LF. Nothing here
+// throws or allocates.
 #pragma once
 
 #include <array>
@@ -23,6 +24,9 @@ enum class WrittenLayout : std::uint8_t {
   xxd_c,      // xxd -i
   hexdump,    // hexdump -C
   od,         // od -t x1z
+  // #include-able C++17: inline constexpr std::array<std::uint8_t, N> NAME{...};
+  cpp,
+  rust,  // pub static NAME: [u8; N] = [...];
 };
 
 enum class AddressRadix : std::uint8_t { hex, decimal, octal, none };
@@ -39,11 +43,16 @@ struct LayoutSettings {
   // xxd: a "*" for each run of lines of zeros (-a); hexdump and od: for
   // each run of lines that repeat the one before (as they do unless -v).
   bool squeeze = false;
-  bool capitals = false;  // xxd -i: the array's name in capitals (-C)
-  // xxd -i: the file name the array's name is made of; none: no name lines.
+  bool capitals = false;  // the arrays: the array's name in capitals (xxd -C)
+  // The arrays: the file name the array's name is made of (xxd -i: none
+  // writes the items alone; cpp and rust need one).
   std::string_view name = {};
-  bool name_as_is = false;    // xxd -i: the name is the array's own (-n), not a file's
+  bool name_as_is = false;    // the arrays: the name is the array's own (-n), not a file's
   std::uint64_t address = 0;  // of the first byte
+  // cpp, rust: the bytes the array holds, which its type names before
+  // them. Bytes past it are not taken, and an array that did not take all
+  // of them is not closed, so that it cannot compile.
+  std::uint64_t length = 0;
 };
 
 enum class LayoutError : std::uint8_t {
@@ -51,7 +60,7 @@ enum class LayoutError : std::uint8_t {
   columns,      // the layout takes no such number of bytes a line
   group,        // the layout takes no such group
   combination,  // the layout takes not all of these settings
-  name,         // the array's name (name_as_is) is not a C identifier
+  name,         // the array's name is not an identifier of its language, or is a keyword
 };
 
 // Whether the settings make a layout that can be written.

@@ -118,7 +118,8 @@ bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
   if (layout == DumpLayout::any) {
     problem = "no line of the diff's hunks tells the dumps' layout: name it with --from=LAYOUT";
   } else if (layout == DumpLayout::xxd_plain || layout == DumpLayout::xxd_c ||
-             layout == DumpLayout::hex || !addresses) {
+             layout == DumpLayout::hex || layout == DumpLayout::cpp || layout == DumpLayout::rust ||
+             !addresses) {
     problem = "the diff is of dumps without addresses: nothing says where their bytes go";
   } else if (layout != DumpLayout::quarnel) {
     // The sides' lines are read in the layout told, even those that alone

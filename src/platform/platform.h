@@ -69,6 +69,9 @@ enum class SkipResult {
 // skipped byte is read to prove it is there.
 [[nodiscard]] SkipResult skip_by_seeking(int handle, std::uint64_t count);
 
+// Puts a file's position back at its first byte. False when it cannot.
+[[nodiscard]] bool rewind_file(int handle);
+
 // Whether the input is the same regular file as the output and holds data:
 // dumping it would append to it while it is read, without end.
 [[nodiscard]] bool is_own_output(int input, int output);

@@ -15,7 +15,7 @@ struct NamedLayout {
   bool little_endian;
   std::string_view options;  // the options it takes, besides -s and -l
 };
-constexpr std::array<NamedLayout, 11> layouts{{
+constexpr std::array<NamedLayout, 13> layouts{{
     {"xxd", WrittenLayout::xxd, AddressRadix::hex, false, "-c -g -u -e -b -d -o -a --squeeze"},
     {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true, "-c -g -u -e -d -o -a --squeeze"},
     {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false,
@@ -27,6 +27,8 @@ constexpr std::array<NamedLayout, 11> layouts{{
     {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v"},
     {"od-d", WrittenLayout::od, AddressRadix::decimal, false, "-A -w -v"},
     {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v"},
+    {"cpp", WrittenLayout::cpp, AddressRadix::hex, false, "-c -n"},
+    {"rust", WrittenLayout::rust, AddressRadix::hex, false, "-c -n"},
     {"quarnel", WrittenLayout::xxd, AddressRadix::hex, false, ""},
 }};
 
@@ -143,7 +145,13 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
       settings.columns = static_cast<unsigned>(number);  // -c, -w
     }
   }
-  if (const LayoutError error = check_layout(settings); error != LayoutError::none) {
+  // The arrays' names made of file names are checked with each file.
+  LayoutSettings checked = settings;
+  if ((settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust) &&
+      !options.named) {
+    checked.name = "made";
+  }
+  if (const LayoutError error = check_layout(checked); error != LayoutError::none) {
     return refused(options, message(error), "");
   }
   options.files = std::span(argv + walk.next, static_cast<std::size_t>(argc - walk.next));

@@ -37,11 +37,25 @@ bool write_input(int input, std::string_view name, const AsOptions& options, Out
   } else {
     LayoutSettings settings = options.settings;
     settings.address = range.start + options.added;
-    if (settings.layout == WrittenLayout::xxd_c && !options.named) {
+    const bool typed_array =
+        settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
+    if (!options.named && settings.layout == WrittenLayout::xxd_c) {
       settings.name = input == standard_input ? std::string_view() : name;
+    } else if (!options.named && typed_array) {
+      // A name made for Rust is in capitals, as its statics are.
+      settings.name = input == standard_input ? "standard_input" : name;
+      settings.capitals = settings.layout == WrittenLayout::rust;
     }
-    LayoutStream stream(settings);
-    result = write_layout(input, stream, range, out);
+    if (check_layout(settings) == LayoutError::name) {
+      say(program, {name, ": makes a name that is a keyword; give the array one with -n NAME"});
+      return false;
+    }
+    if (typed_array) {
+      result = write_array_layout(input, settings, range, out);
+    } else {
+      LayoutStream stream(settings);
+      result = write_layout(input, stream, range, out);
+    }
   }
   switch (result) {
     case LayoutResult::ok:
@@ -51,6 +65,13 @@ bool write_input(int input, std::string_view name, const AsOptions& options, Out
       return false;
     case LayoutResult::read_error:
       say_failed(program, {name, ": read error"}, last_error());
+      return false;
+    case LayoutResult::changed:
+      say(program, {name, ": changed while it was read; the array is not closed"});
+      return false;
+    case LayoutResult::spool_error:
+      say_failed(program, {name, ": cannot be kept in ", spool_folder(), " to count its bytes"},
+                 last_error());
       return false;
     case LayoutResult::write_error:
       break;

@@ -93,6 +93,70 @@ LayoutResult write_layout(int input, LayoutStream& stream, ByteRange range, Outp
   return read_range(input, range, out, take, finish);
 }
 
+namespace {
+
+// Keeps the range's bytes of an input that has no length to tell in a
+// temporary file, which stands at its first byte then. -1 after
+// spool_error, or a read error, past_end or write_error in result.
+int spool_input(int input, ByteRange range, OutputWriter& out, std::uint64_t& length,
+                LayoutResult& result) {
+  const int spool = create_spool_file();
+  if (spool < 0) {
+    result = LayoutResult::spool_error;
+    return -1;
+  }
+  length = 0;
+  bool kept = true;
+  const auto take = [&](std::span<const std::uint8_t> bytes) {
+    kept = write_at(spool, length, bytes) == bytes.size();
+    length += bytes.size();
+    return kept;
+  };
+  result = read_range(input, range, out, take, [] { return true; });
+  if (!kept || (result == LayoutResult::ok && !rewind_file(spool))) {
+    result = LayoutResult::spool_error;
+  }
+  if (result != LayoutResult::ok) {
+    close_handle(spool);
+    return -1;
+  }
+  return spool;
+}
+
+}  // namespace
+
+LayoutResult write_array_layout(int input, LayoutSettings settings, ByteRange range,
+                                OutputWriter& out) {
+  const std::int64_t size = is_regular_file(input) ? file_length(input) : 0;
+  // A file that says it is empty may not be: proc files say so.
+  if (size > 0) {
+    if (range.start > static_cast<std::uint64_t>(size)) {
+      return LayoutResult::past_end;
+    }
+    settings.length = std::min(static_cast<std::uint64_t>(size) - range.start, range.length);
+    LayoutStream stream(settings);
+    const LayoutResult result = write_layout(input, stream, {range.start, settings.length}, out);
+    if (result != LayoutResult::ok) {
+      return result;
+    }
+    // Cut short, or grown past its end: either way not the file it was.
+    std::array<std::uint8_t, 1> more{};
+    const bool grew =
+        settings.length < range.length && read_block(input, more).status != ReadStatus::end;
+    return stream.taken() != settings.length || grew ? LayoutResult::changed : LayoutResult::ok;
+  }
+  LayoutResult result = LayoutResult::ok;
+  const int spool = spool_input(input, range, out, settings.length, result);
+  if (spool < 0) {
+    return result;
+  }
+  LayoutStream stream(settings);
+  result = write_layout(spool, stream, {0, settings.length}, out);
+  close_handle(spool);
+  return result == LayoutResult::ok && stream.taken() != settings.length ? LayoutResult::changed
+                                                                         : result;
+}
+
 LayoutResult write_quarnel_layout(int input, ByteRange range, OutputWriter& out) {
   StreamDump dump(static_cast<std::uint32_t>(range.start), platform_line_end());
   const auto take = [&](std::span<const std::uint8_t> bytes) {

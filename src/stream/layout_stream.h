@@ -14,6 +14,8 @@ enum class LayoutResult {
   past_end,     // the input ends before the start; nothing was written
   read_error,   // reading failed; the lines before it were written
   write_error,  // the output failed; reading stopped at once
+  changed,      // the file's length changed while it was read; the array is left unclosed
+  spool_error,  // the input could not be kept in a temporary file; nothing was written
 };
 
 // Where to start and how much to write.
@@ -27,6 +29,12 @@ struct ByteRange {
 // buffer; the caller flushes.
 [[nodiscard]] LayoutResult write_layout(int input, LayoutStream& stream, ByteRange range,
                                         OutputWriter& out);
+
+// The same for the arrays whose type names their length (cpp, rust): a
+// regular file's length is its size; any other input is first kept in a
+// temporary file, to count it. The settings' length is set here.
+[[nodiscard]] LayoutResult write_array_layout(int input, LayoutSettings settings, ByteRange range,
+                                              OutputWriter& out);
 
 // The same for quarnel's own dump, its first line at the start's address
 // (which wraps past FFFFFFFF, as quarnel's does).

@@ -540,8 +540,11 @@ ReadStep DumpReader::finish() const noexcept {
   const bool closing_due =
       open && shape.lines > 0 &&
       (shape.layout == DumpLayout::hexdump || (shape.layout == DumpLayout::od && shape.addresses));
-  const bool array_open = open && shape.layout == DumpLayout::xxd_c &&
-                          (shape.c_part == 3 || (shape.opened && shape.c_part != 0));
+  const bool array = shape.layout == DumpLayout::xxd_c || shape.layout == DumpLayout::cpp ||
+                     shape.layout == DumpLayout::rust;
+  const bool array_open =
+      open && array &&
+      (shape.c_part == array_closed || (shape.opened && shape.c_part != array_before));
   const ReadError error =
       other_.squeezed || other_.repeats > 0                    ? ReadError::bad_squeeze
       : mode_ == ReadMode::dumps && closing_due && shape.ended ? ReadError::no_closing_line

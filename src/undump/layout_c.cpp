@@ -1,13 +1,12 @@
 // xxd -i's C array: "unsigned char NAME[] = {", lines of "0xHH, " items (the
 // last without its comma), "};" and "unsigned int NAME_len = N;", which
 // must count the bytes. Read from standard input, xxd writes the items
-// alone.
+// alone. Also the items of the C++ and Rust arrays, each "0xHH,".
 #include <algorithm>
 
 #include "undump/layouts.h"
 
 namespace quarnel {
-namespace {
 
 bool is_name(std::string_view name) {
   if (name.empty() || (name[0] >= '0' && name[0] <= '9')) {
@@ -17,6 +16,8 @@ bool is_name(std::string_view name) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
   });
 }
+
+namespace {
 
 constexpr std::string_view array_start = "unsigned char ";
 constexpr std::string_view array_open = "[] = {";
@@ -28,7 +29,10 @@ constexpr std::string_view upper_length_middle = "_LEN = ";  // xxd -C
 
 ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
                       std::span<unsigned char> bytes, std::size_t& column) {
-  enum : std::uint8_t { before, inside, last_items, closed };
+  constexpr auto before = array_before;
+  constexpr auto inside = array_inside;
+  constexpr auto last_items = array_last_items;
+  constexpr auto closed = array_closed;
   if (shape.c_part == before && text.starts_with(array_start) && text.ends_with(array_open) &&
       is_name(
           text.substr(array_start.size(), text.size() - array_start.size() - array_open.size()))) {
@@ -91,6 +95,10 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
   if (shape.c_part == before) {
     shape.c_part = inside;  // items alone, as xxd writes them for standard input
   }
+  return check_items_width(shape, line, column);
+}
+
+ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& column) {
   // Every items line but the last holds as many as the first.
   if (shape.lines == 0) {
     shape.columns = static_cast<std::uint16_t>(line.count);
@@ -98,6 +106,45 @@ ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
     return failed_at(column, ReadError::wrong_width, 0);
   }
   return ReadError::none;
+}
+
+ReadError read_array_items(std::string_view text, std::string_view indent, Shape& shape,
+                           OtherLine& line, std::span<unsigned char> bytes, std::size_t& column) {
+  if (!text.starts_with(indent) || text.size() == indent.size()) {
+    return failed_at(column, ReadError::bad_array, 0);
+  }
+  line.kind = LineKind::bytes;
+  for (std::size_t at = indent.size(); at < text.size();) {
+    if (text.size() - at < 5 || text[at] != '0' || text[at + 1] != 'x') {
+      return failed_at(column, ReadError::bad_array, at);
+    }
+    if (const ReadError error = add_hex_byte(text, at + 2, at, line, bytes, column);
+        error != ReadError::none) {
+      return error;
+    }
+    if (text[at + 4] != ',') {
+      return failed_at(column, ReadError::bad_array, at + 4);
+    }
+    at += 5;
+    if (at < text.size() && (text[at] != ' ' || ++at == text.size())) {
+      return failed_at(column, ReadError::bad_array, at);
+    }
+  }
+  return check_items_width(shape, line, column);
+}
+
+void write_array_items(TextOut& out, std::string_view indent,
+                       std::span<const unsigned char> bytes) {
+  out.put(indent);
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    out.put("0x");
+    out.hex(bytes[k], false);
+    out.put(',');
+    if (k + 1 < bytes.size()) {
+      out.put(' ');
+    }
+  }
+  out.put('\n');
 }
 
 std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out) {
@@ -120,13 +167,9 @@ std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out) {
   return size;
 }
 
-namespace {
-
 void put_array_name(TextOut& out, const LayoutSettings& settings) {
   out.at += c_array_name(settings, std::span(out.at, settings.name.size() + 2));
 }
-
-}  // namespace
 
 void write_c_opening(TextOut& out, const LayoutSettings& settings) {
   out.put(array_start);

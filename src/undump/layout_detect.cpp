@@ -23,6 +23,12 @@ DumpLayout detect_layout(std::string_view line, ReadError& refused) {
   if (line.starts_with("unsigned char ") || line.starts_with("  0x")) {
     return DumpLayout::xxd_c;
   }
+  if (line == "#pragma once" || line.starts_with("inline constexpr std::array<")) {
+    return DumpLayout::cpp;
+  }
+  if (line.starts_with("pub static ")) {
+    return DumpLayout::rust;
+  }
   const std::size_t address = digits_at(line, 0, 16);
   // Typed bytes: a pair of digits and a blank, or an escape.
   if ((address == 2 && line.size() > 2 && line[2] == ' ') || line.starts_with("\\x")) {
@@ -128,6 +134,10 @@ ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
       return read_hexdump_line(text, shape, line, bytes, column);
     case DumpLayout::hex:
       return read_hex_line(text, shape, line, bytes, column);
+    case DumpLayout::cpp:
+      return read_cpp_line(text, shape, line, bytes, column);
+    case DumpLayout::rust:
+      return read_rust_line(text, shape, line, bytes, column);
     default:
       return read_od_line(text, shape, line, bytes, column);
   }
@@ -179,6 +189,10 @@ std::string_view layout_name(DumpLayout layout) noexcept {
       return "od";
     case DumpLayout::hex:
       return "hex";
+    case DumpLayout::cpp:
+      return "cpp";
+    case DumpLayout::rust:
+      return "rust";
   }
   return "any";
 }

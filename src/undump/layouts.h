@@ -71,6 +71,28 @@ ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
                        std::span<unsigned char> bytes, std::size_t& column);
 ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
                         std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_cpp_line(std::string_view text, Shape& shape, OtherLine& line,
+                        std::span<unsigned char> bytes, std::size_t& column);
+ReadError read_rust_line(std::string_view text, Shape& shape, OtherLine& line,
+                         std::span<unsigned char> bytes, std::size_t& column);
+
+// Where a dump of one of the arrays stands (Shape::c_part).
+enum ArrayPart : std::uint8_t {
+  array_before,      // its first line is to come
+  array_inside,      // its items
+  array_last_items,  // xxd -i: the item without a comma came
+  array_closed,      // xxd -i: its _len line is to come
+  array_header,      // C++: the include lines
+};
+
+// Whether name is a C identifier (ASCII letters, digits and _).
+[[nodiscard]] bool is_name(std::string_view name);
+// Checks the items of a line against the array's first line: none holds
+// more, and none follows a shorter one.
+ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& column);
+// A line of the C++ and Rust arrays' items, "0xHH," each, parted by blanks.
+ReadError read_array_items(std::string_view text, std::string_view indent, Shape& shape,
+                           OtherLine& line, std::span<unsigned char> bytes, std::size_t& column);
 
 // The layout a dump's first line is written in, besides quarnel's; any when
 // it is none of them. word_layout when it is one whose byte order cannot be
@@ -263,6 +285,14 @@ void write_c_line(TextOut& out, const LayoutSettings& settings,
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
 // The array's name, as xxd makes it of a file name; room for name.size() + 2.
 std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out);
+void put_array_name(TextOut& out, const LayoutSettings& settings);
+void write_array_items(TextOut& out, std::string_view indent, std::span<const unsigned char> bytes);
+void write_cpp_opening(TextOut& out, const LayoutSettings& settings);
+void write_cpp_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_cpp_closing(TextOut& out);
+void write_rust_opening(TextOut& out, const LayoutSettings& settings);
+void write_rust_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_rust_closing(TextOut& out);
 void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes);
 void write_od_line(TextOut& out, const LayoutSettings& settings,
                    std::span<const unsigned char> bytes);

@@ -325,7 +325,8 @@ OtherOutcome make_copies(OtherDump& dump, const OtherLine& line) {
 // data ended, and it ends the dump, as an array's length does.
 OtherOutcome read_end(OtherDump& dump, const OtherLine& line, ReadMode mode) {
   if (line.has_length && line.length != dump.array_bytes) {
-    return failed(ReadError::wrong_length);
+    return failed(dump.shape.layout == DumpLayout::xxd_c ? ReadError::wrong_length
+                                                         : ReadError::wrong_count);
   }
   if (line.kind == LineKind::closing && dump.shape.lines > 0) {
     std::uint8_t follows = 0;

@@ -63,6 +63,10 @@ std::string_view message(ReadError error) noexcept {
       return "the line is no part of an xxd -i array";
     case ReadError::wrong_length:
       return "the array's _len is not the number of its bytes";
+    case ReadError::wrong_count:
+      return "the array's type names another number of bytes than it holds";
+    case ReadError::bad_array:
+      return "the line is no part of a C++ or Rust array as quarnel-as writes it";
     case ReadError::ambiguous:
       return "the text reads in two ways that give different bytes: name its layout with "
              "--from=LAYOUT";

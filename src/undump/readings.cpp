@@ -18,7 +18,7 @@ struct NamedReading {
 };
 
 constexpr std::uint8_t any_variant = 0x1F;
-constexpr std::array<NamedReading, 13> named_readings{{
+constexpr std::array<NamedReading, 15> named_readings{{
     {DumpReading::any, "any", DumpLayout::any, any_variant},
     {DumpReading::quarnel, "quarnel", DumpLayout::quarnel, any_variant},
     {DumpReading::xxd, "xxd", DumpLayout::xxd, Variant::big_endian | Variant::hex_addresses},
@@ -34,6 +34,8 @@ constexpr std::array<NamedReading, 13> named_readings{{
     {DumpReading::od_d, "od-d", DumpLayout::od, Variant::big_endian | Variant::decimal_addresses},
     {DumpReading::od_x, "od-x", DumpLayout::od, Variant::big_endian | Variant::hex_addresses},
     {DumpReading::hex, "hex", DumpLayout::hex, any_variant},
+    {DumpReading::cpp, "cpp", DumpLayout::cpp, any_variant},
+    {DumpReading::rust, "rust", DumpLayout::rust, any_variant},
 }};
 
 // The entry of a reading; any's for a value that is none of them.

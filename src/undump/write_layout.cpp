@@ -24,6 +24,8 @@ LayoutSettings resolved(LayoutSettings settings) {
         settings.columns = 30;
         break;
       case WrittenLayout::xxd_c:
+      case WrittenLayout::cpp:
+      case WrittenLayout::rust:
         settings.columns = 12;
         break;
       case WrittenLayout::hexdump:
@@ -41,12 +43,43 @@ LayoutSettings resolved(LayoutSettings settings) {
   return settings;
 }
 
-bool is_identifier(std::string_view name) {
-  return !name.empty() && !(name[0] >= '0' && name[0] <= '9') &&
-         std::all_of(name.begin(), name.end(), [](char c) {
-           return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '_';
-         });
+// The words that C++ and Rust keep for themselves, which name no array.
+constexpr std::string_view cpp_keywords =
+    " alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t "
+    "char16_t char32_t class compl concept const consteval constexpr constinit const_cast "
+    "continue co_await co_return co_yield decltype default delete do double dynamic_cast else "
+    "enum explicit export extern false float for friend goto if inline int long mutable "
+    "namespace new noexcept not not_eq nullptr operator or or_eq private protected public "
+    "register reinterpret_cast requires return short signed sizeof static static_assert "
+    "static_cast struct switch template this thread_local throw true try typedef typeid "
+    "typename union unsigned using virtual void volatile wchar_t while xor xor_eq ";
+constexpr std::string_view rust_keywords =
+    " _ abstract as async await become box break const continue crate do dyn else enum extern "
+    "false final fn for if impl in let loop macro match mod move mut override priv pub ref "
+    "return self Self static struct super trait true try type typeof unsafe unsized use "
+    "virtual where while yield ";
+
+// Whether the array's name, as it is written, is a name its language takes.
+bool names_array(const LayoutSettings& settings) {
+  std::array<char, 40> made{};
+  if (settings.name.size() + 2 > made.size()) {
+    // Longer than any keyword; a name made of a file name is always one.
+    return !settings.name_as_is || is_name(settings.name);
+  }
+  const std::string_view name(made.data(), c_array_name(settings, made));
+  if (!is_name(name)) {
+    return false;
+  }
+  const std::string_view keywords = settings.layout == WrittenLayout::cpp    ? cpp_keywords
+                                    : settings.layout == WrittenLayout::rust ? rust_keywords
+                                                                             : std::string_view();
+  for (std::size_t at = keywords.find(name); at != std::string_view::npos;
+       at = keywords.find(name, at + 1)) {
+    if (keywords[at - 1] == ' ' && keywords[at + name.size()] == ' ') {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -67,14 +100,16 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
                            settings.layout == WrittenLayout::od;
   const bool squeezes =
       xxd || settings.layout == WrittenLayout::hexdump || settings.layout == WrittenLayout::od;
-  const bool c_array = settings.layout == WrittenLayout::xxd_c;
+  const bool typed_array =
+      settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
+  const bool c_array = settings.layout == WrittenLayout::xxd_c || typed_array;
   if (!radix_taken || (settings.squeeze && !squeezes) ||
       (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
       (settings.bits && settings.little_endian) ||
       (!c_array && (settings.capitals || !settings.name.empty() || settings.name_as_is))) {
     return LayoutError::combination;
   }
-  if (settings.name_as_is && !is_identifier(settings.name)) {
+  if ((settings.name_as_is || typed_array) && !names_array(settings)) {
     return LayoutError::name;
   }
   return LayoutError::none;
@@ -91,7 +126,7 @@ std::string_view message(LayoutError error) noexcept {
     case LayoutError::combination:
       return "the layout takes not all of these settings";
     case LayoutError::name:
-      return "the array's name is not a C identifier";
+      return "the array's name is not an identifier of its language, or is a keyword";
   }
   return "";
 }
@@ -141,6 +176,12 @@ struct LayoutSteps {
         break;
       case WrittenLayout::xxd_c:
         write_c_line(text, settings, bytes, last);
+        break;
+      case WrittenLayout::cpp:
+        write_cpp_line(text, bytes);
+        break;
+      case WrittenLayout::rust:
+        write_rust_line(text, bytes);
         break;
       case WrittenLayout::hexdump:
         write_hexdump_line(text, bytes);
@@ -214,6 +255,8 @@ struct LayoutSteps {
         break;
       case WrittenLayout::xxd_plain:
       case WrittenLayout::xxd_c:
+      case WrittenLayout::cpp:
+      case WrittenLayout::rust:
         break;
     }
   }
@@ -233,6 +276,10 @@ struct LayoutSteps {
   void open() {
     if (!stream.started_ && settings.layout == WrittenLayout::xxd_c && !settings.name.empty()) {
       write_c_opening(out, settings);
+    } else if (!stream.started_ && settings.layout == WrittenLayout::cpp) {
+      write_cpp_opening(out, settings);
+    } else if (!stream.started_ && settings.layout == WrittenLayout::rust) {
+      write_rust_opening(out, settings);
     }
     stream.started_ = true;
   }
@@ -257,6 +304,11 @@ struct LayoutSteps {
     // The line written: a line of zeros after it starts a run.
     stream.squeezing_ = zeros;
     write(stream.address_, line, last);
+  }
+
+  // An array whose type names its bytes before them.
+  [[nodiscard]] bool typed_array() const {
+    return settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
   }
 
   [[nodiscard]] std::span<const unsigned char> zero_line() const {
@@ -309,6 +361,10 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
   steps.plan_lines();
   const std::size_t columns = steps.settings.columns;
+  if (steps.typed_array()) {
+    data = ByteView(data.data(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     data.size(), stream.settings_.length - stream.taken_)));
+  }
   if (out.size() / layout_line_size(stream.settings_) <
       (stream.held_ + data.size()) / columns + 2) {
     return std::nullopt;
@@ -360,6 +416,16 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
     case WrittenLayout::xxd_c:
       if (!steps.settings.name.empty()) {
         write_c_closing(steps.out, steps.settings, stream.taken_);
+      }
+      break;
+    case WrittenLayout::cpp:
+      if (stream.taken_ == steps.settings.length) {
+        write_cpp_closing(steps.out);
+      }
+      break;
+    case WrittenLayout::rust:
+      if (stream.taken_ == steps.settings.length) {
+        write_rust_closing(steps.out);
       }
       break;
     case WrittenLayout::xxd:

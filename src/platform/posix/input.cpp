@@ -74,6 +74,8 @@ SkipResult skip_by_seeking(int handle, std::uint64_t count) {
   }
 }
 
+bool rewind_file(int handle) { return ::lseek(handle, 0, SEEK_SET) == 0; }
+
 bool is_own_output(int input, int output) {
   struct stat in {};
   struct stat out {};

@@ -44,6 +44,11 @@ bool ready_to_read(int handle) {
   return ::PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) != 0 && available > 0;
 }
 
+bool rewind_file(int handle) {
+  const LARGE_INTEGER start{};
+  return ::SetFilePointerEx(os_handle(handle), start, nullptr, FILE_BEGIN) != 0;
+}
+
 SkipResult skip_by_seeking(int handle, std::uint64_t count) {
   HANDLE input = os_handle(handle);
   LARGE_INTEGER distance{};
