@@ -84,6 +84,12 @@ read_back() {
 read_back "xxd -e -c 7 -g 4" xxd-e
 read_back "xxd -e -c 9 -g 2" xxd-e
 read_back "xxd-e-d -c 13 -g 8" xxd-e-d
+# Latin-1's characters in UTF-8, and EBCDIC's in the layouts xxd -E has not.
+read_back "xxd --charset=latin1 -c 9" xxd
+read_back "xxd-e --charset=latin1 -g 8" xxd-e
+read_back "hexdump --charset=latin1" hexdump
+read_back "od --charset=latin1 -w 7" od
+read_back "od-x --charset=ebcdic" od-x
 
 for width in "${widths[@]}"; do
   for group in "${groups[@]}"; do
@@ -91,6 +97,7 @@ for width in "${widths[@]}"; do
   done
   check "xxd -u -c $width %" "xxd -u -c $width" xxd
   check "xxd -b -c $width %" "xxd -b -c $width" xxd
+  check "xxd -E -c $width %" "xxd --charset=ebcdic -c $width" xxd
   check "xxd -d -c $width %" "xxd -d -c $width" xxd-d
   check "xxd -a -c $width %" "xxd -a -c $width" xxd
   check "xxd -p -c $width %" "xxd-plain -c $width" xxd-plain

@@ -353,7 +353,9 @@ TEST(Library, ALayoutIsTheSameHoweverTheBytesAreCut) {
   LayoutSettings od{
       .layout = WrittenLayout::od, .columns = 7, .radix = AddressRadix::decimal, .squeeze = true};
   LayoutSettings hexdump{.layout = WrittenLayout::hexdump, .squeeze = true};
-  for (const LayoutSettings& settings : {xxd, squeezed, array, od, hexdump}) {
+  LayoutSettings latin1{.charset = CharacterSet::latin1};
+  LayoutSettings rust{.layout = WrittenLayout::rust, .name = "data", .length = 300};
+  for (const LayoutSettings& settings : {xxd, squeezed, array, od, hexdump, latin1, rust}) {
     const std::string whole = written(settings, data, data.size());
     for (const std::size_t piece : {1U, 5U, 16U, 17U, 100U}) {
       EXPECT_EQ(written(settings, data, piece), whole) << piece;
@@ -364,6 +366,40 @@ TEST(Library, ALayoutIsTheSameHoweverTheBytesAreCut) {
   EXPECT_EQ(
       written(LayoutSettings{.layout = WrittenLayout::od, .radix = AddressRadix::octal}, "", 1),
       "0000000\n");
+}
+
+TEST(Library, TheCharacterColumnShowsTheBytesInTheSetChosen) {
+  const std::string data = "A\xA0\xA1\xAD\xE9\xFF\x81\xC1\x7F";
+  struct Row {
+    LayoutSettings settings;
+    std::string text;
+  };
+  for (const Row& row : {
+           Row{{.columns = 9}, "00000000: 41a0 a1ad e9ff 81c1 7f  A........\n"},
+           Row{{.columns = 9, .charset = CharacterSet::latin1},
+               "00000000: 41a0 a1ad e9ff 81c1 7f  A.\xC2\xA1.\xC3\xA9\xC3\xBF.\xC3\x81.\n"},
+           Row{{.columns = 9, .charset = CharacterSet::ebcdic},
+               "00000000: 41a0 a1ad e9ff 81c1 7f  ...[Z.aA\"\n"},
+           Row{{.layout = WrittenLayout::hexdump, .charset = CharacterSet::latin1},
+               "00000000  41 a0 a1 ad e9 ff 81 c1  7f" + std::string(23, ' ') +
+                   "|A.\xC2\xA1.\xC3\xA9\xC3\xBF.\xC3\x81.|\n00000009\n"},
+       }) {
+    EXPECT_EQ(written(row.settings, data, 4), row.text);
+  }
+}
+
+TEST(Library, AnArrayHoldsTheBytesItsTypeNames) {
+  const LayoutSettings cpp{.layout = WrittenLayout::cpp, .columns = 2, .name = "a", .length = 3};
+  const std::string header = "#pragma once\n#include <array>\n#include <cstdint>\n\n";
+  EXPECT_EQ(written(cpp, "ABCD", 1), header +
+                                         "inline constexpr std::array<std::uint8_t, 3> a{\n"
+                                         "  0x41, 0x42,\n  0x43,\n};\n");
+  // Fewer bytes than it names: no closing, so that it cannot compile.
+  EXPECT_EQ(written(cpp, "AB", 1), header +
+                                       "inline constexpr std::array<std::uint8_t, 3> a{\n"
+                                       "  0x41, 0x42,\n");
+  const LayoutSettings rust{.layout = WrittenLayout::rust, .name = "9 lives", .length = 0};
+  EXPECT_EQ(written(rust, "", 1), "pub static __9_lives: [u8; 0] = [\n];\n");
 }
 
 TEST(Library, ALayoutThatCannotBeWrittenIsNamed) {
@@ -382,6 +418,23 @@ TEST(Library, ALayoutThatCannotBeWrittenIsNamed) {
            Row{{.layout = WrittenLayout::xxd_c, .name = "9lives", .name_as_is = true},
                LayoutError::name},
            Row{{.layout = WrittenLayout::xxd_c, .name = "9lives"}, LayoutError::none},
+           Row{{.layout = WrittenLayout::xxd_c, .name = "int", .name_as_is = true},
+               LayoutError::none},
+           Row{{.layout = WrittenLayout::cpp, .name = "int", .name_as_is = true},
+               LayoutError::name},
+           Row{{.layout = WrittenLayout::cpp, .name = "char8_t"}, LayoutError::name},
+           Row{{.layout = WrittenLayout::cpp, .name = "fn"}, LayoutError::none},
+           Row{{.layout = WrittenLayout::rust, .name = "fn"}, LayoutError::name},
+           Row{{.layout = WrittenLayout::rust, .name = "_"}, LayoutError::name},
+           Row{{.layout = WrittenLayout::rust, .name = "Self", .name_as_is = true},
+               LayoutError::name},
+           Row{{.layout = WrittenLayout::rust}, LayoutError::name},
+           Row{{.layout = WrittenLayout::rust,
+           .name = std::string_view("a/b/c/d/e/f/g/h/i/j/"
+                                    "k/l/m/n/o/p/q/r/s/t/u")},
+               LayoutError::none},
+           Row{{.layout = WrittenLayout::xxd_plain, .charset = CharacterSet::latin1},
+               LayoutError::combination},
        }) {
     EXPECT_EQ(check_layout(row.settings), row.error) << message(row.error);
     if (row.error != LayoutError::none) {

@@ -280,6 +280,26 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"CArrayWrongLength", {},
                    "unsigned char a[] = {\n  0x41, 0x42\n};\nunsigned int a_len = 3;\n", "AB",
                    "unquarnel: stdin:4: the array's _len is not the number of its bytes\n", 1},
+        UndumpCase{"CppArrayHoldingFewerBytesThanItsType", {},
+                   "#pragma once\ninline constexpr std::array<std::uint8_t, 3> a{\n  0x41, 0x42,\n"
+                   "};\n", "AB",
+                   "unquarnel: stdin:4: the array's type names another number of bytes than it "
+                   "holds\n", 1},
+        UndumpCase{"RustArrayWithoutItsClosing", {}, "pub static A: [u8; 1] = [\n    0x41,\n",
+                   "A", "unquarnel: stdin:3: the dump ends after a full line: its last line is "
+                   "missing\n", 1},
+        UndumpCase{"RustArrayItemWithoutItsComma", {}, "pub static A: [u8; 2] = [\n    0x41, 0x42\n];\n",
+                   "", "unquarnel: stdin:2: the line is no part of a C++ or Rust array as "
+                   "quarnel-as writes it\n", 1},
+        UndumpCase{"CppArrayAfterOtherCode", {"--from=cpp"}, "#include <vector>\n", "",
+                   "unquarnel: stdin:1: the line is no part of a C++ or Rust array as "
+                   "quarnel-as writes it\n", 1},
+        UndumpCase{"TwoArrays", {}, "pub static A: [u8; 1] = [\n    0x41,\n];\n"
+                   "#pragma once\n#include <array>\n\ninline constexpr std::array<std::uint8_t, 1> "
+                   "b{\n  0x42,\n};\n", "AB", "", 0},
+        UndumpCase{"Latin1CharacterColumn", {},
+                   "00000000: 41e9 ad0a" + std::string(32, ' ') + "A\xC3\xA9..\n", "A\xE9\xAD\n", "",
+                   0},
         UndumpCase{"PlainHexLongerLineAfterAShortOne", {}, "4142\n434445\n", "AB",
                    "unquarnel: stdin:2: the line holds more bytes than the dump's first, or "
                    "follows a short line\n", 1},

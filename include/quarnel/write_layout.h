@@ -31,6 +31,11 @@ enum class WrittenLayout : std::uint8_t {
 
 enum class AddressRadix : std::uint8_t { hex, decimal, octal, none };
 
+// How the character column shows a byte: ASCII's printable characters;
+// those and Latin-1's (in UTF-8); or the bytes read as EBCDIC (xxd -E).
+// Anything else is a dot.
+enum class CharacterSet : std::uint8_t { ascii, latin1, ebcdic };
+
 struct LayoutSettings {
   WrittenLayout layout = WrittenLayout::xxd;
   unsigned columns = 0;        // bytes a line, 1 to 256; 0 for the layout's own
@@ -43,7 +48,8 @@ struct LayoutSettings {
   // xxd: a "*" for each run of lines of zeros (-a); hexdump and od: for
   // each run of lines that repeat the one before (as they do unless -v).
   bool squeeze = false;
-  bool capitals = false;  // the arrays: the array's name in capitals (xxd -C)
+  CharacterSet charset = CharacterSet::ascii;  // xxd, hexdump, od: the character column's
+  bool capitals = false;                       // the arrays: the array's name in capitals (xxd -C)
   // The arrays: the file name the array's name is made of (xxd -i: none
   // writes the items alone; cpp and rust need one).
   std::string_view name = {};

@@ -1,5 +1,6 @@
 #include "quarnel-as/as_options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -16,17 +17,20 @@ struct NamedLayout {
   std::string_view options;  // the options it takes, besides -s and -l
 };
 constexpr std::array<NamedLayout, 13> layouts{{
-    {"xxd", WrittenLayout::xxd, AddressRadix::hex, false, "-c -g -u -e -b -d -o -a --squeeze"},
-    {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true, "-c -g -u -e -d -o -a --squeeze"},
+    {"xxd", WrittenLayout::xxd, AddressRadix::hex, false,
+     "-c -g -u -e -b -d -o -a --squeeze -E --charset"},
+    {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true,
+     "-c -g -u -e -d -o -a --squeeze -E --charset"},
     {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false,
-     "-c -g -u -e -b -d -o -a --squeeze"},
-    {"xxd-e-d", WrittenLayout::xxd, AddressRadix::decimal, true, "-c -g -u -e -d -o -a --squeeze"},
+     "-c -g -u -e -b -d -o -a --squeeze -E --charset"},
+    {"xxd-e-d", WrittenLayout::xxd, AddressRadix::decimal, true,
+     "-c -g -u -e -d -o -a --squeeze -E --charset"},
     {"xxd-plain", WrittenLayout::xxd_plain, AddressRadix::hex, false, "-c"},
     {"xxd-c", WrittenLayout::xxd_c, AddressRadix::hex, false, "-c -n -C"},
-    {"hexdump", WrittenLayout::hexdump, AddressRadix::hex, false, "-v"},
-    {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v"},
-    {"od-d", WrittenLayout::od, AddressRadix::decimal, false, "-A -w -v"},
-    {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v"},
+    {"hexdump", WrittenLayout::hexdump, AddressRadix::hex, false, "-v --charset"},
+    {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v --charset"},
+    {"od-d", WrittenLayout::od, AddressRadix::decimal, false, "-A -w -v --charset"},
+    {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v --charset"},
     {"cpp", WrittenLayout::cpp, AddressRadix::hex, false, "-c -n"},
     {"rust", WrittenLayout::rust, AddressRadix::hex, false, "-c -n"},
     {"quarnel", WrittenLayout::xxd, AddressRadix::hex, false, ""},
@@ -94,8 +98,18 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
     if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
       return refused(options, "option not taken by this layout: ", argv[walk.at]);
     }
+    if (option == "--charset") {
+      constexpr std::array<std::string_view, 3> names{"ascii", "latin1", "ebcdic"};
+      const std::string_view chosen = arg.substr(std::min(arg.size(), option.size() + 1));
+      const auto* found = std::find(names.begin(), names.end(), chosen);
+      if (arg.size() == option.size() || found == names.end()) {
+        return refused(options, "option needs ascii, latin1 or ebcdic: ", argv[walk.at]);
+      }
+      settings.charset = static_cast<CharacterSet>(found - names.begin());
+      continue;
+    }
     if (option == "-u" || option == "-e" || option == "-b" || option == "-d" || option == "-a" ||
-        option == "--squeeze" || option == "-C" || option == "-v") {
+        option == "--squeeze" || option == "-C" || option == "-v" || option == "-E") {
       if (arg.size() != option.size()) {
         return refused(options, "unknown option: ", argv[walk.at]);
       }
@@ -105,6 +119,9 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
       settings.squeeze =
           option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
       settings.capitals = settings.capitals || option == "-C";
+      if (option == "-E") {
+        settings.charset = CharacterSet::ebcdic;
+      }
       if (option == "-d") {
         settings.radix = AddressRadix::decimal;
       }

@@ -199,7 +199,36 @@ struct ReaderSteps {
     split.content = rest.substr(0, newline);
     split.ended = newline != std::string_view::npos;
     split.length = split.ended ? newline + 1 : split.content.size();
+    fold_latin1(reader, split);
     return split;
+  }
+
+  // Latin-1's printable characters, which a character column may show in
+  // UTF-8, read as their own bytes: a character a byte, as in the other
+  // dumps.
+  static void fold_latin1(DumpReader& reader, SplitLine& split) {
+    const std::string_view content = split.content;
+    std::size_t at = 0;
+    while (at < content.size() && static_cast<unsigned char>(content[at]) < 0x80) {
+      ++at;
+    }
+    if (at == content.size() || content.size() > reader.decoded_.size()) {
+      return;
+    }
+    content.copy(reader.decoded_.data(), at);
+    std::size_t size = at;
+    for (; at < content.size(); ++at) {
+      const auto lead = static_cast<unsigned char>(content[at]);
+      const auto next = at + 1 < content.size() ? static_cast<unsigned char>(content[at + 1]) : 0U;
+      const unsigned value = (lead & 3U) << 6U | (next & 0x3FU);
+      if ((lead == 0xC2 || lead == 0xC3) && (next & 0xC0U) == 0x80 && shows_latin1(value)) {
+        reader.decoded_[size++] = static_cast<char>(value);
+        ++at;
+      } else {
+        reader.decoded_[size++] = content[at];
+      }
+    }
+    split.content = std::string_view(reader.decoded_.data(), size);
   }
 
   // A code unit a character: ASCII as itself, anything else as a byte that

@@ -147,7 +147,8 @@ std::size_t agreeing_characters(std::span<const unsigned char> bytes, std::strin
   std::size_t agree = 0;
   for (std::size_t i = 0; i < std::min(bytes.size(), chars.size()); ++i) {
     const unsigned char byte = bytes[i];
-    agree += (byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.') == chars[i] ? 1 : 0;
+    const bool shown = (byte >= 0x20 && byte < 0x7F) || shows_latin1(byte);
+    agree += (shown ? static_cast<char>(byte) : '.') == chars[i] ? 1 : 0;
   }
   return agree;
 }

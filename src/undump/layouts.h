@@ -116,7 +116,7 @@ ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
                           std::span<unsigned char> bytes, std::size_t& column);
 
 // How many of the characters of a character column stand for the bytes at
-// the same places, as xxd, hexdump -C and od show them.
+// the same places, as xxd, hexdump -C and od show them (and Latin-1's too).
 [[nodiscard]] std::size_t agreeing_characters(std::span<const unsigned char> bytes,
                                               std::string_view chars);
 
@@ -203,9 +203,23 @@ struct WritePlan {
 };
 // Text written by the layouts' writers into room that layout_line_size
 // promises; into a plan, where each byte goes is marked too.
+// Whether a Latin-1 character column shows the byte as itself: its
+// printable characters but the no-break space and the soft hyphen, which
+// look like none.
+[[nodiscard]] constexpr bool shows_latin1(unsigned byte) { return byte > 0xA0 && byte != 0xAD; }
+
+// The character xxd -E shows for each byte read as EBCDIC.
+inline constexpr std::string_view ebcdic_shown =
+    "................................................................"
+    " ...........<(+|&.........!$*);~-/.........,%_>?.........`:#@'=\""
+    ".abcdefghi.......jklmnopqr^.......stuvwxyz...[...............].."
+    "{ABCDEFGHI......}JKLMNOPQR......\\.STUVWXYZ......0123456789......";
+static_assert(ebcdic_shown.size() == 256);
+
 struct TextOut {
   char* at;
   WritePlan* plan = nullptr;
+  CharacterSet charset = CharacterSet::ascii;
 
   void put(std::string_view text) {
     std::copy(text.begin(), text.end(), at);
@@ -242,13 +256,20 @@ struct TextOut {
     }
   }
   // The character the peers show for a byte: printable ASCII as itself,
-  // anything else as a dot.
+  // anything else as a dot; Latin-1's in UTF-8.
   void character(unsigned char byte) {
     if (plan != nullptr) {
       plan->chars = true;
       mark(plan->places, byte);
     }
-    *at++ = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+    if (charset == CharacterSet::ebcdic) {
+      *at++ = ebcdic_shown[byte];
+    } else if (charset == CharacterSet::latin1 && shows_latin1(byte)) {
+      *at++ = static_cast<char>(0xC0 | byte >> 6);
+      *at++ = static_cast<char>(0x80 | (byte & 0x3F));
+    } else {
+      *at++ = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : '.';
+    }
   }
   // A number in base 8, 10 or 16, at least `least` digits, zeros in front.
   void number(std::uint64_t value, unsigned base, std::size_t least, bool upper = false) {

@@ -104,6 +104,7 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
       settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
   const bool c_array = settings.layout == WrittenLayout::xxd_c || typed_array;
   if (!radix_taken || (settings.squeeze && !squeezes) ||
+      (settings.charset != CharacterSet::ascii && !squeezes) ||
       (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
       (settings.bits && settings.little_endian) ||
       (!c_array && (settings.capitals || !settings.name.empty() || settings.name_as_is))) {
@@ -143,6 +144,7 @@ struct DigitTables {
   std::array<std::array<char, 2>, 256> upper{};
   std::array<std::array<char, 8>, 256> bits{};
   std::array<char, 256> shown{};
+  std::array<char, 256> shown_ebcdic{};
 };
 constexpr DigitTables digit_tables = [] {
   DigitTables tables{};
@@ -155,6 +157,7 @@ constexpr DigitTables digit_tables = [] {
       tables.bits[b][bit] = static_cast<char>('0' + (b >> (7 - bit) & 1));
     }
     tables.shown[b] = b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
+    tables.shown_ebcdic[b] = ebcdic_shown[b];
   }
   return tables;
 }();
@@ -199,7 +202,7 @@ struct LayoutSteps {
     for (std::size_t k = 0; k < identity.size(); ++k) {
       identity[k] = static_cast<unsigned char>(k);
     }
-    TextOut text{plan.text.data(), &plan};
+    TextOut text{plan.text.data(), &plan, settings.charset};
     body(text, std::span(identity).first(settings.columns), false);
     plan.size = static_cast<std::size_t>(text.at - plan.text.data());
   }
@@ -219,8 +222,10 @@ struct LayoutSteps {
       }
     }
     if (plan.chars) {
+      const auto& shown =
+          settings.charset == CharacterSet::ebcdic ? digit_tables.shown_ebcdic : digit_tables.shown;
       for (std::size_t k = 0; k < bytes.size(); ++k) {
-        text[plan.places[k]] = digit_tables.shown[bytes[k]];
+        text[plan.places[k]] = shown[bytes[k]];
       }
     }
     out.at += plan.size;
@@ -264,7 +269,9 @@ struct LayoutSteps {
   // A line at its address: from the plan when it is full.
   void write(std::uint64_t address, std::span<const unsigned char> bytes, bool last) {
     put_address(address);
-    if (bytes.size() == settings.columns && !(last && settings.layout == WrittenLayout::xxd_c)) {
+    // Latin-1's characters take two bytes of UTF-8, ASCII's one: no plan.
+    if (bytes.size() == settings.columns && settings.charset != CharacterSet::latin1 &&
+        !(last && settings.layout == WrittenLayout::xxd_c)) {
       planned(bytes);
     } else {
       body(out, bytes, last);
@@ -358,7 +365,8 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   if (check_layout(stream.settings_) != LayoutError::none) {
     return std::size_t{0};
   }
-  LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  LayoutSteps steps{
+      stream, resolved(stream.settings_), {out.data(), nullptr, stream.settings_.charset}};
   steps.plan_lines();
   const std::size_t columns = steps.settings.columns;
   if (steps.typed_array()) {
@@ -395,7 +403,8 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
       out.size() < 3 * layout_line_size(stream.settings_)) {
     return 0;
   }
-  LayoutSteps steps{stream, resolved(stream.settings_), {out.data()}};
+  LayoutSteps steps{
+      stream, resolved(stream.settings_), {out.data(), nullptr, stream.settings_.charset}};
   steps.plan_lines();
   steps.open();
   if (stream.held_ > 0) {
