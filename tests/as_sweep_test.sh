@@ -174,5 +174,18 @@ built() {
 built g++ cpp g++ -std=c++17 -Wall -Wextra -Wpedantic -Werror arrays.cpp -o arrays_cpp
 built rustc rs rustc -D warnings -o arrays_rs arrays.rs
 
+# Colours come and go around the bytes; without them the text is the same.
+for layout in "xxd -c 5" "xxd-e -g 8" "xxd -b" "xxd-plain" "hexdump" "od --charset=latin1" "xxd -a"; do
+  for input in random100 runs; do
+    cases=$((cases + 1))
+    eval "${emulator[*]} $as $layout $input" >plain.out 2>&1
+    if ! eval "${emulator[*]} $as $layout --color=always $input" 2>&1 |
+      sed 's/\x1b\[[0-9]*m//g' | cmp -s - plain.out; then
+      echo "COLOURED OTHERWISE: quarnel-as $layout $input"
+      failures=$((failures + 1))
+    fi
+  done
+done
+
 echo "$cases cases, $failures failed"
 ((failures == 0))

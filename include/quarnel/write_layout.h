@@ -49,7 +49,11 @@ struct LayoutSettings {
   // each run of lines that repeat the one before (as they do unless -v).
   bool squeeze = false;
   CharacterSet charset = CharacterSet::ascii;  // xxd, hexdump, od: the character column's
-  bool capitals = false;                       // the arrays: the array's name in capitals (xxd -C)
+  // All but the arrays: each byte's digits and character in the colour of
+  // its class (zero, printable ASCII, ASCII whitespace, other ASCII,
+  // non-ASCII), by ANSI escapes; without them the text is the same.
+  bool color = false;
+  bool capitals = false;  // the arrays: the array's name in capitals (xxd -C)
   // The arrays: the file name the array's name is made of (xxd -i: none
   // writes the items alone; cpp and rust need one).
   std::string_view name = {};

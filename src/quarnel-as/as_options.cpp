@@ -1,5 +1,7 @@
 #include "quarnel-as/as_options.h"
 
+#include "front/color.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -18,19 +20,20 @@ struct NamedLayout {
 };
 constexpr std::array<NamedLayout, 13> layouts{{
     {"xxd", WrittenLayout::xxd, AddressRadix::hex, false,
-     "-c -g -u -e -b -d -o -a --squeeze -E --charset"},
+     "-c -g -u -e -b -d -o -a --squeeze -E --charset --color --colour"},
     {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true,
-     "-c -g -u -e -d -o -a --squeeze -E --charset"},
+     "-c -g -u -e -d -o -a --squeeze -E --charset --color --colour"},
     {"xxd-d", WrittenLayout::xxd, AddressRadix::decimal, false,
-     "-c -g -u -e -b -d -o -a --squeeze -E --charset"},
+     "-c -g -u -e -b -d -o -a --squeeze -E --charset --color --colour"},
     {"xxd-e-d", WrittenLayout::xxd, AddressRadix::decimal, true,
-     "-c -g -u -e -d -o -a --squeeze -E --charset"},
-    {"xxd-plain", WrittenLayout::xxd_plain, AddressRadix::hex, false, "-c"},
+     "-c -g -u -e -d -o -a --squeeze -E --charset --color --colour"},
+    {"xxd-plain", WrittenLayout::xxd_plain, AddressRadix::hex, false, "-c --color --colour"},
     {"xxd-c", WrittenLayout::xxd_c, AddressRadix::hex, false, "-c -n -C"},
-    {"hexdump", WrittenLayout::hexdump, AddressRadix::hex, false, "-v --charset"},
-    {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v --charset"},
-    {"od-d", WrittenLayout::od, AddressRadix::decimal, false, "-A -w -v --charset"},
-    {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v --charset"},
+    {"hexdump", WrittenLayout::hexdump, AddressRadix::hex, false, "-v --charset --color --colour"},
+    {"od", WrittenLayout::od, AddressRadix::octal, false, "-A -w -v --charset --color --colour"},
+    {"od-d", WrittenLayout::od, AddressRadix::decimal, false,
+     "-A -w -v --charset --color --colour"},
+    {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v --charset --color --colour"},
     {"cpp", WrittenLayout::cpp, AddressRadix::hex, false, "-c -n"},
     {"rust", WrittenLayout::rust, AddressRadix::hex, false, "-c -n"},
     {"quarnel", WrittenLayout::xxd, AddressRadix::hex, false, ""},
@@ -97,6 +100,12 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
     const std::string_view option = arg.substr(0, arg.starts_with("--") ? arg.find('=') : 2);
     if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
       return refused(options, "option not taken by this layout: ", argv[walk.at]);
+    }
+    if (option == "--color" || option == "--colour") {
+      if (!read_color_option(arg, options.color)) {
+        return refused(options, "unknown option: ", argv[walk.at]);
+      }
+      continue;
     }
     if (option == "--charset") {
       constexpr std::array<std::string_view, 3> names{"ascii", "latin1", "ebcdic"};

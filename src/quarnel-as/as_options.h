@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "front/color.h"
 #include "front/options.h"
 #include "quarnel/write_layout.h"
 
@@ -19,7 +20,8 @@ struct AsOptions {
   std::uint64_t length = ~std::uint64_t{0};  // -l
   std::uint64_t added = 0;                   // xxd -o: added to each address
   bool named = false;                        // xxd-c -n: the array's name given
-  std::span<const char* const> files;        // none: standard input
+  ColorWhen color = ColorWhen::never;
+  std::span<const char* const> files;  // none: standard input
 };
 
 // LAYOUT first, then its options, up to "--" or the first argument that

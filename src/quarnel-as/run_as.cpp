@@ -37,6 +37,7 @@ bool write_input(int input, std::string_view name, const AsOptions& options, Out
   } else {
     LayoutSettings settings = options.settings;
     settings.address = range.start + options.added;
+    settings.color = colors_output(options.color);
     const bool typed_array =
         settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
     if (!options.named && settings.layout == WrittenLayout::xxd_c) {

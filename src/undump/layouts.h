@@ -216,16 +216,56 @@ inline constexpr std::string_view ebcdic_shown =
     "{ABCDEFGHI......}JKLMNOPQR......\\.STUVWXYZ......0123456789......";
 static_assert(ebcdic_shown.size() == 256);
 
+// The colours of the classes of bytes: zero, printable ASCII, ASCII
+// whitespace, other ASCII, non-ASCII.
+inline constexpr std::array<std::string_view, 5> byte_colors{"\x1b[90m", "\x1b[36m", "\x1b[32m",
+                                                             "\x1b[35m", "\x1b[33m"};
+inline constexpr std::string_view plain_color = "\x1b[0m";
+
+[[nodiscard]] constexpr std::uint8_t byte_class(unsigned char byte) {
+  const bool whitespace =
+      byte == ' ' || byte == '\t' || byte == '\n' || byte == '\f' || byte == '\r';
+  return byte == 0 ? 0 : byte > 0x20 && byte < 0x7F ? 1 : whitespace ? 2 : byte < 0x80 ? 3 : 4;
+}
+
 struct TextOut {
   char* at;
   WritePlan* plan = nullptr;
   CharacterSet charset = CharacterSet::ascii;
+  bool color = false;
+  std::uint8_t painted = 0xFF;  // the class whose colour is on, if any
 
-  void put(std::string_view text) {
+  // A byte's digits or character in the colour of its class, which stays
+  // on over blanks, up to any other text.
+  void paint(unsigned char byte) {
+    if (color && byte_class(byte) != painted) {
+      painted = byte_class(byte);
+      put_text(byte_colors[painted]);
+    }
+  }
+  void unpaint() {
+    if (painted != 0xFF) {
+      painted = 0xFF;
+      put_text(plain_color);
+    }
+  }
+  void put_text(std::string_view text) {
     std::copy(text.begin(), text.end(), at);
     at += text.size();
   }
-  void put(char c) { *at++ = c; }
+
+  void put(std::string_view text) {
+    if (text.find_first_not_of(' ') != std::string_view::npos) {
+      unpaint();
+    }
+    put_text(text);
+  }
+  void put(char c) {
+    if (c != ' ') {
+      unpaint();
+    }
+    *at++ = c;
+  }
   void blanks(std::size_t count) {
     std::fill_n(at, count, ' ');
     at += count;
@@ -241,6 +281,7 @@ struct TextOut {
       plan->upper = upper;
       mark(plan->digits, byte);
     }
+    paint(byte);
     const std::string_view digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     *at++ = digits[byte >> 4];
     *at++ = digits[byte & 15];
@@ -251,6 +292,7 @@ struct TextOut {
       plan->bits = true;
       mark(plan->digits, byte);
     }
+    paint(byte);
     for (int bit = 7; bit >= 0; --bit) {
       *at++ = static_cast<char>('0' + (byte >> bit & 1));
     }
@@ -262,6 +304,7 @@ struct TextOut {
       plan->chars = true;
       mark(plan->places, byte);
     }
+    paint(byte);
     if (charset == CharacterSet::ebcdic) {
       *at++ = ebcdic_shown[byte];
     } else if (charset == CharacterSet::latin1 && shows_latin1(byte)) {

@@ -104,7 +104,7 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
       settings.layout == WrittenLayout::cpp || settings.layout == WrittenLayout::rust;
   const bool c_array = settings.layout == WrittenLayout::xxd_c || typed_array;
   if (!radix_taken || (settings.squeeze && !squeezes) ||
-      (settings.charset != CharacterSet::ascii && !squeezes) ||
+      (settings.charset != CharacterSet::ascii && !squeezes) || (settings.color && c_array) ||
       (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
       (settings.bits && settings.little_endian) ||
       (!c_array && (settings.capitals || !settings.name.empty() || settings.name_as_is))) {
@@ -134,8 +134,12 @@ std::string_view message(LayoutError error) noexcept {
 
 std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
   // An address of 22 digits at most and what parts it from the bytes; a
-  // byte's 8 bits, a blank and its character; the name lines of an array.
-  return 64 + 11 * std::max<std::size_t>(resolved(settings).columns, 16) + 2 * settings.name.size();
+  // byte's 8 bits, a blank and its character (two bytes of UTF-8); the
+  // name lines of an array.
+  // A colour's escape before a byte's digits and its character, and the
+  // plain colour's before the text around them.
+  const std::size_t columns = std::max<std::size_t>(resolved(settings).columns, 16);
+  return 64 + 11 * columns + 2 * settings.name.size() + (settings.color ? 10 * columns + 32 : 0);
 }
 
 // The hex digits and bits of every byte value, for the planned lines.
@@ -269,9 +273,10 @@ struct LayoutSteps {
   // A line at its address: from the plan when it is full.
   void write(std::uint64_t address, std::span<const unsigned char> bytes, bool last) {
     put_address(address);
-    // Latin-1's characters take two bytes of UTF-8, ASCII's one: no plan.
+    // Latin-1's characters take two bytes of UTF-8, ASCII's one, and
+    // colours come and go: no plan.
     if (bytes.size() == settings.columns && settings.charset != CharacterSet::latin1 &&
-        !(last && settings.layout == WrittenLayout::xxd_c)) {
+        !settings.color && !(last && settings.layout == WrittenLayout::xxd_c)) {
       planned(bytes);
     } else {
       body(out, bytes, last);
@@ -365,8 +370,9 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   if (check_layout(stream.settings_) != LayoutError::none) {
     return std::size_t{0};
   }
-  LayoutSteps steps{
-      stream, resolved(stream.settings_), {out.data(), nullptr, stream.settings_.charset}};
+  LayoutSteps steps{stream,
+                    resolved(stream.settings_),
+                    {out.data(), nullptr, stream.settings_.charset, stream.settings_.color}};
   steps.plan_lines();
   const std::size_t columns = steps.settings.columns;
   if (steps.typed_array()) {
@@ -403,8 +409,9 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
       out.size() < 3 * layout_line_size(stream.settings_)) {
     return 0;
   }
-  LayoutSteps steps{
-      stream, resolved(stream.settings_), {out.data(), nullptr, stream.settings_.charset}};
+  LayoutSteps steps{stream,
+                    resolved(stream.settings_),
+                    {out.data(), nullptr, stream.settings_.charset, stream.settings_.color}};
   steps.plan_lines();
   steps.open();
   if (stream.held_ > 0) {
