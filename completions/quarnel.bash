@@ -74,7 +74,7 @@ _unquarnel() {
   COMPREPLY=()
   if _quarnel_split_value; then
     case $option in
-      --from) _quarnel_options "$value" 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex' ;;
+      --from) _quarnel_options "$value" 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex cpp rust' ;;
       --patch | --output | --recover) _quarnel_files "$value" ;;
     esac
     return
@@ -156,17 +156,18 @@ _quarnel_as() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} options
   COMPREPLY=()
   if ((COMP_CWORD == 1)); then
-    _quarnel_options "$cur" 'xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x quarnel
+    _quarnel_options "$cur" 'xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x cpp rust quarnel
       --help --version'
     return
   fi
   case ${COMP_WORDS[1]} in
-    xxd | xxd-d) options='-c -g -u -e -b -d -o -a --squeeze' ;;
-    xxd-e | xxd-e-d) options='-c -g -u -d -o -a --squeeze' ;;
-    xxd-plain) options='-c' ;;
+    xxd | xxd-d) options='-c -g -u -e -b -d -o -a --squeeze -E --charset= --color' ;;
+    xxd-e | xxd-e-d) options='-c -g -u -e -d -o -a --squeeze -E --charset= --color' ;;
+    xxd-plain) options='-c --color' ;;
     xxd-c) options='-c -n -C' ;;
-    hexdump) options='-v' ;;
-    od | od-d | od-x) options='-A -w -v' ;;
+    cpp | rust) options='-c -n' ;;
+    hexdump) options='-v --charset= --color' ;;
+    od | od-d | od-x) options='-A -w -v --charset= --color' ;;
     *) options='' ;;
   esac
   local i word

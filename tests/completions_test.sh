@@ -46,7 +46,7 @@ unquarnel -|-- --from= --help --no-journal --output --output= --patch --patch= -
 unquarnel --rec|--recover --recover=
 unquarnel --recover d|data.bin dump.txt
 unquarnel --from = x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
-unquarnel --from =|hex hexdump od od-d od-x quarnel xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
+unquarnel --from =|cpp hex hexdump od od-d od-x quarnel rust xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
 unquarnel -p d|data.bin dump.txt
 unquarnel --patch = du|dump.txt
 unquarnel --from = xxd --r|--recover --recover= --reverse
@@ -74,6 +74,8 @@ quarnel-grep --color = n|never
 quarnel-grep 41 data.bin -|-n.bin
 quarnel-as x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
 quarnel-as xxd-c -|-- -C -c -l -n -s
+quarnel-as rust -|-- -c -l -n -s
+quarnel-as od --ch|--charset=
 quarnel-as od -A |d n o x
 quarnel-as hexdump -v d|data.bin dump.txt
 quarnel-as xxd -c 8 -- -|-n.bin
