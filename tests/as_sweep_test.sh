@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # quarnel-as against the real xxd, hexdump and od: for each layout and its
 # flags, each width and group, and inputs of 0, 1, 15, 16, 17 and 100 bytes
-# (random and zeros), from a file and from standard input, the output must
-# be the peer's byte for byte, and unquarnel must read it back into the
-# input. A peer that is missing leaves its cases out. The C++ and Rust
-# arrays of every input are read back by unquarnel and compiled into a
-# program that writes their bytes back.
+# (random and zeros; and 1000 random ones, whose addresses take letters),
+# from a file and from standard input, the output must be the peer's byte
+# for byte, and unquarnel must read it back into the input. A peer that is
+# missing leaves its cases out. The C++ and Rust arrays of every input are
+# read back by unquarnel and compiled into a program that writes their
+# bytes back.
 # Usage: as_sweep_test.sh QUARNEL_AS UNQUARNEL [small] [EMULATOR...]
 set -uo pipefail
 as=$(realpath "$1") unquarnel=$(realpath "$2") grid=${3:-full}
@@ -29,6 +30,8 @@ for size in "${sizes[@]}"; do
   head -c "$size" /dev/zero >"zeros$size"
   inputs+=("random$size" "zeros$size")
 done
+head -c 1000 /dev/urandom >random1000
+inputs+=(random1000)
 # Runs of zeros between other bytes, for the squeezed layouts.
 { head -c 100 /dev/urandom; head -c 80 /dev/zero; head -c 7 /dev/urandom; head -c 33 /dev/zero; } >runs
 inputs+=(runs)

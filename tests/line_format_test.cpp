@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "support/simple_dump.h"
+#include "undump/layout_fill.h"
 
 namespace quarnel {
 namespace {
@@ -38,6 +41,95 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
     }
   }
   EXPECT_NE(line_formatter(FormatPath::portable), nullptr);
+}
+
+}  // namespace
+}  // namespace quarnel
+
+namespace quarnel {
+namespace {
+
+TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
+  // Line k holds (k + 17 i) at place i: over 256 lines every byte value
+  // meets every place; 257 lines make an odd run.
+  std::vector<unsigned char> data;
+  for (std::size_t i = 0; i < 257 * 32; ++i) {
+    data.push_back(static_cast<unsigned char>(i / 32 + 17 * (i % 32)));
+  }
+  const std::vector<LayoutSettings> layouts = {
+      {},
+      {.columns = 16, .group = 1, .upper = true},
+      {.group = 8, .little_endian = true},
+      {.columns = 32, .group = 4},
+      {.columns = 32, .group = 0, .radix = AddressRadix::decimal},
+      {.layout = WrittenLayout::xxd_plain, .columns = 16},
+      {.layout = WrittenLayout::hexdump},
+      {.layout = WrittenLayout::od, .columns = 32, .radix = AddressRadix::none},
+      {.layout = WrittenLayout::cpp, .columns = 16, .name = "a"},
+  };
+  std::size_t filled = 0;
+  for (const LayoutSettings& settings : layouts) {
+    WritePlan plan;
+    plan_full_line(settings, plan);
+    FillPlan fill;
+    ASSERT_TRUE(make_fill_plan(plan, layout_columns(settings), settings.charset, fill));
+    const std::size_t columns = layout_columns(settings);
+    const std::size_t lines = data.size() / 32 * 32 / columns;
+    // Each line after its address, a byte at a time.
+    std::string expected;
+    const std::uint32_t first = 0xFFFFFFFF - static_cast<std::uint32_t>(lines * columns) + 1;
+    for (std::size_t line = 0; line < lines; ++line) {
+      std::array<char, 16> address{};
+      std::snprintf(address.data(), address.size(), "%08x",
+                    first + static_cast<std::uint32_t>(line * columns));
+      std::string text(plan.size, '\0');
+      EXPECT_EQ(fill_planned(plan, CharacterSet::ascii,
+                             std::span(data).subspan(line * columns, columns), text.data()),
+                plan.size);
+      expected += address.data() + text;
+    }
+    for (const FillPath path : {FillPath::ssse3, FillPath::avx2, FillPath::neon}) {
+      const LinesFiller filler = lines_filler(path, fill.blocks);
+      if (filler == nullptr) {
+        continue;
+      }
+      ++filled;
+      for (const std::size_t count : {std::size_t{1}, std::size_t{2}, std::size_t{3}, lines}) {
+        std::string out(lines * (plan.size + 8) + 16, '\0');
+        out.resize(filler(fill, data.data(), count, true, first, out.data()));
+        EXPECT_EQ(out, expected.substr(0, count * (plan.size + 8)))
+            << "path " << static_cast<int>(path) << ", layout " << static_cast<int>(settings.layout)
+            << ", " << count << " lines";
+      }
+    }
+  }
+  // A CPU with a filler fills with every one of its paths.
+  if (fastest_lines_filler(1) != nullptr) {
+    EXPECT_GE(filled, layouts.size());
+  }
+}
+
+TEST(LayoutFill, LinesTheVectorsCannotFillAreFilledAByteAtATime) {
+  struct Row {
+    LayoutSettings settings;
+    bool fills;
+  };
+  for (const Row& row : {Row{{.columns = 17}, false}, Row{{.bits = true}, false},
+                         Row{{.charset = CharacterSet::ebcdic}, false}, Row{{.columns = 8}, false},
+                         Row{{.columns = 32}, true}}) {
+    WritePlan plan;
+    plan_full_line(row.settings, plan);
+    FillPlan fill;
+    EXPECT_EQ(make_fill_plan(plan, layout_columns(row.settings), row.settings.charset, fill),
+              row.fills);
+  }
+  for (const std::uint32_t address : {0U, 9U, 0xAU, 0x89ABCDEFU, 0xFFFFFFFFU, 0x10203040U}) {
+    std::array<char, 8> digits{};
+    put_hex_address(digits.data(), address);
+    std::array<char, 16> expected{};
+    std::snprintf(expected.data(), expected.size(), "%08x", address);
+    EXPECT_EQ(std::string(digits.data(), 8), expected.data());
+  }
 }
 
 }  // namespace

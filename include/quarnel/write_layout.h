@@ -77,6 +77,9 @@ enum class LayoutError : std::uint8_t {
 [[nodiscard]] QUARNEL_API LayoutError check_layout(const LayoutSettings& settings) noexcept;
 [[nodiscard]] QUARNEL_API std::string_view message(LayoutError error) noexcept;
 
+// The bytes a line: the settings' columns, or the layout's own for 0.
+[[nodiscard]] QUARNEL_API unsigned layout_columns(const LayoutSettings& settings) noexcept;
+
 // The longest line the settings write, its line end included; what
 // layout_more needs for each line, besides one line more.
 [[nodiscard]] QUARNEL_API std::size_t layout_line_size(const LayoutSettings& settings) noexcept;

@@ -201,6 +201,13 @@ struct WritePlan {
   std::array<std::uint16_t, most_layout_columns> digits{};  // where byte k's digits start
   std::array<std::uint16_t, most_layout_columns> places{};  // where byte k's character stands
 };
+// The plan of a full line of the settings' layout (not an array's last).
+void plan_full_line(const LayoutSettings& settings, WritePlan& plan);
+// Writes a full line's text after its address from its plan, a byte at a
+// time; returns its size.
+std::size_t fill_planned(const WritePlan& plan, CharacterSet charset,
+                         std::span<const unsigned char> bytes, char* text);
+
 // Text written by the layouts' writers into room that layout_line_size
 // promises; into a plan, where each byte goes is marked too.
 // Whether a Latin-1 character column shows the byte as itself: its

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "undump/layout_fill.h"
 #include "undump/layouts.h"
 
 namespace quarnel {
@@ -132,16 +133,6 @@ std::string_view message(LayoutError error) noexcept {
   return "";
 }
 
-std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
-  // An address of 22 digits at most and what parts it from the bytes; a
-  // byte's 8 bits, a blank and its character (two bytes of UTF-8); the
-  // name lines of an array.
-  // A colour's escape before a byte's digits and its character, and the
-  // plain colour's before the text around them.
-  const std::size_t columns = std::max<std::size_t>(resolved(settings).columns, 16);
-  return 64 + 11 * columns + 2 * settings.name.size() + (settings.color ? 10 * columns + 32 : 0);
-}
-
 // The hex digits and bits of every byte value, for the planned lines.
 struct DigitTables {
   std::array<std::array<char, 2>, 256> lower{};
@@ -166,6 +157,97 @@ constexpr DigitTables digit_tables = [] {
   return tables;
 }();
 
+namespace {
+
+// A line's text after its address, by the layout's own writer.
+void write_body(TextOut& text, const LayoutSettings& settings, std::span<const unsigned char> bytes,
+                bool last) {
+  switch (settings.layout) {
+    case WrittenLayout::xxd:
+      write_xxd_line(text, settings, bytes);
+      break;
+    case WrittenLayout::xxd_plain:
+      write_plain_line(text, settings, bytes);
+      break;
+    case WrittenLayout::xxd_c:
+      write_c_line(text, settings, bytes, last);
+      break;
+    case WrittenLayout::cpp:
+      write_cpp_line(text, bytes);
+      break;
+    case WrittenLayout::rust:
+      write_rust_line(text, bytes);
+      break;
+    case WrittenLayout::hexdump:
+      write_hexdump_line(text, bytes);
+      break;
+    case WrittenLayout::od:
+      write_od_line(text, settings, bytes);
+      break;
+  }
+}
+
+}  // namespace
+
+unsigned layout_columns(const LayoutSettings& settings) noexcept {
+  return resolved(settings).columns;
+}
+
+std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
+  const LayoutSettings full = resolved(settings);
+  // The widest line: bytes whose classes alternate, a colour's escape
+  // before each, and whose Latin-1 characters take two bytes of UTF-8.
+  std::array<unsigned char, most_layout_columns> widest{};
+  for (std::size_t k = 1; k < widest.size(); k += 2) {
+    widest[k] = 0xFF;
+  }
+  std::array<char, 8192> text;  // NOLINT: written before it is read
+  TextOut out{text.data(), nullptr, full.charset, full.color};
+  write_body(out, full, std::span(widest).first(full.columns), false);
+  // An address of 22 digits at most and what parts it from the bytes, the
+  // whole 16 characters a vector fills, the name lines of an array.
+  const auto measured = static_cast<std::size_t>(out.at - text.data());
+  return std::max(measured + 48, 160 + settings.name.size());
+}
+
+}  // namespace v1
+
+void plan_full_line(const LayoutSettings& settings, WritePlan& plan) {
+  const LayoutSettings full = resolved(settings);
+  std::array<unsigned char, most_layout_columns> identity{};
+  for (std::size_t k = 0; k < identity.size(); ++k) {
+    identity[k] = static_cast<unsigned char>(k);
+  }
+  TextOut text{plan.text.data(), &plan, full.charset};
+  write_body(text, full, std::span(identity).first(full.columns), false);
+  plan.size = static_cast<std::size_t>(text.at - plan.text.data());
+}
+
+std::size_t fill_planned(const WritePlan& plan, CharacterSet charset,
+                         std::span<const unsigned char> bytes, char* text) {
+  std::memcpy(text, plan.text.data(), plan.size);
+  const auto& pairs = plan.upper ? digit_tables.upper : digit_tables.lower;
+  if (plan.bits) {
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      std::memcpy(text + plan.digits[k], digit_tables.bits[bytes[k]].data(), 8);
+    }
+  } else {
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      std::memcpy(text + plan.digits[k], pairs[bytes[k]].data(), 2);
+    }
+  }
+  if (plan.chars) {
+    const auto& shown =
+        charset == CharacterSet::ebcdic ? digit_tables.shown_ebcdic : digit_tables.shown;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      text[plan.places[k]] = shown[bytes[k]];
+    }
+  }
+  return plan.size;
+}
+
+inline namespace v1 {
+
 struct LayoutSteps {
   LayoutStream& stream;
   const LayoutSettings settings = resolved(stream.settings_);
@@ -174,65 +256,23 @@ struct LayoutSteps {
 
   // A line's text after its address, by the layout's own writer.
   void body(TextOut& text, std::span<const unsigned char> bytes, bool last) const {
-    switch (settings.layout) {
-      case WrittenLayout::xxd:
-        write_xxd_line(text, settings, bytes);
-        break;
-      case WrittenLayout::xxd_plain:
-        write_plain_line(text, settings, bytes);
-        break;
-      case WrittenLayout::xxd_c:
-        write_c_line(text, settings, bytes, last);
-        break;
-      case WrittenLayout::cpp:
-        write_cpp_line(text, bytes);
-        break;
-      case WrittenLayout::rust:
-        write_rust_line(text, bytes);
-        break;
-      case WrittenLayout::hexdump:
-        write_hexdump_line(text, bytes);
-        break;
-      case WrittenLayout::od:
-        write_od_line(text, settings, bytes);
-        break;
+    write_body(text, settings, bytes, last);
+  }
+
+  void plan_lines() {
+    plan_full_line(settings, plan);
+    if (make_fill_plan(plan, settings.columns, settings.charset, fill)) {
+      filler = fastest_lines_filler(fill.blocks);
     }
   }
 
-  // Plans the full lines: the writer's line of the bytes 0, 1, 2 ... marks
-  // where each byte goes.
-  void plan_lines() {
-    std::array<unsigned char, most_layout_columns> identity{};
-    for (std::size_t k = 0; k < identity.size(); ++k) {
-      identity[k] = static_cast<unsigned char>(k);
-    }
-    TextOut text{plan.text.data(), &plan, settings.charset};
-    body(text, std::span(identity).first(settings.columns), false);
-    plan.size = static_cast<std::size_t>(text.at - plan.text.data());
-  }
+  FillPlan fill = {};
+  LinesFiller filler = nullptr;
 
   // A full line, not an array's last, from the plan.
   void planned(std::span<const unsigned char> bytes) {
-    char* text = out.at;
-    std::memcpy(text, plan.text.data(), plan.size);
-    const auto& pairs = plan.upper ? digit_tables.upper : digit_tables.lower;
-    if (plan.bits) {
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        std::memcpy(text + plan.digits[k], digit_tables.bits[bytes[k]].data(), 8);
-      }
-    } else {
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        std::memcpy(text + plan.digits[k], pairs[bytes[k]].data(), 2);
-      }
-    }
-    if (plan.chars) {
-      const auto& shown =
-          settings.charset == CharacterSet::ebcdic ? digit_tables.shown_ebcdic : digit_tables.shown;
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        text[plan.places[k]] = shown[bytes[k]];
-      }
-    }
-    out.at += plan.size;
+    out.at += filler != nullptr ? filler(fill, bytes.data(), 1, false, 0, out.at)
+                                : fill_planned(plan, settings.charset, bytes, out.at);
   }
 
   // Eight hex digits, the address of most lines, four pairs at a time.
@@ -358,6 +398,57 @@ struct LayoutSteps {
     stream.address_ += line.size();
   }
 
+  // Whether two lines hold the same bytes; 16 of them in two words.
+  static bool same_bytes(const unsigned char* one, const unsigned char* other,
+                         std::size_t columns) {
+    if (columns != 16) {
+      return std::memcmp(one, other, columns) == 0;
+    }
+    std::array<std::uint64_t, 4> words{};
+    std::memcpy(words.data(), one, 16);
+    std::memcpy(words.data() + 2, other, 16);
+    return ((words[0] ^ words[2]) | (words[1] ^ words[3])) == 0;
+  }
+
+  // Full lines that more bytes follow, filled by vectors, as long as no
+  // squeeze takes one: the common case, in a run. Returns the bytes taken.
+  std::size_t run_of_lines(const unsigned char* data, std::size_t left) {
+    const bool repeats_squeezed = settings.squeeze && settings.layout != WrittenLayout::xxd;
+    const bool hex8 =
+        settings.layout == WrittenLayout::hexdump ||
+        (settings.layout == WrittenLayout::xxd && settings.radix == AddressRadix::hex);
+    if (filler == nullptr || !hex8 || (settings.squeeze && !repeats_squeezed)) {
+      return 0;
+    }
+    const std::size_t columns = settings.columns;
+    const unsigned char* before = stream.last_full_ ? stream.last_.data() : nullptr;
+    // The addresses stay below 2^32 in the lines filled.
+    const std::uint64_t below = std::uint64_t{1} << 32;
+    const std::uint64_t room = stream.address_ < below ? (below - stream.address_) / columns : 0;
+    std::size_t lines = std::min<std::size_t>((left - 1) / columns, room);
+    if (repeats_squeezed) {
+      for (std::size_t k = 0; k < lines; ++k) {
+        const unsigned char* line_bytes = data + k * columns;
+        if (before != nullptr && same_bytes(line_bytes, before, columns)) {
+          lines = k;
+          break;
+        }
+        before = line_bytes;
+      }
+    }
+    if (lines == 0) {
+      return 0;
+    }
+    const std::size_t done = lines * columns;
+    out.at += filler(fill, data, lines, true, static_cast<std::uint32_t>(stream.address_), out.at);
+    std::memcpy(stream.last_.data(), data + done - columns, columns);
+    stream.address_ += done;
+    stream.taken_ += done;
+    stream.last_full_ = true;
+    stream.squeezing_ = false;
+    return done;
+  }
+
   // Writes the line held.
   void emit_held(bool last) {
     emit(std::span(stream.line_).first(stream.held_), last);
@@ -388,6 +479,11 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
   for (std::size_t left = data.size(); left > 0;) {
     if (stream.held_ == columns) {
       steps.emit_held(false);
+    }
+    if (stream.held_ == 0 && left > columns) {
+      const std::size_t run = steps.run_of_lines(at, left);
+      at += run;
+      left -= run;
     }
     // Lines that more bytes follow, written from the data itself.
     for (; stream.held_ == 0 && left > columns; at += columns, left -= columns) {

@@ -1,0 +1,142 @@
+// The line fillers for x86-64: SSSE3's byte shuffle, and AVX2's, which
+// fills two lines of 16 bytes at once; found out at run time.
+#include <immintrin.h>
+
+#include "undump/layout_fill.h"
+
+namespace quarnel {
+namespace {
+
+template <std::size_t Blocks>
+__attribute__((target("ssse3"))) inline void fill_line(const FillPlan& fill,
+                                                       const unsigned char* bytes, char* out) {
+  const __m128i digits = _mm_loadu_si128(
+      reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef"));
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  __m128i sources[3 * Blocks];  // NOLINT: a vector type in std::array loses its alignment
+  for (std::size_t block = 0; block < Blocks; ++block) {
+    const __m128i data = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * block));
+    const __m128i high = _mm_shuffle_epi8(digits, _mm_and_si128(_mm_srli_epi16(data, 4), nibble));
+    const __m128i low = _mm_shuffle_epi8(digits, _mm_and_si128(data, nibble));
+    // Printable ASCII as itself, the rest (negative as signed) a dot.
+    const __m128i shown = _mm_and_si128(_mm_cmpgt_epi8(data, _mm_set1_epi8(0x1F)),
+                                        _mm_cmplt_epi8(data, _mm_set1_epi8(0x7F)));
+    sources[3 * block] = _mm_unpacklo_epi8(high, low);
+    sources[3 * block + 1] = _mm_unpackhi_epi8(high, low);
+    sources[3 * block + 2] =
+        _mm_or_si128(_mm_and_si128(shown, data), _mm_andnot_si128(shown, _mm_set1_epi8('.')));
+  }
+  for (std::size_t chunk = 0; chunk < fill.chunks; ++chunk) {
+    __m128i line = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fill.text[chunk].data()));
+    for (std::size_t source = 0; source < 3 * Blocks; ++source) {
+      const __m128i picks =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(fill.picks[chunk][source].data()));
+      line = _mm_or_si128(line, _mm_shuffle_epi8(sources[source], picks));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * chunk), line);
+  }
+}
+
+template <std::size_t Blocks>
+__attribute__((target("ssse3"))) std::size_t fill_ssse3(const FillPlan& fill,
+                                                        const unsigned char* bytes,
+                                                        std::size_t lines, bool addresses,
+                                                        std::uint32_t address, char* out) {
+  const std::size_t before = addresses ? 8 : 0;
+  const std::size_t size = before + fill.size;
+  for (std::size_t line = 0; line < lines; ++line) {
+    fill_line<Blocks>(fill, bytes + 16 * Blocks * line, out + size * line + before);
+  }
+  // The addresses last: a line's whole chunks run into the next one's.
+  for (std::size_t line = 0; addresses && line < lines; ++line) {
+    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(16 * Blocks * line));
+  }
+  return size * lines;
+}
+
+// The same 16 bytes in both lanes.
+__attribute__((target("avx2"))) inline __m256i both(const std::array<std::uint8_t, 16>& half) {
+  return _mm256_broadcastsi128_si256(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(half.data())));
+}
+
+// Two lines of 16 bytes, one in each lane.
+__attribute__((target("avx2"))) inline void fill_two_lines(const FillPlan& fill,
+                                                           const unsigned char* bytes, char* first,
+                                                           char* second) {
+  const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
+      reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef")));
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i data = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+  const __m256i high =
+      _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
+  const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
+  const __m256i shown = _mm256_and_si256(_mm256_cmpgt_epi8(data, _mm256_set1_epi8(0x1F)),
+                                         _mm256_cmpgt_epi8(_mm256_set1_epi8(0x7F), data));
+  const __m256i first_half = _mm256_unpacklo_epi8(high, low);
+  const __m256i second_half = _mm256_unpackhi_epi8(high, low);
+  const __m256i chars = _mm256_or_si256(_mm256_and_si256(shown, data),
+                                        _mm256_andnot_si256(shown, _mm256_set1_epi8('.')));
+  // The last chunks first: the first line's last chunk runs into the
+  // second line, whose first chunk must come after it.
+  for (std::size_t chunk = fill.chunks; chunk-- > 0;) {
+    const auto& picks = fill.picks[chunk];
+    const __m256i line = _mm256_or_si256(
+        _mm256_or_si256(both(fill.text[chunk]), _mm256_shuffle_epi8(first_half, both(picks[0]))),
+        _mm256_or_si256(_mm256_shuffle_epi8(second_half, both(picks[1])),
+                        _mm256_shuffle_epi8(chars, both(picks[2]))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(first + 16 * chunk), _mm256_castsi256_si128(line));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(second + 16 * chunk),
+                     _mm256_extracti128_si256(line, 1));
+  }
+}
+
+__attribute__((target("avx2"))) std::size_t fill_avx2(const FillPlan& fill,
+                                                      const unsigned char* bytes, std::size_t lines,
+                                                      bool addresses, std::uint32_t address,
+                                                      char* out) {
+  const std::size_t before = addresses ? 8 : 0;
+  const std::size_t size = before + fill.size;
+  std::size_t line = 0;
+  for (; line + 2 <= lines; line += 2) {
+    char* first = out + size * line + before;
+    fill_two_lines(fill, bytes + 16 * line, first, first + size);
+  }
+  if (line < lines) {
+    fill_line<1>(fill, bytes + 16 * line, out + size * line + before);
+  }
+  for (line = 0; addresses && line < lines; ++line) {
+    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(16 * line));
+  }
+  return size * lines;
+}
+
+}  // namespace
+
+LinesFiller lines_filler(FillPath path, std::size_t blocks) {
+  __builtin_cpu_init();
+  switch (path) {
+    case FillPath::ssse3:
+      if (__builtin_cpu_supports("ssse3")) {
+        return blocks == 1 ? fill_ssse3<1> : blocks == 2 ? fill_ssse3<2> : nullptr;
+      }
+      break;
+    case FillPath::avx2:
+      // Lines of 32 bytes take one SSSE3 pass each.
+      if (__builtin_cpu_supports("avx2")) {
+        return blocks == 1 ? fill_avx2 : blocks == 2 ? fill_ssse3<2> : nullptr;
+      }
+      break;
+    case FillPath::neon:
+      break;
+  }
+  return nullptr;
+}
+
+LinesFiller fastest_lines_filler(std::size_t blocks) {
+  static const FillPath fastest =
+      lines_filler(FillPath::avx2, 1) != nullptr ? FillPath::avx2 : FillPath::ssse3;
+  return lines_filler(fastest, blocks);
+}
+
+}  // namespace quarnel
