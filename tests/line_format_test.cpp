@@ -53,7 +53,7 @@ TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
   // Line k holds (k + 17 i) at place i: over 256 lines every byte value
   // meets every place; 257 lines make an odd run.
   std::vector<unsigned char> data;
-  for (std::size_t i = 0; i < 257 * 32; ++i) {
+  for (std::size_t i = 0; i < std::size_t{257} * 32; ++i) {
     data.push_back(static_cast<unsigned char>(i / 32 + 17 * (i % 32)));
   }
   const std::vector<LayoutSettings> layouts = {

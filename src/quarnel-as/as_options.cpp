@@ -65,6 +65,89 @@ bool takes(std::string_view options, std::string_view option) {
   return false;
 }
 
+// Takes an option without a value. Returns why it is refused, or nothing.
+std::string_view take_switch(AsOptions& options, std::string_view arg, std::string_view option) {
+  LayoutSettings& settings = options.settings;
+  if (option == "--color" || option == "--colour") {
+    return read_color_option(arg, options.color) ? "" : "unknown option: ";
+  }
+  if (option == "--charset") {
+    constexpr std::array<std::string_view, 3> names{"ascii", "latin1", "ebcdic"};
+    const std::string_view chosen = arg.substr(std::min(arg.size(), option.size() + 1));
+    const auto* found = std::find(names.begin(), names.end(), chosen);
+    if (arg.size() == option.size() || found == names.end()) {
+      return "option needs ascii, latin1 or ebcdic: ";
+    }
+    settings.charset = static_cast<CharacterSet>(found - names.begin());
+    return "";
+  }
+  if (arg.size() != option.size()) {
+    return "unknown option: ";
+  }
+  settings.upper = settings.upper || option == "-u";
+  settings.little_endian = settings.little_endian || option == "-e";
+  settings.bits = settings.bits || option == "-b";
+  settings.squeeze =
+      option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
+  settings.capitals = settings.capitals || option == "-C";
+  if (option == "-E") {
+    settings.charset = CharacterSet::ebcdic;
+  }
+  if (option == "-d") {
+    settings.radix = AddressRadix::decimal;
+  }
+  return "";
+}
+
+// Takes an option and its value. Returns why it is refused, or nothing.
+std::string_view take_value(AsOptions& options, const char* text, std::string_view option) {
+  LayoutSettings& settings = options.settings;
+  std::uint64_t number = 0;
+  if (option == "-n") {
+    if (text == nullptr) {
+      return "option needs a name: ";
+    }
+    settings.name = text;
+    settings.name_as_is = true;
+    options.named = true;
+  } else if (option == "-A") {
+    const std::string_view radix = text != nullptr ? text : "";
+    if (radix.size() != 1 || std::string_view("xdon").find(radix[0]) == std::string_view::npos) {
+      return "option needs x, d, o or n: ";
+    }
+    constexpr std::array<AddressRadix, 4> radices{AddressRadix::hex, AddressRadix::decimal,
+                                                  AddressRadix::octal, AddressRadix::none};
+    settings.radix = radices[std::string_view("xdon").find(radix[0])];
+  } else if (option == "-s" && text != nullptr && text[0] == '-') {
+    options.from_end = true;
+    if (!read_number(text + 1, options.start)) {
+      return "option needs an offset: ";
+    }
+  } else if (!read_number(text, number)) {
+    return "option needs a number: ";
+  } else if (option == "-s" || option == "-l" || option == "-o") {
+    (option == "-s" ? options.start : option == "-l" ? options.length : options.added) = number;
+  } else if (number > most_layout_columns || (number == 0 && option != "-g")) {
+    return "option takes 1 to 256: ";
+  } else if (option == "-g") {
+    settings.group = static_cast<int>(number);
+  } else {
+    settings.columns = static_cast<unsigned>(number);  // -c, -w
+  }
+  return "";
+}
+
+// Takes one option the layout takes. Returns why it is refused, or nothing.
+std::string_view take_option(AsOptions& options, OptionWalk& walk, std::string_view arg,
+                             std::string_view option) {
+  constexpr std::array<std::string_view, 11> switches{
+      "--color", "--colour", "--charset", "-u", "-e", "-b", "-d", "-a", "--squeeze", "-C", "-v"};
+  if (option == "-E" || std::find(switches.begin(), switches.end(), option) != switches.end()) {
+    return take_switch(options, arg, option);
+  }
+  return take_value(options, option_value(walk, arg, option, "").value, option);
+}
+
 }  // namespace
 
 AsOptions parse_as_options(int argc, const char* const argv[]) {
@@ -101,74 +184,9 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
     if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
       return refused(options, "option not taken by this layout: ", argv[walk.at]);
     }
-    if (option == "--color" || option == "--colour") {
-      if (!read_color_option(arg, options.color)) {
-        return refused(options, "unknown option: ", argv[walk.at]);
-      }
-      continue;
-    }
-    if (option == "--charset") {
-      constexpr std::array<std::string_view, 3> names{"ascii", "latin1", "ebcdic"};
-      const std::string_view chosen = arg.substr(std::min(arg.size(), option.size() + 1));
-      const auto* found = std::find(names.begin(), names.end(), chosen);
-      if (arg.size() == option.size() || found == names.end()) {
-        return refused(options, "option needs ascii, latin1 or ebcdic: ", argv[walk.at]);
-      }
-      settings.charset = static_cast<CharacterSet>(found - names.begin());
-      continue;
-    }
-    if (option == "-u" || option == "-e" || option == "-b" || option == "-d" || option == "-a" ||
-        option == "--squeeze" || option == "-C" || option == "-v" || option == "-E") {
-      if (arg.size() != option.size()) {
-        return refused(options, "unknown option: ", argv[walk.at]);
-      }
-      settings.upper = settings.upper || option == "-u";
-      settings.little_endian = settings.little_endian || option == "-e";
-      settings.bits = settings.bits || option == "-b";
-      settings.squeeze =
-          option == "-v" ? false : settings.squeeze || option == "-a" || option == "--squeeze";
-      settings.capitals = settings.capitals || option == "-C";
-      if (option == "-E") {
-        settings.charset = CharacterSet::ebcdic;
-      }
-      if (option == "-d") {
-        settings.radix = AddressRadix::decimal;
-      }
-      continue;
-    }
-    const OptionValue value = option_value(walk, arg, option, "");
-    std::uint64_t number = 0;
-    const char* text = value.value;
-    if (option == "-n") {
-      if (text == nullptr) {
-        return refused(options, "option needs a name: ", argv[walk.at]);
-      }
-      settings.name = text;
-      settings.name_as_is = true;
-      options.named = true;
-    } else if (option == "-A") {
-      const std::string_view radix = text != nullptr ? text : "";
-      if (radix.size() != 1 || std::string_view("xdon").find(radix[0]) == std::string_view::npos) {
-        return refused(options, "option needs x, d, o or n: ", argv[walk.at]);
-      }
-      constexpr std::array<AddressRadix, 4> radices{AddressRadix::hex, AddressRadix::decimal,
-                                                    AddressRadix::octal, AddressRadix::none};
-      settings.radix = radices[std::string_view("xdon").find(radix[0])];
-    } else if (option == "-s" && text != nullptr && text[0] == '-') {
-      options.from_end = true;
-      if (!read_number(text + 1, options.start)) {
-        return refused(options, "option needs an offset: ", argv[walk.at]);
-      }
-    } else if (!read_number(text, number)) {
-      return refused(options, "option needs a number: ", argv[walk.at]);
-    } else if (option == "-s" || option == "-l" || option == "-o") {
-      (option == "-s" ? options.start : option == "-l" ? options.length : options.added) = number;
-    } else if (number > most_layout_columns || (number == 0 && option != "-g")) {
-      return refused(options, "option takes 1 to 256: ", argv[walk.at]);
-    } else if (option == "-g") {
-      settings.group = static_cast<int>(number);
-    } else {
-      settings.columns = static_cast<unsigned>(number);  // -c, -w
+    if (const std::string_view problem = take_option(options, walk, arg, option);
+        !problem.empty()) {
+      return refused(options, problem, argv[walk.at]);
     }
   }
   // The arrays' names made of file names are checked with each file.
