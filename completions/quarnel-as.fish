@@ -1,11 +1,11 @@
 # fish completion for quarnel-as
-set -l layouts xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x cpp rust quarnel
+set -l layouts xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x cpp rust hex quarnel
 complete -c quarnel-as -n "not __fish_seen_subcommand_from $layouts" -f -a "$layouts" -d 'Layout'
 complete -c quarnel-as -s s -x -d 'Start at OFFSET; -N: N bytes before the end'
 complete -c quarnel-as -s l -x -d 'Write N bytes at most'
-complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c cpp rust' -s c -x -d 'Bytes a line'
+complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c cpp rust hex' -s c -x -d 'Bytes a line'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d' -s g -x -d 'Bytes a group'
-complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d' -s u -d 'Hex digits in upper case'
+complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d hex' -s u -d 'Hex digits in upper case'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-d' -s e -d 'Little-endian groups'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-d' -s b -d 'Bits'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d' -s d -d 'Decimal addresses'
@@ -18,6 +18,6 @@ complete -c quarnel-as -n '__fish_seen_subcommand_from od od-d od-x' -s A -x -a 
 complete -c quarnel-as -n '__fish_seen_subcommand_from od od-d od-x' -s w -x -d 'Bytes a line'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d' -s E -d 'The characters read as EBCDIC'
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d hexdump od od-d od-x' -l charset -x -a 'ascii latin1 ebcdic' -d "The character column's characters"
-complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d xxd-plain hexdump od od-d od-x' -l color -l colour -f -a 'auto always never' -d 'Colour each byte by its class'
+complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d xxd-plain hexdump od od-d od-x hex' -l color -l colour -f -a 'auto always never' -d 'Colour each byte by its class'
 complete -c quarnel-as -l help -d 'Show the usage'
 complete -c quarnel-as -l version -d 'Show the version'

@@ -156,7 +156,7 @@ _quarnel_as() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} options
   COMPREPLY=()
   if ((COMP_CWORD == 1)); then
-    _quarnel_options "$cur" 'xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x cpp rust quarnel
+    _quarnel_options "$cur" 'xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x cpp rust hex quarnel
       --help --version'
     return
   fi
@@ -166,6 +166,7 @@ _quarnel_as() {
     xxd-plain) options='-c --color' ;;
     xxd-c) options='-c -n -C' ;;
     cpp | rust) options='-c -n' ;;
+    hex) options='-c -u --color' ;;
     hexdump) options='-v --charset= --color' ;;
     od | od-d | od-x) options='-A -w -v --charset= --color' ;;
     *) options='' ;;

@@ -93,6 +93,10 @@ read_back "xxd-e --charset=latin1 -g 8" xxd-e
 read_back "hexdump --charset=latin1" hexdump
 read_back "od --charset=latin1 -w 7" od
 read_back "od-x --charset=ebcdic" od-x
+for width in 1 7 16 32; do
+  read_back "hex -c $width" hex
+done
+read_back "hex -u" hex
 
 for width in "${widths[@]}"; do
   for group in "${groups[@]}"; do

@@ -365,6 +365,7 @@ TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
                "",
                0},
            Row{{"xxd", "-E", "-c", "1"}, "\xC1", "00000000: c1  A\n", "", 0},
+           Row{{"hex", "-c", "2", "-u"}, "AB\xFE", "41 42\nFE\n", "", 0},
            Row{{"xxd", "--color=always", "-c", "2"},
                std::string("A\0", 2),
                "00000000: \x1b[36m41\x1b[90m00  \x1b[36mA\x1b[90m.\x1b[0m\n",

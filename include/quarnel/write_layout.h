@@ -27,6 +27,7 @@ enum class WrittenLayout : std::uint8_t {
   // #include-able C++17: inline constexpr std::array<std::uint8_t, N> NAME{...};
   cpp,
   rust,  // pub static NAME: [u8; N] = [...];
+  hex,   // bytes as hex pairs parted by blanks, as people type them
 };
 
 enum class AddressRadix : std::uint8_t { hex, decimal, octal, none };

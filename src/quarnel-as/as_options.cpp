@@ -18,7 +18,7 @@ struct NamedLayout {
   bool little_endian;
   std::string_view options;  // the options it takes, besides -s and -l
 };
-constexpr std::array<NamedLayout, 13> layouts{{
+constexpr std::array<NamedLayout, 14> layouts{{
     {"xxd", WrittenLayout::xxd, AddressRadix::hex, false,
      "-c -g -u -e -b -d -o -a --squeeze -E --charset --color --colour"},
     {"xxd-e", WrittenLayout::xxd, AddressRadix::hex, true,
@@ -36,6 +36,7 @@ constexpr std::array<NamedLayout, 13> layouts{{
     {"od-x", WrittenLayout::od, AddressRadix::hex, false, "-A -w -v --charset --color --colour"},
     {"cpp", WrittenLayout::cpp, AddressRadix::hex, false, "-c -n"},
     {"rust", WrittenLayout::rust, AddressRadix::hex, false, "-c -n"},
+    {"hex", WrittenLayout::hex, AddressRadix::hex, false, "-c -u --color --colour"},
     {"quarnel", WrittenLayout::xxd, AddressRadix::hex, false, ""},
 }};
 

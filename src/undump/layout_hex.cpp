@@ -35,4 +35,12 @@ ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
   return line.count == 0 ? failed_at(column, ReadError::bad_shape, 0) : ReadError::none;
 }
 
+void write_hex_line(TextOut& out, const LayoutSettings& settings,
+                    std::span<const unsigned char> bytes) {
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    out.hex(bytes[k], settings.upper);
+    out.put(k + 1 < bytes.size() ? ' ' : '\n');
+  }
+}
+
 }  // namespace quarnel

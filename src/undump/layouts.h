@@ -365,6 +365,8 @@ void write_rust_opening(TextOut& out, const LayoutSettings& settings);
 void write_rust_line(TextOut& out, std::span<const unsigned char> bytes);
 void write_rust_closing(TextOut& out);
 void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes);
+void write_hex_line(TextOut& out, const LayoutSettings& settings,
+                    std::span<const unsigned char> bytes);
 void write_od_line(TextOut& out, const LayoutSettings& settings,
                    std::span<const unsigned char> bytes);
 // od's address in its radix; false, writing nothing, with none.

@@ -31,6 +31,7 @@ LayoutSettings resolved(LayoutSettings settings) {
         break;
       case WrittenLayout::hexdump:
       case WrittenLayout::od:
+      case WrittenLayout::hex:
         settings.columns = 16;
         break;
     }
@@ -106,7 +107,8 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
   const bool c_array = settings.layout == WrittenLayout::xxd_c || typed_array;
   if (!radix_taken || (settings.squeeze && !squeezes) ||
       (settings.charset != CharacterSet::ascii && !squeezes) || (settings.color && c_array) ||
-      (!xxd && (settings.upper || settings.little_endian || settings.bits)) ||
+      (!xxd && settings.layout != WrittenLayout::hex && settings.upper) ||
+      (!xxd && (settings.little_endian || settings.bits)) ||
       (settings.bits && settings.little_endian) ||
       (!c_array && (settings.capitals || !settings.name.empty() || settings.name_as_is))) {
     return LayoutError::combination;
@@ -183,6 +185,9 @@ void write_body(TextOut& text, const LayoutSettings& settings, std::span<const u
       break;
     case WrittenLayout::od:
       write_od_line(text, settings, bytes);
+      break;
+    case WrittenLayout::hex:
+      write_hex_line(text, settings, bytes);
       break;
   }
 }
@@ -306,6 +311,7 @@ struct LayoutSteps {
       case WrittenLayout::xxd_c:
       case WrittenLayout::cpp:
       case WrittenLayout::rust:
+      case WrittenLayout::hex:
         break;
     }
   }
@@ -542,6 +548,7 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
       break;
     case WrittenLayout::xxd:
     case WrittenLayout::xxd_plain:
+    case WrittenLayout::hex:
       break;
   }
   return static_cast<std::size_t>(steps.out.at - out.data());
