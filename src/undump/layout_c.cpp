@@ -108,8 +108,15 @@ ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& co
   return ReadError::none;
 }
 
-ReadError read_array_items(std::string_view text, std::string_view indent, Shape& shape,
-                           OtherLine& line, std::span<unsigned char> bytes, std::size_t& column) {
+ReadError read_typed_array_body(std::string_view text, std::string_view closing,
+                                std::string_view indent, Shape& shape, OtherLine& line,
+                                std::span<unsigned char> bytes, std::size_t& column) {
+  if (text == closing) {
+    shape.c_part = array_before;
+    line.has_length = true;
+    line.length = shape.array_length;
+    return ReadError::none;
+  }
   if (!text.starts_with(indent) || text.size() == indent.size()) {
     return failed_at(column, ReadError::bad_array, 0);
   }

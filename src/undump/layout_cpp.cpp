@@ -43,13 +43,7 @@ ReadError read_cpp_line(std::string_view text, Shape& shape, OtherLine& line,
     shape.opened = true;
     return ReadError::none;
   }
-  if (text == closing) {
-    shape.c_part = array_before;
-    line.has_length = true;
-    line.length = shape.array_length;
-    return ReadError::none;
-  }
-  return read_array_items(text, indent, shape, line, bytes, column);
+  return read_typed_array_body(text, closing, indent, shape, line, bytes, column);
 }
 
 void write_cpp_opening(TextOut& out, const LayoutSettings& settings) {

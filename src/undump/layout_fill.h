@@ -68,4 +68,14 @@ inline void put_hex_address(char* out, std::uint32_t address) {
   std::memcpy(out, digits.data(), 8);
 }
 
+// The addresses of lines of size characters each, the first at address,
+// then up by line_bytes: written after the lines' text, since a line's
+// whole chunks run into the next one's.
+inline void put_line_addresses(char* out, std::size_t size, std::size_t lines,
+                               std::uint32_t address, std::size_t line_bytes) {
+  for (std::size_t line = 0; line < lines; ++line) {
+    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(line_bytes * line));
+  }
+}
+
 }  // namespace quarnel

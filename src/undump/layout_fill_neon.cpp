@@ -41,9 +41,8 @@ std::size_t fill_neon(const FillPlan& fill, const unsigned char* bytes, std::siz
   for (std::size_t line = 0; line < lines; ++line) {
     fill_line<Blocks>(fill, bytes + 16 * Blocks * line, out + size * line + before);
   }
-  // The addresses last: a line's whole chunks run into the next one's.
-  for (std::size_t line = 0; addresses && line < lines; ++line) {
-    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(16 * Blocks * line));
+  if (addresses) {
+    put_line_addresses(out, size, lines, address, 16 * Blocks);
   }
   return size * lines;
 }

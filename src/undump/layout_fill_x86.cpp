@@ -47,9 +47,8 @@ __attribute__((target("ssse3"))) std::size_t fill_ssse3(const FillPlan& fill,
   for (std::size_t line = 0; line < lines; ++line) {
     fill_line<Blocks>(fill, bytes + 16 * Blocks * line, out + size * line + before);
   }
-  // The addresses last: a line's whole chunks run into the next one's.
-  for (std::size_t line = 0; addresses && line < lines; ++line) {
-    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(16 * Blocks * line));
+  if (addresses) {
+    put_line_addresses(out, size, lines, address, 16 * Blocks);
   }
   return size * lines;
 }
@@ -105,8 +104,8 @@ __attribute__((target("avx2"))) std::size_t fill_avx2(const FillPlan& fill,
   if (line < lines) {
     fill_line<1>(fill, bytes + 16 * line, out + size * line + before);
   }
-  for (line = 0; addresses && line < lines; ++line) {
-    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(16 * line));
+  if (addresses) {
+    put_line_addresses(out, size, lines, address, 16);
   }
   return size * lines;
 }

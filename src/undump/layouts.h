@@ -90,9 +90,12 @@ enum ArrayPart : std::uint8_t {
 // Checks the items of a line against the array's first line: none holds
 // more, and none follows a shorter one.
 ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& column);
-// A line of the C++ and Rust arrays' items, "0xHH," each, parted by blanks.
-ReadError read_array_items(std::string_view text, std::string_view indent, Shape& shape,
-                           OtherLine& line, std::span<unsigned char> bytes, std::size_t& column);
+// A line of a C++ or Rust array after its opening line: its closing line,
+// which ends the dump with the count its type named, or a line of items,
+// "0xHH," each, parted by blanks.
+ReadError read_typed_array_body(std::string_view text, std::string_view closing,
+                                std::string_view indent, Shape& shape, OtherLine& line,
+                                std::span<unsigned char> bytes, std::size_t& column);
 
 // The layout a dump's first line is written in, besides quarnel's; any when
 // it is none of them. word_layout when it is one whose byte order cannot be
