@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   // Each reading a --from names, in the lines of a patch: no crash, no
   // hang, whatever the text.
-  DumpReader reader(ReadMode::lines, static_cast<DumpReading>(size > 0 ? bytes[0] % 13 : 0));
+  DumpReader reader(ReadMode::lines, static_cast<DumpReading>(size > 0 ? bytes[0] % 15 : 0));
   std::string_view rest = text;
   for (int steps = 0; steps < 1 << 16; ++steps) {
     const ReadStep step = reader.read(rest, room, true);
