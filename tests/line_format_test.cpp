@@ -50,10 +50,11 @@ namespace quarnel {
 namespace {
 
 TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
-  // Line k holds (k + 17 i) at place i: over 256 lines every byte value
-  // meets every place; 257 lines make an odd run.
+  // Line k of 32 bytes holds (k + 17 i) at place i: over 256 lines every
+  // byte value meets every place; 257 lines make an odd run. 32 more bytes
+  // are there for the filler to read past the last line.
   std::vector<unsigned char> data;
-  for (std::size_t i = 0; i < std::size_t{257} * 32; ++i) {
+  for (std::size_t i = 0; i < std::size_t{258} * 32; ++i) {
     data.push_back(static_cast<unsigned char>(i / 32 + 17 * (i % 32)));
   }
   const std::vector<LayoutSettings> layouts = {
@@ -66,6 +67,11 @@ TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
       {.layout = WrittenLayout::hexdump},
       {.layout = WrittenLayout::od, .columns = 32, .radix = AddressRadix::none},
       {.layout = WrittenLayout::cpp, .columns = 16, .name = "a"},
+      {.layout = WrittenLayout::xxd_c, .name = "a"},
+      {.layout = WrittenLayout::xxd_plain},
+      {.columns = 17, .group = 3},
+      {.columns = 1},
+      {.layout = WrittenLayout::hex, .columns = 7},
   };
   std::size_t filled = 0;
   for (const LayoutSettings& settings : layouts) {
@@ -74,7 +80,7 @@ TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
     FillPlan fill;
     ASSERT_TRUE(make_fill_plan(plan, layout_columns(settings), settings.charset, fill));
     const std::size_t columns = layout_columns(settings);
-    const std::size_t lines = data.size() / 32 * 32 / columns;
+    const std::size_t lines = (data.size() - 32) / columns;
     // Each line after its address, a byte at a time.
     std::string expected;
     const std::uint32_t first = 0xFFFFFFFF - static_cast<std::uint32_t>(lines * columns) + 1;
@@ -114,8 +120,8 @@ TEST(LayoutFill, LinesTheVectorsCannotFillAreFilledAByteAtATime) {
     LayoutSettings settings;
     bool fills;
   };
-  for (const Row& row : {Row{{.columns = 17}, false}, Row{{.bits = true}, false},
-                         Row{{.charset = CharacterSet::ebcdic}, false}, Row{{.columns = 8}, false},
+  for (const Row& row : {Row{{.columns = 33}, false}, Row{{.bits = true}, false},
+                         Row{{.charset = CharacterSet::ebcdic}, false}, Row{{.columns = 1}, true},
                          Row{{.columns = 32}, true}}) {
     WritePlan plan;
     plan_full_line(row.settings, plan);

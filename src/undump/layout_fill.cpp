@@ -7,12 +7,13 @@ namespace quarnel {
 
 bool make_fill_plan(const WritePlan& plan, std::size_t columns, CharacterSet charset,
                     FillPlan& fill) {
-  if (plan.bits || charset != CharacterSet::ascii || (columns != 16 && columns != 32) ||
-      plan.size > 16 * most_fill_chunks) {
+  if (plan.bits || charset != CharacterSet::ascii || columns == 0 ||
+      columns > 16 * most_fill_blocks || plan.size > 16 * most_fill_chunks) {
     return false;
   }
   fill.chunks = (plan.size + 15) / 16;
-  fill.blocks = columns / 16;
+  fill.blocks = (columns + 15) / 16;
+  fill.columns = columns;
   fill.upper = plan.upper;
   fill.size = plan.size;
   for (std::size_t chunk = 0; chunk < fill.chunks; ++chunk) {

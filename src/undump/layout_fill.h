@@ -1,8 +1,9 @@
 // Full lines of the other tools' layouts filled with vector shuffles: each
 // 16 characters of a line are its planned text with the hex digits and
 // characters of its bytes or-ed in, each picked by a shuffle from a vector
-// of them. For lines of 16 or 32 bytes in hex digits and ASCII characters;
-// the others are filled a byte at a time.
+// of them. For lines of up to 32 bytes in hex digits and ASCII characters;
+// the others are filled a byte at a time. A line's bytes are read in
+// blocks of 16, up to 15 past its last: the caller makes sure they can be.
 #pragma once
 
 #include <array>
@@ -18,8 +19,9 @@ inline constexpr std::size_t most_fill_chunks = 9;  // od -w 32's 133 characters
 inline constexpr std::size_t most_fill_blocks = 2;  // 16 bytes each
 
 struct FillPlan {
-  std::size_t chunks = 0;  // of 16 characters, the last written whole
-  std::size_t blocks = 0;  // of 16 bytes
+  std::size_t chunks = 0;   // of 16 characters, the last written whole
+  std::size_t blocks = 0;   // of 16 bytes, the last read whole
+  std::size_t columns = 0;  // bytes a line
   bool upper = false;
   std::size_t size = 0;  // of the line's text
   std::array<std::array<std::uint8_t, 16>, most_fill_chunks> text{};
@@ -36,8 +38,9 @@ struct FillPlan {
 
 enum class FillPath { ssse3, avx2, neon };
 
-// Writes full lines of 16 * fill.blocks bytes each, from bytes, and
-// returns the characters written. With addresses, each line starts with
+// Writes full lines of fill.columns bytes each, from bytes (which are
+// read up to 16 * fill.blocks - fill.columns bytes past the last line),
+// and returns the characters written. With addresses, each line starts with
 // its address in 8 lower-case hex digits, the first's address, then up by
 // a line's bytes, which must stay below 2^32; without, with its text
 // alone. Up to 15 characters past the last line may be overwritten.
@@ -45,7 +48,7 @@ using LinesFiller = std::size_t (*)(const FillPlan& fill, const unsigned char* b
                                     std::size_t lines, bool addresses, std::uint32_t address,
                                     char* out);
 
-// The filler of a path for lines of blocks (1 or 2) of 16 bytes, or
+// The filler of a path for lines of blocks (1 or 2) of up to 16 bytes, or
 // nullptr where the CPU has not its instructions.
 [[nodiscard]] LinesFiller lines_filler(FillPath path, std::size_t blocks);
 // The fastest filler the CPU has, its path chosen once; nullptr for none.

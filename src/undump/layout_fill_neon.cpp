@@ -39,10 +39,10 @@ std::size_t fill_neon(const FillPlan& fill, const unsigned char* bytes, std::siz
   const std::size_t before = addresses ? 8 : 0;
   const std::size_t size = before + fill.size;
   for (std::size_t line = 0; line < lines; ++line) {
-    fill_line<Blocks>(fill, bytes + 16 * Blocks * line, out + size * line + before);
+    fill_line<Blocks>(fill, bytes + fill.columns * line, out + size * line + before);
   }
   if (addresses) {
-    put_line_addresses(out, size, lines, address, 16 * Blocks);
+    put_line_addresses(out, size, lines, address, fill.columns);
   }
   return size * lines;
 }

@@ -1,5 +1,5 @@
 // The line fillers for x86-64: SSSE3's byte shuffle, and AVX2's, which
-// fills two lines of 16 bytes at once; found out at run time.
+// fills two lines of up to 16 bytes at once; found out at run time.
 #include <immintrin.h>
 
 #include "undump/layout_fill.h"
@@ -45,10 +45,10 @@ __attribute__((target("ssse3"))) std::size_t fill_ssse3(const FillPlan& fill,
   const std::size_t before = addresses ? 8 : 0;
   const std::size_t size = before + fill.size;
   for (std::size_t line = 0; line < lines; ++line) {
-    fill_line<Blocks>(fill, bytes + 16 * Blocks * line, out + size * line + before);
+    fill_line<Blocks>(fill, bytes + fill.columns * line, out + size * line + before);
   }
   if (addresses) {
-    put_line_addresses(out, size, lines, address, 16 * Blocks);
+    put_line_addresses(out, size, lines, address, fill.columns);
   }
   return size * lines;
 }
@@ -59,14 +59,16 @@ __attribute__((target("avx2"))) inline __m256i both(const std::array<std::uint8_
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(half.data())));
 }
 
-// Two lines of 16 bytes, one in each lane.
+// Two lines of up to 16 bytes, one in each lane.
 __attribute__((target("avx2"))) inline void fill_two_lines(const FillPlan& fill,
                                                            const unsigned char* bytes, char* first,
                                                            char* second) {
   const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
       reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef")));
   const __m256i nibble = _mm256_set1_epi8(0x0F);
-  const __m256i data = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+  const __m256i data = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + fill.columns)), 1);
   const __m256i high =
       _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
   const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
@@ -99,13 +101,13 @@ __attribute__((target("avx2"))) std::size_t fill_avx2(const FillPlan& fill,
   std::size_t line = 0;
   for (; line + 2 <= lines; line += 2) {
     char* first = out + size * line + before;
-    fill_two_lines(fill, bytes + 16 * line, first, first + size);
+    fill_two_lines(fill, bytes + fill.columns * line, first, first + size);
   }
   if (line < lines) {
-    fill_line<1>(fill, bytes + 16 * line, out + size * line + before);
+    fill_line<1>(fill, bytes + fill.columns * line, out + size * line + before);
   }
   if (addresses) {
-    put_line_addresses(out, size, lines, address, 16);
+    put_line_addresses(out, size, lines, address, fill.columns);
   }
   return size * lines;
 }
@@ -121,7 +123,7 @@ LinesFiller lines_filler(FillPath path, std::size_t blocks) {
       }
       break;
     case FillPath::avx2:
-      // Lines of 32 bytes take one SSSE3 pass each.
+      // Lines of more than 16 bytes take one SSSE3 pass each.
       if (__builtin_cpu_supports("avx2")) {
         return blocks == 1 ? fill_avx2 : blocks == 2 ? fill_ssse3<2> : nullptr;
       }

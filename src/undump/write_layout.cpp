@@ -276,8 +276,14 @@ struct LayoutSteps {
 
   // A full line, not an array's last, from the plan.
   void planned(std::span<const unsigned char> bytes) {
-    out.at += filler != nullptr ? filler(fill, bytes.data(), 1, false, 0, out.at)
-                                : fill_planned(plan, settings.charset, bytes, out.at);
+    if (filler == nullptr) {
+      out.at += fill_planned(plan, settings.charset, bytes, out.at);
+      return;
+    }
+    // The filler reads whole blocks of 16 bytes.
+    std::array<unsigned char, 16 * most_fill_blocks> line_bytes{};
+    std::copy(bytes.begin(), bytes.end(), line_bytes.begin());
+    out.at += filler(fill, line_bytes.data(), 1, false, 0, out.at);
   }
 
   // Eight hex digits, the address of most lines, four pairs at a time.
@@ -423,15 +429,25 @@ struct LayoutSteps {
     const bool hex8 =
         settings.layout == WrittenLayout::hexdump ||
         (settings.layout == WrittenLayout::xxd && settings.radix == AddressRadix::hex);
-    if (filler == nullptr || !hex8 || (settings.squeeze && !repeats_squeezed)) {
+    const bool unaddressed = settings.layout != WrittenLayout::xxd &&
+                             settings.layout != WrittenLayout::hexdump &&
+                             settings.layout != WrittenLayout::od;
+    if (filler == nullptr || !(hex8 || unaddressed) || (settings.squeeze && !repeats_squeezed)) {
       return 0;
     }
     const std::size_t columns = settings.columns;
+    const std::size_t read = 16 * fill.blocks;  // of the last line's bytes and those after it
+    if (left < read) {
+      return 0;
+    }
     const unsigned char* before = stream.last_full_ ? stream.last_.data() : nullptr;
     // The addresses stay below 2^32 in the lines filled.
     const std::uint64_t below = std::uint64_t{1} << 32;
-    const std::uint64_t room = stream.address_ < below ? (below - stream.address_) / columns : 0;
-    std::size_t lines = std::min<std::size_t>((left - 1) / columns, room);
+    const std::uint64_t room = unaddressed               ? UINT64_MAX
+                               : stream.address_ < below ? (below - stream.address_) / columns
+                                                         : 0;
+    std::size_t lines =
+        std::min<std::size_t>(std::min((left - 1) / columns, (left - read) / columns + 1), room);
     if (repeats_squeezed) {
       for (std::size_t k = 0; k < lines; ++k) {
         const unsigned char* line_bytes = data + k * columns;
@@ -446,7 +462,7 @@ struct LayoutSteps {
       return 0;
     }
     const std::size_t done = lines * columns;
-    out.at += filler(fill, data, lines, true, static_cast<std::uint32_t>(stream.address_), out.at);
+    out.at += filler(fill, data, lines, hex8, static_cast<std::uint32_t>(stream.address_), out.at);
     std::memcpy(stream.last_.data(), data + done - columns, columns);
     stream.address_ += done;
     stream.taken_ += done;
