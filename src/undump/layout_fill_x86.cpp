@@ -1,5 +1,6 @@
 // The line fillers for x86-64: SSSE3's byte shuffle, and AVX2's, which
-// fills two lines of up to 16 bytes at once; found out at run time.
+// fills two lines of up to 16 bytes at once, or the two halves of a longer
+// one; found out at run time.
 #include <immintrin.h>
 
 #include "undump/layout_fill.h"
@@ -112,6 +113,59 @@ __attribute__((target("avx2"))) std::size_t fill_avx2(const FillPlan& fill,
   return size * lines;
 }
 
+// A chunk's picks of one kind from the first block in the low lane, from
+// the second in the high one.
+__attribute__((target("avx2"))) inline __m256i lanes(
+    const std::array<std::array<std::uint8_t, 16>, 3 * most_fill_blocks>& picks, std::size_t kind) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(picks[kind].data()))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(picks[3 + kind].data())), 1);
+}
+
+// A line of 17 to 32 bytes, its two blocks in the two lanes: each chunk
+// picks from the first block in one lane and from the second in the other.
+__attribute__((target("avx2"))) std::size_t fill_avx2_wide(const FillPlan& fill,
+                                                           const unsigned char* bytes,
+                                                           std::size_t lines, bool addresses,
+                                                           std::uint32_t address, char* out) {
+  const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
+      reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef")));
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const std::size_t before = addresses ? 8 : 0;
+  const std::size_t size = before + fill.size;
+  for (std::size_t line = 0; line < lines; ++line) {
+    const __m256i data =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + fill.columns * line));
+    const __m256i high =
+        _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
+    const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
+    const __m256i shown = _mm256_and_si256(_mm256_cmpgt_epi8(data, _mm256_set1_epi8(0x1F)),
+                                           _mm256_cmpgt_epi8(_mm256_set1_epi8(0x7F), data));
+    const __m256i first_half = _mm256_unpacklo_epi8(high, low);
+    const __m256i second_half = _mm256_unpackhi_epi8(high, low);
+    const __m256i chars = _mm256_or_si256(_mm256_and_si256(shown, data),
+                                          _mm256_andnot_si256(shown, _mm256_set1_epi8('.')));
+    char* text = out + size * line + before;
+    for (std::size_t chunk = 0; chunk < fill.chunks; ++chunk) {
+      const auto& picks = fill.picks[chunk];
+      const __m256i picked =
+          _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first_half, lanes(picks, 0)),
+                                          _mm256_shuffle_epi8(second_half, lanes(picks, 1))),
+                          _mm256_shuffle_epi8(chars, lanes(picks, 2)));
+      const __m128i both_blocks =
+          _mm_or_si128(_mm256_castsi256_si128(picked), _mm256_extracti128_si256(picked, 1));
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(text + 16 * chunk),
+          _mm_or_si128(both_blocks,
+                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(fill.text[chunk].data()))));
+    }
+  }
+  if (addresses) {
+    put_line_addresses(out, size, lines, address, fill.columns);
+  }
+  return size * lines;
+}
+
 }  // namespace
 
 LinesFiller lines_filler(FillPath path, std::size_t blocks) {
@@ -123,9 +177,8 @@ LinesFiller lines_filler(FillPath path, std::size_t blocks) {
       }
       break;
     case FillPath::avx2:
-      // Lines of more than 16 bytes take one SSSE3 pass each.
       if (__builtin_cpu_supports("avx2")) {
-        return blocks == 1 ? fill_avx2 : blocks == 2 ? fill_ssse3<2> : nullptr;
+        return blocks == 1 ? fill_avx2 : blocks == 2 ? fill_avx2_wide : nullptr;
       }
       break;
     case FillPath::neon:
