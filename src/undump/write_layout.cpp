@@ -141,7 +141,6 @@ struct DigitTables {
   std::array<std::array<char, 2>, 256> upper{};
   std::array<std::array<char, 8>, 256> bits{};
   std::array<char, 256> shown{};
-  std::array<char, 256> shown_ebcdic{};
 };
 constexpr DigitTables digit_tables = [] {
   DigitTables tables{};
@@ -154,7 +153,6 @@ constexpr DigitTables digit_tables = [] {
       tables.bits[b][bit] = static_cast<char>('0' + (b >> (7 - bit) & 1));
     }
     tables.shown[b] = b >= 0x20 && b < 0x7F ? static_cast<char>(b) : '.';
-    tables.shown_ebcdic[b] = ebcdic_shown[b];
   }
   return tables;
 }();
@@ -242,8 +240,9 @@ std::size_t fill_planned(const WritePlan& plan, CharacterSet charset,
     }
   }
   if (plan.chars) {
-    const auto& shown =
-        charset == CharacterSet::ebcdic ? digit_tables.shown_ebcdic : digit_tables.shown;
+    const std::string_view shown = charset == CharacterSet::ebcdic
+                                       ? ebcdic_shown
+                                       : std::string_view(digit_tables.shown.data(), 256);
     for (std::size_t k = 0; k < bytes.size(); ++k) {
       text[plan.places[k]] = shown[bytes[k]];
     }
@@ -258,11 +257,6 @@ struct LayoutSteps {
   const LayoutSettings settings = resolved(stream.settings_);
   TextOut out;
   WritePlan plan{};
-
-  // A line's text after its address, by the layout's own writer.
-  void body(TextOut& text, std::span<const unsigned char> bytes, bool last) const {
-    write_body(text, settings, bytes, last);
-  }
 
   void plan_lines() {
     plan_full_line(settings, plan);
@@ -331,7 +325,7 @@ struct LayoutSteps {
         !settings.color && !(last && settings.layout == WrittenLayout::xxd_c)) {
       planned(bytes);
     } else {
-      body(out, bytes, last);
+      write_body(out, settings, bytes, last);
     }
   }
 
