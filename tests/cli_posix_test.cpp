@@ -1267,13 +1267,43 @@ TEST_F(PatchPosix, AnArrayCountsItsBytesBeforeItWritesThem) {
   // A file that holds fewer bytes than its size says, as sysfs files do,
   // is not the file it said it was: its array is not closed.
   const char* const short_file = "/sys/kernel/mm/transparent_hugepage/enabled";
-  if (std::filesystem::file_size(short_file) > 1000) {
+  std::error_code missing;
+  if (const auto size = std::filesystem::file_size(short_file, missing); !missing && size > 1000) {
     const Outcome cut = run_tool({"cpp", "-n", "a", short_file}, "", {}, QUARNEL_AS_BINARY);
     EXPECT_FALSE(cut.out.ends_with("};\n"));
     EXPECT_EQ(cut.err + std::to_string(cut.status),
               "quarnel-as: " + std::string(short_file) +
                   ": changed while it was read; the array is not closed\n1");
   }
+}
+
+TEST_F(PatchPosix, AnArrayOfAFileThatGrowsWhileItIsReadIsRefused) {
+  // The file grows while quarnel-as waits for the full pipe it writes to:
+  // its array holds the bytes the file had, and the run fails.
+  const std::string grown = path("grown");
+  put("grown", std::string(std::size_t{1} << 20, 'A'));
+  int ends[2];
+  testing::open_pipe(ends);
+  std::string out;
+  std::thread reader([&] {
+    for (int queued = 0; queued < 65536; ::usleep(1000)) {
+      ::ioctl(ends[0], FIONREAD, &queued);
+    }
+    std::ofstream(grown, std::ios::binary | std::ios::app) << "B";
+    std::array<char, 65536> block{};
+    for (ssize_t got = 0; (got = ::read(ends[0], block.data(), block.size())) > 0;) {
+      out.append(block.data(), static_cast<std::size_t>(got));
+    }
+  });
+  const Outcome got = run_tool({"cpp", "-n", "a", grown}, "", {.out = ends[1]}, QUARNEL_AS_BINARY);
+  close_handle(ends[1]);
+  reader.join();
+  close_handle(ends[0]);
+  EXPECT_EQ(got.err + std::to_string(got.status),
+            "quarnel-as: " + grown +
+                ": grew while it was read; the array holds the bytes it had at first\n1");
+  EXPECT_TRUE(out.ends_with("0x41, 0x41, 0x41, 0x41,\n};\n"));
+  EXPECT_NE(out.find("std::array<std::uint8_t, 1048576> a{"), std::string::npos);
 }
 
 TEST_F(PatchPosix, GrepWidensAddressesPastFFFFFFFF) {

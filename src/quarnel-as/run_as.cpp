@@ -67,8 +67,11 @@ bool write_input(int input, std::string_view name, const AsOptions& options, Out
     case LayoutResult::read_error:
       say_failed(program, {name, ": read error"}, last_error());
       return false;
-    case LayoutResult::changed:
+    case LayoutResult::shrank:
       say(program, {name, ": changed while it was read; the array is not closed"});
+      return false;
+    case LayoutResult::grew:
+      say(program, {name, ": grew while it was read; the array holds the bytes it had at first"});
       return false;
     case LayoutResult::spool_error:
       say_failed(program, {name, ": cannot be kept in ", spool_folder(), " to count its bytes"},

@@ -139,11 +139,15 @@ LayoutResult write_array_layout(int input, LayoutSettings settings, ByteRange ra
     if (result != LayoutResult::ok) {
       return result;
     }
-    // Cut short, or grown past its end: either way not the file it was.
+    // Cut short, or grown past its end: either way not the file it was. The
+    // bytes read past the array's were dropped: look where it ended.
     std::array<std::uint8_t, 1> more{};
-    const bool grew =
-        settings.length < range.length && read_block(input, more).status != ReadStatus::end;
-    return stream.taken() != settings.length || grew ? LayoutResult::changed : LayoutResult::ok;
+    const bool grew = settings.length < range.length &&
+                      (file_length(input) != size ||
+                       read_at(input, range.start + settings.length, more).count > 0);
+    return stream.taken() != settings.length ? LayoutResult::shrank
+           : grew                            ? LayoutResult::grew
+                                             : LayoutResult::ok;
   }
   LayoutResult result = LayoutResult::ok;
   const int spool = spool_input(input, range, out, settings.length, result);
@@ -153,7 +157,7 @@ LayoutResult write_array_layout(int input, LayoutSettings settings, ByteRange ra
   LayoutStream stream(settings);
   result = write_layout(spool, stream, {0, settings.length}, out);
   close_handle(spool);
-  return result == LayoutResult::ok && stream.taken() != settings.length ? LayoutResult::changed
+  return result == LayoutResult::ok && stream.taken() != settings.length ? LayoutResult::shrank
                                                                          : result;
 }
 

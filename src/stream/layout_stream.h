@@ -14,7 +14,8 @@ enum class LayoutResult {
   past_end,     // the input ends before the start; nothing was written
   read_error,   // reading failed; the lines before it were written
   write_error,  // the output failed; reading stopped at once
-  changed,      // the file's length changed while it was read; the array is left unclosed
+  shrank,       // the file held fewer bytes than its size said; the array is left unclosed
+  grew,         // the file grew while it was read; the array holds the bytes it had at first
   spool_error,  // the input could not be kept in a temporary file; nothing was written
 };
 
