@@ -440,8 +440,8 @@ struct LayoutSteps {
     const std::uint64_t room = unaddressed               ? UINT64_MAX
                                : stream.address_ < below ? (below - stream.address_) / columns
                                                          : 0;
-    std::size_t lines =
-        std::min<std::size_t>(std::min((left - 1) / columns, (left - read) / columns + 1), room);
+    std::size_t lines = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::min((left - 1) / columns, (left - read) / columns + 1), room));
     if (repeats_squeezed) {
       for (std::size_t k = 0; k < lines; ++k) {
         const unsigned char* line_bytes = data + k * columns;
