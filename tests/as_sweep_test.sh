@@ -35,6 +35,7 @@ inputs+=(random1000)
 # Runs of zeros between other bytes, for the squeezed layouts.
 { head -c 100 /dev/urandom; head -c 80 /dev/zero; head -c 7 /dev/urandom; head -c 33 /dev/zero; } >runs
 inputs+=(runs)
+all_inputs=("${inputs[@]}")
 
 failures=0 cases=0
 # check PEER_COMMAND OURS_ARGS READING [SHORTEST]: the peer's command line
@@ -129,6 +130,18 @@ check "hexdump -C -s 3 -n 40 %" "hexdump -s 3 -l 40" - 4
 check "od -t x1z %" "od" od
 check "od -t x1z -v %" "od -v" od
 check "od -t x1z -j 3 -N 40 %" "od -s 3 -l 40" - 4
+
+# An input larger than the pieces the program cuts its input into, with
+# runs of zeros to squeeze.
+{ head -c 200000 /dev/urandom; head -c 70000 /dev/zero; head -c 30001 /dev/urandom; } >big
+inputs=(big)
+check "xxd %" "xxd" xxd
+check "xxd -c 32 -g 4 -a %" "xxd -c 32 -g 4 -a" xxd
+check "xxd -i %" "xxd-c" xxd-c
+check "xxd -p %" "xxd-plain" xxd-plain
+check "hexdump -C %" "hexdump" hexdump
+check "od -t x1z %" "od" od
+inputs=("${all_inputs[@]}")
 
 # The arrays: read back by unquarnel, then built into a program that
 # writes each back to a file, to be compared with its input.

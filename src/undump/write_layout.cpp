@@ -404,18 +404,6 @@ struct LayoutSteps {
     stream.address_ += line.size();
   }
 
-  // Whether two lines hold the same bytes; 16 of them in two words.
-  static bool same_bytes(const unsigned char* one, const unsigned char* other,
-                         std::size_t columns) {
-    if (columns != 16) {
-      return std::memcmp(one, other, columns) == 0;
-    }
-    std::array<std::uint64_t, 4> words{};
-    std::memcpy(words.data(), one, 16);
-    std::memcpy(words.data() + 2, other, 16);
-    return ((words[0] ^ words[2]) | (words[1] ^ words[3])) == 0;
-  }
-
   // Full lines that more bytes follow, filled by vectors, as long as no
   // squeeze takes one: the common case, in a run. Returns the bytes taken.
   std::size_t run_of_lines(const unsigned char* data, std::size_t left) {
@@ -430,6 +418,11 @@ struct LayoutSteps {
       return 0;
     }
     const std::size_t columns = settings.columns;
+    // hexdump's lines, compared in two words.
+    constexpr std::size_t squeezed_columns = 16;
+    if (repeats_squeezed && columns != squeezed_columns) {
+      return 0;
+    }
     const std::size_t read = 16 * fill.blocks;  // of the last line's bytes and those after it
     if (left < read) {
       return 0;
@@ -445,7 +438,7 @@ struct LayoutSteps {
     if (repeats_squeezed) {
       for (std::size_t k = 0; k < lines; ++k) {
         const unsigned char* line_bytes = data + k * columns;
-        if (before != nullptr && same_bytes(line_bytes, before, columns)) {
+        if (before != nullptr && std::memcmp(line_bytes, before, squeezed_columns) == 0) {
           lines = k;
           break;
         }
