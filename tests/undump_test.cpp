@@ -297,6 +297,10 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"TwoArrays", {}, "pub static A: [u8; 1] = [\n    0x41,\n];\n"
                    "#pragma once\n#include <array>\n\ninline constexpr std::array<std::uint8_t, 1> "
                    "b{\n  0x42,\n};\n", "AB", "", 0},
+        UndumpCase{"XxdFirstLineOfBlankCharacters", {},
+                   "00000000: 20   \n00000001: 61  a\n00000002: 20   \n", " a ", "", 0},
+        UndumpCase{"XxdShortFirstLineOfBlankCharacters", {},
+                   "00000000: 2020" + std::string(37, ' ') + "\n", "  ", "", 0},
         UndumpCase{"Latin1CharacterColumn", {},
                    "00000000: 41e9 ad0a" + std::string(32, ' ') + "A\xC3\xA9..\n", "A\xE9\xAD\n", "",
                    0},

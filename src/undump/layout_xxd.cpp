@@ -125,6 +125,8 @@ Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, Ot
     if (chars < hex_end + 2) {
       return {ReadError::bad_shape, blanks};
     }
+  } else if (chars == text.size() && text.size() - hex_end >= line.count + 2) {
+    chars = text.size() - line.count;  // characters that are all blanks
   }
   line.chars = text.substr(chars);
   shape.columns = static_cast<std::uint16_t>(line.count);
