@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "parted by blanks or as \\xHH\n", 1},
         UndumpCase{"UnknownLayoutName", {"--from=xxd-r"}, "", "",
                    "unquarnel: unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, "
-                   "xxd-c, hexdump, od, od-d, od-x, hex): --from=xxd-r\n" + usage, 2},
+                   "xxd-c, hexdump, od, od-d, od-x, hex, cpp, rust): --from=xxd-r\n" + usage, 2},
         UndumpCase{"QuarnelAfterAShortXxdDump", {}, "00000000: 4142" + sp(37) + "AB\n00000010  43\n",
                    "ABC", "", 0},
         UndumpCase{"TypedHex", {}, "de ad be ef\n7f 45\n", "\xDE\xAD\xBE\xEF\x7F\x45", "", 0},

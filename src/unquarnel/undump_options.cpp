@@ -32,7 +32,7 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       if (options.reading == DumpReading::any) {
         return refused(options,
                        "unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
-                       "hexdump, od, od-d, od-x, hex): ",
+                       "hexdump, od, od-d, od-x, hex, cpp, rust): ",
                        option);
       }
       continue;
