@@ -54,6 +54,29 @@ __attribute__((target("ssse3"))) std::size_t fill_ssse3(const FillPlan& fill,
   return size * lines;
 }
 
+// What the chunks pick from, for the 16 bytes in each lane: the hex digits
+// of their first 8 and of their last 8, and their characters.
+struct LaneSources {
+  __m256i first_half;
+  __m256i second_half;
+  __m256i chars;
+};
+
+__attribute__((target("avx2"))) inline LaneSources lane_sources(__m256i data, bool upper) {
+  const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
+      reinterpret_cast<const __m128i*>(upper ? "0123456789ABCDEF" : "0123456789abcdef")));
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i high =
+      _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
+  const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
+  // Printable ASCII as itself, the rest (negative as signed) a dot.
+  const __m256i shown = _mm256_and_si256(_mm256_cmpgt_epi8(data, _mm256_set1_epi8(0x1F)),
+                                         _mm256_cmpgt_epi8(_mm256_set1_epi8(0x7F), data));
+  return {_mm256_unpacklo_epi8(high, low), _mm256_unpackhi_epi8(high, low),
+          _mm256_or_si256(_mm256_and_si256(shown, data),
+                          _mm256_andnot_si256(shown, _mm256_set1_epi8('.')))};
+}
+
 // The same 16 bytes in both lanes.
 __attribute__((target("avx2"))) inline __m256i both(const std::array<std::uint8_t, 16>& half) {
   return _mm256_broadcastsi128_si256(
@@ -64,29 +87,20 @@ __attribute__((target("avx2"))) inline __m256i both(const std::array<std::uint8_
 __attribute__((target("avx2"))) inline void fill_two_lines(const FillPlan& fill,
                                                            const unsigned char* bytes, char* first,
                                                            char* second) {
-  const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
-      reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef")));
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
-  const __m256i data = _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + fill.columns)), 1);
-  const __m256i high =
-      _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
-  const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
-  const __m256i shown = _mm256_and_si256(_mm256_cmpgt_epi8(data, _mm256_set1_epi8(0x1F)),
-                                         _mm256_cmpgt_epi8(_mm256_set1_epi8(0x7F), data));
-  const __m256i first_half = _mm256_unpacklo_epi8(high, low);
-  const __m256i second_half = _mm256_unpackhi_epi8(high, low);
-  const __m256i chars = _mm256_or_si256(_mm256_and_si256(shown, data),
-                                        _mm256_andnot_si256(shown, _mm256_set1_epi8('.')));
+  const LaneSources sources = lane_sources(
+      _mm256_inserti128_si256(
+          _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + fill.columns)), 1),
+      fill.upper);
   // The last chunks first: the first line's last chunk runs into the
   // second line, whose first chunk must come after it.
   for (std::size_t chunk = fill.chunks; chunk-- > 0;) {
     const auto& picks = fill.picks[chunk];
-    const __m256i line = _mm256_or_si256(
-        _mm256_or_si256(both(fill.text[chunk]), _mm256_shuffle_epi8(first_half, both(picks[0]))),
-        _mm256_or_si256(_mm256_shuffle_epi8(second_half, both(picks[1])),
-                        _mm256_shuffle_epi8(chars, both(picks[2]))));
+    const __m256i line =
+        _mm256_or_si256(_mm256_or_si256(both(fill.text[chunk]),
+                                        _mm256_shuffle_epi8(sources.first_half, both(picks[0]))),
+                        _mm256_or_si256(_mm256_shuffle_epi8(sources.second_half, both(picks[1])),
+                                        _mm256_shuffle_epi8(sources.chars, both(picks[2]))));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(first + 16 * chunk), _mm256_castsi256_si128(line));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(second + 16 * chunk),
                      _mm256_extracti128_si256(line, 1));
@@ -128,30 +142,19 @@ __attribute__((target("avx2"))) std::size_t fill_avx2_wide(const FillPlan& fill,
                                                            const unsigned char* bytes,
                                                            std::size_t lines, bool addresses,
                                                            std::uint32_t address, char* out) {
-  const __m256i digits = _mm256_broadcastsi128_si256(_mm_loadu_si128(
-      reinterpret_cast<const __m128i*>(fill.upper ? "0123456789ABCDEF" : "0123456789abcdef")));
-  const __m256i nibble = _mm256_set1_epi8(0x0F);
   const std::size_t before = addresses ? 8 : 0;
   const std::size_t size = before + fill.size;
   for (std::size_t line = 0; line < lines; ++line) {
-    const __m256i data =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + fill.columns * line));
-    const __m256i high =
-        _mm256_shuffle_epi8(digits, _mm256_and_si256(_mm256_srli_epi16(data, 4), nibble));
-    const __m256i low = _mm256_shuffle_epi8(digits, _mm256_and_si256(data, nibble));
-    const __m256i shown = _mm256_and_si256(_mm256_cmpgt_epi8(data, _mm256_set1_epi8(0x1F)),
-                                           _mm256_cmpgt_epi8(_mm256_set1_epi8(0x7F), data));
-    const __m256i first_half = _mm256_unpacklo_epi8(high, low);
-    const __m256i second_half = _mm256_unpackhi_epi8(high, low);
-    const __m256i chars = _mm256_or_si256(_mm256_and_si256(shown, data),
-                                          _mm256_andnot_si256(shown, _mm256_set1_epi8('.')));
+    const LaneSources sources = lane_sources(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + fill.columns * line)),
+        fill.upper);
     char* text = out + size * line + before;
     for (std::size_t chunk = 0; chunk < fill.chunks; ++chunk) {
       const auto& picks = fill.picks[chunk];
-      const __m256i picked =
-          _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first_half, lanes(picks, 0)),
-                                          _mm256_shuffle_epi8(second_half, lanes(picks, 1))),
-                          _mm256_shuffle_epi8(chars, lanes(picks, 2)));
+      const __m256i picked = _mm256_or_si256(
+          _mm256_or_si256(_mm256_shuffle_epi8(sources.first_half, lanes(picks, 0)),
+                          _mm256_shuffle_epi8(sources.second_half, lanes(picks, 1))),
+          _mm256_shuffle_epi8(sources.chars, lanes(picks, 2)));
       const __m128i both_blocks =
           _mm_or_si128(_mm256_castsi256_si128(picked), _mm256_extracti128_si256(picked, 1));
       _mm_storeu_si128(
