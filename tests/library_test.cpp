@@ -386,6 +386,17 @@ TEST(Library, TheCharacterColumnShowsTheBytesInTheSetChosen) {
        }) {
     EXPECT_EQ(written(row.settings, data, 4), row.text);
   }
+  // Colours on every line, however many a piece holds.
+  const LayoutSettings colored{.layout = WrittenLayout::hex, .columns = 2, .color = true};
+  std::string bytes;
+  std::string lines;
+  for (int k = 0; k < 10; ++k) {
+    bytes += std::string("A\0\xFF\n", 4);
+    lines += "\x1b[36m41 \x1b[90m00\x1b[0m\n\x1b[33mff \x1b[32m0a\x1b[0m\n";
+  }
+  for (const std::size_t piece : {1U, 40U}) {
+    EXPECT_EQ(written(colored, bytes, piece), lines);
+  }
 }
 
 TEST(Library, AnArrayHoldsTheBytesItsTypeNames) {

@@ -260,7 +260,8 @@ struct LayoutSteps {
 
   void plan_lines() {
     plan_full_line(settings, plan);
-    if (make_fill_plan(plan, settings.columns, settings.charset, fill)) {
+    // Colours come and go with the bytes: no vector fills them.
+    if (!settings.color && make_fill_plan(plan, settings.columns, settings.charset, fill)) {
       filler = fastest_lines_filler(fill.blocks);
     }
   }
