@@ -57,6 +57,7 @@ enum class ReadError {
   no_closing_line,    // a hexdump -C or od dump ends after its short last line
   bad_array,          // a line of a C++ or Rust array that is not as quarnel-as writes it
   wrong_count,        // a C++ or Rust array holds other than the bytes its type names
+  column_fits_none,   // the character column shows the bytes in none of the readings still open
 };
 
 // The layouts of dumps: any is the first lines' choice.
@@ -140,11 +141,9 @@ struct HeldLines {
   std::uint16_t lines = 0;
   std::uint16_t emitted = 0;  // lines of them already handed on
   std::uint16_t size = 0;     // bytes
-  // Of the characters shown for lines whose groups read differently in
-  // each byte order, those that agree with each.
-  std::uint32_t compared = 0;
-  std::uint32_t big_endian_agree = 0;
-  std::uint32_t little_endian_agree = 0;
+  // The byte orders and character sets that the character columns of the
+  // lines whose groups read differently in each order show alike.
+  std::uint8_t fits = 0;
   bool orders_differ = false;
   bool places_differ = false;
   std::array<std::uint16_t, max_held_lines> counts{};
@@ -160,7 +159,13 @@ struct OtherDump {
   bool over = true;  // the dump has ended: the next line starts another
   bool squeezed = false;
   std::array<std::uint64_t, 3> next{};  // hex, decimal, octal
-  std::uint64_t repeats = 0;
+  std::uint64_t repeats = 0;    // copies of the last line due
+  std::uint64_t repeat_at = 0;  // where the next of them goes
+  // A * line's copies while the radices left count them differently: how
+  // many in each, and from where, until the addresses after it tell.
+  bool repeats_open = false;
+  std::array<std::uint64_t, 3> open_repeats{};
+  std::array<std::uint64_t, 3> repeats_from{};
   std::uint64_t array_bytes = 0;
   std::uint16_t last_size = 0;
   std::array<unsigned char, max_line_bytes> last_bytes{};

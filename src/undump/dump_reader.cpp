@@ -137,11 +137,22 @@ struct ReaderSteps {
   // stop, with error where it is one.
   static bool emit_due(DumpReader& reader, StepBytes& bytes, bool text_done, Settled& settled) {
     OtherDump& other = reader.other_;
-    if (has_held(other) && !can_release(other, reader.mode_) && text_done) {
+    if ((has_held(other) || other.repeats_open) && !can_release(other, reader.mode_) &&
+        text_done) {
       settled = settle(other, reader.mode_, true);
       if (settled.error != ReadError::none) {
         return false;
       }
+    }
+    // Copies counted only now go before the lines held after them.
+    static_cast<void>(take_open_repeats(other));
+    for (; other.repeats > 0; --other.repeats) {
+      if (!bytes.take(other.repeat_at, other.last_size, true)) {
+        return false;
+      }
+      started(reader, other.repeat_at);
+      bytes.put(other.last_bytes.data(), other.last_size);
+      other.repeat_at += other.last_size;
     }
     while (has_held(other) && can_release(other, reader.mode_)) {
       std::array<unsigned char, detail::max_line_bytes> scratch;
@@ -152,13 +163,6 @@ struct ReaderSteps {
       started(reader, held.address);
       bytes.put(held.bytes.data(), held.bytes.size());
       release_held(other);
-    }
-    for (; other.repeats > 0; --other.repeats) {
-      if (!bytes.take(next_address(other), other.last_size, true)) {
-        return false;
-      }
-      bytes.put(other.last_bytes.data(), other.last_size);
-      advance(other, other.last_size);
     }
     return true;
   }
@@ -411,7 +415,12 @@ struct ReaderSteps {
           length += size + 1;
         }
       }
-      took_full_lines(other, std::span(line.bytes).first(bytes_per_line), lines);
+      // The bytes a * line repeats are those of the last line taken, as it
+      // stands in the step: a line the readers failed on may have left
+      // anything in theirs.
+      took_full_lines(other,
+                      std::span(bytes.out.data() + bytes.used - bytes_per_line, bytes_per_line),
+                      lines);
       reader.text_lines_ += lines;
       reader.line_ += lines;
       lines = 0;
@@ -575,7 +584,7 @@ ReadStep DumpReader::finish() const noexcept {
       open && array &&
       (shape.c_part == array_closed || (shape.opened && shape.c_part != array_before));
   const ReadError error =
-      other_.squeezed || other_.repeats > 0                    ? ReadError::bad_squeeze
+      other_.squeezed || other_.repeats > 0 || other_.repeats_open ? ReadError::bad_squeeze
       : mode_ == ReadMode::dumps && closing_due && shape.ended ? ReadError::no_closing_line
       : mode_ == ReadMode::dumps && (in_dump_ || closing_due || array_open) ? ReadError::unfinished
                                                                             : ReadError::none;
@@ -614,7 +623,7 @@ ReadStep DumpReader::read(std::string_view text, WritableBytes out, bool text_en
   DumpLine line;
   for (;;) {
     Settled settled;
-    if ((has_held(other_) || other_.repeats > 0) &&
+    if ((has_held(other_) || other_.repeats > 0 || other_.repeats_open) &&
         !ReaderSteps::emit_due(*this, bytes, at == text.size() && text_ends, settled)) {
       if (settled.error != ReadError::none) {
         return fail_settled(settled, 1);

@@ -143,14 +143,34 @@ ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
   }
 }
 
-std::size_t agreeing_characters(std::span<const unsigned char> bytes, std::string_view chars) {
-  std::size_t agree = 0;
-  for (std::size_t i = 0; i < std::min(bytes.size(), chars.size()); ++i) {
-    const unsigned char byte = bytes[i];
-    const bool shown = (byte >= 0x20 && byte < 0x7F) || shows_latin1(byte);
-    agree += (shown ? static_cast<char>(byte) : '.') == chars[i] ? 1 : 0;
+std::uint8_t column_fits(std::span<const unsigned char> bytes, std::size_t group,
+                         std::string_view chars) {
+  if (chars.empty()) {
+    return every_column_reading;
   }
-  return agree;
+  std::uint8_t fits = every_column_reading;
+  const std::size_t step = std::max<std::size_t>(group, 1);
+  for (std::size_t k = 0; k < bytes.size() && fits != 0; ++k) {
+    const auto shown = static_cast<unsigned char>(k < chars.size() ? chars[k] : ' ');
+    // The byte that stands at k when each group is read in reverse.
+    const std::size_t first = k / step * step;
+    const std::size_t last = std::min(first + step, bytes.size()) - 1;
+    const std::array<unsigned char, 2> read{bytes[k], bytes[first + (last - k)]};
+    for (std::size_t order = 0; order < 2; ++order) {
+      const unsigned char byte = read[order];
+      const bool ascii = byte >= 0x20 && byte < 0x7F;
+      const std::array<unsigned char, 3> expected{
+          ascii ? byte : static_cast<unsigned char>('.'),
+          ascii || shows_latin1(byte) ? byte : static_cast<unsigned char>('.'),
+          static_cast<unsigned char>(ebcdic_shown[byte])};
+      for (std::size_t set = 0; set < 3; ++set) {
+        if (expected[set] != shown) {
+          fits = static_cast<std::uint8_t>(fits & ~(1U << (3 * order + set)));
+        }
+      }
+    }
+  }
+  return fits;
 }
 
 bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value) {

@@ -46,6 +46,116 @@ struct Parsed {
   std::size_t at = 0;  // where, with an error
 };
 
+// Where the character column of a line of columns bytes stands, from its
+// first digit: each group's digits (with -e, a whole group's place even
+// when it is short), a blank after each, and one more.
+std::size_t column_place(std::size_t columns, std::size_t group, std::size_t per_byte,
+                         bool little) {
+  const std::size_t groups = (columns + group - 1) / group;
+  return (little ? groups * group : columns) * per_byte + groups + 1;
+}
+
+// Whether a line longer than count bytes, padded, puts its character
+// column at place (from its first digit): in groups of group bytes, or,
+// with any_group, of any size from group up.
+bool padded_column_at(std::size_t place, std::size_t count, std::size_t group, bool any_group,
+                      std::size_t per_byte, bool little) {
+  for (std::size_t columns = count + 1; columns <= most_layout_columns; ++columns) {
+    const std::size_t digits = columns * per_byte;
+    const bool fits = any_group ? place >= digits + 2 && place <= digits + (columns + group - 1) / group + 1
+                                : place == column_place(columns, group, per_byte, little);
+    if (fits) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A first line read one way: whether its column stands where a line of its
+// bytes, full or short, puts it, and what it shows of them.
+struct Hypothesis {
+  bool valid = false;
+  bool full = false;            // the column stands where a full line puts it
+  std::size_t full_column = 0;  // where that is
+  std::size_t at = 0;           // where the line goes wrong, when it is not valid
+  std::string_view chars;
+  std::uint8_t fits = 0;  // ColumnReading bits, of every place the column may stand
+};
+
+// The character column of a first line of line.count bytes whose digits
+// end at hex_end: at the place of a full line, or, padded, of any longer
+// line, wherever blanks lead up to it and the characters there are no
+// more than the bytes (an editor may have taken blanks off the end). A
+// line of one group does not tell how large a group is.
+Hypothesis read_column(std::string_view text, std::size_t hex_start, std::size_t hex_end,
+                       const Shape& shape, const OtherLine& line,
+                       std::span<const unsigned char> line_bytes, bool one_group, bool tail) {
+  Hypothesis hypothesis;
+  const std::size_t per_byte = shape.bits ? 8 : 2;
+  const std::size_t group = std::max<std::size_t>(shape.group, 1);
+  const std::size_t first_shown = skip_blanks(text, hex_end);
+  const std::span<const unsigned char> bytes = line_bytes.first(line.count);
+  hypothesis.full_column = hex_end + 2;
+  hypothesis.at = first_shown < hex_end + 2 ? first_shown : hex_end + 2 + line.count;
+  if (line.count == 0 || (first_shown < hex_end + 2 && first_shown < text.size())) {
+    return hypothesis;
+  }
+  for (const bool little : {false, true}) {
+    const std::uint8_t order = little ? Variant::little_endian : Variant::big_endian;
+    // A short group at the left of its place is no -e group, and one at
+    // the right no plain one.
+    if ((shape.open & order) == 0 || (little && line.last_group == Alignment::left) ||
+        (!little && tail)) {
+      continue;
+    }
+    const std::uint8_t readings = little ? little_column_readings : big_column_readings;
+    if (first_shown == text.size()) {
+      // No character shows: a column an editor took away, or none.
+      hypothesis.valid = hypothesis.full = true;
+      hypothesis.fits = static_cast<std::uint8_t>(hypothesis.fits | readings);
+      continue;
+    }
+    for (std::size_t place = hex_end + 2; place <= first_shown; ++place) {
+      const bool full = place == hex_end + 2;
+      if (text.size() - place > line.count ||
+          !(full || padded_column_at(place - hex_start, line.count, group, one_group && !little,
+                                     per_byte, little))) {
+        continue;
+      }
+      const std::string_view chars = text.substr(place);
+      hypothesis.valid = true;
+      hypothesis.full = hypothesis.full || full;
+      if (full || (!hypothesis.full && chars.size() == line.count)) {
+        hypothesis.chars = chars;
+      }
+      hypothesis.fits = static_cast<std::uint8_t>(hypothesis.fits | (column_fits(bytes, group, chars) & readings));
+    }
+  }
+  return hypothesis;
+}
+
+// The last group of a first line at the right of its place, as xxd -e
+// writes a short one: the blanks before it are its separator and the
+// digits it lacks.
+Hypothesis read_tail(std::string_view text, std::size_t hex_start, std::size_t hex_end,
+                     const Shape& shape, OtherLine& line, std::span<unsigned char> bytes) {
+  const Digits digits{shape.bits ? 8U : 2U, shape.bits ? 2U : 16U};
+  const std::size_t group_digits = std::size_t{shape.group} * digits.per_byte;
+  const std::size_t tail = skip_blanks(text, hex_end);
+  const std::size_t tail_size = std::min(text.find(' ', tail), text.size()) - tail;
+  const std::size_t lead = tail - hex_end - (line.count > 0 ? 1 : 0);
+  if (tail == text.size() || tail_size == 0 || tail_size >= group_digits ||
+      lead != group_digits - tail_size || tail_size % digits.per_byte != 0 ||
+      line.count + tail_size / digits.per_byte > bytes.size() ||
+      read_digits(text.substr(tail, tail_size), digits, &bytes[line.count]) !=
+          std::string_view::npos) {
+    return {};
+  }
+  line.count += tail_size / digits.per_byte;
+  line.last_group = Alignment::right;
+  return read_column(text, hex_start, tail + tail_size, shape, line, bytes, false, true);
+}
+
 // The first line of a dump: its groups set the group's size, and, if the
 // line is full, the bytes of a line and where the character column stands.
 Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, OtherLine& line,
@@ -56,6 +166,7 @@ Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, Ot
   std::size_t group_digits = 0;
   std::size_t last_digits = 0;
   std::size_t hex_end = at;
+  std::size_t groups = 0;
   // Groups of digits parted by single blanks, up to two blanks or more.
   while (at < text.size() && text[at] != ' ') {
     const std::size_t start = at;
@@ -78,63 +189,59 @@ Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, Ot
     line.count += size / digits.per_byte;
     last_digits = size;
     hex_end = at;
+    ++groups;
     if (at + 1 < text.size() && text[at] == ' ' && text[at + 1] != ' ') {
       ++at;
     } else {
       break;
     }
   }
-  // xxd -e sets a short last group at the right of its place: the blanks
-  // before it are its separator and the digits it lacks. On a line of one
-  // group, they tell the group's size.
-  const std::size_t tail = skip_blanks(text, hex_end);
-  const std::size_t tail_size = std::min(text.find(' ', tail), text.size()) - tail;
-  const std::size_t lead = tail - hex_end - (line.count > 0 ? 1 : 0);
   if (line.count == 0) {
-    group_digits = lead + tail_size;
+    // A line of one group, at the right of its place: its blanks tell the
+    // group's size.
+    const std::size_t tail = skip_blanks(text, hex_end);
+    group_digits = tail - hex_end + std::min(text.find(' ', tail), text.size()) - tail;
     last_digits = group_digits;
   }
-  if ((shape.open & Variant::little_endian) != 0 && last_digits == group_digits &&
-      tail < text.size() && tail_size > 0 && tail_size < group_digits &&
-      lead == group_digits - tail_size && tail_size % digits.per_byte == 0 &&
-      group_digits % digits.per_byte == 0 &&
-      (tail + tail_size == text.size() ||
-       skip_blanks(text, tail + tail_size) >= tail + tail_size + 2) &&
-      line.count + tail_size / digits.per_byte <= bytes.size() &&
-      read_digits(text.substr(tail, tail_size), digits, &bytes[line.count]) ==
-          std::string_view::npos) {
-    line.count += tail_size / digits.per_byte;
-    line.last_group = Alignment::right;
-    hex_end = tail + tail_size;
-  } else {
-    line.last_group = last_digits < group_digits ? Alignment::left : Alignment::none;
+  line.last_group = last_digits < group_digits ? Alignment::left : Alignment::none;
+  shape.group = static_cast<std::uint16_t>(group_digits / digits.per_byte);
+  // xxd -e takes only groups of a power of two bytes.
+  if ((shape.group & (shape.group - 1)) != 0 || group_digits % digits.per_byte != 0) {
+    shape.open = static_cast<std::uint8_t>(shape.open & ~Variant::little_endian);
+    if ((shape.open & orders) == 0) {
+      return {ReadError::bad_shape, hex_start};
+    }
+  }
+  const Hypothesis plain =
+      read_column(text, hex_start, hex_end, shape, line, bytes, groups == 1, false);
+  Hypothesis tail;
+  OtherLine tailed = line;
+  if ((shape.open & Variant::little_endian) != 0 && last_digits == group_digits) {
+    tail = read_tail(text, hex_start, hex_end, shape, tailed, bytes);
+  }
+  const bool both_open = (shape.open & orders) == orders;
+  // A line whose last group may stand at the right of its place (xxd -e)
+  // or be the first characters of the column: the column must tell.
+  if (tail.valid && plain.valid && (tail.fits == 0) == (plain.fits == 0)) {
+    return {both_open ? ReadError::ambiguous : ReadError::bad_shape, hex_end};
+  }
+  const bool take_tail = tail.valid && (!plain.valid || tail.fits != 0);
+  const Hypothesis& taken = take_tail ? tail : plain;
+  if (!taken.valid) {
+    return {ReadError::bad_shape, plain.at};
+  }
+  if (take_tail) {
+    line = tailed;
   }
   if (line.count == 0) {
     return {ReadError::bad_shape, hex_start};
   }
-  shape.group = static_cast<std::uint16_t>(group_digits / digits.per_byte);
-  // The characters: one a byte after two blanks or more, though an editor
-  // may have taken blanks off the end.
-  const std::size_t blanks = skip_blanks(text, hex_end);
-  if (blanks < text.size() && blanks < hex_end + 2) {
-    return {ReadError::bad_shape, blanks};
-  }
-  std::size_t chars = blanks;
-  if (text.size() - chars > line.count) {
-    chars = text.size() - line.count;
-    if (chars < hex_end + 2) {
-      return {ReadError::bad_shape, blanks};
-    }
-  } else if (chars == text.size() && text.size() - hex_end >= line.count + 2) {
-    chars = text.size() - line.count;  // characters that are all blanks
-  }
-  line.chars = text.substr(chars);
   shape.columns = static_cast<std::uint16_t>(line.count);
-  shape.width = static_cast<std::uint16_t>(chars - hex_start);
-  // A line padded to its character column is a short one, and the last.
-  line.ends = line.last_group == Alignment::right ||
-              (chars != hex_end + 2 && chars < text.size()) ||
-              (chars == text.size() && line.last_group == Alignment::left);
+  shape.width = static_cast<std::uint16_t>(taken.full_column - hex_start);
+  line.chars = taken.chars;
+  line.ends = !taken.full;
+  line.column_read = true;
+  line.fits = taken.fits;
   return {};
 }
 
@@ -190,8 +297,12 @@ Parsed read_next(std::string_view text, std::size_t hex_start, const Shape& shap
   };
   std::size_t place = hex_start;
   bool done = false;
+  // xxd -e gives a line's last group a whole group's place, however few
+  // bytes it holds.
+  const bool whole_places = (shape.open & orders) == Variant::little_endian;
   for (std::size_t first = 0; first < shape.columns; first += group) {
-    const std::size_t size = digits.per_byte * std::min(group, shape.columns - first);
+    const std::size_t size =
+        digits.per_byte * (whole_places ? group : std::min(group, shape.columns - first));
     if (first > 0 && place - 1 < text.size() && text[place - 1] != ' ') {
       return {ReadError::bad_shape, place - 1};
     }

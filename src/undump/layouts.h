@@ -39,6 +39,11 @@ struct OtherLine {
   Alignment last_group = Alignment::none;
   bool ends = false;       // a short line, padded: the dump ends with it
   std::string_view chars;  // the character column, where the layout has one
+  // With column_read, what the column shows of the bytes (ColumnReading
+  // bits), found by the reader where the column may stand in more places
+  // than one.
+  bool column_read = false;
+  std::uint8_t fits = 0;
 };
 
 using Shape = detail::LayoutShape;
@@ -118,10 +123,27 @@ enum class XxdDigits { hex, bits, either };
 ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
                           std::span<unsigned char> bytes, std::size_t& column);
 
-// How many of the characters of a character column stand for the bytes at
-// the same places, as xxd, hexdump -C and od show them (and Latin-1's too).
-[[nodiscard]] std::size_t agreeing_characters(std::span<const unsigned char> bytes,
-                                              std::string_view chars);
+// What a character column may show: each byte order of the groups in each
+// character set (ASCII, Latin-1 and EBCDIC, as xxd, xxd -E and quarnel-as
+// --charset write them), a bit each.
+enum ColumnReading : std::uint8_t {
+  big_ascii = 1,
+  big_latin1 = 2,
+  big_ebcdic = 4,
+  little_ascii = 8,
+  little_latin1 = 16,
+  little_ebcdic = 32,
+};
+inline constexpr std::uint8_t big_column_readings = big_ascii | big_latin1 | big_ebcdic;
+inline constexpr std::uint8_t little_column_readings = little_ascii | little_latin1 | little_ebcdic;
+inline constexpr std::uint8_t every_column_reading = big_column_readings | little_column_readings;
+
+// The readings of a line's bytes, as written, that its character column
+// shows without a contradiction; the groups' bytes reversed for the
+// little-endian ones. Characters an editor took off the end of the column
+// were blanks; a line with no column at all tells nothing (every reading).
+[[nodiscard]] std::uint8_t column_fits(std::span<const unsigned char> bytes, std::size_t group,
+                                       std::string_view chars);
 
 // The value of digits in radix, if each is a digit of it and the value fits.
 [[nodiscard]] bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value);

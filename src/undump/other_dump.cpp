@@ -6,11 +6,6 @@
 namespace quarnel {
 namespace {
 
-// Characters that must favour one byte order over the other before it is
-// taken ahead of the dump's end: an edited byte moves the count by one or
-// two.
-constexpr std::int64_t order_margin = 4;
-
 // The first radix still open: the one the bytes' places are read in.
 std::size_t radix_index(std::uint8_t open) {
   std::size_t index = 0;
@@ -58,10 +53,10 @@ void start_other_dump(OtherDump& dump, const Shape& shape) {
   dump.held.lines = 0;
   dump.held.emitted = 0;
   dump.held.size = 0;
-  dump.held.compared = 0;
-  dump.held.big_endian_agree = 0;
-  dump.held.little_endian_agree = 0;
+  dump.held.fits = every_column_reading;
   dump.held.orders_differ = false;
+  dump.repeats = 0;
+  dump.repeats_open = false;
   dump.held.places_differ = false;
 }
 
@@ -111,10 +106,7 @@ ReadError hold_line(OtherDump& dump, const OtherLine& line, std::span<const unsi
     reverse_groups(bytes, shape.group, reversed.data());
     if (!std::equal(bytes.begin(), bytes.end(), reversed.begin())) {
       held.orders_differ = true;
-      held.compared += static_cast<std::uint32_t>(std::min(bytes.size(), line.chars.size()));
-      held.little_endian_agree += static_cast<std::uint32_t>(
-          agreeing_characters(std::span(reversed).first(bytes.size()), line.chars));
-      held.big_endian_agree += static_cast<std::uint32_t>(agreeing_characters(bytes, line.chars));
+      held.fits &= line.column_read ? line.fits : column_fits(bytes, shape.group, line.chars);
     }
   }
   const std::size_t first = radix_index(shape.open);
@@ -137,22 +129,29 @@ Settled settle(OtherDump& dump, ReadMode mode, bool force) {
   Shape& shape = dump.shape;
   detail::HeldLines& held = dump.held;
   if ((shape.open & orders) == orders && held.orders_differ) {
-    // The order whose characters all agree where the other's do not, or
-    // that leads by more than an edit or two explains.
-    const auto lead = static_cast<std::int64_t>(held.big_endian_agree) - held.little_endian_agree;
-    const bool big = held.big_endian_agree == held.compared && lead > 0;
-    const bool little = held.little_endian_agree == held.compared && lead < 0;
-    if (big || lead >= order_margin || (force && lead > 0)) {
+    // A byte order is taken only where the characters contradict the
+    // other, in every character set, and show this one in some set. A
+    // column that shows neither (an edited line, say) settles nothing.
+    const bool big = (held.fits & big_column_readings) != 0;
+    const bool little = (held.fits & little_column_readings) != 0;
+    if (big && !little) {
       shape.open = rule_out(shape.open, Variant::big_endian, orders);
-    } else if (little || lead <= -order_margin || (force && lead < 0)) {
+    } else if (little && !big) {
       shape.open = rule_out(shape.open, Variant::little_endian, orders);
+    } else if (!big) {
+      Settled settled = ambiguous(dump, orders, false);
+      settled.error = ReadError::column_fits_none;
+      return settled;
     } else if (force) {
       return ambiguous(dump, orders, false);
     }
   }
   const std::uint8_t open_radices = shape.open & radices;
-  if (force && mode == ReadMode::lines && held.places_differ &&
-      (open_radices & (open_radices - 1)) != 0) {
+  const bool radices_open = (open_radices & (open_radices - 1)) != 0;
+  if (force && radices_open && dump.repeats_open) {
+    return ambiguous(dump, radices, false);
+  }
+  if (force && mode == ReadMode::lines && held.places_differ && radices_open) {
     return ambiguous(dump, radices, true);
   }
   return {};
@@ -160,9 +159,21 @@ Settled settle(OtherDump& dump, ReadMode mode, bool force) {
 
 bool can_release(const OtherDump& dump, ReadMode mode) {
   const std::uint8_t open_radices = dump.shape.open & radices;
+  const bool radices_open = (open_radices & (open_radices - 1)) != 0;
   return !((dump.shape.open & orders) == orders && dump.held.orders_differ) &&
-         !(mode == ReadMode::lines && dump.held.places_differ &&
-           (open_radices & (open_radices - 1)) != 0);
+         !(radices_open && (dump.repeats_open || (mode == ReadMode::lines && dump.held.places_differ)));
+}
+
+bool take_open_repeats(OtherDump& dump) {
+  const std::uint8_t open_radices = dump.shape.open & radices;
+  if (!dump.repeats_open || (open_radices & (open_radices - 1)) != 0) {
+    return false;
+  }
+  const std::size_t radix = radix_index(dump.shape.open);
+  dump.repeats = dump.open_repeats[radix];
+  dump.repeat_at = dump.repeats_from[radix];
+  dump.repeats_open = false;
+  return true;
 }
 
 HeldLine next_held(const OtherDump& dump, std::span<unsigned char> scratch) {
@@ -186,6 +197,7 @@ void release_held(OtherDump& dump) {
     held.lines = 0;
     held.emitted = 0;
     held.size = 0;
+    held.fits = every_column_reading;
     held.orders_differ = false;
     held.places_differ = false;
   }
@@ -195,19 +207,14 @@ std::uint64_t next_address(const OtherDump& dump) {
   return dump.next[radix_index(dump.shape.open)];
 }
 
-void advance(OtherDump& dump, std::size_t count) {
-  for (std::uint64_t& next : dump.next) {
-    next += count;
-  }
-}
-
 namespace {
 
 // Nothing stands between the dump's next full line and its bytes: the
 // reading is settled, no line is held, no copies are due.
 bool settled_and_clear(const OtherDump& dump) {
   const std::uint8_t open_radices = dump.shape.open & radices;
-  return dump.shape.lines > 0 && !dump.shape.ended && !dump.squeezed && !has_held(dump) &&
+  return dump.shape.lines > 0 && !dump.shape.ended && !dump.squeezed && !dump.repeats_open &&
+         dump.repeats == 0 && !has_held(dump) &&
          (dump.shape.open & orders) == Variant::big_endian &&
          (open_radices & (open_radices - 1)) == 0;
 }
@@ -301,14 +308,26 @@ OtherOutcome make_copies(OtherDump& dump, const OtherLine& line) {
   }
   dump.shape.open = rule_out(dump.shape.open, fits, radices);
   const std::size_t first = radix_index(dump.shape.open);
+  bool counts_differ = false;
   for (std::size_t r = first + 1; r < radix_variants.size(); ++r) {
-    if ((fits & radix_variants[r]) != 0 && copies[r] != copies[first]) {
-      OtherOutcome outcome;
-      outcome.settled = ambiguous(dump, radices, false);
-      return outcome;
-    }
+    counts_differ = counts_differ || ((fits & radix_variants[r]) != 0 && copies[r] != copies[first]);
   }
-  dump.repeats = copies[first];
+  // Where the radices count the copies differently, the lines after the *
+  // tell which holds, as lines elsewhere do; held lines would have to go
+  // before copies not yet counted, so then the dump cannot wait.
+  if (counts_differ && has_held(dump)) {
+    OtherOutcome outcome;
+    outcome.settled = ambiguous(dump, radices, false);
+    return outcome;
+  }
+  dump.repeats_open = counts_differ;
+  dump.open_repeats = copies;
+  dump.repeats_from = dump.next;
+  dump.repeats = counts_differ ? 0 : copies[first];
+  dump.repeat_at = dump.next[first];
+  for (std::size_t r = 0; r < radix_variants.size(); ++r) {
+    dump.next[r] += copies[r] * dump.last_size;
+  }
   dump.squeezed = false;
   if ((dump.shape.open & Variant::big_endian) == 0 && dump.shape.group > 1) {
     std::array<unsigned char, detail::max_line_bytes> reversed{};
@@ -360,7 +379,11 @@ OtherOutcome read_other_dump_line(OtherDump& dump, std::string_view text, bool e
   const std::span<unsigned char> bytes(dump.line_bytes);
   if (const ReadError error = read_other_line(text, dump.shape, line, bytes, column);
       error != ReadError::none) {
-    return failed(error, column);
+    OtherOutcome outcome = failed(error, column);
+    if (error == ReadError::ambiguous) {
+      outcome.settled = ambiguous(dump, orders, false);
+    }
+    return outcome;
   }
   if (line.has_address && dump.squeezed) {
     OtherOutcome outcome = make_copies(dump, line);

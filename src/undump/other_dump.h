@@ -52,9 +52,12 @@ void release_held(OtherDump& dump);
   return dump.held.emitted < dump.held.lines;
 }
 
-// Where the next line's bytes go in the reading taken, and moving it on.
+// Where the next line's bytes go in the reading taken.
 [[nodiscard]] std::uint64_t next_address(const OtherDump& dump);
-void advance(OtherDump& dump, std::size_t count);
+
+// Makes the copies of a * line due once the radix that counts them is
+// settled: false while it is not, or when no copies wait for it.
+[[nodiscard]] bool take_open_repeats(OtherDump& dump);
 
 // Reads a full line of bytes that goes on where the last one ended, when
 // the dump's reading is settled and nothing is due: most lines of a dump,

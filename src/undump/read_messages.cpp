@@ -67,6 +67,9 @@ std::string_view message(ReadError error) noexcept {
       return "the array's type names another number of bytes than it holds";
     case ReadError::bad_array:
       return "the line is no part of a C++ or Rust array as quarnel-as writes it";
+    case ReadError::column_fits_none:
+      return "the character column shows the bytes in none of the ways the text reads (was a "
+             "byte edited?): name its layout with --from=LAYOUT";
     case ReadError::ambiguous:
       return "the text reads in two ways that give different bytes: name its layout with "
              "--from=LAYOUT";
