@@ -6,59 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "quarnel/undump.h"
-#include "quarnel/write_layout.h"
-
-namespace {
+#include "support/layout_texts.h"
 
 using namespace quarnel;
-
-std::string written(const LayoutSettings& settings, std::string_view data, std::size_t piece) {
-  LayoutStream stream(settings);
-  std::string text;
-  std::vector<char> room((data.size() / layout_columns(settings) + 64) *
-                         layout_line_size(settings));
-  for (std::size_t at = 0; at < data.size(); at += piece) {
-    const std::optional<std::size_t> size = layout_more(stream, data.substr(at, piece), room);
-    if (!size.has_value()) {
-      std::abort();
-    }
-    text.append(room.data(), *size);
-  }
-  text.append(room.data(), finish_layout(stream, room));
-  return text;
-}
-
-// The reading that reads the layout back; any for none.
-DumpReading reading_of(const LayoutSettings& settings) {
-  const bool decimal = settings.radix == AddressRadix::decimal;
-  switch (settings.layout) {
-    case WrittenLayout::xxd:
-      return settings.little_endian ? (decimal ? DumpReading::xxd_e_d : DumpReading::xxd_e)
-                                    : (decimal ? DumpReading::xxd_d : DumpReading::xxd);
-    case WrittenLayout::xxd_plain:
-      return DumpReading::xxd_plain;
-    case WrittenLayout::xxd_c:
-      return DumpReading::xxd_c;
-    case WrittenLayout::hexdump:
-      return DumpReading::hexdump;
-    case WrittenLayout::od:
-      // A * line without addresses does not tell how many lines it stands for.
-      return settings.radix == AddressRadix::none && settings.squeeze ? DumpReading::any
-             : decimal                                                ? DumpReading::od_d
-             : settings.radix == AddressRadix::hex                    ? DumpReading::od_x
-                                                                      : DumpReading::od;
-    case WrittenLayout::cpp:
-      return DumpReading::cpp;
-    case WrittenLayout::rust:
-      return DumpReading::rust;
-    case WrittenLayout::hex:
-      return DumpReading::hex;
-  }
-  return DumpReading::any;
-}
-
-}  // namespace
+using namespace quarnel::testing;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   if (size < 6) {
@@ -89,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (check_layout(settings) != LayoutError::none) {
     return 0;
   }
-  const std::string whole = written(settings, data, data.size() + 1);
-  if (written(settings, data, std::size_t{bytes[5]} + 1) != whole) {
+  const std::string whole = written_layout(settings, data, data.size() + 1);
+  if (written_layout(settings, data, std::size_t{bytes[5]} + 1) != whole) {
     std::abort();
   }
-  const DumpReading reading = reading_of(settings);
+  const DumpReading reading = settings_reading(settings);
   if (data.empty() || settings.color || reading == DumpReading::any) {
     return 0;
   }

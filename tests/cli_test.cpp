@@ -219,7 +219,7 @@ TEST_F(CliTest, DiffTroubleIsStatusTwo) {
 
 TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   const std::string usage =
-      "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] "
+      "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] [-h | -H] "
       "[--color[=WHEN]] [--] PATTERN [FILE...]\n";
   const std::string missing = "quarnel-grep: " + path("missing") +
                               ": cannot open: " + testing::missing_file_reason() + "\n";
@@ -244,6 +244,10 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
                "quarnel-grep: pattern:4: a text opened here has no closing quote\n",
                2},
            Row{{"-c", "41", "@abc", "@missing", "@digits"}, "", "@abc:1\n@digits:1\n", missing, 2},
+           Row{{"-h", "-c", "41", "@abc", "@digits"}, "", "1\n1\n", "", 0},
+           Row{{"-H", "-h", "41", "@abc"}, "", dump_abc, "", 0},
+           Row{{"-H", "--offsets", "41", "-"}, "A", "(standard input):00000000\n", "", 0},
+           Row{{"--no-filename", "--with-filename", "-c", "41", "@abc"}, "", "@abc:1\n", "", 0},
            Row{{"-q", "41", "@missing", "@abc"}, "", "", missing, 0},
            Row{{"-q", "44", "@missing", "@abc"}, "", "", missing, 2},
            Row{{"-l", "41", "@abc", "@données.bin", "-"}, "xA", "@abc\n(standard input)\n", "", 0},

@@ -341,6 +341,68 @@ INSTANTIATE_TEST_SUITE_P(
         UndumpCase{"XxdGroupsEitherWay", {}, "00000000: 0102 0304  ....\n", "",
                    "unquarnel: stdin:1: this reads as xxd or as xxd-e, which give different "
                    "bytes: name one with --from=xxd or --from=xxd-e\n", 1},
+        // The character column stands where the line's groups put it,
+        // blanks or not, and a reading is taken only where it proves one.
+        UndumpCase{"XxdColumnLedByABlank", {},
+                   "00000000: 2068 656c 6c6f 2077 6f72 6c64 2c20 7468   hello world, th\n"
+                   "00000010: 6973 2069 7320 6120 7465 7874 206c 696e  is is a text lin\n"
+                   "00000020: 65                                       e\n",
+                   " hello world, this is a text line", "", 0},
+        UndumpCase{"XxdIndentedSource", {},
+                   "00000000: 20202020 64656620      def \n00000008: 66287829 3a0a2020  f(x):.  \n"
+                   "00000010: 20202020 20207265        re\n00000018: 7475726e 20780a    turn x.\n",
+                   "    def f(x):\n        return x\n", "", 0},
+        UndumpCase{"XxdShortLastGroupThatLooksLikeACharacter", {},
+                   "00000000: 00000000 20204445 46                 ....  DEF\n",
+                   std::string(4, '\0') + "  DEF", "", 0},
+        UndumpCase{"XxdGroupsOfThreeHaveOneOrder", {},
+                   "00000000: 0a0b0c 0d0e0f 101112 131415  ............\n0000000c: 161718"
+                   + sp(23) + "...\n", "\x0a\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15\x16\x17\x18",
+                   "", 0},
+        UndumpCase{"XxdEbcdicColumn", {},
+                   "00000000: c885 9393 966b 40e6 9699 9384 5a         Hello, World!\n",
+                   "\xc8\x85\x93\x93\x96\x6b\x40\xe6\x96\x99\x93\x84\x5a", "", 0},
+        UndumpCase{"XxdEbcdicColumnLittleEndian", {},
+                   "00000000: 939385c8 e6406b96 84939996       5a  Hello, World!\n",
+                   "\xc8\x85\x93\x93\x96\x6b\x40\xe6\x96\x99\x93\x84\x5a", "", 0},
+        UndumpCase{"XxdColumnOfNoReading", {}, "00000000: 4142 4344  ABCZ\n", "",
+                   "unquarnel: stdin:1: the character column shows the bytes neither as xxd nor "
+                   "as xxd-e reads them (was a byte edited?): name one with --from=xxd or "
+                   "--from=xxd-e\n", 1},
+        UndumpCase{"XxdSqueezeCountedByTheNextAddress", {},
+                   "00000000: 0000 0000 0000 0000 0000 0000 0000 0000  ................\n*\n"
+                   "00000080: 5151 5151 5151 5151 5151 5151 5151 5151  QQQQQQQQQQQQQQQQ\n"
+                   "00000090: 5253 5253 5253 5253                      RSRSRSRS\n",
+                   std::string(128, '\0') + std::string(16, 'Q') + "RSRSRSRS", "", 0},
+        UndumpCase{"XxdSqueezeNothingCounts", {},
+                   "00000000: 0000 0000 0000 0000 0000 0000 0000 0000  ................\n*\n"
+                   "00000080: 5151 5151 5151 5151 5151 5151 5151 5151  QQQQQQQQQQQQQQQQ\n",
+                   std::string(16, '\0'),
+                   "unquarnel: stdin:3: this reads as xxd or as xxd-d, which give different "
+                   "bytes: name one with --from=xxd or --from=xxd-d\n", 1},
+        // A * repeats the line before it, whatever the lines before that.
+        UndumpCase{"HexdumpSqueezeAfterTwoLines", {},
+                   "00000000  9d 91 4e 87 75 f7 ef aa  15 2f 4c 4e c7 17 7a 04  |..N.u..../LN..z.|\n"
+                   "00000010  9d 91 4e 87 75 f7 ef aa  15 2f 5e 4e c7 17 7a 04  |..N.u..../^N..z.|\n"
+                   "*\n00000040  42 9c 4c 18 37" + sp(36) + "|B.L.7|\n00000045\n",
+                   "\x9d\x91\x4e\x87\x75\xf7\xef\xaa\x15\x2f\x4c\x4e\xc7\x17\x7a\x04"
+                   "\x9d\x91\x4e\x87\x75\xf7\xef\xaa\x15\x2f\x5e\x4e\xc7\x17\x7a\x04"
+                       "\x9d\x91\x4e\x87\x75\xf7\xef\xaa\x15\x2f\x5e\x4e\xc7\x17\x7a\x04"
+                       "\x9d\x91\x4e\x87\x75\xf7\xef\xaa\x15\x2f\x5e\x4e\xc7\x17\x7a\x04"
+                       "\x42\x9c\x4c\x18\x37", "", 0},
+        UndumpCase{"HexdumpSqueezeAfterAnEditedColumn", {},
+                   "00000000  41 41 41 41 41 41 41 41  41 41 41 41 41 41 41 41  |AAAAAAAAAAAAAAAA|\n"
+                   "00000010  42 42 42 42 42 42 42 42  42 42 42 42 42 42 42 42  |AAAAAAAAAAAAAAAA|\n"
+                   "*\n00000030\n", std::string(16, 'A') + std::string(32, 'B'), "", 0},
+        // grep's lines: a -- parts groups, a name before a line is refused.
+        UndumpCase{"GrepGroupsOutsideAPatch", {}, "00000000  41\n--\n00000100  42\n", "A",
+                   "unquarnel: stdin:2: a -- line parts groups of lines at addresses of their own, "
+                   "as quarnel-grep -A, -B and -C write them: apply them to the file with "
+                   "--patch\n", 1},
+        UndumpCase{"GrepLinesOfSeveralFiles", {}, "a:b-c:00000000  41" + sp(48) + "A\n", "",
+                   "unquarnel: stdin:1: the line starts with an input's name, as quarnel-grep "
+                   "writes lines of several files: search with -h (--no-filename) for lines "
+                   "without it\n", 1},
         UndumpCase{"XxdGroupsNamedLittleEndian", {"--from=xxd-e"}, "00000000: 0102 0304  ....\n",
                    "\x02\x01\x04\x03", "", 0},
         UndumpCase{"XxdBitsOfOneByte", {}, "00000000: 01000001  A\n", "A", "", 0},

@@ -58,6 +58,8 @@ enum class ReadError {
   bad_array,          // a line of a C++ or Rust array that is not as quarnel-as writes it
   wrong_count,        // a C++ or Rust array holds other than the bytes its type names
   column_fits_none,   // the character column shows the bytes in none of the readings still open
+  group_separator,    // a -- line, as grep writes between groups, outside a patch
+  named_line,         // a line of quarnel's after an input's name, as quarnel-grep writes them
 };
 
 // The layouts of dumps: any is the first lines' choice.
@@ -169,6 +171,12 @@ struct OtherDump {
   std::uint64_t array_bytes = 0;
   std::uint16_t last_size = 0;
   std::array<unsigned char, max_line_bytes> last_bytes{};
+  // What a * line's copies repeat: the last line's bytes as they were
+  // when the * came, in the reading taken; the lines after it may be read
+  // before the copies go out.
+  std::array<unsigned char, max_line_bytes> repeat_bytes{};  // as written
+  std::uint16_t repeat_size = 0;
+  std::uint16_t repeats_after = 0;  // held lines that go out before the copies
   std::array<unsigned char, max_line_bytes> line_bytes{};
   HeldLines held;
 };

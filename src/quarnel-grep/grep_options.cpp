@@ -75,6 +75,10 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
       options.shown = stronger(options.shown, Shown::names);
     } else if (arg == "-c" || arg == "--count") {
       options.shown = stronger(options.shown, Shown::count);
+    } else if (arg == "-h" || arg == "--no-filename") {
+      options.naming = Naming::never;
+    } else if (arg == "-H" || arg == "--with-filename") {
+      options.naming = Naming::always;
     } else if (arg == "--offsets") {
       options.shown = stronger(options.shown, Shown::offsets);
     } else if (!read_color_option(arg, options.color)) {

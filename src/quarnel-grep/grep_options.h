@@ -10,6 +10,10 @@
 
 namespace quarnel {
 
+// Whether lines start with the input's name: as grep, when several are
+// searched, unless -h or -H says otherwise.
+enum class Naming { several, always, never };
+
 struct GrepOptions {
   Asked asked;
   Shown shown = Shown::lines;
@@ -18,6 +22,7 @@ struct GrepOptions {
   bool context = false;  // -A, -B or -C given
   std::uint64_t most = ~std::uint64_t{0};
   ColorWhen color = ColorWhen::never;
+  Naming naming = Naming::several;
   const char* pattern = nullptr;
   std::span<const char* const> files;  // none: standard input
 };

@@ -16,7 +16,7 @@ namespace {
 
 constexpr ProgramText program{
     "quarnel-grep",
-    "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] "
+    "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] [-h | -H] "
     "[--color[=WHEN]] [--] PATTERN [FILE...]",
     "       quarnel-grep --help | --version", "quarnel-grep " QUARNEL_VERSION};
 
@@ -94,7 +94,9 @@ int run_grep(int argc, const char* const argv[]) {
                                 .parted = options.context,
                                 .color = colors_output(options.color),
                                 .most = options.most,
-                                .named = options.files.size() > 1};
+                                .named = options.naming == Naming::always ||
+                                         (options.naming == Naming::several &&
+                                          options.files.size() > 1)};
   static OutputWriter out{standard_output};
   SearchRun run;
   Totals totals;

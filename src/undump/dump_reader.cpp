@@ -42,6 +42,24 @@ ReadError misplaced(std::string_view content, ReadError error, std::size_t& colu
   return error;
 }
 
+// Whether a line is one of quarnel's after a name and ":" or "-", as
+// quarnel-grep writes the lines of several inputs.
+bool named_line(std::string_view content) {
+  content = content.substr(0, content.find('\n'));
+  if (content.ends_with('\r')) {
+    content.remove_suffix(1);
+  }
+  for (std::size_t at = content.find_first_of(":-"); at != std::string_view::npos;
+       at = content.find_first_of(":-", at + 1)) {
+    DumpLine line;
+    std::size_t column = 0;
+    if (at > 0 && parse_line(content.substr(at + 1), line, column) == ReadError::none) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool all_digits(std::string_view line) {
   return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
     return digit_values[static_cast<unsigned char>(c)] != 0xFF;
@@ -144,18 +162,27 @@ struct ReaderSteps {
         return false;
       }
     }
-    // Copies counted only now go before the lines held after them.
-    static_cast<void>(take_open_repeats(other));
-    for (; other.repeats > 0; --other.repeats) {
-      if (!bytes.take(other.repeat_at, other.last_size, true)) {
-        return false;
+    std::array<unsigned char, detail::max_line_bytes> scratch;
+    for (;;) {
+      // A * line's copies go between the lines held before and after it.
+      if (copies_due(other)) {
+        const std::span<const unsigned char> copy = take_copies(other, scratch);
+        if (copy.empty()) {
+          return true;
+        }
+        for (; other.repeats > 0; --other.repeats) {
+          if (!bytes.take(other.repeat_at, copy.size(), true)) {
+            return false;
+          }
+          started(reader, other.repeat_at);
+          bytes.put(copy.data(), copy.size());
+          other.repeat_at += copy.size();
+        }
+        continue;
       }
-      started(reader, other.repeat_at);
-      bytes.put(other.last_bytes.data(), other.last_size);
-      other.repeat_at += other.last_size;
-    }
-    while (has_held(other) && can_release(other, reader.mode_)) {
-      std::array<unsigned char, detail::max_line_bytes> scratch;
+      if (!has_held(other) || !can_release(other, reader.mode_)) {
+        return true;
+      }
       const HeldLine held = next_held(other, scratch);
       if (!bytes.take(held.address, held.bytes.size(), true)) {
         return false;
@@ -164,7 +191,6 @@ struct ReaderSteps {
       bytes.put(held.bytes.data(), held.bytes.size());
       release_held(other);
     }
-    return true;
   }
 
   static void started(DumpReader& reader, std::uint64_t address) {
@@ -460,7 +486,8 @@ struct ReaderSteps {
                                                                         : longest_dump_line) +
              2;
     if (!split.ended && content.size() > column - 1) {
-      return {{misplaced(content, ReadError::too_long, column)}};
+      return {{misplaced(content, named_line(content) ? ReadError::named_line : ReadError::too_long,
+                         column)}};
     }
     if (content.ends_with('\r')) {
       content.remove_suffix(1);
@@ -468,7 +495,22 @@ struct ReaderSteps {
     if (content.empty()) {
       return {};
     }
+    // grep's -- between groups: in a patch, where each line has its own
+    // address, a gap; anywhere else the bytes around it would join.
+    if (content == "--") {
+      if (reader.mode_ == ReadMode::dumps) {
+        column = 1;
+        return {{ReadError::group_separator}};
+      }
+      reader.in_dump_ = false;
+      return {};
+    }
     LineRead read = read_line(reader, content, split.ended, line, column);
+    if (read.settled.error != ReadError::none && read.settled.error != ReadError::ambiguous &&
+        named_line(content)) {
+      column = 1;
+      return {{ReadError::named_line}};
+    }
     if (read.settled.error != ReadError::none || read.again || !read.quarnel) {
       reader.text_lines_ += read.settled.error == ReadError::none && !read.again ? 1 : 0;
       return read;

@@ -205,8 +205,10 @@ Parsed read_first(std::string_view text, std::size_t hex_start, Shape& shape, Ot
   }
   line.last_group = last_digits < group_digits ? Alignment::left : Alignment::none;
   shape.group = static_cast<std::uint16_t>(group_digits / digits.per_byte);
-  // xxd -e takes only groups of a power of two bytes.
-  if ((shape.group & (shape.group - 1)) != 0 || group_digits % digits.per_byte != 0) {
+  // xxd -e takes only groups of a power of two bytes, though a line of
+  // fewer bytes than a group holds them all in one.
+  if (((shape.group & (shape.group - 1)) != 0 && groups > 1) ||
+      group_digits % digits.per_byte != 0) {
     shape.open = static_cast<std::uint8_t>(shape.open & ~Variant::little_endian);
     if ((shape.open & orders) == 0) {
       return {ReadError::bad_shape, hex_start};

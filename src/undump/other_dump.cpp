@@ -164,16 +164,29 @@ bool can_release(const OtherDump& dump, ReadMode mode) {
          !(radices_open && (dump.repeats_open || (mode == ReadMode::lines && dump.held.places_differ)));
 }
 
-bool take_open_repeats(OtherDump& dump) {
+bool copies_due(const OtherDump& dump) {
+  return (dump.repeats_open || dump.repeats > 0) && dump.held.emitted == dump.repeats_after;
+}
+
+std::span<const unsigned char> take_copies(OtherDump& dump, std::span<unsigned char> scratch) {
   const std::uint8_t open_radices = dump.shape.open & radices;
-  if (!dump.repeats_open || (open_radices & (open_radices - 1)) != 0) {
-    return false;
+  const std::span<const unsigned char> written(dump.repeat_bytes.data(), dump.repeat_size);
+  const bool reversed = (dump.shape.open & Variant::big_endian) == 0 && dump.shape.group > 1;
+  if (reversed || (dump.shape.open & orders) == orders) {
+    reverse_groups(written, std::max<std::size_t>(dump.shape.group, 1), scratch.data());
   }
-  const std::size_t radix = radix_index(dump.shape.open);
-  dump.repeats = dump.open_repeats[radix];
-  dump.repeat_at = dump.repeats_from[radix];
-  dump.repeats_open = false;
-  return true;
+  const bool orders_differ = (dump.shape.open & orders) == orders && dump.shape.group > 1 &&
+                             !std::equal(written.begin(), written.end(), scratch.begin());
+  if (orders_differ || (dump.repeats_open && (open_radices & (open_radices - 1)) != 0)) {
+    return {};
+  }
+  if (dump.repeats_open) {
+    const std::size_t radix = radix_index(dump.shape.open);
+    dump.repeats = dump.open_repeats[radix];
+    dump.repeat_at = dump.repeats_from[radix];
+    dump.repeats_open = false;
+  }
+  return reversed ? scratch.first(written.size()) : written;
 }
 
 HeldLine next_held(const OtherDump& dump, std::span<unsigned char> scratch) {
@@ -200,6 +213,8 @@ void release_held(OtherDump& dump) {
     held.fits = every_column_reading;
     held.orders_differ = false;
     held.places_differ = false;
+    // Copies still due come after all the lines that were held.
+    dump.repeats_after = 0;
   }
 }
 
@@ -313,14 +328,10 @@ OtherOutcome make_copies(OtherDump& dump, const OtherLine& line) {
     counts_differ = counts_differ || ((fits & radix_variants[r]) != 0 && copies[r] != copies[first]);
   }
   // Where the radices count the copies differently, the lines after the *
-  // tell which holds, as lines elsewhere do; held lines would have to go
-  // before copies not yet counted, so then the dump cannot wait.
-  if (counts_differ && has_held(dump)) {
-    OtherOutcome outcome;
-    outcome.settled = ambiguous(dump, radices, false);
-    return outcome;
-  }
+  // tell which holds, as lines elsewhere do; the lines held before it go
+  // out first.
   dump.repeats_open = counts_differ;
+  dump.repeats_after = dump.held.lines;
   dump.open_repeats = copies;
   dump.repeats_from = dump.next;
   dump.repeats = counts_differ ? 0 : copies[first];
@@ -329,12 +340,10 @@ OtherOutcome make_copies(OtherDump& dump, const OtherLine& line) {
     dump.next[r] += copies[r] * dump.last_size;
   }
   dump.squeezed = false;
-  if ((dump.shape.open & Variant::big_endian) == 0 && dump.shape.group > 1) {
-    std::array<unsigned char, detail::max_line_bytes> reversed{};
-    reverse_groups(std::span(dump.last_bytes).first(dump.last_size), dump.shape.group,
-                   reversed.data());
-    dump.last_bytes = reversed;
-  }
+  // The line as written: the copies are read in the byte order the lines
+  // around them settle.
+  std::copy_n(dump.last_bytes.begin(), dump.last_size, dump.repeat_bytes.begin());
+  dump.repeat_size = dump.last_size;
   OtherOutcome outcome;
   outcome.again = true;
   return outcome;
@@ -402,9 +411,10 @@ OtherOutcome read_other_dump_line(OtherDump& dump, std::string_view text, bool e
     if (before.lines == 0 || dump.squeezed || before.ended || !repeats) {
       return failed(ReadError::bad_squeeze);
     }
-    // The copies are of the line before in the reading taken.
+    // The copies are of the line before, in the reading the lines around
+    // them settle; those of a * before must be settled first.
     OtherOutcome outcome;
-    outcome.settled = settle(dump, mode, true);
+    outcome.settled = settle(dump, mode, dump.repeats_open || dump.repeats > 0);
     dump.squeezed = true;
     return outcome;
   }

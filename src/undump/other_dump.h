@@ -55,9 +55,14 @@ void release_held(OtherDump& dump);
 // Where the next line's bytes go in the reading taken.
 [[nodiscard]] std::uint64_t next_address(const OtherDump& dump);
 
-// Makes the copies of a * line due once the radix that counts them is
-// settled: false while it is not, or when no copies wait for it.
-[[nodiscard]] bool take_open_repeats(OtherDump& dump);
+// Whether a * line's copies are next to go out: the lines held before it
+// have gone.
+[[nodiscard]] bool copies_due(const OtherDump& dump);
+// The bytes a * line's copies repeat, in the reading taken, once the radix
+// that counts them and the byte order are settled, their count made due;
+// empty while they are not.
+[[nodiscard]] std::span<const unsigned char> take_copies(OtherDump& dump,
+                                                         std::span<unsigned char> scratch);
 
 // Reads a full line of bytes that goes on where the last one ended, when
 // the dump's reading is settled and nothing is due: most lines of a dump,

@@ -70,6 +70,12 @@ std::string_view message(ReadError error) noexcept {
     case ReadError::column_fits_none:
       return "the character column shows the bytes in none of the ways the text reads (was a "
              "byte edited?): name its layout with --from=LAYOUT";
+    case ReadError::group_separator:
+      return "a -- line parts groups of lines at addresses of their own, as quarnel-grep -A, -B "
+             "and -C write them: apply them to the file with --patch";
+    case ReadError::named_line:
+      return "the line starts with an input's name, as quarnel-grep writes lines of several "
+             "files: search with -h (--no-filename) for lines without it";
     case ReadError::ambiguous:
       return "the text reads in two ways that give different bytes: name its layout with "
              "--from=LAYOUT";
