@@ -223,7 +223,11 @@ TEST_F(ReadingSweep, AFileKeepsItsBytesUnderItsOwnDumpAndChangesOneByteUnderAnEd
           << c.name << " " << c.label << ", edited";
     } else {
       // An edited character column proves no reading: the text names the
-      // readings, and its own one reads the edit.
+      // readings, and its own one reads the edit. A column of blanks over
+      // an edited byte no longer tells xxd -b's bits from hex digits.
+      if (got.error.error == ReadError::bits_or_hex && c.group == "xxd-b") {
+        continue;
+      }
       EXPECT_TRUE(got.error.error == ReadError::ambiguous ||
                   got.error.error == ReadError::column_fits_none)
           << c.name << " " << c.label << ", edited";

@@ -44,17 +44,43 @@ flag_sets=(
 )
 sizes=(1 2 3 4 5 7 8 15 16 17 33 64)
 kinds=(text binary zeros)
+# Data shaped as files are, seeded: indented lines, text led by blanks,
+# records repeated with a few bytes changed, padding after a header,
+# blanks and dots. A column found by its blanks, or a reading by a lead
+# of characters, reads these wrong.
+shaped_sizes=(17 40 100)
+shaped_kinds=(indented blank-led records padding blanks-dots)
 if [[ $grid == small ]]; then
   sizes=(1 4 15 16 17)
   kinds=(binary zeros)
+  shaped_sizes=(40)
 fi
 
-# Byte i of each kind: printable ASCII, every value, or zero.
+# Byte i of each kind: printable ASCII, every value, or zero; or a shape.
 make_input() {
   LC_ALL=C awk -v n="$2" -v kind="$1" 'BEGIN {
+    srand(n * 31 + length(kind))
+    split("def return self int char if else for the of value x", word, " ")
+    if (kind == "indented" || kind == "blank-led") {
+      text = kind == "blank-led" ? substr("                ", 1, 1 + int(rand() * 16)) : ""
+      while (length(text) < n) {
+        text = text substr("            ", 1, 4 * int(rand() * 3)) word[1 + int(rand() * 12)] \
+               " " word[1 + int(rand() * 12)] (rand() < 0.5 ? ":\n" : "\n")
+      }
+      printf "%s", substr(text, 1, n)
+      exit
+    }
+    size = 8 + int(rand() * 41)
+    for (i = 0; i < size; i++) record[i] = rand() < 0.5 ? int(rand() * 256) : 32 + int(rand() * 95)
+    header = int(rand() * 40)
+    split("0 255 32 46", pads, " ")
+    pad = pads[1 + int(rand() * 4)]
     for (i = 0; i < n; i++) {
       if (kind == "text") printf "%c", 35 + (i * 7) % 90
       else if (kind == "binary") printf "%c", (i * 37 + 11) % 256
+      else if (kind == "records") printf "%c", (rand() < 0.05 ? int(rand() * 256) : record[i % size])
+      else if (kind == "padding") printf "%c", ((i < header || i + 8 >= n) ? int(rand() * 256) : pad)
+      else if (kind == "blanks-dots") printf "%c", (rand() < 0.5 ? 32 : 46)
       else printf "%c", 0
     } }' >"$work/sample"
 }
@@ -79,11 +105,21 @@ shown() {
   fi
 }
 
+inputs=()
 for kind in "${kinds[@]}"; do
   for size in "${sizes[@]}"; do
-    make_input "$kind" "$size"
-    mv "$work/sample" "$work/$kind-$size"
+    inputs+=("$kind $size")
   done
+done
+for kind in "${shaped_kinds[@]}"; do
+  for size in "${shaped_sizes[@]}"; do
+    inputs+=("$kind $size")
+  done
+done
+for input in "${inputs[@]}"; do
+  read -r kind size <<<"$input"
+  make_input "$kind" "$size"
+  mv "$work/sample" "$work/$kind-$size"
 done
 number=0
 for flag_set in "${flag_sets[@]}"; do
@@ -92,16 +128,15 @@ for flag_set in "${flag_sets[@]}"; do
   read -r group reading addressed <<<"${words[*]:0:3}"
   command_words=("${words[@]:3}")
   command -v "${command_words[0]}" >/dev/null || continue
-  for kind in "${kinds[@]}"; do
-    for size in "${sizes[@]}"; do
-      cp "$work/$kind-$size" "$work/sample"
-      number=$((number + 1))
-      name=$(printf 'case%04d' "$number")
-      (cd "$work" && "${command_words[@]}" sample) >"$out/$name.dump" 2>/dev/null || true
-      shown "${command_words[@]}" >"$out/$name.bin"
-      cp "$work/sample" "$out/$name.in"
-      printf '%s %s %s %s %s\n' "$name" "$group" "$reading" "$addressed" \
-        "${command_words[*]} ($kind, $size bytes)" >>"$out/cases"
-    done
+  for input in "${inputs[@]}"; do
+    read -r kind size <<<"$input"
+    cp "$work/$kind-$size" "$work/sample"
+    number=$((number + 1))
+    name=$(printf 'case%04d' "$number")
+    (cd "$work" && "${command_words[@]}" sample) >"$out/$name.dump" 2>/dev/null || true
+    shown "${command_words[@]}" >"$out/$name.bin"
+    cp "$work/sample" "$out/$name.in"
+    printf '%s %s %s %s %s\n' "$name" "$group" "$reading" "$addressed" \
+      "${command_words[*]} ($kind, $size bytes)" >>"$out/cases"
   done
 done
