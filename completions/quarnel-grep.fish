@@ -7,6 +7,8 @@ complete -c quarnel-grep -s c -l count -d 'Show the number of matches in each fi
 complete -c quarnel-grep -s l -l files-with-matches -d 'Show the names of files with a match'
 complete -c quarnel-grep -s q -l quiet -l silent -d 'Show nothing: the exit status tells'
 complete -c quarnel-grep -l offsets -d 'Show the offset of each match'
+complete -c quarnel-grep -s h -l no-filename -d 'Never start lines with the file name'
+complete -c quarnel-grep -s H -l with-filename -d 'Always start lines with the file name'
 # The value goes in the same word, as --color=always.
 complete -c quarnel-grep -l color -f -a 'auto always never' -d 'Colour the matched bytes'
 complete -c quarnel-grep -l help -d 'Show the usage'

@@ -116,7 +116,7 @@ _quarnel_diff() {
   fi
 }
 
-# quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets]
+# quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] [-h | -H]
 #              [--color[=WHEN]] [--] PATTERN [FILE...]
 # The pattern, the first word after the options, is the user's to type;
 # the words after it are files.
@@ -144,9 +144,9 @@ _quarnel_grep() {
   done
   [[ $takes_value == *" $prev "* ]] && return  # a number
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-A -B -C -m -c -l -q --after-context= --before-context= --context=
-      --max-count= --count --files-with-matches --quiet --offsets --color --color= --help
-      --version --'
+    _quarnel_options "$cur" '-A -B -C -m -c -l -q -h -H --after-context= --before-context=
+      --context= --max-count= --count --files-with-matches --quiet --offsets --no-filename
+      --with-filename --color --color= --help --version --'
   fi
 }
 

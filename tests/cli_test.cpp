@@ -289,6 +289,40 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   }
 }
 
+TEST_F(CliTest, GrepLinesEditedPatchTheFileTheyCameFrom) {
+  // The guide's example: the -- between groups is a gap, and a line whose
+  // bytes were edited writes them back.
+  std::string icons = std::string(40, '\0') + "GIF89a\x10\x00\x10\x00\xf7\x00\x00" +
+                      std::string(100, '\0') + "GIF87a \x00 \x00\xf0" + std::string(20, '\0');
+  std::ofstream(path("icons.bin"), std::ios::binary) << icons;
+  const Outcome lines = run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin")}, "", {},
+                                 QUARNEL_GREP_BINARY);
+  ASSERT_EQ(lines.status, 0);
+  std::string edited = lines.out;
+  const std::size_t at = edited.find("47 49 46 38 39 61");
+  ASSERT_NE(edited.find("\n--"), std::string::npos);
+  ASSERT_NE(at, std::string::npos);
+  edited.replace(at + 12, 2, "37");
+  const Outcome patched = run_tool({"-p", path("icons.bin")}, edited, {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(patched.err + std::to_string(patched.status), "0");
+  icons[44] = '7';
+  const auto file = [&] {
+    std::ifstream in(path("icons.bin"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_TRUE(file() == icons);
+  // Lines of several files carry names, which a patch refuses before it
+  // writes anything.
+  const Outcome named = run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin"), path("abc")}, "",
+                                 {}, QUARNEL_GREP_BINARY);
+  const Outcome refused = run_tool({"-p", path("icons.bin")}, named.out, {}, UNQUARNEL_BINARY);
+  EXPECT_EQ(refused.err, with_line_ends("unquarnel: stdin:1: the line starts with an input's name, "
+                                        "as quarnel-grep writes lines of several files: search "
+                                        "with -h (--no-filename) for lines without it\n"));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(file() == icons);
+}
+
 TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
   const std::string usage = "usage: quarnel-as LAYOUT [OPTIONS] [--] [FILE...]\n";
   struct Row {

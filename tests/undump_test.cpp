@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quarnel/undump.h"
+#include "support/layout_texts.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 #include "undump/layouts.h"
@@ -467,6 +468,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "unquarnel: --no-journal goes with --patch: --no-journal\n" + usage, 2}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 // clang-format on
+
+TEST(Undump, XxdColumnsLedByBlanksReadAtEveryWidth) {
+  // Text led by 1 to 16 blanks in xxd's layouts at every width and group,
+  // either byte order, as written and stripped: read without naming the
+  // layout, exactly its bytes, or refused naming a reading that reads it.
+  std::size_t read = 0;
+  for (std::size_t blanks = 1; blanks <= 16; ++blanks) {
+    const std::string data = std::string(blanks, ' ') + "def f(x): return x.y  # a\n";
+    for (unsigned columns = 1; columns <= 40; ++columns) {
+      for (const int group : {-1, 0, 1, 2, 3, 4, 8}) {
+        for (const bool little : {false, true}) {
+          const LayoutSettings settings{
+              .columns = columns, .group = group, .little_endian = little};
+          if (check_layout(settings) != LayoutError::none) {
+            continue;
+          }
+          for (const int way : {0, 2}) {
+            const std::string text = pasted(written_layout(settings, data, data.size()), way);
+            const ReadAll got = read_all(text, ReadMode::dumps, DumpReading::any);
+            const std::string where = std::to_string(blanks) + " blanks, -c " +
+                                      std::to_string(columns) + " -g " + std::to_string(group) +
+                                      (little ? " -e" : "") + (way == 2 ? ", stripped" : "");
+            if (got.stop.error == ReadError::none) {
+              ASSERT_TRUE(got.bytes == data) << where;
+              ++read;
+              continue;
+            }
+            ASSERT_EQ(got.stop.error, ReadError::ambiguous) << where;
+            const DumpReading own = settings_reading(settings);
+            ASSERT_TRUE(got.stop.readings[0] == own || got.stop.readings[1] == own) << where;
+            const ReadAll named = read_all(text, ReadMode::dumps, own);
+            ASSERT_TRUE(named.stop.error == ReadError::none && named.bytes == data) << where;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(read, std::size_t{4000});
+}
 
 TEST(Undump, ReadsBackTheDumpsOfXxdHexdumpAndOd) {
   // INPUT.TOOL.txt: the dump a tool made of INPUT (see make-samples.sh).
