@@ -32,10 +32,10 @@ DumpReading other_radix(DumpReading reading) {
 }
 
 // Whether text, refused as stop says, is read exactly by a reading it names.
-bool refused_rightly(std::string_view text, const ReadStep& stop, ReadMode mode,
-                     DumpReading own, const std::string& data) {
-  const bool names = stop.error == ReadError::ambiguous ||
-                     stop.error == ReadError::column_fits_none;
+bool refused_rightly(std::string_view text, const ReadStep& stop, ReadMode mode, DumpReading own,
+                     const std::string& data) {
+  const bool names =
+      stop.error == ReadError::ambiguous || stop.error == ReadError::column_fits_none;
   if (!names && stop.error != ReadError::bits_or_hex) {
     return false;
   }
@@ -90,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   const std::string text = pasted(written_layout(settings, data, data.size() + 1), bytes[5] % 3);
   const ReadAll got = read_all(text, ReadMode::dumps, DumpReading::any);
-  if (got.stop.error == ReadError::none ? got.bytes != data
-                                        : !refused_rightly(text, got.stop, ReadMode::dumps, own,
-                                                           data)) {
+  if (got.stop.error == ReadError::none
+          ? got.bytes != data
+          : !refused_rightly(text, got.stop, ReadMode::dumps, own, data)) {
     std::abort();
   }
   // A file patched with its own dump keeps its bytes.

@@ -295,8 +295,8 @@ TEST_F(CliTest, GrepLinesEditedPatchTheFileTheyCameFrom) {
   std::string icons = std::string(40, '\0') + "GIF89a\x10\x00\x10\x00\xf7\x00\x00" +
                       std::string(100, '\0') + "GIF87a \x00 \x00\xf0" + std::string(20, '\0');
   std::ofstream(path("icons.bin"), std::ios::binary) << icons;
-  const Outcome lines = run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin")}, "", {},
-                                 QUARNEL_GREP_BINARY);
+  const Outcome lines =
+      run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin")}, "", {}, QUARNEL_GREP_BINARY);
   ASSERT_EQ(lines.status, 0);
   std::string edited = lines.out;
   const std::size_t at = edited.find("47 49 46 38 39 61");
@@ -313,8 +313,8 @@ TEST_F(CliTest, GrepLinesEditedPatchTheFileTheyCameFrom) {
   EXPECT_TRUE(file() == icons);
   // Lines of several files carry names, which a patch refuses before it
   // writes anything.
-  const Outcome named = run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin"), path("abc")}, "",
-                                 {}, QUARNEL_GREP_BINARY);
+  const Outcome named = run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin"), path("abc")}, "", {},
+                                 QUARNEL_GREP_BINARY);
   const Outcome refused = run_tool({"-p", path("icons.bin")}, named.out, {}, UNQUARNEL_BINARY);
   EXPECT_EQ(refused.err, with_line_ends("unquarnel: stdin:1: the line starts with an input's name, "
                                         "as quarnel-grep writes lines of several files: search "

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "quarnel/undump.h"
+#include "support/layout_texts.h"
 #include "support/test_support.h"
 
 namespace quarnel {
@@ -54,59 +55,12 @@ std::vector<SweepCase> sweep_cases() {
 // The ways a dump reaches unquarnel: as written, through Windows, an editor
 // that takes trailing blanks off, a paste that lost its last line end.
 std::vector<std::pair<std::string, std::string>> pastes(const std::string& dump) {
-  std::string crlf;
-  std::string stripped;
-  for (std::size_t at = 0; at < dump.size();) {
-    const std::size_t end = std::min(dump.find('\n', at), dump.size());
-    const std::string line = dump.substr(at, end - at);
-    const bool ends = end < dump.size();
-    crlf += line + (ends ? "\r\n" : "");
-    stripped += line.substr(0, line.find_last_not_of(' ') + 1) + (ends ? "\n" : "");
-    at = end + 1;
-  }
   std::vector<std::pair<std::string, std::string>> all{
-      {"as written", dump}, {"CR LF", crlf}, {"stripped", stripped}};
+      {"as written", dump}, {"CR LF", pasted(dump, 1)}, {"stripped", pasted(dump, 2)}};
   if (dump.ends_with('\n')) {
-    all.emplace_back("no last line end", dump.substr(0, dump.size() - 1));
+    all.emplace_back("no last line end", pasted(dump, 3));
   }
   return all;
-}
-
-struct Read {
-  ReadStep error;
-  std::string bytes;  // in order, or laid on the file at their addresses
-};
-
-// Reads text with a reader of mode, all of it, as one text.
-Read read_text(std::string_view text, ReadMode mode, DumpReading reading, std::string file = {}) {
-  DumpReader reader(mode, reading);
-  std::vector<std::uint8_t> room(text.size() + 64);
-  Read got;
-  for (;;) {
-    const ReadStep step = reader.read(text, room, true);
-    const std::string bytes(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(step.size));
-    if (mode == ReadMode::dumps) {
-      got.bytes += bytes;
-    } else if (step.size > 0) {
-      // The sweep's files are small: their addresses fit any size_t.
-      const auto address = static_cast<std::size_t>(step.address);
-      file.resize(std::max(file.size(), address + step.size));
-      file.replace(address, step.size, bytes);
-    }
-    text.remove_prefix(step.taken);
-    if (step.stop == ReadStop::error) {
-      got.error = step;
-      break;
-    }
-    if (step.stop == ReadStop::text) {
-      got.error = reader.finish();
-      break;
-    }
-  }
-  if (mode == ReadMode::lines) {
-    got.bytes = file;
-  }
-  return got;
 }
 
 // The dump with the first byte of its first line of bytes changed by 0x80,
@@ -164,15 +118,15 @@ TEST_F(ReadingSweep, EveryDumpReadsBackAsItsBytesOrIsRefused) {
   for (const SweepCase& c : cases_) {
     for (const auto& [paste, text] : pastes(c.dump)) {
       const std::string where = c.name + " " + c.label + ", " + paste;
-      const Read got = read_text(text, ReadMode::dumps, DumpReading::any);
-      if (got.error.error == ReadError::none) {
+      const ReadAll got = read_all(text, ReadMode::dumps, DumpReading::any);
+      if (got.stop.error == ReadError::none) {
         ASSERT_NE(c.group, "words") << where;
         ASSERT_TRUE(got.bytes == c.shown) << where;
         ++read_back;
         continue;
       }
       if (c.group == "words") {
-        EXPECT_TRUE(text.empty() || got.error.error == ReadError::word_layout) << where;
+        EXPECT_TRUE(text.empty() || got.stop.error == ReadError::word_layout) << where;
         continue;
       }
       if (paste == "no last line end" || text.empty()) {
@@ -181,14 +135,14 @@ TEST_F(ReadingSweep, EveryDumpReadsBackAsItsBytesOrIsRefused) {
       // A claimed layout is refused only where two readings differ, and
       // its own reading then reads it, or where a * line stands for an
       // unknown number of lines.
-      if (got.error.error == ReadError::uncounted_squeeze) {
+      if (got.stop.error == ReadError::uncounted_squeeze) {
         continue;
       }
-      ASSERT_EQ(got.error.error, ReadError::ambiguous)
-          << where << ": " << message(got.error.error) << " at " << got.error.line;
-      EXPECT_NE(got.error.readings[0], got.error.readings[1]) << where;
-      const Read named = read_text(text, ReadMode::dumps, reading_named(c.reading));
-      ASSERT_EQ(named.error.error, ReadError::none) << where << " with --from=" << c.reading;
+      ASSERT_EQ(got.stop.error, ReadError::ambiguous)
+          << where << ": " << message(got.stop.error) << " at " << got.stop.line;
+      EXPECT_NE(got.stop.readings[0], got.stop.readings[1]) << where;
+      const ReadAll named = read_all(text, ReadMode::dumps, reading_named(c.reading));
+      ASSERT_EQ(named.stop.error, ReadError::none) << where << " with --from=" << c.reading;
       ASSERT_TRUE(named.bytes == c.shown) << where << " with --from=" << c.reading;
     }
   }
@@ -202,20 +156,20 @@ TEST_F(ReadingSweep, AFileKeepsItsBytesUnderItsOwnDumpAndChangesOneByteUnderAnEd
     }
     for (const auto& [paste, text] : pastes(c.dump)) {
       const std::string where = c.name + " " + c.label + ", " + paste;
-      const Read got = read_text(text, ReadMode::lines, DumpReading::any, c.input);
-      if (got.error.error == ReadError::none) {
+      const ReadAll got = read_all(text, ReadMode::lines, DumpReading::any, c.input);
+      if (got.stop.error == ReadError::none) {
         ASSERT_TRUE(got.bytes == c.input) << where;
       } else if (paste != "no last line end") {
-        ASSERT_EQ(got.error.error, ReadError::ambiguous)
-            << where << ": " << message(got.error.error);
+        ASSERT_EQ(got.stop.error, ReadError::ambiguous)
+            << where << ": " << message(got.stop.error);
       }
     }
     const std::string edited = edit_first_byte(c);
     if (edited.empty()) {
       continue;
     }
-    const Read got = read_text(edited, ReadMode::lines, DumpReading::any, c.input);
-    if (got.error.error == ReadError::none) {
+    const ReadAll got = read_all(edited, ReadMode::lines, DumpReading::any, c.input);
+    if (got.stop.error == ReadError::none) {
       const std::vector<std::size_t> changed = differences(got.bytes, c.input);
       ASSERT_EQ(changed.size(), 1U) << c.name << " " << c.label << ", edited";
       EXPECT_EQ(static_cast<unsigned char>(got.bytes[changed[0]]),
@@ -225,14 +179,14 @@ TEST_F(ReadingSweep, AFileKeepsItsBytesUnderItsOwnDumpAndChangesOneByteUnderAnEd
       // An edited character column proves no reading: the text names the
       // readings, and its own one reads the edit. A column of blanks over
       // an edited byte no longer tells xxd -b's bits from hex digits.
-      if (got.error.error == ReadError::bits_or_hex && c.group == "xxd-b") {
+      if (got.stop.error == ReadError::bits_or_hex && c.group == "xxd-b") {
         continue;
       }
-      EXPECT_TRUE(got.error.error == ReadError::ambiguous ||
-                  got.error.error == ReadError::column_fits_none)
+      EXPECT_TRUE(got.stop.error == ReadError::ambiguous ||
+                  got.stop.error == ReadError::column_fits_none)
           << c.name << " " << c.label << ", edited";
-      const Read named = read_text(edited, ReadMode::lines, reading_named(c.reading), c.input);
-      ASSERT_EQ(named.error.error, ReadError::none) << c.name << " " << c.label << ", edited";
+      const ReadAll named = read_all(edited, ReadMode::lines, reading_named(c.reading), c.input);
+      ASSERT_EQ(named.stop.error, ReadError::none) << c.name << " " << c.label << ", edited";
       EXPECT_EQ(differences(named.bytes, c.input).size(), 1U) << c.name << " " << c.label;
     }
   }
@@ -262,14 +216,13 @@ TEST_F(ReadingSweep, UnquarnelPatchesAFileWithItsOwnDumpAndAnEdit) {
         // The flags' own reading where it is named; a -d dump's first line
         // may not tell its radix, and its addresses read alike in both.
         const std::string own = "--from=" + c.reading;
-        const std::size_t named = got.err.find(own + " ") != std::string::npos ||
-                                          got.err.ends_with(own + "\n")
-                                      ? got.err.find(own)
-                                      : got.err.find("--from=");
+        const std::size_t named =
+            got.err.find(own + " ") != std::string::npos || got.err.ends_with(own + "\n")
+                ? got.err.find(own)
+                : got.err.find("--from=");
         ASSERT_NE(named, std::string::npos) << c.label << got.err;
         ASSERT_TRUE(file_text(file) == c.input) << c.name << " " << c.label;
-        const std::string from =
-            got.err.substr(named, got.err.find_first_of(" \n", named) - named);
+        const std::string from = got.err.substr(named, got.err.find_first_of(" \n", named) - named);
         got = run_tool({"-p", file, from, dump}, "", {}, UNQUARNEL_BINARY);
       }
       const std::string after = file_text(file);

@@ -161,8 +161,8 @@ struct OtherDump {
   bool over = true;  // the dump has ended: the next line starts another
   bool squeezed = false;
   std::array<std::uint64_t, 3> next{};  // hex, decimal, octal
-  std::uint64_t repeats = 0;    // copies of the last line due
-  std::uint64_t repeat_at = 0;  // where the next of them goes
+  std::uint64_t repeats = 0;            // copies of the last line due
+  std::uint64_t repeat_at = 0;          // where the next of them goes
   // A * line's copies while the radices left count them differently: how
   // many in each, and from where, until the addresses after it tell.
   bool repeats_open = false;

@@ -88,15 +88,15 @@ int run_grep(int argc, const char* const argv[]) {
     return 1;
   }
   const Finder finder = prepare_finder(pattern);
-  const SearchSettings settings{.shown = options.shown,
-                                .before = options.before,
-                                .after = options.after,
-                                .parted = options.context,
-                                .color = colors_output(options.color),
-                                .most = options.most,
-                                .named = options.naming == Naming::always ||
-                                         (options.naming == Naming::several &&
-                                          options.files.size() > 1)};
+  const SearchSettings settings{
+      .shown = options.shown,
+      .before = options.before,
+      .after = options.after,
+      .parted = options.context,
+      .color = colors_output(options.color),
+      .most = options.most,
+      .named = options.naming == Naming::always ||
+               (options.naming == Naming::several && options.files.size() > 1)};
   static OutputWriter out{standard_output};
   SearchRun run;
   Totals totals;

@@ -155,8 +155,7 @@ struct ReaderSteps {
   // stop, with error where it is one.
   static bool emit_due(DumpReader& reader, StepBytes& bytes, bool text_done, Settled& settled) {
     OtherDump& other = reader.other_;
-    if ((has_held(other) || other.repeats_open) && !can_release(other, reader.mode_) &&
-        text_done) {
+    if ((has_held(other) || other.repeats_open) && !can_release(other, reader.mode_) && text_done) {
       settled = settle(other, reader.mode_, true);
       if (settled.error != ReadError::none) {
         return false;
@@ -444,9 +443,8 @@ struct ReaderSteps {
       // The bytes a * line repeats are those of the last line taken, as it
       // stands in the step: a line the readers failed on may have left
       // anything in theirs.
-      took_full_lines(other,
-                      std::span(bytes.out.data() + bytes.used - bytes_per_line, bytes_per_line),
-                      lines);
+      took_full_lines(
+          other, std::span(bytes.out.data() + bytes.used - bytes_per_line, bytes_per_line), lines);
       reader.text_lines_ += lines;
       reader.line_ += lines;
       lines = 0;
@@ -627,7 +625,7 @@ ReadStep DumpReader::finish() const noexcept {
       (shape.c_part == array_closed || (shape.opened && shape.c_part != array_before));
   const ReadError error =
       other_.squeezed || other_.repeats > 0 || other_.repeats_open ? ReadError::bad_squeeze
-      : mode_ == ReadMode::dumps && closing_due && shape.ended ? ReadError::no_closing_line
+      : mode_ == ReadMode::dumps && closing_due && shape.ended     ? ReadError::no_closing_line
       : mode_ == ReadMode::dumps && (in_dump_ || closing_due || array_open) ? ReadError::unfinished
                                                                             : ReadError::none;
   if (error != ReadError::none) {

@@ -62,8 +62,9 @@ bool padded_column_at(std::size_t place, std::size_t count, std::size_t group, b
                       std::size_t per_byte, bool little) {
   for (std::size_t columns = count + 1; columns <= most_layout_columns; ++columns) {
     const std::size_t digits = columns * per_byte;
-    const bool fits = any_group ? place >= digits + 2 && place <= digits + (columns + group - 1) / group + 1
-                                : place == column_place(columns, group, per_byte, little);
+    const bool fits =
+        any_group ? place >= digits + 2 && place <= digits + (columns + group - 1) / group + 1
+                  : place == column_place(columns, group, per_byte, little);
     if (fits) {
       return true;
     }
@@ -128,7 +129,8 @@ Hypothesis read_column(std::string_view text, std::size_t hex_start, std::size_t
       if (full || (!hypothesis.full && chars.size() == line.count)) {
         hypothesis.chars = chars;
       }
-      hypothesis.fits = static_cast<std::uint8_t>(hypothesis.fits | (column_fits(bytes, group, chars) & readings));
+      hypothesis.fits = static_cast<std::uint8_t>(hypothesis.fits |
+                                                  (column_fits(bytes, group, chars) & readings));
     }
   }
   return hypothesis;

@@ -161,7 +161,8 @@ bool can_release(const OtherDump& dump, ReadMode mode) {
   const std::uint8_t open_radices = dump.shape.open & radices;
   const bool radices_open = (open_radices & (open_radices - 1)) != 0;
   return !((dump.shape.open & orders) == orders && dump.held.orders_differ) &&
-         !(radices_open && (dump.repeats_open || (mode == ReadMode::lines && dump.held.places_differ)));
+         !(radices_open &&
+           (dump.repeats_open || (mode == ReadMode::lines && dump.held.places_differ)));
 }
 
 bool copies_due(const OtherDump& dump) {
@@ -325,7 +326,8 @@ OtherOutcome make_copies(OtherDump& dump, const OtherLine& line) {
   const std::size_t first = radix_index(dump.shape.open);
   bool counts_differ = false;
   for (std::size_t r = first + 1; r < radix_variants.size(); ++r) {
-    counts_differ = counts_differ || ((fits & radix_variants[r]) != 0 && copies[r] != copies[first]);
+    counts_differ =
+        counts_differ || ((fits & radix_variants[r]) != 0 && copies[r] != copies[first]);
   }
   // Where the radices count the copies differently, the lines after the *
   // tell which holds, as lines elsewhere do; the lines held before it go

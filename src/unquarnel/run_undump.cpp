@@ -105,8 +105,9 @@ int undump_all(const Dumps& dumps, DumpReader& reader, UndumpTarget target) {
         if (result.error == ReadError::column_fits_none) {
           const std::string_view first = reading_name(result.readings[0]);
           const std::string_view second = reading_name(result.readings[1]);
-          return fail({name, ":", line, ": the character column shows the bytes neither as ",
-                       first, " nor as ", second, " reads them (was a byte edited?): name one with --from=", first,
+          return fail({name, ":", line, ": the character column shows the bytes neither as ", first,
+                       " nor as ", second,
+                       " reads them (was a byte edited?): name one with --from=", first,
                        " or --from=", second});
         }
         return fail({name, ":", line, ": ",
