@@ -292,8 +292,9 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
 TEST_F(CliTest, GrepLinesEditedPatchTheFileTheyCameFrom) {
   // The guide's example: the -- between groups is a gap, and a line whose
   // bytes were edited writes them back.
-  std::string icons = std::string(40, '\0') + "GIF89a\x10\x00\x10\x00\xf7\x00\x00" +
-                      std::string(100, '\0') + "GIF87a \x00 \x00\xf0" + std::string(20, '\0');
+  using namespace std::string_literals;
+  std::string icons = std::string(40, '\0') + "GIF89a\x10\x00\x10\x00\xf7\x00\x00"s +
+                      std::string(100, '\0') + "GIF87a \x00 \x00\xf0"s + std::string(20, '\0');
   std::ofstream(path("icons.bin"), std::ios::binary) << icons;
   const Outcome lines =
       run_tool({"-C1", "\"GIF8\" ?? 61", path("icons.bin")}, "", {}, QUARNEL_GREP_BINARY);

@@ -405,10 +405,11 @@ XxdDigits xxd_digits(std::string_view line) {
   if (digits == 0 || chars == digits / 2) {
     return XxdDigits::hex;
   }
+  // A blank is 0x20, or 0x40 in an EBCDIC column (xxd -E).
   const bool blanks_lost =
       std::all_of(bits.begin() + static_cast<std::ptrdiff_t>(std::min(chars, digits / 8)),
                   bits.begin() + static_cast<std::ptrdiff_t>(digits / 8),
-                  [](unsigned char byte) { return byte == ' '; });
+                  [](unsigned char byte) { return byte == ' ' || byte == 0x40; });
   if (chars > digits / 8) {
     return XxdDigits::hex;
   }
