@@ -160,8 +160,7 @@ TEST_F(ReadingSweep, AFileKeepsItsBytesUnderItsOwnDumpAndChangesOneByteUnderAnEd
       if (got.stop.error == ReadError::none) {
         ASSERT_TRUE(got.bytes == c.input) << where;
       } else if (paste != "no last line end") {
-        ASSERT_EQ(got.stop.error, ReadError::ambiguous)
-            << where << ": " << message(got.stop.error);
+        ASSERT_EQ(got.stop.error, ReadError::ambiguous) << where << ": " << message(got.stop.error);
       }
     }
     const std::string edited = edit_first_byte(c);
@@ -215,14 +214,16 @@ TEST_F(ReadingSweep, UnquarnelPatchesAFileWithItsOwnDumpAndAnEdit) {
       if (got.status != 0 && text != c.dump) {
         // The flags' own reading where it is named; a -d dump's first line
         // may not tell its radix, and its addresses read alike in both.
+        std::string said = got.err;
+        std::erase(said, '\r');
         const std::string own = "--from=" + c.reading;
         const std::size_t named =
-            got.err.find(own + " ") != std::string::npos || got.err.ends_with(own + "\n")
-                ? got.err.find(own)
-                : got.err.find("--from=");
+            said.find(own + " ") != std::string::npos || said.ends_with(own + "\n")
+                ? said.find(own)
+                : said.find("--from=");
         ASSERT_NE(named, std::string::npos) << c.label << got.err;
         ASSERT_TRUE(file_text(file) == c.input) << c.name << " " << c.label;
-        const std::string from = got.err.substr(named, got.err.find_first_of(" \n", named) - named);
+        const std::string from = said.substr(named, said.find_first_of(" \n", named) - named);
         got = run_tool({"-p", file, from, dump}, "", {}, UNQUARNEL_BINARY);
       }
       const std::string after = file_text(file);
