@@ -4,6 +4,7 @@
 // must give exactly the data, or be refused naming two readings, one of
 // which reads it exactly; laid on the data as a patch, its own dump must
 // change nothing.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -14,21 +15,15 @@ namespace {
 using namespace quarnel;
 using namespace quarnel::testing;
 
-// The same reading with xxd's other address radix: a text whose byte order
-// and radix are both left open names two readings that differ in one.
-DumpReading other_radix(DumpReading reading) {
-  switch (reading) {
-    case DumpReading::xxd:
-      return DumpReading::xxd_d;
-    case DumpReading::xxd_d:
-      return DumpReading::xxd;
-    case DumpReading::xxd_e:
-      return DumpReading::xxd_e_d;
-    case DumpReading::xxd_e_d:
-      return DumpReading::xxd_e;
-    default:
-      return reading;
+// The readings of xxd that differ from reading in byte order, radix or
+// both: a text that leaves both open can name only two of the four.
+std::array<DumpReading, 4> twins(DumpReading reading) {
+  constexpr std::array xxd{DumpReading::xxd, DumpReading::xxd_e, DumpReading::xxd_d,
+                           DumpReading::xxd_e_d};
+  if (std::find(xxd.begin(), xxd.end(), reading) != xxd.end()) {
+    return xxd;
   }
+  return {reading, reading, reading, reading};
 }
 
 // Whether text, refused as stop says, is read exactly by a reading it names.
@@ -40,7 +35,7 @@ bool refused_rightly(std::string_view text, const ReadStep& stop, ReadMode mode,
     return false;
   }
   for (const DumpReading named : names ? stop.readings : std::array{own, own}) {
-    for (const DumpReading reading : {named, other_radix(named)}) {
+    for (const DumpReading reading : twins(named)) {
       const ReadAll got = read_all(text, mode, reading, mode == ReadMode::lines ? data : "");
       if (got.stop.error == ReadError::none && got.bytes == data) {
         return true;
