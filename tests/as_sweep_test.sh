@@ -7,10 +7,18 @@
 # missing leaves its cases out. The C++ and Rust arrays of every input are
 # read back by unquarnel and compiled into a program that writes their
 # bytes back.
-# Usage: as_sweep_test.sh QUARNEL_AS UNQUARNEL [small] [EMULATOR...]
+# Usage: as_sweep_test.sh QUARNEL_AS UNQUARNEL [full|sample|small] [EMULATOR...]
+# A sample keeps a quarter of the full grid's cases, chosen by the seed in
+# QUARNEL_SWEEP_SEED (1 when unset); QUARNEL_SWEEP_GRID overrides the grid.
 set -uo pipefail
-as=$(realpath "$1") unquarnel=$(realpath "$2") grid=${3:-full}
+as=$(realpath "$1") unquarnel=$(realpath "$2") grid=${QUARNEL_SWEEP_GRID:-${3:-full}}
 shift 3 2>/dev/null || shift $#
+RANDOM=${QUARNEL_SWEEP_SEED:-1}
+echo "grid: $grid, seed ${QUARNEL_SWEEP_SEED:-1}"
+# sampled: whether this case is in the grid.
+sampled() {
+  [[ $grid != sample ]] || ((RANDOM % 4 == 0))
+}
 emulator=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -48,6 +56,7 @@ check() {
   for input in "${inputs[@]}"; do
     (($(stat -c %s "$input") >= shortest)) || continue
     for from in file stdin; do
+      sampled || continue
       local peer_line=${peer//%/$input} our_line="$ours $input"
       if [[ $from == stdin ]]; then
         peer_line="${peer//%/} < $input" our_line="$ours < $input"
@@ -74,6 +83,7 @@ check() {
 read_back() {
   local ours=$1 reading=$2 input
   for input in "${inputs[@]}"; do
+    sampled || continue
     cases=$((cases + 1))
     eval "${emulator[*]} $as $ours $input" >ours.out 2>&1
     if [[ -s ours.out ]] && ! { eval "${emulator[*]} $unquarnel --from=$reading ours.out" >back.bin 2>&1 &&

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Writes the dumps that the real xxd, hexdump and od make of small inputs
 # under many flags, for the test that reads them all back (ReadingSweep).
-# Usage: sweep-dumps.sh FOLDER [small]. For each case it writes NAME.dump,
+# Usage: sweep-dumps.sh FOLDER [full|sample|small]: a sample keeps a
+# quarter of the full grid's cases, chosen by the seed in QUARNEL_SWEEP_SEED
+# (1 when unset), and QUARNEL_SWEEP_GRID overrides the grid. For each case it writes NAME.dump,
 # what the tool wrote, NAME.in, its input, NAME.bin, the bytes the dump
 # shows, and a line of FOLDER/cases: NAME GROUP READING ADDRESSED WHAT,
 # where READING is the --from name of the flags' reading, ADDRESSED says
@@ -10,7 +12,9 @@
 # out; with none at all, the folder holds an empty list.
 set -euo pipefail
 out=$1
-grid=${2:-full}
+grid=${QUARNEL_SWEEP_GRID:-${2:-full}}
+RANDOM=${QUARNEL_SWEEP_SEED:-1}
+echo "grid: $grid, seed ${QUARNEL_SWEEP_SEED:-1}"
 rm -rf "$out"
 mkdir -p "$out"
 : >"$out/cases"
@@ -132,6 +136,7 @@ for flag_set in "${flag_sets[@]}"; do
     read -r kind size <<<"$input"
     cp "$work/$kind-$size" "$work/sample"
     number=$((number + 1))
+    [[ $grid != sample ]] || ((RANDOM % 4 == 0)) || continue
     name=$(printf 'case%04d' "$number")
     (cd "$work" && "${command_words[@]}" sample) >"$out/$name.dump" 2>/dev/null || true
     shown "${command_words[@]}" >"$out/$name.bin"
