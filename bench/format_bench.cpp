@@ -8,9 +8,9 @@
 
 namespace {
 
-using quarnel::FormatPath;
+using quarnel::CpuPath;
 
-void format_block(benchmark::State& state, FormatPath path) {
+void format_block(benchmark::State& state, CpuPath path) {
   const quarnel::LineFormatter format = quarnel::line_formatter(path);
   if (format == nullptr) {
     state.SkipWithError("this CPU cannot run this path");
@@ -33,10 +33,10 @@ void format_block(benchmark::State& state, FormatPath path) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
 }
 
-BENCHMARK_CAPTURE(format_block, portable, FormatPath::portable);
-BENCHMARK_CAPTURE(format_block, ssse3, FormatPath::ssse3);
-BENCHMARK_CAPTURE(format_block, avx2, FormatPath::avx2);
-BENCHMARK_CAPTURE(format_block, neon, FormatPath::neon);
+BENCHMARK_CAPTURE(format_block, portable, CpuPath::portable);
+BENCHMARK_CAPTURE(format_block, ssse3, CpuPath::ssse3);
+BENCHMARK_CAPTURE(format_block, avx2, CpuPath::avx2);
+BENCHMARK_CAPTURE(format_block, neon, CpuPath::neon);
 
 }  // namespace
 

@@ -45,13 +45,13 @@ int main() {
   const double megabytes = static_cast<double>(data.size()) / 1e6;
   double portable = 0;
   std::printf("%-10s %14s %8s\n", "formatter", "MB/s of input", "ratio");
-  for (const FormatPath path :
-       {FormatPath::portable, FormatPath::ssse3, FormatPath::avx2, FormatPath::neon}) {
+  for (const CpuPath path :
+       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const LineFormatter format = line_formatter(path);
     if (format != nullptr) {
       std::vector<char> out(text.size());
       const double seconds = best_time([&] { format(out.data(), address, data); });
-      portable = path == FormatPath::portable ? seconds : portable;
+      portable = path == CpuPath::portable ? seconds : portable;
       std::printf("%-10s %14.0f %7.2fx\n", names[static_cast<int>(path)], megabytes / seconds,
                   portable / seconds);
     }
@@ -74,8 +74,8 @@ int main() {
       megabytes / into_buffer, megabytes / appended, megabytes / into_string,
       written == as_string.size() && reused == as_string ? "" : " (results differ)");
   std::printf("%-10s %14s %8s\n", "reader", "MB/s of text", "ratio");
-  for (const ParsePath path :
-       {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+  for (const CpuPath path :
+       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const FullLineParser parse = full_line_parser(path);
     if (parse != nullptr) {
       bool all_read = true;
@@ -85,7 +85,7 @@ int main() {
           all_read = parse(text.data() + i * full_line_length, line) && all_read;
         }
       });
-      portable = path == ParsePath::portable ? seconds : portable;
+      portable = path == CpuPath::portable ? seconds : portable;
       std::printf("%-10s %14.0f %7.2fx%s\n", names[static_cast<int>(path)],
                   static_cast<double>(text.size()) / 1e6 / seconds, portable / seconds,
                   all_read ? "" : " (refused a line)");

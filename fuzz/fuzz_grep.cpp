@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   const std::vector<std::uint64_t> expected = testing::reference_matches(pattern, data);
   const std::span data_bytes(reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-  for (const FindPath path : {FindPath::portable, FindPath::sse2, FindPath::avx2, FindPath::neon}) {
+  for (const CpuPath path : {CpuPath::portable, CpuPath::sse2, CpuPath::avx2, CpuPath::neon}) {
     if (match_scan(path) == nullptr) {
       continue;
     }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "quarnel/parse_command_line.h"
+#include "programs/quarnel/parse_command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
   using namespace quarnel;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/simple_dump.h"
-#include "undump/layout_fill.h"
+#include "dump/layout_fill.h"
 
 namespace quarnel {
 namespace {
@@ -25,8 +25,8 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
   for (std::size_t size = 0; size < 48; ++size) {
     sizes.insert(sizes.end(), {size, 4096 + size % 16});
   }
-  for (const FormatPath path :
-       {FormatPath::portable, FormatPath::ssse3, FormatPath::avx2, FormatPath::neon}) {
+  for (const CpuPath path :
+       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const LineFormatter format = line_formatter(path);
     for (const std::size_t size : format != nullptr ? sizes : std::vector<std::size_t>{}) {
       const std::span<const std::uint8_t> shown = std::span(data).first(size);
@@ -40,7 +40,7 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
           << "path " << static_cast<int>(path) << ", " << size << " bytes";
     }
   }
-  EXPECT_NE(line_formatter(FormatPath::portable), nullptr);
+  EXPECT_NE(line_formatter(CpuPath::portable), nullptr);
 }
 
 }  // namespace
@@ -94,7 +94,7 @@ TEST(LayoutFill, EveryPathFillsEveryByteAtEveryPlaceOfEveryLayoutItTakes) {
                 plan.size);
       expected += address.data() + text;
     }
-    for (const FillPath path : {FillPath::ssse3, FillPath::avx2, FillPath::neon}) {
+    for (const CpuPath path : {CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
       const LinesFiller filler = lines_filler(path, fill.blocks);
       if (filler == nullptr) {
         continue;

@@ -1,4 +1,4 @@
-#include "quarnel/parse_command_line.h"
+#include "programs/quarnel/parse_command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -107,9 +107,9 @@ std::vector<std::uint64_t> found_on(const Finder& finder, std::string_view data)
   return found;
 }
 
-std::vector<FindPath> paths() {
-  std::vector<FindPath> all;
-  for (const FindPath path : {FindPath::portable, FindPath::sse2, FindPath::avx2, FindPath::neon}) {
+std::vector<CpuPath> paths() {
+  std::vector<CpuPath> all;
+  for (const CpuPath path : {CpuPath::portable, CpuPath::sse2, CpuPath::avx2, CpuPath::neon}) {
     if (match_scan(path) != nullptr) {
       all.push_back(path);
     }
@@ -189,7 +189,7 @@ TEST(Search, FindsEveryMatchAtItsOffset) {
     const Searched got = searched(row.pattern, row.data, {.shown = Shown::offsets});
     EXPECT_EQ(got.out, with_line_ends(offsets_text(row.offsets))) << row.pattern;
     EXPECT_EQ(got.outcome.matches, row.offsets.size());
-    for (const FindPath path : paths()) {
+    for (const CpuPath path : paths()) {
       const Pattern pattern = parsed(row.pattern);
       EXPECT_EQ(found_on(prepare_finder(pattern, path), row.data), row.offsets)
           << row.pattern << " on path " << static_cast<int>(path);
@@ -215,7 +215,7 @@ TEST(Search, EveryPathFindsWhatTheReferenceFinds) {
           data[place + k] = static_cast<char>(pattern.value[k] | (~pattern.mask[k] & random()));
         }
         const std::vector<std::uint64_t> expected = testing::reference_matches(pattern, data);
-        for (const FindPath path : paths()) {
+        for (const CpuPath path : paths()) {
           ASSERT_EQ(found_on(prepare_finder(pattern, path), data), expected)
               << text << ", " << size << " bytes, planted at " << place << ", path "
               << static_cast<int>(path);

@@ -13,7 +13,7 @@
 #include "support/layout_texts.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
-#include "undump/layouts.h"
+#include "layouts/line_reading.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {
@@ -84,8 +84,8 @@ TEST(Undump, FullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
         std::size_t column = 0;
         const bool well_formed = parse_line(line, expected, column) == ReadError::none &&
                                  expected.count == 16 && line.find('\n') == std::string::npos;
-        for (const ParsePath path :
-             {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+        for (const CpuPath path :
+             {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
           const FullLineParser parse = full_line_parser(path);
           DumpLine got;
           ASSERT_TRUE(parse == nullptr || parse(line.data(), got) == well_formed)
@@ -138,8 +138,8 @@ TEST(Undump, OtherLayoutsFullLineReadersAgreeOnEveryCharacterAtEveryPlace) {
         // The readers look at 64 characters, past the end of a short line.
         text.push_back('\n');
         text.append(64, 'x');
-        for (const ParsePath path :
-             {ParsePath::portable, ParsePath::ssse3, ParsePath::avx2, ParsePath::neon}) {
+        for (const CpuPath path :
+             {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
           const FullLineParser parse = full_line_parser(path, layout);
           DumpLine read;
           ASSERT_TRUE(parse == nullptr || parse(text.data(), read) == well_formed)

@@ -1,16 +1,15 @@
-// The choice of formatter on CPUs without vector paths: the portable one.
+// The formatter on CPUs without vector paths: the portable one.
+#include "cpu/cpu.h"
 #include "dump/line_format.h"
 
 namespace quarnel {
 
-LineFormatter line_formatter(FormatPath path, LineEnd end) {
-  if (path != FormatPath::portable) {
+LineFormatter line_formatter(CpuPath path, LineEnd end) {
+  if (path != CpuPath::portable) {
     return nullptr;
   }
   return end == LineEnd::lf ? format_lines_portable<LineEnd::lf>
                             : format_lines_portable<LineEnd::crlf>;
 }
-
-FormatPath fastest_format_path() { return FormatPath::portable; }
 
 }  // namespace quarnel

@@ -1,4 +1,5 @@
-// The choice of formatter on AArch64: NEON, which every such CPU has.
+// The formatters on AArch64: NEON beside the portable one.
+#include "cpu/cpu.h"
 #include "dump/line_format_neon.h"
 
 namespace quarnel {
@@ -6,14 +7,15 @@ namespace quarnel {
 namespace {
 
 template <LineEnd end>
-LineFormatter formatter(FormatPath path) {
+LineFormatter formatter(CpuPath path) {
   switch (path) {
-    case FormatPath::portable:
+    case CpuPath::portable:
       return format_lines_portable<end>;
-    case FormatPath::neon:
+    case CpuPath::neon:
       return format_lines_neon<end>;
-    case FormatPath::ssse3:
-    case FormatPath::avx2:
+    case CpuPath::sse2:
+    case CpuPath::ssse3:
+    case CpuPath::avx2:
       break;
   }
   return nullptr;
@@ -21,10 +23,11 @@ LineFormatter formatter(FormatPath path) {
 
 }  // namespace
 
-LineFormatter line_formatter(FormatPath path, LineEnd end) {
+LineFormatter line_formatter(CpuPath path, LineEnd end) {
+  if (!cpu_runs(path)) {
+    return nullptr;
+  }
   return end == LineEnd::lf ? formatter<LineEnd::lf>(path) : formatter<LineEnd::crlf>(path);
 }
-
-FormatPath fastest_format_path() { return FormatPath::neon; }
 
 }  // namespace quarnel

@@ -1,5 +1,5 @@
-// The choice of formatter on x86-64: the vector paths when the CPU has their
-// instructions, found out at run time so that one binary runs on every x86-64.
+// The formatters on x86-64: SSSE3 and AVX2 beside the portable one.
+#include "cpu/cpu.h"
 #include "dump/line_format.h"
 #include "dump/line_format_x86.h"
 
@@ -8,16 +8,16 @@ namespace quarnel {
 namespace {
 
 template <LineEnd end>
-LineFormatter formatter(FormatPath path) {
-  __builtin_cpu_init();  // safe to ask even before static constructors have run
+LineFormatter formatter(CpuPath path) {
   switch (path) {
-    case FormatPath::portable:
+    case CpuPath::portable:
       return format_lines_portable<end>;
-    case FormatPath::ssse3:
-      return __builtin_cpu_supports("ssse3") ? format_lines_ssse3<end> : nullptr;
-    case FormatPath::avx2:
-      return __builtin_cpu_supports("avx2") ? format_lines_avx2<end> : nullptr;
-    case FormatPath::neon:
+    case CpuPath::ssse3:
+      return format_lines_ssse3<end>;
+    case CpuPath::avx2:
+      return format_lines_avx2<end>;
+    case CpuPath::sse2:
+    case CpuPath::neon:
       break;
   }
   return nullptr;
@@ -25,17 +25,11 @@ LineFormatter formatter(FormatPath path) {
 
 }  // namespace
 
-LineFormatter line_formatter(FormatPath path, LineEnd end) {
-  return end == LineEnd::lf ? formatter<LineEnd::lf>(path) : formatter<LineEnd::crlf>(path);
-}
-
-FormatPath fastest_format_path() {
-  for (const FormatPath path : {FormatPath::avx2, FormatPath::ssse3}) {
-    if (line_formatter(path) != nullptr) {
-      return path;
-    }
+LineFormatter line_formatter(CpuPath path, LineEnd end) {
+  if (!cpu_runs(path)) {
+    return nullptr;
   }
-  return FormatPath::portable;
+  return end == LineEnd::lf ? formatter<LineEnd::lf>(path) : formatter<LineEnd::crlf>(path);
 }
 
 }  // namespace quarnel

@@ -57,4 +57,8 @@ char* format_last_line(char* out, std::uint32_t address, std::span<const std::ui
   return end == LineEnd::lf ? put_line_end<LineEnd::lf>(out) : put_line_end<LineEnd::crlf>(out);
 }
 
+CpuPath fastest_format_path() {
+  return fastest_path([](CpuPath path) { return line_formatter(path) != nullptr; });
+}
+
 }  // namespace quarnel

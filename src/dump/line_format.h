@@ -8,6 +8,7 @@
 #include <cstring>
 #include <span>
 
+#include "cpu/cpu.h"
 #include "quarnel/dump.h"
 
 namespace quarnel {
@@ -51,15 +52,12 @@ inline constexpr auto shown_chars = [] {
 using LineFormatter = char* (*)(char* out, std::uint32_t& address,
                                 std::span<const std::uint8_t> data);
 
-// The ways of formatting full lines; all give the same bytes.
-enum class FormatPath { portable, ssse3, avx2, neon };
-
-// The formatter for a path and line end, or null when this CPU cannot run
-// it.
-[[nodiscard]] LineFormatter line_formatter(FormatPath path, LineEnd end = native_line_end);
+// The formatter for a path and line end, or null when this build or this
+// CPU has not the path; all give the same bytes.
+[[nodiscard]] LineFormatter line_formatter(CpuPath path, LineEnd end = native_line_end);
 
 // The fastest path this CPU can run.
-[[nodiscard]] FormatPath fastest_format_path();
+[[nodiscard]] CpuPath fastest_format_path();
 
 // Writes the line end at out; returns the end.
 template <LineEnd end>

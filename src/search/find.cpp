@@ -66,7 +66,7 @@ std::size_t scan_portable(const Finder& finder, const std::uint8_t* data, std::s
   return last + 1;
 }
 
-Finder prepare_finder(const Pattern& pattern, FindPath path) {
+Finder prepare_finder(const Pattern& pattern, CpuPath path) {
   Finder finder{.pattern = &pattern, .scan = match_scan(path)};
   std::array<unsigned, 2> best{~0U, ~0U};
   for (std::size_t k = 0; k < pattern.size; ++k) {
@@ -90,6 +90,10 @@ Finder prepare_finder(const Pattern& pattern, FindPath path) {
 
 Finder prepare_finder(const Pattern& pattern) {
   return prepare_finder(pattern, fastest_find_path());
+}
+
+CpuPath fastest_find_path() {
+  return fastest_path([](CpuPath path) { return match_scan(path) != nullptr; });
 }
 
 }  // namespace quarnel

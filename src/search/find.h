@@ -10,6 +10,7 @@
 #include <cstring>
 #include <span>
 
+#include "cpu/cpu.h"
 #include "search/pattern.h"
 
 namespace quarnel {
@@ -21,9 +22,6 @@ struct Finder;
 using MatchScan = std::size_t (*)(const Finder& finder, const std::uint8_t* data, std::size_t from,
                                   std::size_t last);
 
-// The ways of scanning; all find the same matches.
-enum class FindPath { portable, sse2, avx2, neon };
-
 struct Finder {
   const Pattern* pattern = nullptr;
   std::array<std::size_t, 2> place{};  // the rarest place, and the next rarest (or the same)
@@ -32,15 +30,16 @@ struct Finder {
   MatchScan scan = nullptr;
 };
 
-// The scan of a path, or null when this CPU cannot run it.
-[[nodiscard]] MatchScan match_scan(FindPath path);
+// The scan of a path, or null when this build or this CPU has not the
+// path; all find the same matches.
+[[nodiscard]] MatchScan match_scan(CpuPath path);
 // The fastest path this CPU can run.
-[[nodiscard]] FindPath fastest_find_path();
+[[nodiscard]] CpuPath fastest_find_path();
 
 // A finder for pattern, which must outlive it, on the fastest path or the
 // one given.
 [[nodiscard]] Finder prepare_finder(const Pattern& pattern);
-[[nodiscard]] Finder prepare_finder(const Pattern& pattern, FindPath path);
+[[nodiscard]] Finder prepare_finder(const Pattern& pattern, CpuPath path);
 
 // The first match at or after from that lies wholly in data, or data.size()
 // when there is none.

@@ -4,8 +4,6 @@
 
 namespace quarnel {
 
-MatchScan match_scan(FindPath path) { return path == FindPath::portable ? scan_portable : nullptr; }
-
-FindPath fastest_find_path() { return FindPath::portable; }
+MatchScan match_scan(CpuPath path) { return path == CpuPath::portable ? scan_portable : nullptr; }
 
 }  // namespace quarnel

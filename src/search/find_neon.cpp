@@ -37,19 +37,18 @@ std::size_t scan_neon(const Finder& finder, const std::uint8_t* data, std::size_
 
 }  // namespace
 
-MatchScan match_scan(FindPath path) {
+MatchScan match_scan(CpuPath path) {
   switch (path) {
-    case FindPath::portable:
+    case CpuPath::portable:
       return scan_portable;
-    case FindPath::neon:
+    case CpuPath::neon:
       return scan_neon;
-    case FindPath::sse2:
-    case FindPath::avx2:
+    case CpuPath::sse2:
+    case CpuPath::ssse3:
+    case CpuPath::avx2:
       break;
   }
   return nullptr;
 }
-
-FindPath fastest_find_path() { return FindPath::neon; }
 
 }  // namespace quarnel

@@ -64,23 +64,22 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Finder& finder,
 
 }  // namespace
 
-MatchScan match_scan(FindPath path) {
-  __builtin_cpu_init();
+MatchScan match_scan(CpuPath path) {
+  if (!cpu_runs(path)) {
+    return nullptr;
+  }
   switch (path) {
-    case FindPath::portable:
+    case CpuPath::portable:
       return scan_portable;
-    case FindPath::sse2:
+    case CpuPath::sse2:
       return scan_sse2;
-    case FindPath::avx2:
-      return __builtin_cpu_supports("avx2") ? scan_avx2 : nullptr;
-    case FindPath::neon:
+    case CpuPath::avx2:
+      return scan_avx2;
+    case CpuPath::ssse3:
+    case CpuPath::neon:
       break;
   }
   return nullptr;
-}
-
-FindPath fastest_find_path() {
-  return match_scan(FindPath::avx2) != nullptr ? FindPath::avx2 : FindPath::sse2;
 }
 
 }  // namespace quarnel

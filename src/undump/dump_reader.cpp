@@ -10,9 +10,11 @@
 #include <string_view>
 
 #include "quarnel/undump.h"
-#include "undump/layouts.h"
+#include "layouts/layout_names.h"
+#include "layouts/line_reading.h"
+#include "layouts/text_out.h"
 #include "undump/line_parse.h"
-#include "undump/other_dump.h"
+#include "undump/reading_contest.h"
 
 namespace quarnel {
 inline namespace v1 {

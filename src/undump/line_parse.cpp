@@ -1,6 +1,6 @@
 #include "undump/line_parse.h"
 
-#include "undump/layouts.h"
+#include "layouts/line_reading.h"
 #include "undump/line_parse_plan.h"
 
 #include <bit>
@@ -221,6 +221,11 @@ FullLineParser portable_parser(FullLayout layout) {
 
 std::size_t full_line_size(FullLayout layout) {
   return plans[static_cast<std::size_t>(layout)].length;
+}
+
+FullLineParser fastest_full_line_parser(FullLayout layout) {
+  return full_line_parser(
+      fastest_path([&](CpuPath path) { return full_line_parser(path, layout) != nullptr; }), layout);
 }
 
 }  // namespace quarnel

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cpu/cpu.h"
 #include "quarnel/line_geometry.h"
 #include "quarnel/undump.h"
 
@@ -27,7 +28,6 @@ using line_geometry::line_text;
 using FullLineParser = bool (*)(const char* text, DumpLine& line);
 
 // The ways of reading full lines; all accept the same lines alike.
-enum class ParsePath { portable, ssse3, avx2, neon };
 
 // The layouts whose full lines of 16 bytes have their own readers:
 // quarnel's, xxd's default (groups of two) and hexdump -C's, with 8 address
@@ -40,8 +40,9 @@ enum class ParsePath { portable, ssse3, avx2, neon };
 enum class FullLayout { quarnel, xxd, hexdump, od6, od6z, od7, od7z };
 inline constexpr std::size_t full_layouts = 7;
 
-// The reader for a path, or null when this CPU cannot run it.
-[[nodiscard]] FullLineParser full_line_parser(ParsePath path,
+// The reader for a path, or null when this build or this CPU has not the
+// path.
+[[nodiscard]] FullLineParser full_line_parser(CpuPath path,
                                               FullLayout layout = FullLayout::quarnel);
 
 // The fastest reader of full lines that this CPU can run.

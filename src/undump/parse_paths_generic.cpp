@@ -1,12 +1,11 @@
-// The choice of full-line reader on CPUs without vector ones: the portable one.
+// The full-line reader on CPUs without vector ones: the portable one.
+#include "cpu/cpu.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
-  return path == ParsePath::portable ? portable_parser(layout) : nullptr;
+FullLineParser full_line_parser(CpuPath path, FullLayout layout) {
+  return path == CpuPath::portable ? portable_parser(layout) : nullptr;
 }
-
-FullLineParser fastest_full_line_parser(FullLayout layout) { return portable_parser(layout); }
 
 }  // namespace quarnel

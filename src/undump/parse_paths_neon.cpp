@@ -1,21 +1,24 @@
-// The choice of full-line reader on AArch64: NEON, which every such CPU has.
+// The full-line readers on AArch64: NEON beside the portable one.
+#include "cpu/cpu.h"
 #include "undump/line_parse_neon.h"
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
+FullLineParser full_line_parser(CpuPath path, FullLayout layout) {
+  if (!cpu_runs(path)) {
+    return nullptr;
+  }
   switch (path) {
-    case ParsePath::portable:
+    case CpuPath::portable:
       return portable_parser(layout);
-    case ParsePath::neon:
+    case CpuPath::neon:
       return neon_parser(layout);
-    case ParsePath::ssse3:
-    case ParsePath::avx2:
+    case CpuPath::sse2:
+    case CpuPath::ssse3:
+    case CpuPath::avx2:
       break;
   }
   return nullptr;
 }
-
-FullLineParser fastest_full_line_parser(FullLayout layout) { return neon_parser(layout); }
 
 }  // namespace quarnel

@@ -1,31 +1,25 @@
-// The choice of full-line reader on x86-64: AVX2 or SSSE3 when the CPU has
-// them, found out at run time.
+// The full-line readers on x86-64: SSSE3 and AVX2 beside the portable one.
+#include "cpu/cpu.h"
 #include "undump/line_parse_x86.h"
 
 namespace quarnel {
 
-FullLineParser full_line_parser(ParsePath path, FullLayout layout) {
-  __builtin_cpu_init();
+FullLineParser full_line_parser(CpuPath path, FullLayout layout) {
+  if (!cpu_runs(path)) {
+    return nullptr;
+  }
   switch (path) {
-    case ParsePath::portable:
+    case CpuPath::portable:
       return portable_parser(layout);
-    case ParsePath::ssse3:
-      return __builtin_cpu_supports("ssse3") ? ssse3_parser(layout) : nullptr;
-    case ParsePath::avx2:
-      return __builtin_cpu_supports("avx2") ? avx2_parser(layout) : nullptr;
-    case ParsePath::neon:
+    case CpuPath::ssse3:
+      return ssse3_parser(layout);
+    case CpuPath::avx2:
+      return avx2_parser(layout);
+    case CpuPath::sse2:
+    case CpuPath::neon:
       break;
   }
   return nullptr;
-}
-
-FullLineParser fastest_full_line_parser(FullLayout layout) {
-  for (const ParsePath path : {ParsePath::avx2, ParsePath::ssse3}) {
-    if (const FullLineParser parser = full_line_parser(path, layout); parser != nullptr) {
-      return parser;
-    }
-  }
-  return portable_parser(layout);
 }
 
 }  // namespace quarnel

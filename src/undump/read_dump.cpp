@@ -1,7 +1,7 @@
 // Reading dumps in memory back into bytes, for the library's users.
 #include "quarnel/undump.h"
 
-#include "undump/layouts.h"
+#include "layouts/line_reading.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {

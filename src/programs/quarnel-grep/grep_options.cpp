@@ -1,0 +1,96 @@
+#include "programs/quarnel-grep/grep_options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace quarnel {
+namespace {
+
+// A number, all digits; false when it is not one.
+bool read_number(const char* text, std::uint64_t& number) {
+  const std::string_view digits = text != nullptr ? text : "";
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+}
+
+// The stronger of two ways of showing: nothing, names, count, offsets,
+// lines, in that order.
+Shown stronger(Shown a, Shown b) {
+  const auto strength = [](Shown shown) {
+    switch (shown) {
+      case Shown::nothing:
+        return 4;
+      case Shown::names:
+        return 3;
+      case Shown::count:
+        return 2;
+      case Shown::offsets:
+        return 1;
+      case Shown::lines:
+        break;
+    }
+    return 0;
+  };
+  return strength(a) >= strength(b) ? a : b;
+}
+
+}  // namespace
+
+GrepOptions parse_grep_options(int argc, const char* const argv[]) {
+  GrepOptions options;
+  OptionWalk walk{argc, argv};
+  for (std::string_view arg; next_option(walk, arg);) {
+    if (asks_help_or_version(arg, options.asked)) {
+      return options;
+    }
+    const OptionValue after = option_value(walk, arg, "-A", "--after-context");
+    const OptionValue before =
+        after.matched ? OptionValue{} : option_value(walk, arg, "-B", "--before-context");
+    const OptionValue around = after.matched || before.matched
+                                   ? OptionValue{}
+                                   : option_value(walk, arg, "-C", "--context");
+    if (after.matched || before.matched || around.matched) {
+      const char* value = after.matched    ? after.value
+                          : before.matched ? before.value
+                                           : around.value;
+      std::uint64_t lines = 0;
+      if (!read_number(value, lines)) {
+        return refused(options, "option needs a number of lines: ", argv[walk.at]);
+      }
+      static_assert(most_lines_before == 65536);
+      if (!after.matched && lines > most_lines_before) {
+        return refused(options, "option takes at most 65536 lines: ", argv[walk.at]);
+      }
+      options.after = before.matched ? options.after : lines;
+      options.before = after.matched ? options.before : lines;
+      options.context = true;
+    } else if (const OptionValue most = option_value(walk, arg, "-m", "--max-count");
+               most.matched) {
+      if (!read_number(most.value, options.most)) {
+        return refused(options, "option needs a number of matches: ", argv[walk.at]);
+      }
+    } else if (arg == "-q" || arg == "--quiet" || arg == "--silent") {
+      options.shown = stronger(options.shown, Shown::nothing);
+    } else if (arg == "-l" || arg == "--files-with-matches") {
+      options.shown = stronger(options.shown, Shown::names);
+    } else if (arg == "-c" || arg == "--count") {
+      options.shown = stronger(options.shown, Shown::count);
+    } else if (arg == "-h" || arg == "--no-filename") {
+      options.naming = Naming::never;
+    } else if (arg == "-H" || arg == "--with-filename") {
+      options.naming = Naming::always;
+    } else if (arg == "--offsets") {
+      options.shown = stronger(options.shown, Shown::offsets);
+    } else if (!read_color_option(arg, options.color)) {
+      return refused(options, "unknown option: ", argv[walk.at]);
+    }
+  }
+  if (walk.next >= argc) {
+    return refused(options, "a pattern to find", "");
+  }
+  options.pattern = argv[walk.next];
+  options.files = std::span(argv + walk.next + 1, static_cast<std::size_t>(argc - walk.next - 1));
+  return options;
+}
+
+}  // namespace quarnel

@@ -1,0 +1,3 @@
+#include "programs/quarnel/run.h"
+
+int main(int argc, char* argv[]) { return quarnel::run(argc, argv); }

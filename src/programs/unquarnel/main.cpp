@@ -1,0 +1,3 @@
+#include "programs/unquarnel/run_undump.h"
+
+int main(int argc, char* argv[]) { return quarnel::run_undump(argc, argv); }

@@ -1,3 +1,0 @@
-#include "quarnel-as/run_as.h"
-
-int main(int argc, char* argv[]) { return quarnel::run_as(argc, argv); }

@@ -1,3 +1,0 @@
-#include "quarnel-diff/run_diff.h"
-
-int main(int argc, char* argv[]) { return quarnel::run_diff(argc, argv); }

@@ -1,3 +1,0 @@
-#include "quarnel/run.h"
-
-int main(int argc, char* argv[]) { return quarnel::run(argc, argv); }

@@ -1,3 +1,0 @@
-#include "unquarnel/run_undump.h"
-
-int main(int argc, char* argv[]) { return quarnel::run_undump(argc, argv); }
