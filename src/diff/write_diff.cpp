@@ -119,7 +119,7 @@ struct Differ {
   // (a moved change's) shown reversed.
   void put_line(char mark, std::uint64_t address, std::span<const std::uint8_t> bytes,
                 std::span<const std::uint8_t> others, bool all_differ) {
-    static DumpLine line;
+    static FormattedLine line;
     make_dump_line(address, bytes, line);
     const std::string_view whole = line.text;
     const std::size_t shift = line.shift;

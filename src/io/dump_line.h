@@ -18,7 +18,7 @@ namespace quarnel {
 // Returns the number of digits written.
 [[nodiscard]] std::size_t address_text(std::uint64_t address, std::span<char, 16> out);
 
-struct DumpLine {
+struct FormattedLine {
   std::string_view text;  // the line with its line end
   std::size_t shift = 0;  // the digits its address has past eight: every place moves by as many
   // Room in front for the digits of the widest address, 16.
@@ -27,6 +27,7 @@ struct DumpLine {
 
 // Makes the line of bytes (16, or fewer for a file's last line, which may
 // be none) at address, ended as the platform ends lines, in line.text.
-void make_dump_line(std::uint64_t address, std::span<const std::uint8_t> bytes, DumpLine& line);
+void make_dump_line(std::uint64_t address, std::span<const std::uint8_t> bytes,
+                    FormattedLine& line);
 
 }  // namespace quarnel

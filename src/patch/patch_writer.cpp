@@ -51,6 +51,11 @@ bool patch_record(PatchWriter& patch, const PatchRecord& record,
   return flush_patch(patch) && write_record(patch, record, bytes);
 }
 
+bool PatchWriter::put(const PatchRecord& record, std::span<const std::uint8_t> bytes) {
+  return record.kind == RecordKind::write ? patch_bytes(*this, record.address, bytes)
+                                          : patch_record(*this, record, bytes);
+}
+
 RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
                        std::span<std::uint8_t, longest_record> bytes, bool with_bytes) {
   const auto head = std::span(reinterpret_cast<std::uint8_t*>(&record), sizeof record);

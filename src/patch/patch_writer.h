@@ -30,7 +30,30 @@ struct PatchRecord {
 
 inline constexpr std::size_t longest_record = std::size_t{1} << 16;
 
-struct PatchWriter {
+// Where a reader puts what a dump or a diff says to patch: bytes to write
+// at their address (a write record), and the records of the other kinds
+// with their bytes (an expect's bytes the file must hold).
+class RecordSink {
+ public:
+  // False when the record could not be kept.
+  [[nodiscard]] virtual bool put(const PatchRecord& record,
+                                 std::span<const std::uint8_t> bytes) = 0;
+
+ protected:
+  RecordSink() = default;
+  RecordSink(const RecordSink&) = default;
+  RecordSink(RecordSink&&) = default;
+  RecordSink& operator=(const RecordSink&) = default;
+  RecordSink& operator=(RecordSink&&) = default;
+  ~RecordSink() = default;
+};
+
+// The records kept in a temporary file, the bytes that follow one another
+// joined into one write record.
+struct PatchWriter final : RecordSink {
+  explicit PatchWriter(int file) : records(file) {}
+  [[nodiscard]] bool put(const PatchRecord& record, std::span<const std::uint8_t> bytes) override;
+
   int records;              // the temporary file
   std::uint64_t start = 0;  // the address of the buffered bytes
   std::size_t used = 0;

@@ -31,7 +31,7 @@ bool read_range(std::string_view& text, char sign, std::uint64_t& first, std::ui
 // (the new side). span is where the first of them starts and the last
 // ends, both 0 until one comes.
 DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool old_side,
-                   DiffReader& diff, PatchWriter& patch, std::uint64_t number,
+                   DiffReader& diff, RecordSink& records, std::uint64_t number,
                    std::array<std::uint64_t, 2>& span) {
   static std::array<std::uint8_t, detail::max_line_bytes> room;
   DiffStep result;
@@ -44,9 +44,8 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
       span[1] = step.address + step.size;
       const bool written =
           old_side
-              ? patch_record(
-                    patch, {step.address, step.size, RecordKind::expect, diff.input, number}, bytes)
-              : patch_bytes(patch, step.address, bytes);
+              ? records.put({step.address, step.size, RecordKind::expect, diff.input, number}, bytes)
+              : records.put({step.address, bytes.size()}, bytes);
       if (!written) {
         result.ok = false;
         result.write_failed = true;
@@ -137,20 +136,20 @@ bool choose_layout(std::string_view rest, bool at_end, DiffReader& diff,
 // both files (a line after it would stand at two addresses): the old file
 // must end where the old side does, and the new one ends where the new side
 // does.
-DiffStep end_other_hunk(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+DiffStep end_other_hunk(DiffReader& diff, RecordSink& records, std::uint64_t number) {
   DiffStep step;
   if (diff.old_fed) {
-    step = feed_side(diff.old_side, {}, true, true, diff, patch, number, diff.old_span);
+    step = feed_side(diff.old_side, {}, true, true, diff, records, number, diff.old_span);
   }
   if (step.ok && diff.new_fed) {
-    step = feed_side(diff.new_side, {}, true, false, diff, patch, number, diff.new_span);
+    step = feed_side(diff.new_side, {}, true, false, diff, records, number, diff.new_span);
   }
   // A side without a byte in the hunk ends where the other's start.
   const std::uint64_t old_end = diff.old_span[1] != 0 ? diff.old_span[1] : diff.new_span[0];
   const std::uint64_t new_end = diff.new_span[1] != 0 ? diff.new_span[1] : diff.old_span[0];
   if (step.ok && old_end != new_end &&
-      (!patch_record(patch, {old_end, 0, RecordKind::expect_length, diff.input, number}, {}) ||
-       !patch_record(patch, {new_end, 0, RecordKind::set_length, diff.input, number}, {}))) {
+      (!records.put({old_end, 0, RecordKind::expect_length, diff.input, number}, {}) ||
+       !records.put({new_end, 0, RecordKind::set_length, diff.input, number}, {}))) {
     step.ok = false;
     step.write_failed = true;
   }
@@ -183,7 +182,7 @@ bool read_header(std::string_view rest, DiffReader& diff) {
 // A hunk's line of another layout's dump, with a line end, to the readers
 // of its sides; at the hunk's end, what they hold goes.
 DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, DiffReader& diff,
-                         PatchWriter& patch, std::uint64_t number) {
+                         RecordSink& records, std::uint64_t number) {
   static std::array<char, longest_diff_line + 1> fed;
   const std::size_t size = line.size() - 1;
   std::copy(line.begin() + 1, line.end(), fed.begin());
@@ -194,7 +193,7 @@ DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, Di
     if (side_old ? old_side : new_side) {
       (side_old ? diff.old_fed : diff.new_fed) = true;
       step = feed_side(side_old ? diff.old_side : diff.new_side, whole, false, side_old, diff,
-                       patch, number, side_old ? diff.old_span : diff.new_span);
+                       records, number, side_old ? diff.old_span : diff.new_span);
       if (!step.ok) {
         return step;
       }
@@ -204,7 +203,7 @@ DiffStep read_other_line(std::string_view line, bool old_side, bool new_side, Di
   diff.old_left -= mark == ' ' || mark == '-' ? 1 : 0;
   diff.new_left -= mark == ' ' || mark == '+' ? 1 : 0;
   diff.in_hunk = diff.old_left + diff.new_left > 0;
-  return diff.in_hunk ? step : end_other_hunk(diff, patch, number);
+  return diff.in_hunk ? step : end_other_hunk(diff, records, number);
 }
 
 // Where each side of the hunk starts: its first line is the header's,
@@ -227,7 +226,7 @@ bool place_hunk(DiffReader& diff) {
 
 // Before a line both files hold: where the bytes moved since the last
 // move record, a new one says to where.
-bool note_move(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+bool note_move(DiffReader& diff, RecordSink& records, std::uint64_t number) {
   const std::size_t old_side = diff.reverse ? 1 : 0;
   const std::uint64_t old_at = diff.at[old_side];
   const std::uint64_t new_at = diff.at[1 - old_side];
@@ -235,30 +234,30 @@ bool note_move(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
     return true;
   }
   diff.mapped = {old_at, new_at};
-  return patch_record(patch, {old_at, 0, RecordKind::move, diff.input, number, new_at}, {});
+  return records.put({old_at, 0, RecordKind::move, diff.input, number, new_at}, {});
 }
 
 // At the end of a hunk of quarnel's lines: a side whose last line is short
 // ends its dump there; the lines of the others run on after it.
-bool end_quarnel_hunk(DiffReader& diff, PatchWriter& patch, std::uint64_t number) {
+bool end_quarnel_hunk(DiffReader& diff, RecordSink& records, std::uint64_t number) {
   const std::size_t old_side = diff.reverse ? 1 : 0;
   bool written = true;
   for (std::size_t side = 0; side < 2; ++side) {
     if (diff.short_line[side]) {
       const RecordKind kind = side == old_side ? RecordKind::expect_length : RecordKind::set_length;
-      written = written && patch_record(patch, {diff.at[side], 0, kind, diff.input, number}, {});
+      written = written && records.put({diff.at[side], 0, kind, diff.input, number}, {});
     }
     diff.base_at[side] = diff.at[side];
     diff.base_line[side] = diff.first_line[side] + diff.lines[side];
   }
-  return written && (diff.short_line[0] || diff.short_line[1] || note_move(diff, patch, number));
+  return written && (diff.short_line[0] || diff.short_line[1] || note_move(diff, records, number));
 }
 
 // A hunk's line of a quarnel dump: each side's lines follow one another
 // from where the header puts the first, and a context line shows the '-'
 // side's address.
 DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, DiffReader& diff,
-                           PatchWriter& patch, std::uint64_t number) {
+                           RecordSink& records, std::uint64_t number) {
   DiffStep step;
   const auto fail = [&](ReadError error, std::string_view problem) {
     step.ok = false;
@@ -290,15 +289,15 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   }
   const auto bytes = std::span<const std::uint8_t>(dump.bytes).first(dump.count);
   const std::size_t file_old = diff.reverse ? 1 : 0;
-  bool written = mark != ' ' || note_move(diff, patch, number);
+  bool written = mark != ' ' || note_move(diff, records, number);
   if (old_side) {
     written =
         written &&
-        patch_record(patch, {diff.at[file_old], dump.count, RecordKind::expect, diff.input, number},
+        records.put({diff.at[file_old], dump.count, RecordKind::expect, diff.input, number},
                      bytes);
   }
   if (new_side && mark != ' ') {
-    written = written && patch_bytes(patch, diff.at[1 - file_old], bytes);
+    written = written && records.put({diff.at[1 - file_old], bytes.size()}, bytes);
   }
   const bool short_line = dump.count < line_geometry::bytes_per_line;
   for (const std::size_t side : {std::size_t{0}, std::size_t{1}}) {
@@ -311,7 +310,7 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   diff.new_left -= new_line ? 1 : 0;
   diff.in_hunk = diff.old_left + diff.new_left > 0;
   if (!diff.in_hunk) {
-    written = written && end_quarnel_hunk(diff, patch, number);
+    written = written && end_quarnel_hunk(diff, records, number);
   }
   if (!written) {
     step.ok = false;
@@ -327,7 +326,7 @@ bool looks_like_diff(std::string_view text) {
          text.starts_with("Index: ");
 }
 
-DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchWriter& patch,
+DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, RecordSink& records,
                    std::uint64_t& number) {
   DiffStep step;
   const auto fail = [&](std::string_view problem) {
@@ -388,12 +387,12 @@ DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff, PatchW
       }
     }
     if (diff.other_layout) {
-      if (step = read_other_line(line, old_side, new_side, diff, patch, number); !step.ok) {
+      if (step = read_other_line(line, old_side, new_side, diff, records, number); !step.ok) {
         return step;
       }
       continue;
     }
-    if (step = read_quarnel_line(line, old_side, new_side, diff, patch, number); !step.ok) {
+    if (step = read_quarnel_line(line, old_side, new_side, diff, records, number); !step.ok) {
       return step;
     }
   }

@@ -1,6 +1,6 @@
 // Reads a unified diff of dumps (quarnel-diff's, GNU diff's or git's; of
 // quarnel's dumps or of any other layout whose lines carry addresses) into
-// patch records: its old side, context and removed lines, as bytes the file
+// patch records, pushed into a record sink: its old side, context and removed lines, as bytes the file
 // must hold, and its new side as bytes to write and, where a side ends its
 // dump, the file's length. Reversed, the sides swap.
 #pragma once
@@ -67,6 +67,6 @@ struct DiffStep {
 // a last one without its line end) and takes them off it. number counts
 // the lines.
 [[nodiscard]] DiffStep read_diff(std::string_view& text, bool at_end, DiffReader& diff,
-                                 PatchWriter& patch, std::uint64_t& number);
+                                 RecordSink& records, std::uint64_t& number);
 
 }  // namespace quarnel

@@ -112,7 +112,7 @@ struct Search {
 
   // The line's text with the bytes of each run of marked ones coloured,
   // in the hex column, then in the characters.
-  void put_marked(const DumpLine& line, std::uint32_t bits) {
+  void put_marked(const FormattedLine& line, std::uint32_t bits) {
     std::size_t done = 0;
     using Place = std::size_t (*)(std::size_t) noexcept;
     struct Column {
@@ -144,7 +144,7 @@ struct Search {
 
   // Writes the lines from the first not yet written up to `until`.
   void write_lines(std::uint64_t until) {
-    static DumpLine line;
+    static FormattedLine line;
     for (; printed < until; ++printed) {
       const std::uint64_t at = printed * bytes_per_line;
       const auto count =

@@ -11,13 +11,6 @@
 
 namespace quarnel {
 
-// Where the bytes go: in order to out, or with their addresses to patch.
-struct UndumpTarget {
-  OutputWriter* out = nullptr;
-  PatchWriter* patch = nullptr;
-  DiffReader* diff = nullptr;  // with patch: how a text that is a diff is read
-};
-
 enum class UndumpStatus { ok, bad_line, read_error, write_error, not_a_diff };
 
 struct UndumpResult {
@@ -31,8 +24,14 @@ struct UndumpResult {
 };
 
 // Reads the input to its end, or to its first bad line, as the reader's
-// next text; a text that is a diff of dumps goes through target.diff. The bytes of the lines before
-// a bad line have gone to the target.
-[[nodiscard]] UndumpResult undump_stream(int input, DumpReader& reader, const UndumpTarget& target);
+// next text, and puts the bytes it reads into a sink that the program
+// chose: the bytes of the lines before a bad line have gone there.
+// Into out in order (standard output, a file written anew); a diff is
+// refused.
+[[nodiscard]] UndumpResult undump_stream(int input, DumpReader& reader, OutputWriter& out);
+// Into records with their addresses (a patch); a text that is a diff of
+// dumps is read by diff into the same records.
+[[nodiscard]] UndumpResult undump_stream(int input, DumpReader& reader, RecordSink& records,
+                                         DiffReader& diff);
 
 }  // namespace quarnel

@@ -70,7 +70,7 @@ Undumped undump_to_string(std::string_view text) {
   const int input = memory_file(text);
   OutputWriter& out = fresh_output();
   DumpReader reader;
-  UndumpResult result = undump_stream(input, reader, {.out = &out});
+  UndumpResult result = undump_stream(input, reader, out);
   if (const ReadStep end = reader.finish();
       result.status == UndumpStatus::ok && end.error != ReadError::none) {
     result = {UndumpStatus::bad_line, end.error, end.line};

@@ -1,0 +1,91 @@
+#include "patch/read_diff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quarnel {
+namespace {
+
+// Keeps each record as a line of text: its kind, address (and where a move
+// takes the bytes), and its bytes; or refuses the nth.
+struct RecordingSink final : RecordSink {
+  std::vector<std::string> kept;
+  std::size_t refuse_at = SIZE_MAX;
+  bool put(const PatchRecord& record, std::span<const std::uint8_t> bytes) override {
+    if (kept.size() == refuse_at) {
+      return false;
+    }
+    constexpr std::array<const char*, 5> kinds{"write", "expect", "expect_length", "set_length",
+                                               "move"};
+    std::string line = std::string(kinds[static_cast<std::size_t>(record.kind)]) + " " +
+                       std::to_string(record.address);
+    if (record.kind == RecordKind::move) {
+      line += " to " + std::to_string(record.to);
+    }
+    if (!bytes.empty()) {
+      line += " \"" + std::string(bytes.begin(), bytes.end()) + "\"";
+    }
+    kept.push_back(line);
+    return true;
+  }
+};
+
+struct DiffCase {
+  const char* name;
+  std::string text;
+  bool reverse;
+  std::vector<std::string> records;
+};
+
+const std::string changed_byte =
+    "--- old\n+++ new\n@@ -1,3 +1,3 @@\n"
+    "-00000000  68 65 6C 6C 6F 20 77 6F-72 6C 64 2C 20 74 68 69   hello world, thi\n"
+    "+00000000  68 65 6C 6C 6F 20 57 6F-72 6C 64 2C 20 74 68 69   hello World, thi\n"
+    " 00000010  73 20 69 73 20 61 20 66-69 6C 65 20 6F 66 20 73   s is a file of s\n"
+    "-00000020  6F 6D 65 20 62 79 74 65-73                        ome bytes\n"
+    "+00000020  6F 6D 65 20 62 79 74 65-73 21                     ome bytes!\n";
+
+class ReadDiff : public ::testing::TestWithParam<DiffCase> {};
+
+TEST_P(ReadDiff, PushesTheRecordsOfEachSide) {
+  const DiffCase& c = GetParam();
+  RecordingSink sink;
+  DiffReader diff{.reverse = c.reverse};
+  std::string_view text = c.text;
+  std::uint64_t number = 0;
+  const DiffStep step = read_diff(text, true, diff, sink, number);
+  ASSERT_TRUE(step.ok) << step.problem;
+  EXPECT_EQ(sink.kept, c.records);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Diffs, ReadDiff,
+    ::testing::Values(
+        DiffCase{"Forward", changed_byte, false,
+                 {"expect 0 \"hello world, thi\"", "write 0 \"hello World, thi\"",
+                  "expect 16 \"s is a file of s\"", "expect 32 \"ome bytes\"",
+                  "write 32 \"ome bytes!\"", "expect_length 41", "set_length 42"}},
+        DiffCase{"Reversed", changed_byte, true,
+                 {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
+                  "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
+                  "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}}),
+    [](const auto& param_info) { return param_info.param.name; });
+
+TEST(ReadDiffSink, ARefusedRecordStopsTheReadingAsAWriteFailure) {
+  for (std::size_t refuse_at = 0; refuse_at < 7; ++refuse_at) {
+    RecordingSink sink;
+    sink.refuse_at = refuse_at;
+    DiffReader diff;
+    std::string_view text = changed_byte;
+    std::uint64_t number = 0;
+    const DiffStep step = read_diff(text, true, diff, sink, number);
+    EXPECT_FALSE(step.ok) << refuse_at;
+    EXPECT_TRUE(step.write_failed) << refuse_at;
+    EXPECT_EQ(sink.kept.size(), refuse_at);
+  }
+}
+
+}  // namespace
+}  // namespace quarnel
