@@ -5,64 +5,43 @@
 
 #include "platform/platform.h"
 #include "quarnel/dump.h"
+#include "stream/read_range.h"
 
 namespace quarnel {
 
 DumpResult dump_stream(int input_fd, std::int32_t start_offset, OutputWriter& out) {
-  // One dump runs at a time; a static block keeps the stack small.
-  static std::array<std::uint8_t, input_block_size> block;
-
   const auto address = static_cast<std::uint32_t>(start_offset);
-  std::uint32_t to_skip = start_offset > 0 ? address : 0;
-  // A file reaches a far offset at once; other inputs read their way there.
-  if (to_skip > 0) {
-    switch (skip_by_seeking(input_fd, to_skip)) {
-      case SkipResult::unsupported:
-        break;
-      case SkipResult::done:
-        to_skip = 0;
-        break;
-      case SkipResult::too_short:
-        return DumpResult::too_short;
-      case SkipResult::error:
-        return DumpResult::read_error;
-    }
-  }
   // The dump keeps the part line carried between blocks.
   StreamDump dump(address, platform_line_end());
-  const bool may_block = may_wait(input_fd);
   const auto room = [&out] {
     return CharBuffer(out.buffer.data() + out.used, out.buffer.size() - out.used);
   };
-
-  for (;;) {
-    // Lines already formatted reach the output before a wait for more input,
-    // so a slow source is shown as it arrives.
-    if (may_block && out.used > 0 && !ready_to_read(input_fd) && !flush_output(out)) {
+  const auto take = [&](std::span<const std::uint8_t> bytes) {
+    if (!reserve_output(out, dump_more_size(dump, bytes.size()))) {
+      return false;
+    }
+    out.used += dump_more(dump, bytes, room()).value_or(0);
+    return true;
+  };
+  const RangeStop stop =
+      read_range(input_fd, start_offset > 0 ? address : 0, ~std::uint64_t{0}, out, take);
+  switch (stop) {
+    case RangeStop::past_end:
+      return DumpResult::too_short;
+    case RangeStop::read_error_skipping:
+      return DumpResult::read_error;
+    case RangeStop::write_error:
       return DumpResult::write_error;
-    }
-    const ReadResult got = read_block(input_fd, block);
-    if (got.status != ReadStatus::data) {
-      if (to_skip > 0) {
-        return got.status == ReadStatus::end ? DumpResult::too_short : DumpResult::read_error;
-      }
-      // The input ended or failed: what was read so far makes the last line.
-      if (!reserve_output(out, finish_dump_size(dump))) {
-        return DumpResult::write_error;
-      }
-      out.used += finish_dump(dump, room());
-      return got.status == ReadStatus::end ? DumpResult::ok : DumpResult::read_error;
-    }
-
-    // Bytes still to be skipped are never shown.
-    const std::size_t skipped = std::min<std::size_t>(to_skip, got.count);
-    to_skip -= static_cast<std::uint32_t>(skipped);
-    const auto fresh = std::span(block).subspan(skipped, got.count - skipped);
-    if (!reserve_output(out, dump_more_size(dump, fresh.size()))) {
-      return DumpResult::write_error;
-    }
-    out.used += dump_more(dump, fresh, room()).value_or(0);
+    case RangeStop::end:
+    case RangeStop::read_error:
+      break;
   }
+  // The input ended or failed: what was read so far makes the last line.
+  if (!reserve_output(out, finish_dump_size(dump))) {
+    return DumpResult::write_error;
+  }
+  out.used += finish_dump(dump, room());
+  return stop == RangeStop::end ? DumpResult::ok : DumpResult::read_error;
 }
 
 }  // namespace quarnel

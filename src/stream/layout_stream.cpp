@@ -6,62 +6,31 @@
 
 #include "platform/platform.h"
 #include "quarnel/dump.h"
+#include "stream/read_range.h"
 
 namespace quarnel {
 namespace {
-
-// One input at a time; static to keep the stack small.
-std::array<std::uint8_t, input_block_size> block;
 
 CharBuffer room(OutputWriter& out) {
   return {out.buffer.data() + out.used, out.buffer.size() - out.used};
 }
 
-// Reads the range's bytes in blocks and hands each run to take, which
-// returns false when the output failed; then calls finish. Bytes before
-// the start are skipped, by a seek where the input can.
+// Reads the range's bytes and hands each run to take, which returns false
+// when the output failed; then calls finish.
 template <class Take, class Finish>
 LayoutResult read_range(int input, ByteRange range, OutputWriter& out, Take take, Finish finish) {
-  std::uint64_t to_skip = range.start;
-  if (to_skip > 0) {
-    switch (skip_by_seeking(input, to_skip)) {
-      case SkipResult::unsupported:
-        break;
-      case SkipResult::done:
-        to_skip = 0;
-        break;
-      case SkipResult::too_short:
-        return LayoutResult::past_end;
-      case SkipResult::error:
-        return LayoutResult::read_error;
-    }
-  }
-  const bool may_block = may_wait(input);
-  std::uint64_t left = range.length;
-  while (left > 0) {
-    // Lines already made reach the output before a wait for more input.
-    if (may_block && out.used > 0 && !ready_to_read(input) && !flush_output(out)) {
-      return LayoutResult::write_error;
-    }
-    const ReadResult got = read_block(input, block);
-    if (got.status == ReadStatus::error) {
+  switch (read_range(input, range.start, range.length, out, take)) {
+    case RangeStop::end:
+      return finish() ? LayoutResult::ok : LayoutResult::write_error;
+    case RangeStop::past_end:
+      return LayoutResult::past_end;
+    case RangeStop::read_error_skipping:
+    case RangeStop::read_error:
       return LayoutResult::read_error;
-    }
-    if (got.status == ReadStatus::end) {
-      if (to_skip > 0) {
-        return LayoutResult::past_end;
-      }
+    case RangeStop::write_error:
       break;
-    }
-    const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(to_skip, got.count));
-    to_skip -= skipped;
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(got.count - skipped, left));
-    left -= size;
-    if (!take(std::span(block).subspan(skipped, size))) {
-      return LayoutResult::write_error;
-    }
   }
-  return finish() ? LayoutResult::ok : LayoutResult::write_error;
+  return LayoutResult::write_error;
 }
 
 }  // namespace
