@@ -45,8 +45,7 @@ int main() {
   const double megabytes = static_cast<double>(data.size()) / 1e6;
   double portable = 0;
   std::printf("%-10s %14s %8s\n", "formatter", "MB/s of input", "ratio");
-  for (const CpuPath path :
-       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
+  for (const CpuPath path : {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const LineFormatter format = line_formatter(path);
     if (format != nullptr) {
       std::vector<char> out(text.size());
@@ -74,8 +73,7 @@ int main() {
       megabytes / into_buffer, megabytes / appended, megabytes / into_string,
       written == as_string.size() && reused == as_string ? "" : " (results differ)");
   std::printf("%-10s %14s %8s\n", "reader", "MB/s of text", "ratio");
-  for (const CpuPath path :
-       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
+  for (const CpuPath path : {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const FullLineParser parse = full_line_parser(path);
     if (parse != nullptr) {
       bool all_read = true;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "support/simple_dump.h"
 #include "dump/layout_fill.h"
+#include "support/simple_dump.h"
 
 namespace quarnel {
 namespace {
@@ -25,8 +25,7 @@ TEST(LineFormat, EveryPathFormatsEveryByteAtEveryPositionAndEveryLastLine) {
   for (std::size_t size = 0; size < 48; ++size) {
     sizes.insert(sizes.end(), {size, 4096 + size % 16});
   }
-  for (const CpuPath path :
-       {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
+  for (const CpuPath path : {CpuPath::portable, CpuPath::ssse3, CpuPath::avx2, CpuPath::neon}) {
     const LineFormatter format = line_formatter(path);
     for (const std::size_t size : format != nullptr ? sizes : std::vector<std::size_t>{}) {
       const std::span<const std::uint8_t> shown = std::span(data).first(size);

@@ -62,15 +62,18 @@ TEST_P(ReadDiff, PushesTheRecordsOfEachSide) {
 
 INSTANTIATE_TEST_SUITE_P(
     Diffs, ReadDiff,
-    ::testing::Values(
-        DiffCase{"Forward", changed_byte, false,
-                 {"expect 0 \"hello world, thi\"", "write 0 \"hello World, thi\"",
-                  "expect 16 \"s is a file of s\"", "expect 32 \"ome bytes\"",
-                  "write 32 \"ome bytes!\"", "expect_length 41", "set_length 42"}},
-        DiffCase{"Reversed", changed_byte, true,
-                 {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
-                  "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
-                  "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}}),
+    ::testing::Values(DiffCase{"Forward",
+                               changed_byte,
+                               false,
+                               {"expect 0 \"hello world, thi\"", "write 0 \"hello World, thi\"",
+                                "expect 16 \"s is a file of s\"", "expect 32 \"ome bytes\"",
+                                "write 32 \"ome bytes!\"", "expect_length 41", "set_length 42"}},
+                      DiffCase{"Reversed",
+                               changed_byte,
+                               true,
+                               {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
+                                "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
+                                "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST(ReadDiffSink, ARefusedRecordStopsTheReadingAsAWriteFailure) {

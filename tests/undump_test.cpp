@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "layouts/line_reading.h"
 #include "quarnel/undump.h"
 #include "support/layout_texts.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
-#include "layouts/line_reading.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {

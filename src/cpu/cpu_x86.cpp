@@ -9,8 +9,8 @@ namespace quarnel {
 bool cpu_runs(CpuPath path) {
   static const unsigned runs = [] {
     __builtin_cpu_init();  // safe to ask even before static constructors have run
-    unsigned paths = 1U << static_cast<unsigned>(CpuPath::portable) |
-                     1U << static_cast<unsigned>(CpuPath::sse2);
+    unsigned paths =
+        1U << static_cast<unsigned>(CpuPath::portable) | 1U << static_cast<unsigned>(CpuPath::sse2);
     if (__builtin_cpu_supports("ssse3")) {
       paths |= 1U << static_cast<unsigned>(CpuPath::ssse3);
     }

@@ -22,7 +22,8 @@ std::size_t address_text(std::uint64_t address, std::span<char, 16> out) {
   return size;
 }
 
-void make_dump_line(std::uint64_t address, std::span<const std::uint8_t> bytes, FormattedLine& line) {
+void make_dump_line(std::uint64_t address, std::span<const std::uint8_t> bytes,
+                    FormattedLine& line) {
   constexpr std::size_t front = 16 - line_geometry::address_digits;
   constexpr std::uint64_t widest = 0xFFFFFFFF;
   const std::span<char> text = std::span(line.room).subspan(front);

@@ -55,19 +55,11 @@ struct Patching {
 // diff, checked before anything is written.
 void check_expected(Patching& patching, const PatchRecord& record,
                     std::span<const std::uint8_t> expected) {
-  bool holds = true;
-  if (record.kind == RecordKind::expect) {
-    const auto held = std::span(old_bytes_buffer).first(expected.size());
-    const ReadResult got = read_at(patching.target.handle, record.address, held);
-    if (got.status == ReadStatus::error) {
-      patching.fail(PatchStatus::read_error);
-      return;
-    }
-    holds = got.count == held.size() && std::equal(held.begin(), held.end(), expected.begin());
-  } else if (record.kind == RecordKind::expect_length) {
-    holds = patching.old_length == record.address;
-  }
-  if (!holds) {
+  const GuardCheck check =
+      check_guard(patching.target.handle, patching.old_length, record, expected, old_bytes_buffer);
+  if (check == GuardCheck::read_error) {
+    patching.fail(PatchStatus::read_error);
+  } else if (check == GuardCheck::fails) {
     patching.status = PatchStatus::guard_failed;
     patching.record = record;
   }

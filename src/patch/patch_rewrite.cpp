@@ -60,20 +60,15 @@ void check_guards(Rewrite& rewrite) {
       }
       return;
     }
-    bool holds = true;
-    if (record.kind == RecordKind::expect) {
-      const auto size = static_cast<std::size_t>(record.length);
-      const auto held = std::span(held_bytes).first(size);
-      const ReadResult got = read_at(rewrite.old_file, record.address, held);
-      if (got.status == ReadStatus::error) {
-        rewrite.fail(PatchStatus::read_error);
-        return;
-      }
-      holds = got.count == size && std::equal(held.begin(), held.end(), record_bytes.begin());
-    } else if (record.kind == RecordKind::expect_length) {
-      holds = rewrite.old_length == record.address;
+    const auto expected =
+        std::span<const std::uint8_t>(record_bytes).first(static_cast<std::size_t>(record.length));
+    const GuardCheck check =
+        check_guard(rewrite.old_file, rewrite.old_length, record, expected, held_bytes);
+    if (check == GuardCheck::read_error) {
+      rewrite.fail(PatchStatus::read_error);
+      return;
     }
-    if (!holds) {
+    if (check == GuardCheck::fails) {
       rewrite.outcome.status = PatchStatus::guard_failed;
       rewrite.outcome.record = record;
     }

@@ -17,9 +17,8 @@ SessionResult open_target(const char* file, PatchFile& target, bool journaled) {
   if (!find_patch_file(file, target, FindMode::any)) {
     return file_failure(file, target.problem, target.error);
   }
-  SessionResult result{.recovered = true,
-                       .recovery = recover_patch(target),
-                       .journal = target.journal_name.data()};
+  SessionResult result{
+      .recovered = true, .recovery = recover_patch(target), .journal = target.journal_name.data()};
   const auto failed = [&](SessionFailure failure, int error) {
     result.failure = failure;
     result.error = error;

@@ -31,13 +31,13 @@ enum class SessionFailure : std::uint8_t {
 struct SessionResult {
   SessionFailure failure = SessionFailure::none;
   FileProblem problem = FileProblem::none;
-  const char* name = "";  // the file (or folder) the problem is about
-  int error = 0;          // the system's reason
+  const char* name = "";   // the file (or folder) the problem is about
+  int error = 0;           // the system's reason
   bool recovered = false;  // an interrupted patch was looked for: recovery says what was found
   Recovery recovery{};
   PatchOutcome outcome{};
   std::string_view journal = {};  // the journal as messages name it
-  bool journal_kept = false;  // the journal beside the file is still there
+  bool journal_kept = false;      // the journal beside the file is still there
 };
 
 // Whether a look for an interrupted patch left the file free to patch.

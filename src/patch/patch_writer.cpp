@@ -1,5 +1,6 @@
 #include "patch/patch_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -54,6 +55,24 @@ bool patch_record(PatchWriter& patch, const PatchRecord& record,
 bool PatchWriter::put(const PatchRecord& record, std::span<const std::uint8_t> bytes) {
   return record.kind == RecordKind::write ? patch_bytes(*this, record.address, bytes)
                                           : patch_record(*this, record, bytes);
+}
+
+GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& record,
+                       std::span<const std::uint8_t> expected, std::span<std::uint8_t> held) {
+  if (record.kind == RecordKind::expect_length) {
+    return old_length == record.address ? GuardCheck::holds : GuardCheck::fails;
+  }
+  if (record.kind != RecordKind::expect) {
+    return GuardCheck::holds;
+  }
+  held = held.first(expected.size());
+  const ReadResult got = read_at(file, record.address, held);
+  if (got.status == ReadStatus::error) {
+    return GuardCheck::read_error;
+  }
+  return got.count == held.size() && std::equal(held.begin(), held.end(), expected.begin())
+             ? GuardCheck::holds
+             : GuardCheck::fails;
 }
 
 RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,

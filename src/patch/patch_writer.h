@@ -75,6 +75,14 @@ struct PatchWriter final : RecordSink {
 // Writes out what is buffered. False when the write failed.
 [[nodiscard]] bool flush_patch(PatchWriter& patch);
 
+// Whether a file of old_length bytes holds what a record expects of it:
+// its bytes, expected, at the record's address (read into held, room for
+// as many), or its length; records of other kinds expect nothing.
+enum class GuardCheck { holds, fails, read_error };
+[[nodiscard]] GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& record,
+                                     std::span<const std::uint8_t> expected,
+                                     std::span<std::uint8_t> held);
+
 enum class RecordStep { record, end, error };
 
 // Reads the record at `at` of the file of records (and its bytes, when

@@ -43,9 +43,9 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
       span[0] = span[1] == 0 ? step.address : span[0];
       span[1] = step.address + step.size;
       const bool written =
-          old_side
-              ? records.put({step.address, step.size, RecordKind::expect, diff.input, number}, bytes)
-              : records.put({step.address, bytes.size()}, bytes);
+          old_side ? records.put({step.address, step.size, RecordKind::expect, diff.input, number},
+                                 bytes)
+                   : records.put({step.address, bytes.size()}, bytes);
       if (!written) {
         result.ok = false;
         result.write_failed = true;
@@ -293,8 +293,7 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   if (old_side) {
     written =
         written &&
-        records.put({diff.at[file_old], dump.count, RecordKind::expect, diff.input, number},
-                     bytes);
+        records.put({diff.at[file_old], dump.count, RecordKind::expect, diff.input, number}, bytes);
   }
   if (new_side && mark != ' ') {
     written = written && records.put({diff.at[1 - file_old], bytes.size()}, bytes);

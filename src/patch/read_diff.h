@@ -1,8 +1,8 @@
 // Reads a unified diff of dumps (quarnel-diff's, GNU diff's or git's; of
 // quarnel's dumps or of any other layout whose lines carry addresses) into
-// patch records, pushed into a record sink: its old side, context and removed lines, as bytes the file
-// must hold, and its new side as bytes to write and, where a side ends its
-// dump, the file's length. Reversed, the sides swap.
+// patch records, pushed into a record sink: its old side, context and removed lines, as bytes the
+// file must hold, and its new side as bytes to write and, where a side ends its dump, the file's
+// length. Reversed, the sides swap.
 #pragma once
 
 #include <array>

@@ -15,11 +15,11 @@
 namespace quarnel {
 
 enum class RangeStop {
-  end,                 // the input or the range ended
-  past_end,            // the input ended before the start
+  end,                  // the input or the range ended
+  past_end,             // the input ended before the start
   read_error_skipping,  // reading failed before the start
-  read_error,          // reading failed within the range
-  write_error,         // take failed
+  read_error,           // reading failed within the range
+  write_error,          // take failed
 };
 
 // Reads at most length bytes of input from start and hands each run to
@@ -53,8 +53,7 @@ template <class Take>
     const ReadResult got = read_block(input, block);
     if (got.status != ReadStatus::data) {
       if (to_skip > 0) {
-        return got.status == ReadStatus::end ? RangeStop::past_end
-                                             : RangeStop::read_error_skipping;
+        return got.status == ReadStatus::end ? RangeStop::past_end : RangeStop::read_error_skipping;
       }
       return got.status == ReadStatus::end ? RangeStop::end : RangeStop::read_error;
     }

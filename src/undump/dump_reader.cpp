@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "quarnel/undump.h"
 #include "layouts/layout_names.h"
 #include "layouts/line_reading.h"
 #include "layouts/text_out.h"
+#include "quarnel/undump.h"
 #include "undump/line_parse.h"
 #include "undump/reading_contest.h"
 

@@ -225,7 +225,8 @@ std::size_t full_line_size(FullLayout layout) {
 
 FullLineParser fastest_full_line_parser(FullLayout layout) {
   return full_line_parser(
-      fastest_path([&](CpuPath path) { return full_line_parser(path, layout) != nullptr; }), layout);
+      fastest_path([&](CpuPath path) { return full_line_parser(path, layout) != nullptr; }),
+      layout);
 }
 
 }  // namespace quarnel

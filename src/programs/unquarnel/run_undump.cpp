@@ -121,9 +121,9 @@ int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& option
     return status;
   }
   catch_ending_signals();
-  return report_session(
-      dumps, file, patch_from_records(file, records.records, records.moves, options.journal),
-      false);
+  return report_session(dumps, file,
+                        patch_from_records(file, records.records, records.moves, options.journal),
+                        false);
 }
 
 }  // namespace
@@ -148,9 +148,8 @@ int run_undump(int argc, const char* const argv[]) {
   // A patch of the file that was killed midway is rolled back before the
   // file is replaced: its journal would not fit the new file.
   if (options.output_file != nullptr) {
-    if (const int status =
-            report_session(dumps, options.output_file, recover_file(options.output_file, false),
-                           false);
+    if (const int status = report_session(dumps, options.output_file,
+                                          recover_file(options.output_file, false), false);
         status != 0) {
       return status;
     }

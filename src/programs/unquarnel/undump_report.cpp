@@ -163,44 +163,44 @@ int report_undump(std::string_view name, const UndumpResult& result) {
     say(pieces);
     return 1;
   };
-    std::array<char, 24> digits{};
-    const char* end = std::to_chars(digits.begin(), digits.end(), result.line).ptr;
-    const std::string_view line(digits.data(), static_cast<std::size_t>(end - digits.data()));
-    switch (result.status) {
-      case UndumpStatus::ok:
-        break;
-      case UndumpStatus::bad_line:
-        // An empty text is no dump of an empty file, which has its end line.
-        if (result.error == ReadError::no_dump) {
-          return failed({name, ": ", message(result.error)});
-        }
-        if (result.error == ReadError::ambiguous) {
-          const std::string_view first = reading_name(result.readings[0]);
-          const std::string_view second = reading_name(result.readings[1]);
-          return failed({name, ":", line, ": this reads as ", first, " or as ", second,
+  std::array<char, 24> digits{};
+  const char* end = std::to_chars(digits.begin(), digits.end(), result.line).ptr;
+  const std::string_view line(digits.data(), static_cast<std::size_t>(end - digits.data()));
+  switch (result.status) {
+    case UndumpStatus::ok:
+      break;
+    case UndumpStatus::bad_line:
+      // An empty text is no dump of an empty file, which has its end line.
+      if (result.error == ReadError::no_dump) {
+        return failed({name, ": ", message(result.error)});
+      }
+      if (result.error == ReadError::ambiguous) {
+        const std::string_view first = reading_name(result.readings[0]);
+        const std::string_view second = reading_name(result.readings[1]);
+        return failed({name, ":", line, ": this reads as ", first, " or as ", second,
                        result.places_only ? ", which put the bytes in different places"
                                           : ", which give different bytes",
                        ": name one with --from=", first, " or --from=", second});
-        }
-        if (result.error == ReadError::column_fits_none) {
-          const std::string_view first = reading_name(result.readings[0]);
-          const std::string_view second = reading_name(result.readings[1]);
-          return failed({name, ":", line, ": the character column shows the bytes neither as ", first,
+      }
+      if (result.error == ReadError::column_fits_none) {
+        const std::string_view first = reading_name(result.readings[0]);
+        const std::string_view second = reading_name(result.readings[1]);
+        return failed({name, ":", line, ": the character column shows the bytes neither as ", first,
                        " nor as ", second,
                        " reads them (was a byte edited?): name one with --from=", first,
                        " or --from=", second});
-        }
-        return failed({name, ":", line, ": ",
-                     result.problem.empty() ? message(result.error) : result.problem});
-      case UndumpStatus::read_error:
-        say_failed(program, {name, ": read error"}, result.system_error);
-        return 1;
-      case UndumpStatus::write_error:
-        return -1;
-      case UndumpStatus::not_a_diff:
-        say({name, ": --reverse undoes a diff, and this is none"});
-        return 2;
-    }
+      }
+      return failed(
+          {name, ":", line, ": ", result.problem.empty() ? message(result.error) : result.problem});
+    case UndumpStatus::read_error:
+      say_failed(program, {name, ": read error"}, result.system_error);
+      return 1;
+    case UndumpStatus::write_error:
+      return -1;
+    case UndumpStatus::not_a_diff:
+      say({name, ": --reverse undoes a diff, and this is none"});
+      return 2;
+  }
   return 0;
 }
 
