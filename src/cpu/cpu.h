@@ -4,6 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <initializer_list>
+#include <utility>
 
 namespace quarnel {
 
@@ -17,6 +20,26 @@ inline constexpr std::array<CpuPath, 5> fastest_first{CpuPath::avx2, CpuPath::ss
 // Whether this build has the path and this CPU runs it; the CPU is asked
 // once. The portable path runs everywhere.
 [[nodiscard]] bool cpu_runs(CpuPath path);
+
+// What an engine has for each path (a function, nullptr for none), as a
+// CPU family's file lists it.
+template <class T>
+using PathTable = std::array<T, 5>;
+
+template <class T>
+[[nodiscard]] constexpr PathTable<T> path_table(std::initializer_list<std::pair<CpuPath, T>> has) {
+  PathTable<T> table{};
+  for (const auto& [path, what] : has) {
+    table[static_cast<std::size_t>(path)] = what;
+  }
+  return table;
+}
+
+// What the table has for path, where this CPU runs it; nullptr otherwise.
+template <class T>
+[[nodiscard]] T on_this_cpu(const PathTable<T>& table, CpuPath path) {
+  return cpu_runs(path) ? table[static_cast<std::size_t>(path)] : nullptr;
+}
 
 // The first of fastest_first that the CPU runs and for which has_path
 // gives something.

@@ -1,5 +1,4 @@
 // The formatter on CPUs without vector paths: the portable one.
-#include "cpu/cpu.h"
 #include "dump/line_format.h"
 
 namespace quarnel {

@@ -1,5 +1,4 @@
 // The formatters on AArch64: NEON beside the portable one.
-#include "cpu/cpu.h"
 #include "dump/line_format_neon.h"
 
 namespace quarnel {
@@ -7,27 +6,16 @@ namespace quarnel {
 namespace {
 
 template <LineEnd end>
-LineFormatter formatter(CpuPath path) {
-  switch (path) {
-    case CpuPath::portable:
-      return format_lines_portable<end>;
-    case CpuPath::neon:
-      return format_lines_neon<end>;
-    case CpuPath::sse2:
-    case CpuPath::ssse3:
-    case CpuPath::avx2:
-      break;
-  }
-  return nullptr;
-}
+constexpr PathTable<LineFormatter> formatters = path_table<LineFormatter>({
+    {CpuPath::portable, format_lines_portable<end>},
+    {CpuPath::neon, format_lines_neon<end>},
+});
 
 }  // namespace
 
 LineFormatter line_formatter(CpuPath path, LineEnd end) {
-  if (!cpu_runs(path)) {
-    return nullptr;
-  }
-  return end == LineEnd::lf ? formatter<LineEnd::lf>(path) : formatter<LineEnd::crlf>(path);
+  return on_this_cpu(end == LineEnd::lf ? formatters<LineEnd::lf> : formatters<LineEnd::crlf>,
+                     path);
 }
 
 }  // namespace quarnel

@@ -71,14 +71,26 @@ inline void put_hex_address(char* out, std::uint32_t address) {
   std::memcpy(out, digits.data(), 8);
 }
 
-// The addresses of lines of size characters each, the first at address,
-// then up by line_bytes: written after the lines' text, since a line's
-// whole chunks run into the next one's.
-inline void put_line_addresses(char* out, std::size_t size, std::size_t lines,
-                               std::uint32_t address, std::size_t line_bytes) {
-  for (std::size_t line = 0; line < lines; ++line) {
-    put_hex_address(out + size * line, address + static_cast<std::uint32_t>(line_bytes * line));
+// Where a filler puts its lines: each after room for its address, when
+// they have one.
+struct FilledLines {
+  std::size_t before;  // the room for the address
+  std::size_t size;    // a line with it
+};
+[[nodiscard]] inline FilledLines filled_lines(const FillPlan& fill, bool addresses) {
+  const std::size_t before = addresses ? 8 : 0;
+  return {before, before + fill.size};
+}
+
+// Ends the filled lines: puts each one's address in its room (the first's
+// address, then up by line_bytes), after the lines' text, since a line's
+// whole chunks run into the next one's; returns the characters written.
+inline std::size_t end_filled_lines(FilledLines at, char* out, std::size_t lines, bool addresses,
+                                    std::uint32_t address, std::size_t line_bytes) {
+  for (std::size_t line = 0; addresses && line < lines; ++line) {
+    put_hex_address(out + at.size * line, address + static_cast<std::uint32_t>(line_bytes * line));
   }
+  return at.size * lines;
 }
 
 }  // namespace quarnel

@@ -36,15 +36,11 @@ inline void fill_line(const FillPlan& fill, const unsigned char* bytes, char* ou
 template <std::size_t Blocks>
 std::size_t fill_neon(const FillPlan& fill, const unsigned char* bytes, std::size_t lines,
                       bool addresses, std::uint32_t address, char* out) {
-  const std::size_t before = addresses ? 8 : 0;
-  const std::size_t size = before + fill.size;
+  const FilledLines at = filled_lines(fill, addresses);
   for (std::size_t line = 0; line < lines; ++line) {
-    fill_line<Blocks>(fill, bytes + fill.columns * line, out + size * line + before);
+    fill_line<Blocks>(fill, bytes + fill.columns * line, out + at.size * line + at.before);
   }
-  if (addresses) {
-    put_line_addresses(out, size, lines, address, fill.columns);
-  }
-  return size * lines;
+  return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
 
 }  // namespace

@@ -43,15 +43,11 @@ __attribute__((target("ssse3"))) std::size_t fill_ssse3(const FillPlan& fill,
                                                         const unsigned char* bytes,
                                                         std::size_t lines, bool addresses,
                                                         std::uint32_t address, char* out) {
-  const std::size_t before = addresses ? 8 : 0;
-  const std::size_t size = before + fill.size;
+  const FilledLines at = filled_lines(fill, addresses);
   for (std::size_t line = 0; line < lines; ++line) {
-    fill_line<Blocks>(fill, bytes + fill.columns * line, out + size * line + before);
+    fill_line<Blocks>(fill, bytes + fill.columns * line, out + at.size * line + at.before);
   }
-  if (addresses) {
-    put_line_addresses(out, size, lines, address, fill.columns);
-  }
-  return size * lines;
+  return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
 
 // What the chunks pick from, for the 16 bytes in each lane: the hex digits
@@ -111,20 +107,16 @@ __attribute__((target("avx2"))) std::size_t fill_avx2(const FillPlan& fill,
                                                       const unsigned char* bytes, std::size_t lines,
                                                       bool addresses, std::uint32_t address,
                                                       char* out) {
-  const std::size_t before = addresses ? 8 : 0;
-  const std::size_t size = before + fill.size;
+  const FilledLines at = filled_lines(fill, addresses);
   std::size_t line = 0;
   for (; line + 2 <= lines; line += 2) {
-    char* first = out + size * line + before;
-    fill_two_lines(fill, bytes + fill.columns * line, first, first + size);
+    char* first = out + at.size * line + at.before;
+    fill_two_lines(fill, bytes + fill.columns * line, first, first + at.size);
   }
   if (line < lines) {
-    fill_line<1>(fill, bytes + fill.columns * line, out + size * line + before);
+    fill_line<1>(fill, bytes + fill.columns * line, out + at.size * line + at.before);
   }
-  if (addresses) {
-    put_line_addresses(out, size, lines, address, fill.columns);
-  }
-  return size * lines;
+  return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
 
 // A chunk's picks of one kind from the first block in the low lane, from
@@ -142,13 +134,12 @@ __attribute__((target("avx2"))) std::size_t fill_avx2_wide(const FillPlan& fill,
                                                            const unsigned char* bytes,
                                                            std::size_t lines, bool addresses,
                                                            std::uint32_t address, char* out) {
-  const std::size_t before = addresses ? 8 : 0;
-  const std::size_t size = before + fill.size;
+  const FilledLines at = filled_lines(fill, addresses);
   for (std::size_t line = 0; line < lines; ++line) {
     const LaneSources sources = lane_sources(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + fill.columns * line)),
         fill.upper);
-    char* text = out + size * line + before;
+    char* text = out + at.size * line + at.before;
     for (std::size_t chunk = 0; chunk < fill.chunks; ++chunk) {
       const auto& picks = fill.picks[chunk];
       const __m256i picked = _mm256_or_si256(
@@ -163,29 +154,21 @@ __attribute__((target("avx2"))) std::size_t fill_avx2_wide(const FillPlan& fill,
                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(fill.text[chunk].data()))));
     }
   }
-  if (addresses) {
-    put_line_addresses(out, size, lines, address, fill.columns);
-  }
-  return size * lines;
+  return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
+
+// The fillers for lines of one block and of two.
+using Fillers = std::array<LinesFiller, 2>;
+constexpr Fillers ssse3_fillers{fill_ssse3<1>, fill_ssse3<2>};
+constexpr Fillers avx2_fillers{fill_avx2, fill_avx2_wide};
 
 }  // namespace
 
 LinesFiller lines_filler(CpuPath path, std::size_t blocks) {
-  if (!cpu_runs(path)) {
-    return nullptr;
-  }
-  switch (path) {
-    case CpuPath::ssse3:
-      return blocks == 1 ? fill_ssse3<1> : blocks == 2 ? fill_ssse3<2> : nullptr;
-    case CpuPath::avx2:
-      return blocks == 1 ? fill_avx2 : blocks == 2 ? fill_avx2_wide : nullptr;
-    case CpuPath::portable:
-    case CpuPath::sse2:
-    case CpuPath::neon:
-      break;
-  }
-  return nullptr;
+  static constexpr PathTable<const Fillers*> fillers = path_table<const Fillers*>(
+      {{CpuPath::ssse3, &ssse3_fillers}, {CpuPath::avx2, &avx2_fillers}});
+  const Fillers* chosen = on_this_cpu(fillers, path);
+  return chosen != nullptr && blocks >= 1 && blocks <= 2 ? (*chosen)[blocks - 1] : nullptr;
 }
 
 }  // namespace quarnel

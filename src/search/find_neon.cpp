@@ -38,17 +38,9 @@ std::size_t scan_neon(const Finder& finder, const std::uint8_t* data, std::size_
 }  // namespace
 
 MatchScan match_scan(CpuPath path) {
-  switch (path) {
-    case CpuPath::portable:
-      return scan_portable;
-    case CpuPath::neon:
-      return scan_neon;
-    case CpuPath::sse2:
-    case CpuPath::ssse3:
-    case CpuPath::avx2:
-      break;
-  }
-  return nullptr;
+  static constexpr PathTable<MatchScan> scans =
+      path_table<MatchScan>({{CpuPath::portable, scan_portable}, {CpuPath::neon, scan_neon}});
+  return on_this_cpu(scans, path);
 }
 
 }  // namespace quarnel

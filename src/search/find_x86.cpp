@@ -65,21 +65,9 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Finder& finder,
 }  // namespace
 
 MatchScan match_scan(CpuPath path) {
-  if (!cpu_runs(path)) {
-    return nullptr;
-  }
-  switch (path) {
-    case CpuPath::portable:
-      return scan_portable;
-    case CpuPath::sse2:
-      return scan_sse2;
-    case CpuPath::avx2:
-      return scan_avx2;
-    case CpuPath::ssse3:
-    case CpuPath::neon:
-      break;
-  }
-  return nullptr;
+  static constexpr PathTable<MatchScan> scans = path_table<MatchScan>(
+      {{CpuPath::portable, scan_portable}, {CpuPath::sse2, scan_sse2}, {CpuPath::avx2, scan_avx2}});
+  return on_this_cpu(scans, path);
 }
 
 }  // namespace quarnel

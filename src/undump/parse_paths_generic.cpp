@@ -1,5 +1,4 @@
 // The full-line reader on CPUs without vector ones: the portable one.
-#include "cpu/cpu.h"
 #include "undump/line_parse.h"
 
 namespace quarnel {

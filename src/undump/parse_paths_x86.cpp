@@ -1,25 +1,17 @@
 // The full-line readers on x86-64: SSSE3 and AVX2 beside the portable one.
-#include "cpu/cpu.h"
 #include "undump/line_parse_x86.h"
 
 namespace quarnel {
 
 FullLineParser full_line_parser(CpuPath path, FullLayout layout) {
-  if (!cpu_runs(path)) {
-    return nullptr;
-  }
-  switch (path) {
-    case CpuPath::portable:
-      return portable_parser(layout);
-    case CpuPath::ssse3:
-      return ssse3_parser(layout);
-    case CpuPath::avx2:
-      return avx2_parser(layout);
-    case CpuPath::sse2:
-    case CpuPath::neon:
-      break;
-  }
-  return nullptr;
+  using Readers = FullLineParser (*)(FullLayout);
+  static constexpr PathTable<Readers> readers = path_table<Readers>({
+      {CpuPath::portable, portable_parser},
+      {CpuPath::ssse3, ssse3_parser},
+      {CpuPath::avx2, avx2_parser},
+  });
+  const Readers chosen = on_this_cpu(readers, path);
+  return chosen != nullptr ? chosen(layout) : nullptr;
 }
 
 }  // namespace quarnel
