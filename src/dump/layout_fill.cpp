@@ -40,6 +40,11 @@ bool make_fill_plan(const WritePlan& plan, std::size_t columns, CharacterSet cha
   return true;
 }
 
+LinesFiller lines_filler(CpuPath path, std::size_t blocks) {
+  const Fillers* fillers = on_this_cpu(line_fillers, path);
+  return fillers != nullptr && blocks >= 1 && blocks <= 2 ? (*fillers)[blocks - 1] : nullptr;
+}
+
 LinesFiller fastest_lines_filler(std::size_t blocks) {
   static const CpuPath fastest =
       fastest_path([](CpuPath path) { return lines_filler(path, 1) != nullptr; });

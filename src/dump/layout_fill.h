@@ -51,6 +51,11 @@ using LinesFiller = std::size_t (*)(const FillPlan& fill, const unsigned char* b
 // The filler of a vector path for lines of blocks (1 or 2) of up to 16
 // bytes, or nullptr where this build or this CPU has not the path.
 [[nodiscard]] LinesFiller lines_filler(CpuPath path, std::size_t blocks);
+
+// The fillers this build has for each vector path, for lines of one block
+// and of two, as the CPU family's file lists them.
+using Fillers = std::array<LinesFiller, 2>;
+extern const PathTable<const Fillers*> line_fillers;
 // The fastest filler the CPU has, its path chosen once; nullptr for none.
 [[nodiscard]] LinesFiller fastest_lines_filler(std::size_t blocks);
 

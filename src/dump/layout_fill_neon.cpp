@@ -43,13 +43,11 @@ std::size_t fill_neon(const FillPlan& fill, const unsigned char* bytes, std::siz
   return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
 
+constexpr Fillers neon_fillers{fill_neon<1>, fill_neon<2>};
+
 }  // namespace
 
-LinesFiller lines_filler(CpuPath path, std::size_t blocks) {
-  if (path != CpuPath::neon) {
-    return nullptr;
-  }
-  return blocks == 1 ? fill_neon<1> : blocks == 2 ? fill_neon<2> : nullptr;
-}
+constexpr PathTable<const Fillers*> line_fillers =
+    path_table<const Fillers*>({{CpuPath::neon, &neon_fillers}});
 
 }  // namespace quarnel

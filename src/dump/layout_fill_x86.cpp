@@ -157,18 +157,12 @@ __attribute__((target("avx2"))) std::size_t fill_avx2_wide(const FillPlan& fill,
   return end_filled_lines(at, out, lines, addresses, address, fill.columns);
 }
 
-// The fillers for lines of one block and of two.
-using Fillers = std::array<LinesFiller, 2>;
 constexpr Fillers ssse3_fillers{fill_ssse3<1>, fill_ssse3<2>};
 constexpr Fillers avx2_fillers{fill_avx2, fill_avx2_wide};
 
 }  // namespace
 
-LinesFiller lines_filler(CpuPath path, std::size_t blocks) {
-  static constexpr PathTable<const Fillers*> fillers = path_table<const Fillers*>(
-      {{CpuPath::ssse3, &ssse3_fillers}, {CpuPath::avx2, &avx2_fillers}});
-  const Fillers* chosen = on_this_cpu(fillers, path);
-  return chosen != nullptr && blocks >= 1 && blocks <= 2 ? (*chosen)[blocks - 1] : nullptr;
-}
+constexpr PathTable<const Fillers*> line_fillers =
+    path_table<const Fillers*>({{CpuPath::ssse3, &ssse3_fillers}, {CpuPath::avx2, &avx2_fillers}});
 
 }  // namespace quarnel

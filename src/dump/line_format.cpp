@@ -57,6 +57,10 @@ char* format_last_line(char* out, std::uint32_t address, std::span<const std::ui
   return end == LineEnd::lf ? put_line_end<LineEnd::lf>(out) : put_line_end<LineEnd::crlf>(out);
 }
 
+LineFormatter line_formatter(CpuPath path, LineEnd end) {
+  return on_this_cpu(end == LineEnd::lf ? formatters_lf : formatters_crlf, path);
+}
+
 CpuPath fastest_format_path() {
   return fastest_path([](CpuPath path) { return line_formatter(path) != nullptr; });
 }

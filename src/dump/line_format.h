@@ -56,6 +56,11 @@ using LineFormatter = char* (*)(char* out, std::uint32_t& address,
 // CPU has not the path; all give the same bytes.
 [[nodiscard]] LineFormatter line_formatter(CpuPath path, LineEnd end = native_line_end);
 
+// The formatters this build has for each path, for each line end, as the
+// CPU family's file lists them.
+extern const PathTable<LineFormatter> formatters_lf;
+extern const PathTable<LineFormatter> formatters_crlf;
+
 // The fastest path this CPU can run.
 [[nodiscard]] CpuPath fastest_format_path();
 

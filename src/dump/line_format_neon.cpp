@@ -70,4 +70,11 @@ template char* format_lines_neon<LineEnd::lf>(char*, std::uint32_t&, std::span<c
 template char* format_lines_neon<LineEnd::crlf>(char*, std::uint32_t&,
                                                 std::span<const std::uint8_t>);
 
+constexpr PathTable<LineFormatter> formatters_lf =
+    path_table<LineFormatter>({{CpuPath::portable, format_lines_portable<LineEnd::lf>},
+                               {CpuPath::neon, format_lines_neon<LineEnd::lf>}});
+constexpr PathTable<LineFormatter> formatters_crlf =
+    path_table<LineFormatter>({{CpuPath::portable, format_lines_portable<LineEnd::crlf>},
+                               {CpuPath::neon, format_lines_neon<LineEnd::crlf>}});
+
 }  // namespace quarnel

@@ -151,4 +151,13 @@ template char* format_lines_avx2<LineEnd::lf>(char*, std::uint32_t&, std::span<c
 template char* format_lines_avx2<LineEnd::crlf>(char*, std::uint32_t&,
                                                 std::span<const std::uint8_t>);
 
+constexpr PathTable<LineFormatter> formatters_lf =
+    path_table<LineFormatter>({{CpuPath::portable, format_lines_portable<LineEnd::lf>},
+                               {CpuPath::ssse3, format_lines_ssse3<LineEnd::lf>},
+                               {CpuPath::avx2, format_lines_avx2<LineEnd::lf>}});
+constexpr PathTable<LineFormatter> formatters_crlf =
+    path_table<LineFormatter>({{CpuPath::portable, format_lines_portable<LineEnd::crlf>},
+                               {CpuPath::ssse3, format_lines_ssse3<LineEnd::crlf>},
+                               {CpuPath::avx2, format_lines_avx2<LineEnd::crlf>}});
+
 }  // namespace quarnel

@@ -92,6 +92,8 @@ Finder prepare_finder(const Pattern& pattern) {
   return prepare_finder(pattern, fastest_find_path());
 }
 
+MatchScan match_scan(CpuPath path) { return on_this_cpu(match_scans, path); }
+
 CpuPath fastest_find_path() {
   return fastest_path([](CpuPath path) { return match_scan(path) != nullptr; });
 }

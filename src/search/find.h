@@ -33,6 +33,9 @@ struct Finder {
 // The scan of a path, or null when this build or this CPU has not the
 // path; all find the same matches.
 [[nodiscard]] MatchScan match_scan(CpuPath path);
+// The scans this build has for each path, as the CPU family's file lists
+// them.
+extern const PathTable<MatchScan> match_scans;
 // The fastest path this CPU can run.
 [[nodiscard]] CpuPath fastest_find_path();
 

@@ -4,6 +4,7 @@
 
 namespace quarnel {
 
-MatchScan match_scan(CpuPath path) { return path == CpuPath::portable ? scan_portable : nullptr; }
+constexpr PathTable<MatchScan> match_scans =
+    path_table<MatchScan>({{CpuPath::portable, scan_portable}});
 
 }  // namespace quarnel

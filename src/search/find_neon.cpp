@@ -37,10 +37,7 @@ std::size_t scan_neon(const Finder& finder, const std::uint8_t* data, std::size_
 
 }  // namespace
 
-MatchScan match_scan(CpuPath path) {
-  static constexpr PathTable<MatchScan> scans =
-      path_table<MatchScan>({{CpuPath::portable, scan_portable}, {CpuPath::neon, scan_neon}});
-  return on_this_cpu(scans, path);
-}
+constexpr PathTable<MatchScan> match_scans =
+    path_table<MatchScan>({{CpuPath::portable, scan_portable}, {CpuPath::neon, scan_neon}});
 
 }  // namespace quarnel

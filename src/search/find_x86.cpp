@@ -64,10 +64,7 @@ __attribute__((target("avx2"))) std::size_t scan_avx2(const Finder& finder,
 
 }  // namespace
 
-MatchScan match_scan(CpuPath path) {
-  static constexpr PathTable<MatchScan> scans = path_table<MatchScan>(
-      {{CpuPath::portable, scan_portable}, {CpuPath::sse2, scan_sse2}, {CpuPath::avx2, scan_avx2}});
-  return on_this_cpu(scans, path);
-}
+constexpr PathTable<MatchScan> match_scans = path_table<MatchScan>(
+    {{CpuPath::portable, scan_portable}, {CpuPath::sse2, scan_sse2}, {CpuPath::avx2, scan_avx2}});
 
 }  // namespace quarnel

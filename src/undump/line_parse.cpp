@@ -223,6 +223,11 @@ std::size_t full_line_size(FullLayout layout) {
   return plans[static_cast<std::size_t>(layout)].length;
 }
 
+FullLineParser full_line_parser(CpuPath path, FullLayout layout) {
+  const FullLineReaders readers = on_this_cpu(full_line_readers, path);
+  return readers != nullptr ? readers(layout) : nullptr;
+}
+
 FullLineParser fastest_full_line_parser(FullLayout layout) {
   return full_line_parser(
       fastest_path([&](CpuPath path) { return full_line_parser(path, layout) != nullptr; }),

@@ -51,6 +51,11 @@ inline constexpr std::size_t full_layouts = 7;
 // The portable reader of a layout's full lines.
 [[nodiscard]] FullLineParser portable_parser(FullLayout layout);
 
+// The readers this build has for each path, as the CPU family's file lists
+// them: each gives the reader of a layout's full lines.
+using FullLineReaders = FullLineParser (*)(FullLayout layout);
+extern const PathTable<FullLineReaders> full_line_readers;
+
 // The length of a full line of the layout, without its line end.
 [[nodiscard]] std::size_t full_line_size(FullLayout layout);
 

@@ -60,4 +60,7 @@ FullLineParser neon_parser(FullLayout layout) {
   return parsers[static_cast<std::size_t>(layout)];
 }
 
+constexpr PathTable<FullLineReaders> full_line_readers = path_table<FullLineReaders>(
+    {{CpuPath::portable, portable_parser}, {CpuPath::neon, neon_parser}});
+
 }  // namespace quarnel

@@ -122,4 +122,9 @@ FullLineParser avx2_parser(FullLayout layout) {
   return parsers[static_cast<std::size_t>(layout)];
 }
 
+constexpr PathTable<FullLineReaders> full_line_readers =
+    path_table<FullLineReaders>({{CpuPath::portable, portable_parser},
+                                 {CpuPath::ssse3, ssse3_parser},
+                                 {CpuPath::avx2, avx2_parser}});
+
 }  // namespace quarnel
