@@ -163,31 +163,12 @@ namespace {
 // A line's text after its address, by the layout's own writer.
 void write_body(TextOut& text, const LayoutSettings& settings, std::span<const unsigned char> bytes,
                 bool last) {
-  switch (settings.layout) {
-    case WrittenLayout::xxd:
-      write_xxd_line(text, settings, bytes);
-      break;
-    case WrittenLayout::xxd_plain:
-      write_plain_line(text, settings, bytes);
-      break;
-    case WrittenLayout::xxd_c:
-      write_c_line(text, settings, bytes, last);
-      break;
-    case WrittenLayout::cpp:
-      write_cpp_line(text, bytes);
-      break;
-    case WrittenLayout::rust:
-      write_rust_line(text, bytes);
-      break;
-    case WrittenLayout::hexdump:
-      write_hexdump_line(text, bytes);
-      break;
-    case WrittenLayout::od:
-      write_od_line(text, settings, bytes);
-      break;
-    case WrittenLayout::hex:
-      write_hex_line(text, settings, bytes);
-      break;
+  // In the order of WrittenLayout.
+  constexpr std::array<LineWriter*, 8> writers{write_xxd_line,     write_plain_line, write_c_line,
+                                               write_hexdump_line, write_od_line,    write_cpp_line,
+                                               write_rust_line,    write_hex_line};
+  if (const auto layout = static_cast<std::size_t>(settings.layout); layout < writers.size()) {
+    writers[layout](text, settings, bytes, last);
   }
 }
 

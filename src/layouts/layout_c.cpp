@@ -141,6 +141,11 @@ ReadError read_typed_array_body(std::string_view text, std::string_view closing,
   return check_items_width(shape, line, column);
 }
 
+void write_array_closing(TextOut& out, std::string_view closing) {
+  out.put(closing);
+  out.put('\n');
+}
+
 void write_array_items(TextOut& out, std::string_view indent,
                        std::span<const unsigned char> bytes) {
   out.put(indent);

@@ -60,13 +60,11 @@ void write_cpp_opening(TextOut& out, const LayoutSettings& settings) {
   out.put("{\n");
 }
 
-void write_cpp_line(TextOut& out, std::span<const unsigned char> bytes) {
+void write_cpp_line(TextOut& out, const LayoutSettings& /*settings*/,
+                    std::span<const unsigned char> bytes, bool /*last*/) {
   write_array_items(out, indent, bytes);
 }
 
-void write_cpp_closing(TextOut& out) {
-  out.put(closing);
-  out.put('\n');
-}
+void write_cpp_closing(TextOut& out) { write_array_closing(out, closing); }
 
 }  // namespace quarnel

@@ -1,6 +1,7 @@
 // Which layout a dump is in, from its first line (quarnel's own is tried
 // before this).
 #include <algorithm>
+#include <utility>
 
 #include "layouts/line_reading.h"
 #include "layouts/text_out.h"
@@ -124,24 +125,18 @@ ReadError read_other_line(std::string_view text, Shape& shape, OtherLine& line,
     line.kind = LineKind::squeeze;
     return ReadError::none;
   }
-  switch (shape.layout) {
-    case DumpLayout::xxd:
-      return read_xxd_line(text, shape, line, bytes, column);
-    case DumpLayout::xxd_plain:
-      return read_plain_line(text, shape, line, bytes, column);
-    case DumpLayout::xxd_c:
-      return read_c_line(text, shape, line, bytes, column);
-    case DumpLayout::hexdump:
-      return read_hexdump_line(text, shape, line, bytes, column);
-    case DumpLayout::hex:
-      return read_hex_line(text, shape, line, bytes, column);
-    case DumpLayout::cpp:
-      return read_cpp_line(text, shape, line, bytes, column);
-    case DumpLayout::rust:
-      return read_rust_line(text, shape, line, bytes, column);
-    default:
-      return read_od_line(text, shape, line, bytes, column);
-  }
+  constexpr std::array<std::pair<DumpLayout, LineReader*>, 7> readers{{
+      {DumpLayout::xxd, read_xxd_line},
+      {DumpLayout::xxd_plain, read_plain_line},
+      {DumpLayout::xxd_c, read_c_line},
+      {DumpLayout::hexdump, read_hexdump_line},
+      {DumpLayout::hex, read_hex_line},
+      {DumpLayout::cpp, read_cpp_line},
+      {DumpLayout::rust, read_rust_line},
+  }};
+  const auto* found = std::find_if(readers.begin(), readers.end(),
+                                   [&](const auto& entry) { return entry.first == shape.layout; });
+  return (found != readers.end() ? found->second : read_od_line)(text, shape, line, bytes, column);
 }
 
 std::uint8_t column_fits(std::span<const unsigned char> bytes, std::size_t group,
@@ -191,33 +186,4 @@ bool address_value(std::string_view digits, unsigned radix, std::uint64_t& value
   return true;
 }
 
-inline namespace v1 {
-
-std::string_view layout_name(DumpLayout layout) noexcept {
-  switch (layout) {
-    case DumpLayout::any:
-      break;
-    case DumpLayout::quarnel:
-      return "quarnel";
-    case DumpLayout::xxd:
-      return "xxd";
-    case DumpLayout::xxd_plain:
-      return "xxd-plain";
-    case DumpLayout::xxd_c:
-      return "xxd-c";
-    case DumpLayout::hexdump:
-      return "hexdump";
-    case DumpLayout::od:
-      return "od";
-    case DumpLayout::hex:
-      return "hex";
-    case DumpLayout::cpp:
-      return "cpp";
-    case DumpLayout::rust:
-      return "rust";
-  }
-  return "any";
-}
-
-}  // namespace v1
 }  // namespace quarnel

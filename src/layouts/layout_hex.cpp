@@ -37,7 +37,7 @@ ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
 }
 
 void write_hex_line(TextOut& out, const LayoutSettings& settings,
-                    std::span<const unsigned char> bytes) {
+                    std::span<const unsigned char> bytes, bool /*last*/) {
   for (std::size_t k = 0; k < bytes.size(); ++k) {
     out.hex(bytes[k], settings.upper);
     out.put(k + 1 < bytes.size() ? ' ' : '\n');

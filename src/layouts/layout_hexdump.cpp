@@ -72,7 +72,8 @@ ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line
   return ReadError::none;
 }
 
-void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes) {
+void write_hexdump_line(TextOut& out, const LayoutSettings& /*settings*/,
+                        std::span<const unsigned char> bytes, bool /*last*/) {
   out.put("  ");
   for (std::size_t k = 0; k < 16; ++k) {
     if (k < bytes.size()) {

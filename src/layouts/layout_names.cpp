@@ -65,6 +65,12 @@ DumpReading reading_of(DumpLayout layout, std::uint8_t variants) {
 
 inline namespace v1 {
 
+std::string_view layout_name(DumpLayout layout) noexcept {
+  const auto* found = std::find_if(layout_names.begin(), layout_names.end(),
+                                   [&](const LayoutName& entry) { return entry.layout == layout; });
+  return found == layout_names.end() ? layout_names[0].name : found->name;
+}
+
 DumpLayout reading_layout(DumpReading reading) noexcept { return named(reading).layout; }
 
 std::string_view reading_name(DumpReading reading) noexcept { return named(reading).name; }

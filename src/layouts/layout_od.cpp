@@ -90,7 +90,7 @@ bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_
 }
 
 void write_od_line(TextOut& out, const LayoutSettings& settings,
-                   std::span<const unsigned char> bytes) {
+                   std::span<const unsigned char> bytes, bool /*last*/) {
   for (const unsigned char byte : bytes) {
     out.put(' ');
     out.hex(byte, false);

@@ -30,7 +30,7 @@ ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
 }
 
 void write_plain_line(TextOut& out, const LayoutSettings& /*settings*/,
-                      std::span<const unsigned char> bytes) {
+                      std::span<const unsigned char> bytes, bool /*last*/) {
   for (const unsigned char byte : bytes) {
     out.hex(byte, false);
   }

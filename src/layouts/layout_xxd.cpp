@@ -418,7 +418,7 @@ XxdDigits xxd_digits(std::string_view line) {
 }
 
 void write_xxd_line(TextOut& out, const LayoutSettings& settings,
-                    std::span<const unsigned char> bytes) {
+                    std::span<const unsigned char> bytes, bool /*last*/) {
   const std::size_t columns = settings.columns;
   const auto group = static_cast<std::size_t>(settings.group);
   out.put(": ");

@@ -61,22 +61,10 @@ inline constexpr std::array<std::uint8_t, 3> radix_variants{
 // Each reads one line without its line end into line and bytes (room for
 // max_line_bytes), checking it against shape, which the first line of a
 // dump (shape.lines == 0) sets. With an error, column is where, from 1.
-ReadError read_xxd_line(std::string_view text, Shape& shape, OtherLine& line,
-                        std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
-                          std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_c_line(std::string_view text, Shape& shape, OtherLine& line,
-                      std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_hexdump_line(std::string_view text, Shape& shape, OtherLine& line,
-                            std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_od_line(std::string_view text, Shape& shape, OtherLine& line,
-                       std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_hex_line(std::string_view text, Shape& shape, OtherLine& line,
-                        std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_cpp_line(std::string_view text, Shape& shape, OtherLine& line,
-                        std::span<unsigned char> bytes, std::size_t& column);
-ReadError read_rust_line(std::string_view text, Shape& shape, OtherLine& line,
-                         std::span<unsigned char> bytes, std::size_t& column);
+using LineReader = ReadError(std::string_view text, Shape& shape, OtherLine& line,
+                             std::span<unsigned char> bytes, std::size_t& column);
+LineReader read_xxd_line, read_plain_line, read_c_line, read_hexdump_line, read_od_line,
+    read_hex_line, read_cpp_line, read_rust_line;
 
 // Where a dump of one of the arrays stands (Shape::c_part).
 enum ArrayPart : std::uint8_t {

@@ -170,30 +170,23 @@ struct TextOut {
 // The writers of the layouts, each beside its reader: a line of bytes at
 // its address, and what opens and closes a dump. The settings are checked
 // and their defaults filled in (columns, group).
-// A line after its address; the driver writes the address.
-void write_xxd_line(TextOut& out, const LayoutSettings& settings,
-                    std::span<const unsigned char> bytes);
-void write_plain_line(TextOut& out, const LayoutSettings& settings,
-                      std::span<const unsigned char> bytes);
+// A line after its address (the driver writes the address); last says
+// that no line follows.
+using LineWriter = void(TextOut& out, const LayoutSettings& settings,
+                        std::span<const unsigned char> bytes, bool last);
+LineWriter write_xxd_line, write_plain_line, write_c_line, write_hexdump_line, write_od_line,
+    write_cpp_line, write_rust_line, write_hex_line;
 void write_c_opening(TextOut& out, const LayoutSettings& settings);
-void write_c_line(TextOut& out, const LayoutSettings& settings,
-                  std::span<const unsigned char> bytes, bool last);
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
 // The array's name, as xxd makes it of a file name; room for name.size() + 2.
 std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out);
 void put_array_name(TextOut& out, const LayoutSettings& settings);
 void write_array_items(TextOut& out, std::string_view indent, std::span<const unsigned char> bytes);
+void write_array_closing(TextOut& out, std::string_view closing);
 void write_cpp_opening(TextOut& out, const LayoutSettings& settings);
-void write_cpp_line(TextOut& out, std::span<const unsigned char> bytes);
 void write_cpp_closing(TextOut& out);
 void write_rust_opening(TextOut& out, const LayoutSettings& settings);
-void write_rust_line(TextOut& out, std::span<const unsigned char> bytes);
 void write_rust_closing(TextOut& out);
-void write_hexdump_line(TextOut& out, std::span<const unsigned char> bytes);
-void write_hex_line(TextOut& out, const LayoutSettings& settings,
-                    std::span<const unsigned char> bytes);
-void write_od_line(TextOut& out, const LayoutSettings& settings,
-                   std::span<const unsigned char> bytes);
 // od's address in its radix; false, writing nothing, with none.
 bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_t address);
 
