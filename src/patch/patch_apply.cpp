@@ -86,15 +86,9 @@ void keep_old_bytes(Patching& patching, std::uint64_t address, std::size_t size)
 void write_journal(Patching& patching) {
   start_journal(journal_writer, patching.target.journal);
   PatchRecord record{};
-  for (std::uint64_t at = 0; patching.going();) {
-    const std::uint64_t record_at = at;
-    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer, false);
-    if (step != RecordStep::record) {
-      if (step == RecordStep::error) {
-        patching.fail(PatchStatus::records_error);
-      }
-      break;
-    }
+  RecordWalk walk{patching.records};
+  for (std::uint64_t record_at = 0; patching.going() && walk.next(record, new_bytes_buffer, false);
+       record_at = walk.at) {
     if (record.kind == RecordKind::set_length) {
       patching.sized = true;
       patching.new_length = record.address;
@@ -112,6 +106,9 @@ void write_journal(Patching& patching) {
         check_expected(patching, record, expected);
       }
     }
+  }
+  if (walk.failed) {
+    patching.fail(PatchStatus::records_error);
   }
   const std::uint64_t cut_end = patching.sized ? patching.old_length : 0;
   for (std::uint64_t from = patching.new_length; from < cut_end && patching.going();) {
@@ -133,14 +130,8 @@ void write_records(Patching& patching) {
   std::size_t unflushed = 0;
   const int file = patching.target.handle;
   PatchRecord record{};
-  for (std::uint64_t at = 0; patching.going();) {
-    const RecordStep step = next_record(patching.records, at, record, new_bytes_buffer, true);
-    if (step != RecordStep::record) {
-      if (step == RecordStep::error) {
-        patching.fail(PatchStatus::records_error);
-      }
-      break;
-    }
+  RecordWalk walk{patching.records};
+  while (patching.going() && walk.next(record, new_bytes_buffer, true)) {
     if (record.kind != RecordKind::write) {
       continue;
     }
@@ -159,6 +150,9 @@ void write_records(Patching& patching) {
       start_flush(file);
       unflushed = 0;
     }
+  }
+  if (walk.failed) {
+    patching.fail(PatchStatus::records_error);
   }
   if (patching.going() && patching.sized && patching.new_length != patching.patched_length) {
     if (!cut_file(file, patching.new_length)) {

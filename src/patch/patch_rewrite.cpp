@@ -52,14 +52,8 @@ struct Rewrite {
 // expect of it.
 void check_guards(Rewrite& rewrite) {
   PatchRecord record{};
-  for (std::uint64_t at = 0; rewrite.going();) {
-    const RecordStep step = next_record(rewrite.records, at, record, record_bytes, true);
-    if (step != RecordStep::record) {
-      if (step == RecordStep::error) {
-        rewrite.fail(PatchStatus::records_error);
-      }
-      return;
-    }
+  RecordWalk walk{rewrite.records};
+  while (rewrite.going() && walk.next(record, record_bytes, true)) {
     const auto expected =
         std::span<const std::uint8_t>(record_bytes).first(static_cast<std::size_t>(record.length));
     const GuardCheck check =
@@ -72,6 +66,9 @@ void check_guards(Rewrite& rewrite) {
       rewrite.outcome.status = PatchStatus::guard_failed;
       rewrite.outcome.record = record;
     }
+  }
+  if (walk.failed) {
+    rewrite.fail(PatchStatus::records_error);
   }
 }
 
@@ -120,15 +117,8 @@ void write_new(Rewrite& rewrite) {
   bool sized = false;
   std::uint64_t new_length = 0;
   PatchRecord record{};
-  for (std::uint64_t at = 0; rewrite.going();) {
-    const RecordStep step = next_record(rewrite.records, at, record, record_bytes, true);
-    if (step == RecordStep::end) {
-      break;
-    }
-    if (step == RecordStep::error) {
-      rewrite.fail(PatchStatus::records_error);
-      return;
-    }
+  RecordWalk walk{rewrite.records};
+  while (rewrite.going() && walk.next(record, record_bytes, true)) {
     if (record.kind == RecordKind::write) {
       copy_old(rewrite, record.address);
       if (rewrite.going()) {
@@ -141,6 +131,10 @@ void write_new(Rewrite& rewrite) {
       sized = true;
       new_length = record.address;
     }
+  }
+  if (walk.failed) {
+    rewrite.fail(PatchStatus::records_error);
+    return;
   }
   // The bytes after the last change, to the new length or the old file's end.
   if (rewrite.going() && !sized && rewrite.old_length < rewrite.moved[0]) {

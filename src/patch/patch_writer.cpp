@@ -75,21 +75,22 @@ GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& re
              : GuardCheck::fails;
 }
 
-RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
-                       std::span<std::uint8_t, longest_record> bytes, bool with_bytes) {
+bool RecordWalk::next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes,
+                      bool with_bytes) {
   const auto head = std::span(reinterpret_cast<std::uint8_t*>(&record), sizeof record);
   const ReadResult got = read_at(records, at, head);
   if (got.status == ReadStatus::end && got.count == 0) {
-    return RecordStep::end;
+    return false;
   }
   if (got.status != ReadStatus::data || record.length > longest_record ||
       (with_bytes &&
        read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
                .status != ReadStatus::data)) {
-    return RecordStep::error;
+    failed = true;
+    return false;
   }
   at += sizeof record + record.length;
-  return RecordStep::record;
+  return true;
 }
 
 }  // namespace quarnel

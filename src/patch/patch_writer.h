@@ -83,12 +83,15 @@ enum class GuardCheck { holds, fails, read_error };
                                      std::span<const std::uint8_t> expected,
                                      std::span<std::uint8_t> held);
 
-enum class RecordStep { record, end, error };
-
-// Reads the record at `at` of the file of records (and its bytes, when
-// with_bytes) and moves past it.
-[[nodiscard]] RecordStep next_record(int records, std::uint64_t& at, PatchRecord& record,
-                                     std::span<std::uint8_t, longest_record> bytes,
-                                     bool with_bytes);
+// Walks the file of records from its start, a record at a time.
+struct RecordWalk {
+  int records;
+  std::uint64_t at = 0;  // where the next record starts
+  bool failed = false;   // a record could not be read whole
+  // Reads the next record, and its bytes when with_bytes; false at the end
+  // and on a failure.
+  [[nodiscard]] bool next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes,
+                          bool with_bytes);
+};
 
 }  // namespace quarnel
