@@ -4,6 +4,7 @@
 // line whatever it holds); squeezed runs of lines; what opens and closes
 // a dump.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "dump/layout_fill.h"
@@ -121,19 +122,16 @@ LayoutError check_layout(const LayoutSettings& settings) noexcept {
 }
 
 std::string_view message(LayoutError error) noexcept {
-  switch (error) {
-    case LayoutError::none:
-      break;
-    case LayoutError::columns:
-      return "the layout takes no such number of bytes a line";
-    case LayoutError::group:
-      return "the layout takes no such group";
-    case LayoutError::combination:
-      return "the layout takes not all of these settings";
-    case LayoutError::name:
-      return "the array's name is not an identifier of its language, or is a keyword";
-  }
-  return "";
+  // In the order of LayoutError; none has no words.
+  constexpr std::array<std::string_view, 5> words{
+      "",
+      "the layout takes no such number of bytes a line",
+      "the layout takes no such group",
+      "the layout takes not all of these settings",
+      "the array's name is not an identifier of its language, or is a keyword",
+  };
+  const auto at = static_cast<std::size_t>(error);
+  return at < words.size() ? words[at] : "";
 }
 
 // The hex digits and bits of every byte value, for the planned lines.
@@ -164,9 +162,14 @@ namespace {
 void write_body(TextOut& text, const LayoutSettings& settings, std::span<const unsigned char> bytes,
                 bool last) {
   // In the order of WrittenLayout.
-  constexpr std::array<LineWriter*, 8> writers{write_xxd_line,     write_plain_line, write_c_line,
-                                               write_hexdump_line, write_od_line,    write_cpp_line,
-                                               write_rust_line,    write_hex_line};
+  constexpr std::array<LineWriter*, 8> writers{write_xxd_line,
+                                               write_plain_line,
+                                               write_c_line,
+                                               write_hexdump_line,
+                                               write_od_line,
+                                               write_typed_array_line<cpp_array_lines>,
+                                               write_typed_array_line<rust_array_lines>,
+                                               write_hex_line};
   if (const auto layout = static_cast<std::size_t>(settings.layout); layout < writers.size()) {
     writers[layout](text, settings, bytes, last);
   }
@@ -524,12 +527,12 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
       break;
     case WrittenLayout::cpp:
       if (stream.taken_ == steps.settings.length) {
-        write_cpp_closing(steps.out);
+        write_array_closing(steps.out, cpp_array_lines.closing);
       }
       break;
     case WrittenLayout::rust:
       if (stream.taken_ == steps.settings.length) {
-        write_rust_closing(steps.out);
+        write_array_closing(steps.out, rust_array_lines.closing);
       }
       break;
     case WrittenLayout::xxd:

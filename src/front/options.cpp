@@ -10,7 +10,7 @@ bool asks_help_or_version(std::string_view arg, Asked& asked) {
   return true;
 }
 
-bool next_option(OptionWalk& walk, std::string_view& arg) {
+bool next_option(OptionWalk& walk, std::string_view& arg, Asked& asked) {
   if (walk.next >= walk.argc) {
     return false;
   }
@@ -23,7 +23,7 @@ bool next_option(OptionWalk& walk, std::string_view& arg) {
     return false;
   }
   walk.at = walk.next++;
-  return true;
+  return !asks_help_or_version(arg, asked);
 }
 
 OptionValue option_value(OptionWalk& walk, std::string_view arg, std::string_view short_name,

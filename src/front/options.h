@@ -2,7 +2,10 @@
 // (passed over), "-" or the first argument that does not begin with "-".
 #pragma once
 
+#include <span>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace quarnel {
 
@@ -23,6 +26,17 @@ template <class Options>
   return options;
 }
 
+// A program's options, read by parse from its command line as the system
+// gives it (wildcards expanded on Windows), once the standard streams are
+// safe to use.
+template <class Options>
+[[nodiscard]] Options read_options(int argc, const char* const argv[],
+                                   Options (*parse)(int argc, const char* const argv[])) {
+  prepare_standard_streams();
+  const std::span<const char* const> arguments = program_arguments(argc, argv);
+  return parse(static_cast<int>(arguments.size()), arguments.data());
+}
+
 // Whether arg asks for help or the version, which ends the walk.
 [[nodiscard]] bool asks_help_or_version(std::string_view arg, Asked& asked);
 
@@ -34,8 +48,9 @@ struct OptionWalk {
 };
 
 // Moves to the next option and sets arg to it; false at the end of the
-// options.
-[[nodiscard]] bool next_option(OptionWalk& walk, std::string_view& arg);
+// options, and at one that asks for help or the version, which asked then
+// says.
+[[nodiscard]] bool next_option(OptionWalk& walk, std::string_view& arg, Asked& asked);
 
 // The value of an option that takes one: glued on (-pFILE, --patch=FILE)
 // or the next argument (-p FILE, --patch FILE).

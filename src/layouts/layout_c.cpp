@@ -109,6 +109,15 @@ ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& co
   return ReadError::none;
 }
 
+ReadError open_typed_array(Shape& shape, bool proper, std::size_t& column) {
+  if (!proper) {
+    return failed_at(column, ReadError::bad_array, 0);
+  }
+  shape.c_part = array_inside;
+  shape.opened = true;
+  return ReadError::none;
+}
+
 ReadError read_typed_array_body(std::string_view text, std::string_view closing,
                                 std::string_view indent, Shape& shape, OtherLine& line,
                                 std::span<unsigned char> bytes, std::size_t& column) {

@@ -13,13 +13,14 @@
 #include "layouts/text_out.h"
 
 namespace quarnel {
+
+constexpr ArrayLines cpp_array_lines{"  ", "};"};
+
 namespace {
 
 constexpr std::array<std::string_view, 3> header{"#pragma once", "#include <array>",
                                                  "#include <cstdint>"};
 constexpr std::string_view opening = "inline constexpr std::array<std::uint8_t, ";
-constexpr std::string_view indent = "  ";
-constexpr std::string_view closing = "};";
 
 }  // namespace
 
@@ -33,18 +34,17 @@ ReadError read_cpp_line(std::string_view text, Shape& shape, OtherLine& line,
     }
     // NAME{ after the count.
     const std::size_t count_end = text.find("> ");
-    if (!text.starts_with(opening) || count_end == std::string_view::npos ||
-        !address_value(text.substr(opening.size(), count_end - opening.size()), 10,
-                       shape.array_length) ||
-        count_end == opening.size() || !text.ends_with('{') ||
-        !is_name(text.substr(count_end + 2, text.size() - count_end - 3))) {
-      return failed_at(column, ReadError::bad_array, 0);
-    }
-    shape.c_part = array_inside;
-    shape.opened = true;
-    return ReadError::none;
+    return open_typed_array(
+        shape,
+        text.starts_with(opening) && count_end != std::string_view::npos &&
+            address_value(text.substr(opening.size(), count_end - opening.size()), 10,
+                          shape.array_length) &&
+            count_end != opening.size() && text.ends_with('{') &&
+            is_name(text.substr(count_end + 2, text.size() - count_end - 3)),
+        column);
   }
-  return read_typed_array_body(text, closing, indent, shape, line, bytes, column);
+  return read_typed_array_body(text, cpp_array_lines.closing, cpp_array_lines.indent, shape, line,
+                               bytes, column);
 }
 
 void write_cpp_opening(TextOut& out, const LayoutSettings& settings) {
@@ -59,12 +59,5 @@ void write_cpp_opening(TextOut& out, const LayoutSettings& settings) {
   put_array_name(out, settings);
   out.put("{\n");
 }
-
-void write_cpp_line(TextOut& out, const LayoutSettings& /*settings*/,
-                    std::span<const unsigned char> bytes, bool /*last*/) {
-  write_array_items(out, indent, bytes);
-}
-
-void write_cpp_closing(TextOut& out) { write_array_closing(out, closing); }
 
 }  // namespace quarnel

@@ -7,13 +7,14 @@
 #include "layouts/text_out.h"
 
 namespace quarnel {
+
+constexpr ArrayLines rust_array_lines{"    ", "];"};
+
 namespace {
 
 constexpr std::string_view opening = "pub static ";
 constexpr std::string_view type = ": [u8; ";
 constexpr std::string_view type_end = "] = [";
-constexpr std::string_view indent = "    ";
-constexpr std::string_view closing = "];";
 
 }  // namespace
 
@@ -22,18 +23,17 @@ ReadError read_rust_line(std::string_view text, Shape& shape, OtherLine& line,
   if (shape.c_part == array_before) {
     const std::size_t name_end = text.find(type);
     const std::size_t count = name_end + type.size();
-    if (!text.starts_with(opening) || name_end == std::string_view::npos ||
-        !is_name(text.substr(opening.size(), name_end - opening.size())) ||
-        !text.ends_with(type_end) || text.size() == count + type_end.size() ||
-        !address_value(text.substr(count, text.size() - count - type_end.size()), 10,
-                       shape.array_length)) {
-      return failed_at(column, ReadError::bad_array, 0);
-    }
-    shape.c_part = array_inside;
-    shape.opened = true;
-    return ReadError::none;
+    return open_typed_array(
+        shape,
+        text.starts_with(opening) && name_end != std::string_view::npos &&
+            is_name(text.substr(opening.size(), name_end - opening.size())) &&
+            text.ends_with(type_end) && text.size() != count + type_end.size() &&
+            address_value(text.substr(count, text.size() - count - type_end.size()), 10,
+                          shape.array_length),
+        column);
   }
-  return read_typed_array_body(text, closing, indent, shape, line, bytes, column);
+  return read_typed_array_body(text, rust_array_lines.closing, rust_array_lines.indent, shape, line,
+                               bytes, column);
 }
 
 void write_rust_opening(TextOut& out, const LayoutSettings& settings) {
@@ -44,12 +44,5 @@ void write_rust_opening(TextOut& out, const LayoutSettings& settings) {
   out.put(type_end);
   out.put('\n');
 }
-
-void write_rust_line(TextOut& out, const LayoutSettings& /*settings*/,
-                     std::span<const unsigned char> bytes, bool /*last*/) {
-  write_array_items(out, indent, bytes);
-}
-
-void write_rust_closing(TextOut& out) { write_array_closing(out, closing); }
 
 }  // namespace quarnel

@@ -86,6 +86,9 @@ ReadError check_items_width(Shape& shape, const OtherLine& line, std::size_t& co
 ReadError read_typed_array_body(std::string_view text, std::string_view closing,
                                 std::string_view indent, Shape& shape, OtherLine& line,
                                 std::span<unsigned char> bytes, std::size_t& column);
+// The opening line of a C++ or Rust array, which its reader found proper
+// or not: the items come next.
+ReadError open_typed_array(Shape& shape, bool proper, std::size_t& column);
 
 // The layout a dump's first line is written in, besides quarnel's; any when
 // it is none of them. word_layout when it is one whose byte order cannot be

@@ -175,7 +175,7 @@ struct TextOut {
 using LineWriter = void(TextOut& out, const LayoutSettings& settings,
                         std::span<const unsigned char> bytes, bool last);
 LineWriter write_xxd_line, write_plain_line, write_c_line, write_hexdump_line, write_od_line,
-    write_cpp_line, write_rust_line, write_hex_line;
+    write_hex_line;
 void write_c_opening(TextOut& out, const LayoutSettings& settings);
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
 // The array's name, as xxd makes it of a file name; room for name.size() + 2.
@@ -183,10 +183,21 @@ std::size_t c_array_name(const LayoutSettings& settings, std::span<char> out);
 void put_array_name(TextOut& out, const LayoutSettings& settings);
 void write_array_items(TextOut& out, std::string_view indent, std::span<const unsigned char> bytes);
 void write_array_closing(TextOut& out, std::string_view closing);
+// The lines of the arrays whose type names their count, C++'s and Rust's:
+// the indent of their items and their closing line.
+struct ArrayLines {
+  std::string_view indent;
+  std::string_view closing;
+};
+extern const ArrayLines cpp_array_lines;
+extern const ArrayLines rust_array_lines;
+template <const ArrayLines& lines>
+void write_typed_array_line(TextOut& out, const LayoutSettings& /*settings*/,
+                            std::span<const unsigned char> bytes, bool /*last*/) {
+  write_array_items(out, lines.indent, bytes);
+}
 void write_cpp_opening(TextOut& out, const LayoutSettings& settings);
-void write_cpp_closing(TextOut& out);
 void write_rust_opening(TextOut& out, const LayoutSettings& settings);
-void write_rust_closing(TextOut& out);
 // od's address in its radix; false, writing nothing, with none.
 bool write_od_address(TextOut& out, const LayoutSettings& settings, std::uint64_t address);
 

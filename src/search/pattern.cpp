@@ -1,6 +1,7 @@
 #include "search/pattern.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <span>
 
@@ -151,24 +152,19 @@ PatternProblem parse_pattern(std::string_view text, Pattern& pattern, PatternErr
 }
 
 std::string_view problem_text(PatternProblem problem) {
-  switch (problem) {
-    case PatternProblem::none:
-      break;
-    case PatternProblem::empty:
-      return "no bytes to find";
-    case PatternProblem::not_hex:
-      return "is not a hex digit";
-    case PatternProblem::lone_digit:
-      return "is one hex digit; a byte has two";
-    case PatternProblem::open_text:
-      return "a text opened here has no closing quote";
-    case PatternProblem::bad_escape:
-      return R"(is not an escape: a text takes \" and \\)";
-    case PatternProblem::too_long:
-      static_assert(longest_pattern == 4096);
-      return "the pattern runs past 4096 bytes here";
-  }
-  return "";
+  static_assert(longest_pattern == 4096);
+  // In the order of PatternProblem; none has no words.
+  constexpr std::array<std::string_view, 7> words{
+      "",
+      "no bytes to find",
+      "is not a hex digit",
+      "is one hex digit; a byte has two",
+      "a text opened here has no closing quote",
+      R"(is not an escape: a text takes \" and \\)",
+      "the pattern runs past 4096 bytes here",
+  };
+  const auto at = static_cast<std::size_t>(problem);
+  return at < words.size() ? words[at] : "";
 }
 
 }  // namespace quarnel

@@ -1,10 +1,14 @@
-// The system's reason for a failed call, on POSIX systems.
+// The system's reason for a failed call, and whether to make it again, on
+// POSIX systems.
+#include <poll.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace quarnel {
 
@@ -24,3 +28,18 @@ std::string_view error_text(int error) {
 }
 
 }  // namespace quarnel
+
+namespace quarnel::posix {
+
+bool call_again(int handle, short events) {
+  if (errno == EINTR) {
+    return true;
+  }
+  if (errno != EAGAIN && errno != EWOULDBLOCK) {
+    return false;
+  }
+  pollfd waiting{handle, events, 0};
+  return ::poll(&waiting, 1, -1) >= 0 || errno == EINTR;
+}
+
+}  // namespace quarnel::posix

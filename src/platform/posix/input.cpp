@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace quarnel {
 
@@ -32,14 +33,8 @@ ReadResult read_block(int handle, std::span<std::uint8_t> into) {
     if (n == 0) {
       return {ReadStatus::end, 0};
     }
-    if (errno == EINTR) {
+    if (posix::call_again(handle, POLLIN)) {
       continue;
-    }
-    if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd waiting{handle, POLLIN, 0};
-      if (::poll(&waiting, 1, -1) >= 0 || errno == EINTR) {
-        continue;
-      }
     }
     return {ReadStatus::error, 0};
   }

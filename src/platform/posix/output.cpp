@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace quarnel {
 namespace {
@@ -22,14 +23,8 @@ bool write_group(int fd, std::span<iovec> pending) {
   while (!pending.empty()) {
     const ssize_t n = ::writev(fd, pending.data(), static_cast<int>(pending.size()));
     if (n < 0) {
-      if (errno == EINTR) {
+      if (posix::call_again(fd, POLLOUT)) {
         continue;
-      }
-      if (errno == EAGAIN || errno == EWOULDBLOCK) {
-        pollfd waiting{fd, POLLOUT, 0};
-        if (::poll(&waiting, 1, -1) >= 0 || errno == EINTR) {
-          continue;
-        }
       }
       return false;
     }

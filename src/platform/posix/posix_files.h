@@ -27,6 +27,11 @@ struct SignalsHeld {
   SignalsHeld& operator=(const SignalsHeld&) = delete;
 };
 
+// Whether a read or write that failed is to be made again: a signal
+// interrupted it, or a non-blocking descriptor was not ready, and now is
+// (waited for, for events).
+[[nodiscard]] bool call_again(int handle, short events);
+
 // A pipe, socket or terminal: handle is that of info, or -1 when there is
 // none to ask whether a character device is a terminal.
 [[nodiscard]] bool is_stream(const struct stat& info, int handle);

@@ -143,10 +143,7 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
   settings.squeeze =
       layout->written == WrittenLayout::hexdump || layout->written == WrittenLayout::od;
   OptionWalk walk{argc, argv, 2};
-  for (std::string_view arg; next_option(walk, arg);) {
-    if (asks_help_or_version(arg, options.asked)) {
-      return options;
-    }
+  for (std::string_view arg; next_option(walk, arg, options.asked);) {
     const std::string_view option = arg.substr(0, arg.starts_with("--") ? arg.find('=') : 2);
     if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
       return refused(options, "option not taken by this layout: ", argv[walk.at]);
@@ -155,6 +152,9 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
         !problem.empty()) {
       return refused(options, problem, argv[walk.at]);
     }
+  }
+  if (options.asked.request != Request::run) {
+    return options;
   }
   // The arrays' names made of file names are checked with each file.
   LayoutSettings checked = settings;

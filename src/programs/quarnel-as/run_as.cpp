@@ -86,9 +86,7 @@ bool write_input(int input, std::string_view name, const AsOptions& options, Out
 }  // namespace
 
 int run_as(int argc, const char* const argv[]) {
-  prepare_standard_streams();
-  const std::span<const char* const> arguments = program_arguments(argc, argv);
-  const AsOptions options = parse_as_options(static_cast<int>(arguments.size()), arguments.data());
+  const AsOptions options = read_options(argc, argv, parse_as_options);
   if (const std::optional<int> status = answer(program, options.asked, 2)) {
     return *status;
   }

@@ -18,10 +18,7 @@ bool read_count(std::string_view text, std::uint64_t& count) {
 DiffOptions parse_diff_options(int argc, const char* const argv[]) {
   DiffOptions options;
   OptionWalk walk{argc, argv};
-  for (std::string_view arg; next_option(walk, arg);) {
-    if (asks_help_or_version(arg, options.asked)) {
-      return options;
-    }
+  for (std::string_view arg; next_option(walk, arg, options.asked);) {
     if (const OptionValue count = option_value(walk, arg, "-U", "--unified"); count.matched) {
       if (count.value == nullptr || !read_count(count.value, options.context)) {
         return refused(options, "option needs a number of lines: ", argv[walk.at]);
@@ -31,6 +28,9 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
     } else if (!read_color_option(arg, options.color)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }
+  }
+  if (options.asked.request != Request::run) {
+    return options;
   }
   const int index = walk.next;
   if (argc - index != 2) {

@@ -73,10 +73,7 @@ Opened open_compared(const char* name) {
 }  // namespace
 
 int run_diff(int argc, const char* const argv[]) {
-  prepare_standard_streams();
-  const std::span<const char* const> arguments = program_arguments(argc, argv);
-  const DiffOptions options =
-      parse_diff_options(static_cast<int>(arguments.size()), arguments.data());
+  const DiffOptions options = read_options(argc, argv, parse_diff_options);
   if (const std::optional<int> status = answer(program, options.asked, 2)) {
     return *status;
   }

@@ -39,10 +39,7 @@ Shown stronger(Shown a, Shown b) {
 GrepOptions parse_grep_options(int argc, const char* const argv[]) {
   GrepOptions options;
   OptionWalk walk{argc, argv};
-  for (std::string_view arg; next_option(walk, arg);) {
-    if (asks_help_or_version(arg, options.asked)) {
-      return options;
-    }
+  for (std::string_view arg; next_option(walk, arg, options.asked);) {
     const OptionValue after = option_value(walk, arg, "-A", "--after-context");
     const OptionValue before =
         after.matched ? OptionValue{} : option_value(walk, arg, "-B", "--before-context");
@@ -84,6 +81,9 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
     } else if (!read_color_option(arg, options.color)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }
+  }
+  if (options.asked.request != Request::run) {
+    return options;
   }
   if (walk.next >= argc) {
     return refused(options, "a pattern to find", "");

@@ -72,10 +72,7 @@ void search_one(int handle, std::string_view name, const Finder& finder, SearchS
 }  // namespace
 
 int run_grep(int argc, const char* const argv[]) {
-  prepare_standard_streams();
-  const std::span<const char* const> arguments = program_arguments(argc, argv);
-  const GrepOptions options =
-      parse_grep_options(static_cast<int>(arguments.size()), arguments.data());
+  const GrepOptions options = read_options(argc, argv, parse_grep_options);
   if (const std::optional<int> status = answer(program, options.asked, 2)) {
     return *status;
   }

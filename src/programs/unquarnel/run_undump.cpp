@@ -129,15 +129,11 @@ int patch_file(const Dumps& dumps, const char* file, const UndumpOptions& option
 }  // namespace
 
 int run_undump(int argc, const char* const argv[]) {
-  prepare_standard_streams();
-  const std::span<const char* const> arguments = program_arguments(argc, argv);
-  const int count = static_cast<int>(arguments.size());
-  const char* const* words = arguments.data();
-  const UndumpOptions options = parse_undump_options(count, words);
+  const UndumpOptions options = read_options(argc, argv, parse_undump_options);
   if (const std::optional<int> status = answer(undump_program, options.asked, 1)) {
     return *status;
   }
-  const Dumps dumps{std::span(words + options.first_dump, words + count)};
+  const Dumps dumps{options.dumps};
   if (options.recover_file != nullptr) {
     return report_session(dumps, options.recover_file, recover_file(options.recover_file, true),
                           true);

@@ -8,11 +8,8 @@ namespace quarnel {
 UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
   UndumpOptions options;
   OptionWalk walk{argc, argv};
-  for (std::string_view arg; next_option(walk, arg);) {
+  for (std::string_view arg; next_option(walk, arg, options.asked);) {
     const char* const option = argv[walk.at];
-    if (asks_help_or_version(arg, options.asked)) {
-      return options;
-    }
     if (arg == "-R" || arg == "--reverse") {
       options.reverse = true;
       continue;
@@ -58,15 +55,18 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       return refused(options, "--patch and --output do not go together: ", option);
     }
   }
+  if (options.asked.request != Request::run) {
+    return options;
+  }
   if (options.reverse && options.patch_file == nullptr) {
     return refused(options, "--reverse applies a diff to a file: it needs --patch: ", "-R");
   }
-  options.first_dump = walk.next;
+  options.dumps = std::span(argv + walk.next, static_cast<std::size_t>(argc - walk.next));
   if (options.recover_file != nullptr &&
       (options.patch_file != nullptr || options.output_file != nullptr || options.reverse ||
-       !options.journal || options.reading != DumpReading::any || options.first_dump < argc)) {
+       !options.journal || options.reading != DumpReading::any || !options.dumps.empty())) {
     return refused(options, "--recover takes a file and nothing else: ",
-                   options.first_dump < argc ? argv[options.first_dump] : "--recover");
+                   options.dumps.empty() ? "--recover" : options.dumps[0]);
   }
   if (!options.journal && options.patch_file == nullptr) {
     return refused(options, "--no-journal goes with --patch: ", "--no-journal");

@@ -1,6 +1,7 @@
 // Reads unquarnel's command line.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "front/options.h"
@@ -16,7 +17,7 @@ struct UndumpOptions {
   bool reverse = false;                    // -R: a diff is applied backwards
   bool journal = true;                     // --no-journal: a patch keeps no journal beside the file
   const char* recover_file = nullptr;      // --recover: the file whose patch to roll back
-  int first_dump = 0;                      // argv index of the first DUMP name
+  std::span<const char* const> dumps;      // the DUMP names
 };
 
 // Options come first and end at "--", "-" or the first other argument that
