@@ -3,7 +3,7 @@
 // (after its byte order mark, from UTF-16 if it is that); each dump's first
 // line chooses how the dump is read; quarnel's lines are read here, the
 // other layouts' through the readings their first lines leave open
-// (other_dump.h), whose held lines and * copies go out as they fall due.
+// (reading_contest.h), whose held lines and * copies go out as they fall due.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -11,10 +11,10 @@
 
 #include "layouts/layout_names.h"
 #include "layouts/line_reading.h"
-#include "layouts/text_out.h"
 #include "quarnel/undump.h"
 #include "undump/line_parse.h"
 #include "undump/reading_contest.h"
+#include "undump/text_decode.h"
 
 namespace quarnel {
 inline namespace v1 {
@@ -24,9 +24,6 @@ using line_geometry::bytes_per_line;
 
 // A line end of either kind follows a full line here.
 constexpr std::size_t full_line_end = line_text;
-constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
-constexpr std::string_view little_endian_mark = "\xFF\xFE";
-constexpr std::string_view big_endian_mark = "\xFE\xFF";
 
 // Where a character that has no place in a line stands in it, if anywhere:
 // a carriage return alone, or a byte order mark, which each have their own
@@ -130,22 +127,15 @@ struct ReaderSteps {
   // is UTF-16; false when the text is too short to tell yet.
   static bool start_text(DumpReader& reader, std::string_view text, bool text_ends, std::size_t& at,
                          ReadError& error) {
-    // Editors on Windows start text with a byte order mark: UTF-8's is
-    // passed over, UTF-16's says how to read the rest.
-    constexpr std::array marks{utf8_mark, little_endian_mark, big_endian_mark};
-    if (!text_ends && text.size() < utf8_mark.size() &&
-        std::any_of(marks.begin(), marks.end(),
-                    [&](std::string_view mark) { return mark.starts_with(text); })) {
+    TextStart start;
+    if (!read_text_start(text, text_ends, start)) {
       return false;
     }
     reader.at_start_ = false;
-    if (text.starts_with(utf8_mark)) {
-      at = utf8_mark.size();
-    } else if (text.starts_with(little_endian_mark) || text.starts_with(big_endian_mark)) {
-      reader.utf16_ = true;
-      reader.big_endian_ = text.starts_with(big_endian_mark);
-      at = little_endian_mark.size();
-    } else if (text.size() >= 2 && (text[0] == '\0') != (text[1] == '\0')) {
+    at = start.skip;
+    reader.utf16_ = start.utf16;
+    reader.big_endian_ = start.big_endian;
+    if (start.unmarked_utf16) {
       reader.line_ = 1;
       error = ReadError::unmarked_utf16;
     }
@@ -210,7 +200,12 @@ struct ReaderSteps {
     const std::size_t limit = (quarnel_dump ? line_text : longest_dump_line) + 2;
     SplitLine split;
     if (reader.utf16_) {
-      return split_utf16(reader, rest, text_ends, limit);
+      const Utf16Line line16 =
+          split_utf16_line(rest, reader.big_endian_, text_ends, limit, reader.decoded_);
+      return {.content = line16.content,
+              .length = line16.length,
+              .ended = line16.ended,
+              .more = line16.more};
     }
     const std::size_t end_size = rest.size() > full_line_end && rest[full_line_end] == '\n' ? 1
                                  : rest.size() > full_line_end + 1 && rest[full_line_end] == '\r' &&
@@ -230,65 +225,7 @@ struct ReaderSteps {
     split.content = rest.substr(0, newline);
     split.ended = newline != std::string_view::npos;
     split.length = split.ended ? newline + 1 : split.content.size();
-    fold_latin1(reader, split);
-    return split;
-  }
-
-  // Latin-1's printable characters, which a character column may show in
-  // UTF-8, read as their own bytes: a character a byte, as in the other
-  // dumps.
-  static void fold_latin1(DumpReader& reader, SplitLine& split) {
-    const std::string_view content = split.content;
-    std::size_t at = 0;
-    while (at < content.size() && static_cast<unsigned char>(content[at]) < 0x80) {
-      ++at;
-    }
-    if (at == content.size() || content.size() > reader.decoded_.size()) {
-      return;
-    }
-    content.copy(reader.decoded_.data(), at);
-    std::size_t size = at;
-    for (; at < content.size(); ++at) {
-      const auto lead = static_cast<unsigned char>(content[at]);
-      const auto next = at + 1 < content.size() ? static_cast<unsigned char>(content[at + 1]) : 0U;
-      const unsigned value = (lead & 3U) << 6U | (next & 0x3FU);
-      if ((lead == 0xC2 || lead == 0xC3) && (next & 0xC0U) == 0x80 && shows_latin1(value)) {
-        reader.decoded_[size++] = static_cast<char>(value);
-        ++at;
-      } else {
-        reader.decoded_[size++] = content[at];
-      }
-    }
-    split.content = std::string_view(reader.decoded_.data(), size);
-  }
-
-  // A code unit a character: ASCII as itself, anything else as a byte that
-  // has no place in a dump line, so that it is refused where it matters.
-  static SplitLine split_utf16(DumpReader& reader, std::string_view rest, bool text_ends,
-                               std::size_t limit) {
-    SplitLine split;
-    const std::size_t units = std::min(rest.size() / 2, limit);
-    std::size_t count = 0;
-    for (; count < units; ++count) {
-      const unsigned first = static_cast<unsigned char>(rest[2 * count]);
-      const unsigned second = static_cast<unsigned char>(rest[2 * count + 1]);
-      const unsigned unit = reader.big_endian_ ? first << 8U | second : second << 8U | first;
-      if (unit == '\n') {
-        break;
-      }
-      reader.decoded_[count] = unit < 0x80 ? static_cast<char>(unit) : '\xFF';
-    }
-    split.ended = count < units;
-    if (!split.ended && rest.size() / 2 < limit && !text_ends) {
-      split.more = true;
-      return split;
-    }
-    if (!split.ended && rest.size() % 2 == 1 && count == rest.size() / 2 &&
-        count < reader.decoded_.size()) {
-      reader.decoded_[count++] = '\xFF';  // half a unit
-    }
-    split.content = std::string_view(reader.decoded_.data(), count);
-    split.length = split.ended ? 2 * (count + 1) : rest.size();
+    split.content = fold_latin1(split.content, reader.decoded_);
     return split;
   }
 
