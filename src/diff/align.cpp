@@ -1,3 +1,5 @@
+// diff/: what changed between two files: the aligner, and the hunks of
+// their dumps.
 #include "diff/align.h"
 
 #include <algorithm>

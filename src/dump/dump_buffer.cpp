@@ -1,3 +1,5 @@
+// dump/: writing dumps, quarnel's lines and the other layouts', with the
+// vector paths that fill them.
 // Dumps of bytes in memory, whole or in pieces, for the library's users.
 #include <algorithm>
 #include <cstddef>

@@ -1,3 +1,4 @@
+// front/: what the companion programs share: options, colour, messages.
 #include "front/color.h"
 
 #include <cstdlib>

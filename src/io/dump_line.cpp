@@ -1,3 +1,5 @@
+// io/: the programs' output: the one buffered writer, and a dump line at a
+// 64-bit address.
 #include "io/dump_line.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// layouts/: what each layout is, its reader and its writer side by side,
+// and the one table of their names.
 // xxd -i's C array: "unsigned char NAME[] = {", lines of "0xHH, " items (the
 // last without its comma), "};" and "unsigned int NAME_len = N;", which
 // must count the bytes. Read from standard input, xxd writes the items

@@ -1,3 +1,5 @@
+// patch/: everything that writes into a user's file: records, the journal,
+// patching in place or rewriting, and the session around them.
 #include "patch/journal.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// platform/: every call to the operating system, posix/ and windows/ a
+// file per concern.
 // What ends the lines of text files here: Windows consoles and editors
 // expect a carriage return before the line feed.
 #pragma once

@@ -1,3 +1,4 @@
+// search/: quarnel-grep's patterns, finding them, and the lines it shows.
 #include "search/find.h"
 
 namespace quarnel {

@@ -1,3 +1,5 @@
+// stream/: an open input through an engine: dumped, written in a layout,
+// or read back into a sink.
 #include "stream/dump_stream.h"
 
 #include <algorithm>

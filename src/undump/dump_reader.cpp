@@ -1,3 +1,5 @@
+// undump/: reading dumps back: the line loop, the text's encoding, the
+// contest between readings, the line parsers.
 // Reads dump text back into runs of bytes, a step at a time: the line loop
 // behind read_dump and the unquarnel program. A text is split into lines
 // (after its byte order mark, from UTF-16 if it is that); each dump's first

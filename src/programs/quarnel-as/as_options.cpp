@@ -1,3 +1,4 @@
+// programs/quarnel-as/: bytes written in another tool's layout.
 #include "programs/quarnel-as/as_options.h"
 
 #include "front/color.h"

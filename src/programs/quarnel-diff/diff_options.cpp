@@ -1,3 +1,4 @@
+// programs/quarnel-diff/: the diff of two files' dumps.
 #include "programs/quarnel-diff/diff_options.h"
 
 #include <charconv>

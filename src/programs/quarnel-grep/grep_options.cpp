@@ -1,3 +1,4 @@
+// programs/quarnel-grep/: byte patterns found and shown as dump lines.
 #include "programs/quarnel-grep/grep_options.h"
 
 #include <charconv>
