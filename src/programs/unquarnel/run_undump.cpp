@@ -15,7 +15,7 @@ namespace {
 struct ToOutput {
   OutputWriter& out;
   DumpReader& reader;
-  UndumpResult read(int input, std::size_t /*dump*/) const {
+  [[nodiscard]] UndumpResult read(int input, std::size_t /*dump*/) const {
     return undump_stream(input, reader, out);
   }
   [[nodiscard]] bool flush() const { return flush_output(out); }
@@ -28,7 +28,7 @@ struct ToRecords {
   PatchWriter& records;
   DiffReader& diff;
   DumpReader& reader;
-  UndumpResult read(int input, std::size_t dump) const {
+  [[nodiscard]] UndumpResult read(int input, std::size_t dump) const {
     diff.input = static_cast<std::uint32_t>(dump);
     return undump_stream(input, reader, records, diff);
   }
