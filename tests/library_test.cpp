@@ -239,7 +239,9 @@ TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
   for (const Row& row :
        {Row{"00000000: 4142 4344  ABCD\n00000004: 41 2      A.\n", ReadError::bad_shape, 13},
         Row{"00000000: 4142 4344  ABCD\n00000004:      4344  CD\n", ReadError::bad_shape, 16},
-        Row{"00000000: 4142 4344  ABCD\n00000004: 4546       E", ReadError::cut_short, 23}}) {
+        Row{"00000000: 4142 4344  ABCD\n00000004: 4546       E", ReadError::cut_short, 23},
+        // Half a byte in a short last group.
+        Row{"00000000: 4142 4344  ABCD\n00000004: 414        A.\n", ReadError::bad_hex_digit, 14}}) {
     std::vector<std::uint8_t> out(100);
     const ReadBack back = read_dump(row.text, out);
     EXPECT_EQ(back.error, row.error) << row.text;
