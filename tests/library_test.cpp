@@ -228,6 +228,17 @@ TEST(Library, ASingleLineTellsItsLayoutAndItsBytes) {
   EXPECT_EQ(wide.size, 2U);
 }
 
+TEST(Library, AShortGroupAtTheRightOfItsPlaceIsReadAsXxdE) {
+  // Bytes that show as dots fit either order; only -e puts a short last
+  // group at the right of its place.
+  std::array<std::uint8_t, 8> out{};
+  const ReadBack back = read_dump("00000000: 03020100     0504                    ......\n", out);
+  ASSERT_EQ(back.error, ReadError::none);
+  ASSERT_EQ(back.size, 6U);
+  EXPECT_EQ((std::array<std::uint8_t, 6>{0, 1, 2, 3, 4, 5}),
+            (std::array<std::uint8_t, 6>{out[0], out[1], out[2], out[3], out[4], out[5]}));
+}
+
 TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
   // Nothing beside a short group, no blank group before another, and no
   // last line cut short.
@@ -241,7 +252,8 @@ TEST(Library, XxdGroupsStandAtTheFirstLinesPlaces) {
         Row{"00000000: 4142 4344  ABCD\n00000004:      4344  CD\n", ReadError::bad_shape, 16},
         Row{"00000000: 4142 4344  ABCD\n00000004: 4546       E", ReadError::cut_short, 23},
         // Half a byte in a short last group.
-        Row{"00000000: 4142 4344  ABCD\n00000004: 414        A.\n", ReadError::bad_hex_digit, 14}}) {
+        Row{"00000000: 4142 4344  ABCD\n00000004: 414        A.\n", ReadError::bad_hex_digit,
+            14}}) {
     std::vector<std::uint8_t> out(100);
     const ReadBack back = read_dump(row.text, out);
     EXPECT_EQ(back.error, row.error) << row.text;
