@@ -38,6 +38,7 @@ namespace {
 using testing::Outcome;
 using testing::Redirect;
 using testing::run_tool;
+using testing::scratch_name;
 
 // A pseudo-terminal: both ends open, or -1 and why there is none (a build
 // sandbox without /dev/pts).
@@ -164,8 +165,7 @@ TEST(CliPosix, TerminalEndOfFileEndsTheDump) {
 class PatchPosix : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("unquarnel-patch-" + std::to_string(std::random_device{}()));
+    dir_ = scratch_name("unquarnel-patch-");
     std::filesystem::create_directories(dir_);
     for (int i = 0; i < 100; ++i) {
       original_.push_back(static_cast<char>('a' + i % 26));

@@ -18,6 +18,7 @@ namespace {
 using testing::Outcome;
 using testing::Redirect;
 using testing::run_tool;
+using testing::scratch_name;
 using testing::with_line_ends;
 
 std::string sp(std::size_t count) { return std::string(count, ' '); }
@@ -42,9 +43,7 @@ class CliTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // Each test runs in a process of its own, some at the same time.
-    dir_ = (std::filesystem::temp_directory_path() /
-            ("quarnel-cli-" + std::to_string(std::random_device{}())))
-               .generic_string();
+    dir_ = scratch_name("quarnel-cli-");
     std::filesystem::create_directories(dir_);
     std::ofstream(path("abc"), std::ios::binary) << "ABC";
     std::ofstream(path("digits"), std::ios::binary) << "0123456789ABCDEF";

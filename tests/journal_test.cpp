@@ -29,6 +29,7 @@ namespace {
 
 using testing::Outcome;
 using testing::run_tool;
+using testing::scratch_name;
 
 constexpr const char* absent = "(absent)";
 
@@ -48,8 +49,7 @@ std::string dump_of(std::string_view bytes, std::uint32_t address) {
 class Journal : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("unquarnel-journal-" + std::to_string(std::random_device{}()));
+    root_ = scratch_name("unquarnel-journal-");
     dir_ = root_ / "d";
     std::filesystem::create_directories(dir_);
     std::filesystem::create_directories(root_ / "keep");

@@ -548,9 +548,7 @@ TEST(Undump, ReadsBackTheDumpsOfXxdHexdumpAndOd) {
 }
 
 TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
-  const std::string file = (std::filesystem::temp_directory_path() /
-                            ("unquarnel-" + std::to_string(std::random_device{}())))
-                               .generic_string();
+  const std::string file = scratch_name("unquarnel-");
   const std::string original = "0123456789ABCDEFGHIJ";
   const auto patch = [&](const std::string& dump, const std::vector<std::string>& args) {
     const Outcome got = run_tool(args, dump, {}, UNQUARNEL_BINARY);
@@ -593,9 +591,7 @@ TEST(UndumpPatch, OnlyACheckedDumpChangesTheFile) {
 }
 
 TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
-  const std::string file = (std::filesystem::temp_directory_path() /
-                            ("unquarnel-diff-" + std::to_string(std::random_device{}())))
-                               .generic_string();
+  const std::string file = scratch_name("unquarnel-diff-");
   struct Row {
     const char* name;
     std::string old_bytes, new_bytes, diff;
@@ -644,8 +640,7 @@ TEST(UndumpPatch, DiffsOfOtherLayoutsApplyOnceAndUndo) {
 }
 
 TEST(UndumpOutput, TheFileAppearsOrIsReplacedOnlyWhole) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("unquarnel-out-" + std::to_string(std::random_device{}()));
+  const std::filesystem::path dir = scratch_name("unquarnel-out-");
   std::filesystem::create_directories(dir);
   const std::string file = (dir / "x.bin").string();
   const auto run = [&](const std::vector<std::string>& args, const std::string& dump) {

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
 
@@ -123,6 +125,20 @@ std::vector<std::uint64_t> reference_matches(const Pattern& pattern, std::string
     }
   }
   return found;
+}
+
+std::string scratch_name(const std::string& prefix) {
+  static std::random_device device;
+  for (;;) {
+    const auto ticks = static_cast<std::uint64_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    const std::filesystem::path name =
+        std::filesystem::temp_directory_path() /
+        (prefix + std::to_string(ticks ^ (std::uint64_t{device()} << 20U)));
+    if (!std::filesystem::exists(name)) {
+      return name.generic_string();
+    }
+  }
 }
 
 }  // namespace quarnel::testing

@@ -27,6 +27,10 @@ std::string contents(int fd);
 // Bytes of a seeded random sequence: long runs of them occur once only, so
 // where they moved between two files is found one way only.
 std::string unrepeated(std::size_t size, unsigned seed);
+// A name in the temporary folder that no other test, in a process of its
+// own and perhaps at the same time, takes: MinGW's random_device gives
+// every process the same numbers, so the time is mixed in.
+std::string scratch_name(const std::string& prefix);
 // Text as the tool writes it: each "\n" becomes the platform's line end.
 std::string with_line_ends(std::string_view text);
 
