@@ -41,7 +41,6 @@ int main() {
   std::uint32_t address = 0;
   static_cast<void>(format_dump(data, 0, text, native_line_end));
 
-  constexpr const char* names[] = {"portable", "ssse3", "avx2", "neon"};
   const double megabytes = static_cast<double>(data.size()) / 1e6;
   double portable = 0;
   std::printf("%-10s %14s %8s\n", "formatter", "MB/s of input", "ratio");
@@ -51,8 +50,8 @@ int main() {
       std::vector<char> out(text.size());
       const double seconds = best_time([&] { format(out.data(), address, data); });
       portable = path == CpuPath::portable ? seconds : portable;
-      std::printf("%-10s %14.0f %7.2fx\n", names[static_cast<int>(path)], megabytes / seconds,
-                  portable / seconds);
+      std::printf("%-10s %14.0f %7.2fx\n", cpu_path_names[static_cast<std::size_t>(path)],
+                  megabytes / seconds, portable / seconds);
     }
   }
   // The library's calls, which choose the fastest path themselves.
@@ -84,7 +83,7 @@ int main() {
         }
       });
       portable = path == CpuPath::portable ? seconds : portable;
-      std::printf("%-10s %14.0f %7.2fx%s\n", names[static_cast<int>(path)],
+      std::printf("%-10s %14.0f %7.2fx%s\n", cpu_path_names[static_cast<std::size_t>(path)],
                   static_cast<double>(text.size()) / 1e6 / seconds, portable / seconds,
                   all_read ? "" : " (refused a line)");
     }

@@ -13,6 +13,10 @@ namespace quarnel {
 // A way of doing the work: portable C++, or a family's vector instructions.
 enum class CpuPath { portable, sse2, ssse3, avx2, neon };
 
+// Their names, in the order of CpuPath.
+inline constexpr std::array<const char*, 5> cpu_path_names{"portable", "sse2", "ssse3", "avx2",
+                                                           "neon"};
+
 // The paths, fastest first: an engine takes the first it has and the CPU runs.
 inline constexpr std::array<CpuPath, 5> fastest_first{CpuPath::avx2, CpuPath::ssse3, CpuPath::sse2,
                                                       CpuPath::neon, CpuPath::portable};
