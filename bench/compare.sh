@@ -165,6 +165,34 @@ if command -v bsdiff >/dev/null; then
 fi
 rm -f "$work/moved.bin" "$work/moved.diff" "$work/moved.xd" "$work/apply.bin"
 
+# Pairs shaped as real releases are (bench/make_pairs.py): the bytes a
+# reviewer sees on quarnel-diff's - and + lines against the size of
+# xdelta3 -9's and bsdiff's deltas (compressed, nothing to review), and the
+# time each takes to make and to apply its own.
+if command -v xdelta3 >/dev/null && command -v bsdiff >/dev/null; then
+  echo
+  printf '%-8s %9s %9s %8s %8s %8s %6s %9s %9s %9s
+' pair "diff (s)" "apply (s)" shown     xdelta3 bsdiff ratio "xd3 (s)" "apply (s)" "bspatch"
+  while read -r name old new; do
+    q_time=$(median "$runs" "$quarnel_diff '$old' '$new' >'$work/pair.diff' || true")
+    shown=$(awk '/^[-+][0-9A-F]+  / { hex = substr($0, index($0, "  ") + 2, 48); gsub(/[^0-9A-F]/, "", hex); n += length(hex) / 2 }
+                 END { print n + 0 }' "$work/pair.diff")
+    q_apply=$(median "$runs" "cp '$old' '$work/pair.bin' && $unquarnel -p '$work/pair.bin' '$work/pair.diff'")
+    cmp "$work/pair.bin" "$new"
+    x_time=$(median "$runs" "xdelta3 -9 -e -f -s '$old' '$new' '$work/pair.xd'")
+    x_apply=$(median "$runs" "xdelta3 -d -f -s '$old' '$work/pair.xd' '$work/pair.bin'")
+    bsdiff "$old" "$new" "$work/pair.bsdiff"
+    b_apply=$(median "$runs" "bspatch '$old' '$work/pair.bin' '$work/pair.bsdiff'")
+    cmp "$work/pair.bin" "$new"
+    x_size=$(stat -c %s "$work/pair.xd")
+    printf '%-8s %9.3f %9.3f %8d %8d %8d %5.1fx %9.3f %9.3f %9.3f
+' "$name" "$q_time" "$q_apply" \
+      "$shown" "$x_size" "$(stat -c %s "$work/pair.bsdiff")" \
+      "$(awk -v s="$shown" -v x="$x_size" 'BEGIN { print s / x }')" "$x_time" "$x_apply" "$b_apply"
+  done < <(python3 bench/make_pairs.py "$work/pairs")
+  rm -rf "$work/pairs" "$work"/pair.*
+fi
+
 # Searching 512 MiB in the page cache (the random file twice) for a
 # literal and for a pattern with a wildcard byte: quarnel-grep -c against
 # ripgrep (-a --count-matches, which maps the file) and grep -P (-c counts
@@ -263,4 +291,17 @@ if command -v qemu-aarch64-static >/dev/null && command -v aarch64-linux-gnu-g++
   cmake --build --preset arm64 --target paths_bench >/dev/null
   echo "paths on ARM64, under qemu-aarch64-static (emulated):"
   qemu-aarch64-static -L /usr/aarch64-linux-gnu build/arm64/paths_bench
+fi
+
+# The viewer, beside less on quarnel's dump and hexedit (Debian's hexedit
+# package): the time to the first screen and the memory on a pseudo-terminal,
+# then the time of a key, the picture and a search, measured inside.
+if [[ -x build/bench/view_bench ]] && command -v hexedit >/dev/null; then
+  echo
+  echo "quarnel-view:"
+  truncate -s 100G "$work/sparse-100g.bin"
+  head -c 1G /dev/urandom >"$work/1g.bin"
+  build/bench/view_bench build/bench/quarnel-view "$quarnel" "$work/sparse-100g.bin" "$work/1g.bin"
+  g_1g=$(median "$runs" "$quarnel_grep -c '51 55 41 52 4E 45 4C 21' '$work/1g.bin' >/dev/null || true")
+  awk -v g="$g_1g" 'BEGIN { printf "quarnel-grep through the same 1 GiB: %.2f s\n", g }'
 fi

@@ -94,7 +94,7 @@ _unquarnel() {
   fi
 }
 
-# quarnel-diff [-U N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW
+# quarnel-diff [-U N] [--same-offsets] [--stat] [--color[=WHEN]] [--] OLD NEW
 _quarnel_diff() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
@@ -110,22 +110,24 @@ _quarnel_diff() {
     -U | --unified) return ;;  # a number of lines
   esac
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-U --unified= --same-offsets --color --color= --help --version --'
+    _quarnel_options "$cur" '-U --unified= --same-offsets --stat --color --color= --help --version --'
   else
     _quarnel_files "$cur"
   fi
 }
 
-# quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] [-h | -H]
-#              [--color[=WHEN]] [--] PATTERN [FILE...]
+# quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets] [-h | -H]
+#              [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} [FILE...]
 # The pattern, the first word after the options, is the user's to type;
-# the words after it are files.
+# the words after it are files. After -e or -f every word is a file.
 _quarnel_grep() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i word
-  local takes_value=' -A -B -C -m --after-context --before-context --context --max-count '
+  local takes_value=' -A -B -C -m -e -f --after-context --before-context --context --max-count --regexp --file '
+  local patterns=
   COMPREPLY=()
   if _quarnel_split_value; then
     [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    [[ $option == --file ]] && _quarnel_files "$value"
     return
   fi
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -138,15 +140,23 @@ _quarnel_grep() {
     elif [[ $word != -* || $word == - ]]; then
       _quarnel_files "$cur"
       return
-    elif [[ $takes_value == *" $word "* && ${COMP_WORDS[i + 1]} != = ]]; then
+    fi
+    [[ $word == -[ef]* || $word == --regexp* || $word == --file* ]] && patterns=yes
+    if [[ $takes_value == *" $word "* && ${COMP_WORDS[i + 1]} != = ]]; then
       ((i++))
     fi
   done
-  [[ $takes_value == *" $prev "* ]] && return  # a number
+  case $prev in
+    -f | --file) _quarnel_files "$cur"; return ;;
+  esac
+  [[ $takes_value == *" $prev "* ]] && return  # a number or a pattern
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-A -B -C -m -c -l -q -h -H --after-context= --before-context=
-      --context= --max-count= --count --files-with-matches --quiet --offsets --no-filename
-      --with-filename --color --color= --help --version --'
+    _quarnel_options "$cur" '-A -B -C -m -e -f -i -c -l -q -h -H --after-context= --before-context=
+      --context= --max-count= --regexp= --file= --ignore-case --count --count-matches
+      --files-with-matches --quiet --offsets --with-pattern --no-filename --with-filename --color
+      --color= --help --version --'
+  elif [[ -n $patterns ]]; then
+    _quarnel_files "$cur"
   fi
 }
 
@@ -197,3 +207,21 @@ complete -F _unquarnel unquarnel
 complete -F _quarnel_diff quarnel-diff
 complete -F _quarnel_grep quarnel-grep
 complete -F _quarnel_as quarnel-as
+
+# quarnel-view [--write] [--color[=WHEN]] [--] [FILE]
+_quarnel_view() {
+  local cur=${COMP_WORDS[COMP_CWORD]} option value
+  COMPREPLY=()
+  if _quarnel_split_value; then
+    [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    return
+  fi
+  if _quarnel_options_ended ''; then
+    _quarnel_files "$cur"
+  elif [[ $cur == -* ]]; then
+    _quarnel_options "$cur" '--write --color --color= --help --version --'
+  else
+    _quarnel_files "$cur"
+  fi
+}
+complete -F _quarnel_view quarnel-view

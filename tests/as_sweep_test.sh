@@ -133,6 +133,11 @@ check "xxd %" "xxd" xxd
 check "xxd -o 256 %" "xxd -o 256" -
 check "xxd -s 5 -l 50 %" "xxd -s 5 -l 50" - 6
 check "xxd -i -C %" "xxd-c -C" xxd-c
+# xxd takes -c 0 for its own width.
+check "xxd -c 0 %" "xxd -c 0" xxd
+check "xxd -b -c 0 %" "xxd -b -c 0" xxd
+check "xxd -e -c 0 %" "xxd -e -c 0" xxd-e
+check "xxd -i -c 0 %" "xxd-c -c 0" xxd-c
 check "xxd -i -n data %" "xxd-c -n data" xxd-c
 check "hexdump -C %" "hexdump" hexdump
 check "hexdump -C -v %" "hexdump -v" hexdump

@@ -48,6 +48,8 @@ class CliTest : public ::testing::Test {
     std::ofstream(path("abc"), std::ios::binary) << "ABC";
     std::ofstream(path("digits"), std::ios::binary) << "0123456789ABCDEF";
     std::ofstream(path("données.bin"), std::ios::binary) << "\xC3\xA9";
+    std::ofstream(path("patterns"), std::ios::binary) << "# letters\n\n42\n  i\"c\"\r\n";
+    std::ofstream(path("bad-patterns"), std::ios::binary) << "41\n# x\n41 4G\n";
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
   static std::string path(const std::string& name) { return dir_ + "/" + name; }
@@ -198,7 +200,9 @@ TEST_F(CliTest, MoreThan256NamesDumpsThe256AndNamesTheNext) {
 
 TEST_F(CliTest, DiffTroubleIsStatusTwo) {
   const std::string usage =
-      "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW\n";
+      "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] [--] "
+      "OLD "
+      "NEW\n";
   struct Row {
     std::vector<std::string> args;
     std::string err;
@@ -218,8 +222,9 @@ TEST_F(CliTest, DiffTroubleIsStatusTwo) {
 
 TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   const std::string usage =
-      "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-c | -l | -q | --offsets] [-h | -H] "
-      "[--color[=WHEN]] [--] PATTERN [FILE...]\n";
+      "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets "
+      "[--with-pattern]] [-h | -H] [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} "
+      "[FILE...]\n";
   const std::string missing = "quarnel-grep: " + path("missing") +
                               ": cannot open: " + testing::missing_file_reason() + "\n";
   struct Row {
@@ -251,6 +256,31 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
            Row{{"-q", "44", "@missing", "@abc"}, "", "", missing, 2},
            Row{{"-l", "41", "@abc", "@données.bin", "-"}, "xA", "@abc\n(standard input)\n", "", 0},
            Row{{"--offsets", "43", "-"}, "ABCABC", "00000002\n00000005\n", "", 0},
+           // Several patterns: each match says which, by number or text.
+           Row{{"--offsets", "-e", "43", "-e", "41", "@abc"},
+               "",
+               "00000000 2\n00000002 1\n",
+               "",
+               0},
+           Row{{"--offsets", "-f", "@patterns", "@abc"}, "", "00000001 1\n00000002 2\n", "", 0},
+           Row{{"--offsets", "--with-pattern", "-e41", "--file", "@patterns", "@abc"},
+               "",
+               "00000000 41\n00000001 42\n00000002 i\"c\"\n",
+               "",
+               0},
+           Row{{"-c", "-e", "41", "-e", "41 42"}, "ABAB", "4\n", "", 0},
+           Row{{"-e", "41", "-e", "43", "@abc"}, "", dump_abc, "", 0},
+           Row{{"-f", "@bad-patterns", "@abc"},
+               "",
+               "",
+               "quarnel-grep: @bad-patterns:3:5: \"G\" is not a hex digit\n",
+               2},
+           Row{{"-e", "4", "-e", "41"},
+               "A",
+               "",
+               "quarnel-grep: pattern 1:1: \"4\" is one hex digit; a byte has two\n",
+               2},
+           Row{{"-f", "@missing"}, "", "", missing, 2},
            Row{{"-m", "1", "--offsets", "43"}, "ABCABC", "00000002\n", "", 0},
            Row{{"-m0", "41", "@abc"}, "", "", "", 1},
            Row{{"--offsets", "41", "@abc", "@digits"},
@@ -281,7 +311,19 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
                "",
                "quarnel-grep: unknown option: --color=sometimes\n" + usage,
                2},
-           Row{{"--help"}, "", usage + "       quarnel-grep --help | --version\n", "", 0},
+           Row{{"--help"},
+               "",
+               usage + "       quarnel-grep --help | --version\n-c, --count, --count-matches: the "
+                       "number of matches, as rg --count-matches counts them (grep -c counts "
+                       "lines; a match may span two dump lines)\n",
+               "",
+               0},
+           // -i: the text's letters in either case, hex exact; i"..." alone.
+           Row{{"-i", "-c", "\"elF\" 21"}, "ELF! elf? Elf!", "2\n", "", 0},
+           Row{{"-c", R"("ELF" i"elf")"}, "ELFELF ELFeLf elfELF", "2\n", "", 0},
+           // Matches, not lines: three on one line, one across two.
+           Row{{"-c", "41"}, "AAA", "3\n", "", 0},
+           Row{{"--count-matches", "41 41"}, std::string(15, '-') + "AA", "1\n", "", 0},
        }) {
     expect_run(QUARNEL_GREP_BINARY, row.args, row.input, with_line_ends(row.out), row.err,
                row.status);
@@ -342,7 +384,13 @@ TEST_F(CliTest, QuarnelAsRefusesWhatItCannotWrite) {
                "",
                0},
            Row{{}, "", "", "quarnel-as: a layout to write\n" + usage, 2},
-           Row{{"xxd-r"}, "", "", "quarnel-as: unknown layout: xxd-r\n" + usage, 2},
+           Row{{"xxd-r"},
+               "",
+               "",
+               "quarnel-as: unknown layout (quarnel, xxd, xxd-e, xxd-d, xxd-e-d, xxd-plain, xxd-c, "
+               "hexdump, od, od-d, od-x, hex, cpp, rust): xxd-r\n" +
+                   usage,
+               2},
            Row{{"xxd-c", "-b"},
                "",
                "",

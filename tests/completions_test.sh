@@ -21,12 +21,13 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" && touch dump.txt data.bin ./-n.bin
 
 source "$completions/quarnel.bash"
-check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff quarnel-grep quarnel-as)" \
+check 'complete -p' "$(complete -p quarnel unquarnel quarnel-diff quarnel-grep quarnel-as quarnel-view)" \
 'complete -F _quarnel quarnel
 complete -F _unquarnel unquarnel
 complete -F _quarnel_diff quarnel-diff
 complete -F _quarnel_grep quarnel-grep
-complete -F _quarnel_as quarnel-as'
+complete -F _quarnel_as quarnel-as
+complete -F _quarnel_view quarnel-view'
 
 # The words of a command line as bash splits them at "=", the last one
 # being completed; prints the sorted replies on one line.
@@ -62,9 +63,14 @@ quarnel-diff --c|--color --color=
 quarnel-diff --color = a|always auto
 quarnel-diff -U |
 quarnel-diff -U 3 d|data.bin dump.txt
-quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --unified= --version -U
+quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --stat --unified= --version -U
 quarnel-diff data.bin -|-n.bin
-quarnel-grep --c|--color --color= --context= --count
+quarnel-grep --c|--color --color= --context= --count --count-matches
+quarnel-grep --ig|--ignore-case
+quarnel-grep --with-p|--with-pattern
+quarnel-grep -e 41 d|data.bin dump.txt
+quarnel-grep -f d|data.bin dump.txt
+quarnel-grep --file = d|data.bin dump.txt
 quarnel-grep -A |
 quarnel-grep -A 2 |
 quarnel-grep -A 2 41 d|data.bin dump.txt
@@ -79,11 +85,18 @@ quarnel-as od --ch|--charset=
 quarnel-as od -A |d n o x
 quarnel-as hexdump -v d|data.bin dump.txt
 quarnel-as xxd -c 8 -- -|-n.bin
+quarnel-view -|-- --color --color= --help --version --write
+quarnel-view --color = a|always auto
+quarnel-view d|data.bin dump.txt
+quarnel-view -- -|-n.bin
 CASES
 
 # The command names themselves, from PATH.
+# The viewer is built where curses is.
+viewer=
+[[ -x $programs/quarnel-view ]] && viewer=' quarnel-view'
 check 'bash: quarnel-' "$(PATH=$programs compgen -c quarnel- | sort -u | paste -sd ' ')" \
-  'quarnel-as quarnel-diff quarnel-grep'
+  "quarnel-as quarnel-diff quarnel-grep$viewer"
 
 # A real TAB, typed into an interactive shell on a terminal: the line as
 # the shell leaves it after the prompt, once it is the one expected or ten
@@ -155,18 +168,25 @@ quarnel-diff --color=a|--color=always --color=auto
 quarnel-diff --u|--unified
 quarnel -|-h -n.bin -x
 quarnel-grep --of|--offsets
+quarnel-grep --with-p|--with-pattern
 quarnel-grep --color=n|--color=never
 quarnel-as hexd|hexdump
 quarnel-as od -A|-Ad -An -Ao -Ax
 CASES
+  # fish completes a program it finds on PATH.
+  if [[ -n $viewer ]]; then
+    got=$(PATH="$programs:$PATH" fish -c "set -p fish_complete_path $(printf '%q' "$completions"); complete -C 'quarnel-view --w'" |
+      cut -f1 | sort | paste -sd ' ')
+    check "fish: quarnel-view --w" "$got" "--write"
+  fi
 else
   echo 'fish is not installed: its completions are not tested'
 fi
 
 if command -v zsh >/dev/null; then
   got=$(zsh -fc "fpath=($(printf '%q' "$completions") \$fpath); autoload -U compinit
-    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff] \$_comps[quarnel-grep] \$_comps[quarnel-as]")
-  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel _quarnel _quarnel'
+    compinit -u -D; print \$_comps[quarnel] \$_comps[unquarnel] \$_comps[quarnel-diff] \$_comps[quarnel-grep] \$_comps[quarnel-as] \$_comps[quarnel-view]")
+  check 'zsh: compinit' "$got" '_quarnel _quarnel _quarnel _quarnel _quarnel _quarnel'
   check 'zsh: syntax' "$(zsh -n "$completions/_quarnel" 2>&1)" ''
 else
   echo 'zsh is not installed: its completions are not tested'

@@ -47,12 +47,24 @@ TEST(Pattern, ReadsEveryKindOfItem) {
            Row{R"("a\"b\\")", "61/FF 22/FF 62/FF 5C/FF"},
            Row{"\"\"41", "41/FF"},
            Row{"  \"é\"  ", "C3/FF A9/FF"},
+           Row{"i\"eLf\"", "45/DF 4C/DF 46/DF"},
+           Row{"i\"a1!@[`{\" 61", "41/DF 31/FF 21/FF 40/FF 5B/FF 60/FF 7B/FF 61/FF"},
+           Row{"i\"\"41", "41/FF"},
        }) {
     Pattern pattern;
     PatternError error;
     ASSERT_EQ(parse_pattern(row.text, pattern, error), PatternProblem::none) << row.text;
     EXPECT_EQ(shown(pattern), row.bytes) << row.text;
   }
+}
+
+// With -i every text item's letters match in either case; hex stays exact.
+TEST(Pattern, IgnoringCaseTouchesTheTextsLettersAlone) {
+  Pattern pattern;
+  PatternError error;
+  ASSERT_EQ(parse_pattern("\"aB-\" 61 i\"c\"", pattern, error, TextCase::either),
+            PatternProblem::none);
+  EXPECT_EQ(shown(pattern), "41/DF 42/DF 2D/FF 61/FF 43/DF");
 }
 
 TEST(Pattern, RefusesWithTheColumnAndWhatIsWrong) {
@@ -74,6 +86,9 @@ TEST(Pattern, RefusesWithTheColumnAndWhatIsWrong) {
            Row{"\"é\" x", PatternProblem::not_hex, 5, "x"},
            Row{"41\x01", PatternProblem::not_hex, 3, "\\x01"},
            Row{"0x41", PatternProblem::not_hex, 2, "x"},
+           Row{"i 41", PatternProblem::not_hex, 1, "i"},
+           Row{"I\"a\"", PatternProblem::not_hex, 1, "I"},
+           Row{"41 i\"ab", PatternProblem::open_text, 5, ""},
            Row{"41 \"abc", PatternProblem::open_text, 4, ""},
            Row{R"("a\n")", PatternProblem::bad_escape, 3, R"(\n)"},
            Row{"\"a\\é\"", PatternProblem::bad_escape, 3, "\\é"},
@@ -162,6 +177,48 @@ std::string hex_of(std::string_view bytes) {
   return text;
 }
 
+// Several patterns in one search find what each finds alone, in the order
+// of their offsets and, at one offset, of the patterns; across blocks, with
+// patterns of different lengths, on every path.
+TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
+  const std::string data = testing::unrepeated(3 << 16, 9) + std::string(40, 'a') + "ELFelf";
+  const std::array<std::string, 5> texts{hex_of(data.substr(65533, 6)), "61 61",
+                                         hex_of(data.substr(1000, 2)), "i\"elf\"",
+                                         hex_of(data.substr(131070, 300))};
+  static std::array<Pattern, 5> patterns;
+  for (const CpuPath path : paths()) {
+    std::array<Finder, 5> finders{};
+    std::vector<std::pair<std::uint64_t, std::size_t>> expected;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+      patterns[k] = parsed(texts[k]);
+      finders[k] = prepare_finder(patterns[k], path);
+      for (const std::uint64_t at : testing::reference_matches(patterns[k], data)) {
+        expected.emplace_back(at, k);
+      }
+    }
+    std::sort(expected.begin(), expected.end());
+    std::string wanted;
+    for (const auto& [at, k] : expected) {
+      std::array<char, 40> line{};
+      std::snprintf(line.data(), line.size(), "%08llX %u\n", static_cast<unsigned long long>(at),
+                    static_cast<unsigned>(k + 1));
+      wanted += line.data();
+    }
+    const int input = testing::memory_file(data);
+    const int output = testing::memory_file("");
+    static OutputWriter out{-1};
+    out = OutputWriter{output};
+    SearchRun run;
+    const SearchOutcome outcome =
+        search_input(input, finders, {.shown = Shown::offsets, .numbered = true}, run, out);
+    EXPECT_TRUE(flush_output(out));
+    EXPECT_EQ(outcome.matches, expected.size());
+    EXPECT_EQ(testing::contents(output), with_line_ends(wanted)) << static_cast<int>(path);
+    close_handle(input);
+    close_handle(output);
+  }
+}
+
 TEST(Search, FindsEveryMatchAtItsOffset) {
   const std::string block_edge = std::string(65534, 'x') + "ABCD" + std::string(10, 'x');
   const std::string two_blocks = testing::unrepeated(3 << 16, 7);
@@ -202,8 +259,8 @@ TEST(Search, FindsEveryMatchAtItsOffset) {
 // fixed bytes found first sitting anywhere in the pattern.
 TEST(Search, EveryPathFindsWhatTheReferenceFinds) {
   std::minstd_rand random(3);
-  for (const std::string_view text :
-       {"C3", "C3 5A", "01 ?? C3 ?? ?? 5A 7?", "\"quarnel-grep\"", "00 00", "?? ?? C?"}) {
+  for (const std::string_view text : {"C3", "C3 5A", "01 ?? C3 ?? ?? 5A 7?", "\"quarnel-grep\"",
+                                      "00 00", "?? ?? C?", "i\"Quarnel\"", "?? i\"zZ\" 5A"}) {
     const Pattern pattern = parsed(text);
     for (std::size_t size = 0; size <= 80; ++size) {
       for (std::size_t place = 0; place + pattern.size <= size; ++place) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "diff/diff_stat.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 
@@ -47,15 +48,17 @@ struct Compared {
 };
 
 Compared compare(const std::string& before, const std::string& after, std::uint64_t context,
-                 bool color = false, bool same_offsets = false) {
+                 bool color = false, bool same_offsets = false, bool stat = false) {
   const int old_file = memory_file(before);
   const int new_file = memory_file(after);
   const int out_file = memory_file("");
   auto out = std::make_unique<OutputWriter>();
   out->fd = out_file;
+  const DiffFile one{old_file, before.size(), "a", "T"};
+  const DiffFile two{new_file, after.size(), "b", "T"};
+  const DiffSettings settings{.context = context, .color = color, .same_offsets = same_offsets};
   const DiffOutcome outcome =
-      write_dump_diff({old_file, before.size(), "a", "T"}, {new_file, after.size(), "b", "T"},
-                      {.context = context, .color = color, .same_offsets = same_offsets}, *out);
+      stat ? write_diff_stat(one, two, settings, *out) : write_dump_diff(one, two, settings, *out);
   Compared compared{outcome.result, contents(out_file)};
   for (const int fd : {old_file, new_file, out_file}) {
     close_handle(fd);
@@ -219,7 +222,23 @@ INSTANTIATE_TEST_SUITE_P(
                  DiffResult::differ,
                  {"@@ -4,2 +4,4 @@ 20 bytes inserted at 00000032", " O30+2", "+N32+16", "+N42+4",
                   " O32+16", "@@ -11,3 +13,2 @@ 3 bytes deleted at 00000096", " O92+4", "-O96+3",
-                  " O99+16"}}));
+                  " O99+16"}},
+        DiffCase{"TwoChangesInAHunk",
+                 r200,
+                 spliced(spliced(r200, 100, 0, "Z"), 60, 0, "Y"),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -2,9 +2,11 @@ 1 byte inserted at 0000003C, and 1 more change", " O10+16",
+                  " O20+16", " O30+12", "+N3C+1", " O3C+16", " O4C+16", " O5C+8", "+N65+1",
+                  " O64+16", " O74+16", " O84+16"}},
+        DiffCase{"ThreeChangesInAHunk",
+                 r200,
+                 spliced(spliced(spliced(r200, 140, 0, "W"), 100, 0, "Z"), 60, 0, "Y"),
+                 3,
+                 DiffResult::differ,
+                 {"@@ -2,12 +2,15 @@ 1 byte inserted at 0000003C, and 2 more changes", " O10+16",
+                  " O20+16", " O30+12", "+N3C+1", " O3C+16", " O4C+16", " O5C+8", "+N65+1",
+                  " O64+16", " O74+16", " O84+8", "+N8E+1", " O8C+16", " O9C+16", " OAC+16"}}));
 
 TEST(WriteDiffColor, OnlyTheChangedBytesAreReversed) {
   const Compared got = compare("AB", "AC", 3, true);
@@ -263,6 +282,13 @@ TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
   EXPECT_EQ(got.text, expected_text(before, after,
                                     {"@@ -1,3 +1,3 @@", "-O0", "-O1", "-O2", "+N0", "+N1", "+N2"}));
   EXPECT_NE(compare(before, after, 3).text, got.text);
+  // Changes that moved nothing read the same either way, each on its line.
+  const std::string changed = bytes_of(320, {20, 21, 200});
+  const Compared both = compare(bytes_of(320), changed, 1, false, true);
+  EXPECT_EQ(both.text, compare(bytes_of(320), changed, 1).text);
+  EXPECT_EQ(both.text, expected_text(bytes_of(320), changed,
+                                     {"@@ -1,3 +1,3 @@", " O0", "-O1", "+N1", " O2",
+                                      "@@ -12,3 +12,3 @@", " O11", "-O12", "+N12", " O13"}));
 }
 
 TEST(WriteDiffColor, ALineTheOtherSideLacksIsNotReversed) {
@@ -279,6 +305,105 @@ TEST(WriteDiffColor, InsertedBytesAreAllReversed) {
   const std::string inserted = "\x1b[32m+00000014  \x1b[7m5A\x1b[27m" +
                                std::string(3 * 15 + 3, ' ') + "\x1b[7mZ\x1b[27m\x1b[0m" + eol;
   EXPECT_NE(got.text.find(inserted), std::string::npos) << got.text;
+}
+
+// A 32-bit little-endian value written into bytes at at.
+std::string with_value(std::string bytes, std::size_t at, std::uint32_t value) {
+  for (std::size_t k = 0; k < 4; ++k) {
+    bytes[at + k] = static_cast<char>((value >> (8 * k)) & 0xFFU);
+  }
+  return bytes;
+}
+
+struct StatCase {
+  const char* name;
+  std::string before;
+  std::string after;
+  std::string text;
+};
+
+class DiffStat : public ::testing::TestWithParam<StatCase> {};
+
+TEST_P(DiffStat, SumsUpTheChanges) {
+  const StatCase& c = GetParam();
+  const Compared got = compare(c.before, c.after, 3, false, false, true);
+  EXPECT_EQ(got.result, c.text.empty() ? DiffResult::same : DiffResult::differ);
+  EXPECT_EQ(got.text, with_line_ends(c.text));
+}
+
+// A program's offsets fixed up after its code moved: ten values grown by
+// 0x20, three shrunk by 0x560; then 3 bytes inserted and 5 deleted.
+StatCase fixed_up() {
+  const std::string base = unrepeated(4096, 7);
+  std::string before = base;
+  std::string after = base;
+  for (std::size_t k = 0; k < 10; ++k) {
+    const auto value = static_cast<std::uint32_t>(0x1000 + 0x100 * k);
+    before = with_value(before, 256 * k + 16, value);
+    after = with_value(after, 256 * k + 16, value + 0x20);
+  }
+  for (std::size_t k = 0; k < 3; ++k) {
+    before = with_value(before, 256 * k + 80, 0x9000);
+    after = with_value(after, 256 * k + 80, 0x9000 - 0x560);
+  }
+  after = spliced(spliced(after, 3500, 5, ""), 3000, 0, "XYZ");
+  return {"OffsetsFixedUp", before, after,
+          "inserted, deleted or replaced, largest first (old and new addresses):\n"
+          "  5 bytes deleted at 00000DAC in the old file, 00000DAF in the new\n"
+          "  3 bytes inserted at 00000BB8 in the old file, 00000BB8 in the new\n"
+          "changed in place, by what they do to a little-endian 32-bit value:\n"
+          "  10 changes of 4 bytes that add 0x20, from 00000010 to 00000914\n"
+          "  3 changes of 4 bytes that subtract 0x560, from 00000050 to 00000254\n"
+          "in all:\n"
+          "  1 insertion, 3 bytes\n"
+          "  1 deletion, 5 bytes\n"
+          "  0 replacements\n"
+          "  13 changes in place, 16 bytes changed\n"
+          "  4096 bytes in the old file, 4094 bytes in the new\n"};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Summaries, DiffStat,
+    ::testing::Values(
+        StatCase{"Same", r200, r200, ""}, fixed_up(),
+        StatCase{"ALoneChangeAndAGrownTail", r40, spliced(r40, 7, 1, "!") + "tail",
+                 "inserted, deleted or replaced, largest first (old and new addresses):\n"
+                 "  4 bytes inserted at 00000028 in the old file, 00000028 in the new\n"
+                 "changed in place, by what they do to a little-endian 32-bit value:\n"
+                 "  1 change\n"
+                 "in all:\n"
+                 "  1 insertion, 4 bytes\n"
+                 "  0 deletions\n"
+                 "  0 replacements\n"
+                 "  1 change in place, 1 byte changed\n"
+                 "  40 bytes in the old file, 44 bytes in the new\n"},
+        StatCase{"AShortTailReplaced", r40, r40.substr(0, 30) + "xyz",
+                 "inserted, deleted or replaced, largest first (old and new addresses):\n"
+                 "  10 bytes replaced by 3 bytes at 0000001E in the old file, 0000001E in the new\n"
+                 "in all:\n"
+                 "  0 insertions\n"
+                 "  0 deletions\n"
+                 "  1 replacement, 10 bytes by 3 bytes\n"
+                 "  0 changes in place, 0 bytes changed\n"
+                 "  40 bytes in the old file, 33 bytes in the new\n"}),
+    [](const ::testing::TestParamInfo<StatCase>& param) { return param.param.name; });
+
+// Past the twenty largest stretches, the rest are counted on one line.
+TEST(DiffStatLimits, TheLargestTwentyAndTheRestOnALine) {
+  const std::string before = unrepeated(8192, 8);
+  std::string after = before;
+  for (std::size_t k = 22; k >= 1; --k) {
+    after = spliced(after, 300 * k, 0, std::string(k, static_cast<char>('a' + k)));
+  }
+  const std::string text = compare(before, after, 3, false, false, true).text;
+  EXPECT_NE(text.find(with_line_ends("  22 bytes inserted at 000019C8 in the old file, "
+                                     "00001AAF in the new\n")),
+            std::string::npos)
+      << text;
+  EXPECT_NE(
+      text.find(with_line_ends("  and 2 more, 3 bytes\nin all:\n  22 insertions, 253 bytes\n")),
+      std::string::npos)
+      << text;
 }
 
 }  // namespace

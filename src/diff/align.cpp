@@ -233,9 +233,11 @@ Found search_near(Aligner& aligner, std::size_t reach) {
     aligner.near_at[slot] = static_cast<std::uint32_t>(i);
     aligner.near_generation[slot] = generation;
   }
-  // A match is taken at once when it runs on long enough; else the
-  // longest found a little further on, short matches of headers and
-  // padding being common in both files.
+  // A match is taken at once when it runs on long enough. Else each is
+  // weighed by the bytes it keeps matched less the bytes skipped to reach
+  // it, as an alignment keeps the most bytes matched over the next stretch:
+  // a short match close by stays before a longer one further on, which
+  // the next search then finds.
   const auto run = [&](std::size_t i, std::size_t p) {
     const std::size_t most = std::min({one.size() - i, two.size() - p, strong_match});
     return static_cast<std::size_t>(
@@ -248,6 +250,7 @@ Found search_near(Aligner& aligner, std::size_t reach) {
   std::size_t best_run = 0;
   std::size_t best_old = 0;
   std::size_t best_new = 0;
+  std::ptrdiff_t best_score = 0;
   for (std::size_t p = 0; p <= new_last && (best_run == 0 || p <= best_new + strong_match); ++p) {
     std::size_t i = p;
     if (p > old_last || std::memcmp(one.data() + p, two.data() + p, match_length) != 0) {
@@ -262,10 +265,13 @@ Found search_near(Aligner& aligner, std::size_t reach) {
       }
     }
     const std::size_t length = run(i, p);
-    if (length > best_run) {
+    const std::ptrdiff_t score = static_cast<std::ptrdiff_t>(length) -
+                                 static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(p);
+    if (best_run == 0 || score > best_score) {
       best_run = length;
       best_old = i;
       best_new = p;
+      best_score = score;
     }
     if (length >= strong_match) {
       break;

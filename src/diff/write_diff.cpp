@@ -6,6 +6,7 @@
 #include <span>
 
 #include "diff/align.h"
+#include "diff/diff_colors.h"
 #include "io/dump_line.h"
 #include "platform/platform.h"
 
@@ -15,12 +16,11 @@ namespace {
 using line_geometry::bytes_per_line;
 using line_geometry::char_column;
 
-// GNU diff's colours.
-constexpr std::string_view header_color = "\x1b[1m";
-constexpr std::string_view hunk_color = "\x1b[36m";
-constexpr std::string_view deleted_color = "\x1b[31m";
-constexpr std::string_view added_color = "\x1b[32m";
-constexpr std::string_view plain_color = "\x1b[0m";
+constexpr std::string_view header_color = diff_colors::header;
+constexpr std::string_view hunk_color = diff_colors::hunk;
+constexpr std::string_view deleted_color = diff_colors::deleted;
+constexpr std::string_view added_color = diff_colors::added;
+constexpr std::string_view plain_color = diff_colors::plain;
 constexpr std::string_view reversed = "\x1b[7m";
 constexpr std::string_view not_reversed = "\x1b[27m";
 
@@ -229,12 +229,14 @@ struct Differ {
     put(std::string_view(digits.data(), address_text(address, digits)));
   }
 
-  void put_bytes(std::uint64_t bytes) {
+  void put_count(std::uint64_t count_of, std::string_view one, std::string_view many) {
     std::array<char, 24> digits{};
-    const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), bytes).ptr;
+    const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), count_of).ptr;
     put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
-    put(bytes == 1 ? " byte" : " bytes");
+    put(count_of == 1 ? one : many);
   }
+
+  void put_bytes(std::uint64_t bytes) { put_count(bytes, " byte", " bytes"); }
 
   // After the header's ranges: what the hunk's first moved change did, or
   // where a hunk whose bytes have moved stands in each file.
@@ -273,8 +275,7 @@ struct Differ {
                                       [](const Span& span) { return span.moved; });
     if (others > 0) {
       put(", and ");
-      put_bytes(static_cast<std::uint64_t>(others));
-      put(others == 1 ? " change more" : " changes more");
+      put_count(static_cast<std::uint64_t>(others), " more change", " more changes");
     }
   }
 

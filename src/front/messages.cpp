@@ -58,8 +58,11 @@ std::optional<int> answer(const ProgramText& program, const Asked& asked, int fa
     case Request::run:
       break;
     case Request::help:
-      return write_out(program, std::array{program.usage, line_end, program.usage_other, line_end},
-                       failed);
+      return write_out(
+          program,
+          std::array{program.usage, line_end, program.usage_other, line_end, program.help_note,
+                     program.help_note.empty() ? std::string_view() : line_end},
+          failed);
     case Request::version:
       return write_out(program, std::array{program.version, line_end}, failed);
     case Request::usage_error:

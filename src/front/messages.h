@@ -16,6 +16,7 @@ struct ProgramText {
   std::string_view usage;        // "usage: unquarnel ..."
   std::string_view usage_other;  // the usage line of --help and --version
   std::string_view version;      // "unquarnel 1.2.3"
+  std::string_view help_note{};  // a line --help adds, if any
 };
 
 // Writes "NAME: " and the pieces (at most 13) as one line to standard

@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "layouts/byte_classes.h"
 #include "quarnel/write_layout.h"
 
 namespace quarnel {
@@ -47,18 +48,6 @@ inline constexpr std::string_view ebcdic_shown =
     ".abcdefghi.......jklmnopqr^.......stuvwxyz...[...............].."
     "{ABCDEFGHI......}JKLMNOPQR......\\.STUVWXYZ......0123456789......";
 static_assert(ebcdic_shown.size() == 256);
-
-// The colours of the classes of bytes: zero, printable ASCII, ASCII
-// whitespace, other ASCII, non-ASCII.
-inline constexpr std::array<std::string_view, 5> byte_colors{"\x1b[90m", "\x1b[36m", "\x1b[32m",
-                                                             "\x1b[35m", "\x1b[33m"};
-inline constexpr std::string_view plain_color = "\x1b[0m";
-
-[[nodiscard]] constexpr std::uint8_t byte_class(unsigned char byte) {
-  const bool whitespace =
-      byte == ' ' || byte == '\t' || byte == '\n' || byte == '\f' || byte == '\r';
-  return byte == 0 ? 0 : byte > 0x20 && byte < 0x7F ? 1 : whitespace ? 2 : byte < 0x80 ? 3 : 4;
-}
 
 struct TextOut {
   char* at;

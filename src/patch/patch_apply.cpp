@@ -31,6 +31,7 @@ struct Patching {
   PatchStatus status = PatchStatus::done;
   int error = 0;  // the system's reason for status
   PatchRecord record{};
+  ReadAhead old_bytes{target.handle};  // while nothing is written
 
   // Records a failure and the reason the last call gave for it.
   void fail(PatchStatus why) {
@@ -56,7 +57,7 @@ struct Patching {
 void check_expected(Patching& patching, const PatchRecord& record,
                     std::span<const std::uint8_t> expected) {
   const GuardCheck check =
-      check_guard(patching.target.handle, patching.old_length, record, expected, old_bytes_buffer);
+      check_guard(patching.old_bytes, patching.old_length, record, expected, old_bytes_buffer);
   if (check == GuardCheck::read_error) {
     patching.fail(PatchStatus::read_error);
   } else if (check == GuardCheck::fails) {
@@ -71,7 +72,7 @@ void keep_old_bytes(Patching& patching, std::uint64_t address, std::size_t size)
   if (old.empty()) {
     patching.status = PatchStatus::journal_error;
     patching.error = journal_writer.error;
-  } else if (const ReadResult got = read_at(patching.target.handle, address, old);
+  } else if (const ReadResult got = read_ahead(patching.old_bytes, address, old);
              got.status != ReadStatus::data) {
     patching.fail_read(got);
   } else {
@@ -87,8 +88,7 @@ void write_journal(Patching& patching) {
   start_journal(journal_writer, patching.target.journal);
   PatchRecord record{};
   RecordWalk walk{patching.records};
-  for (std::uint64_t record_at = 0; patching.going() && walk.next(record, new_bytes_buffer, false);
-       record_at = walk.at) {
+  while (patching.going() && walk.next(record, new_bytes_buffer)) {
     if (record.kind == RecordKind::set_length) {
       patching.sized = true;
       patching.new_length = record.address;
@@ -97,14 +97,8 @@ void write_journal(Patching& patching) {
           patching, record.address,
           static_cast<std::size_t>(std::min(record.length, patching.old_length - record.address)));
     } else if (record.kind != RecordKind::write) {
-      const auto expected =
-          std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length));
-      if (read_at(patching.records, record_at + sizeof record, expected).status !=
-          ReadStatus::data) {
-        patching.fail(PatchStatus::records_error);
-      } else {
-        check_expected(patching, record, expected);
-      }
+      check_expected(patching, record,
+                     std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length)));
     }
   }
   if (walk.failed) {
@@ -131,7 +125,7 @@ void write_records(Patching& patching) {
   const int file = patching.target.handle;
   PatchRecord record{};
   RecordWalk walk{patching.records};
-  while (patching.going() && walk.next(record, new_bytes_buffer, true)) {
+  while (patching.going() && walk.next(record, new_bytes_buffer)) {
     if (record.kind != RecordKind::write) {
       continue;
     }

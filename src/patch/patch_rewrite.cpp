@@ -15,6 +15,8 @@ namespace {
 std::array<std::uint8_t, longest_record> record_bytes;
 std::array<std::uint8_t, longest_record> held_bytes;
 std::array<std::uint8_t, std::size_t{1} << 20> moved_bytes;
+// The new file's bytes, written a block at a time.
+std::array<std::uint8_t, std::size_t{1} << 20> new_bytes;
 
 struct Rewrite {
   int records;
@@ -26,7 +28,8 @@ struct Rewrite {
                        .length_changed = false,
                        .signal = 0,
                        .untouched = true};
-  std::uint64_t written = 0;             // the new file's length so far
+  std::uint64_t written = 0;             // the new file's length so far, buffered bytes counted
+  std::size_t buffered = 0;              // of new_bytes, the new file's last bytes
   std::array<std::uint64_t, 2> moved{};  // the old file's bytes from moved[0] go to moved[1] on
   std::uint64_t unflushed = 0;
 
@@ -53,11 +56,12 @@ struct Rewrite {
 void check_guards(Rewrite& rewrite) {
   PatchRecord record{};
   RecordWalk walk{rewrite.records};
-  while (rewrite.going() && walk.next(record, record_bytes, true)) {
+  ReadAhead old_bytes{rewrite.old_file};
+  while (rewrite.going() && walk.next(record, record_bytes)) {
     const auto expected =
         std::span<const std::uint8_t>(record_bytes).first(static_cast<std::size_t>(record.length));
     const GuardCheck check =
-        check_guard(rewrite.old_file, rewrite.old_length, record, expected, held_bytes);
+        check_guard(old_bytes, rewrite.old_length, record, expected, held_bytes);
     if (check == GuardCheck::read_error) {
       rewrite.fail(PatchStatus::read_error);
       return;
@@ -72,19 +76,34 @@ void check_guards(Rewrite& rewrite) {
   }
 }
 
-void put_bytes(Rewrite& rewrite, std::span<const std::uint8_t> bytes) {
-  if (write_at(rewrite.new_file, rewrite.written, bytes) < bytes.size()) {
+// Writes out the buffered bytes.
+void write_buffered(Rewrite& rewrite) {
+  const auto bytes = std::span(new_bytes).first(rewrite.buffered);
+  rewrite.buffered = 0;
+  if (bytes.empty() || !rewrite.going()) {
+    return;
+  }
+  if (write_at(rewrite.new_file, rewrite.written - bytes.size(), bytes) < bytes.size()) {
     rewrite.fail(PatchStatus::write_error);
     return;
   }
-  rewrite.written += bytes.size();
   // The disk writes while the rest is read: the flush at the end has less
   // to wait for.
   rewrite.unflushed += bytes.size();
-  if (rewrite.unflushed >= moved_bytes.size() * 8) {
+  if (rewrite.unflushed >= new_bytes.size() * 8) {
     start_flush(rewrite.new_file);
     rewrite.unflushed = 0;
   }
+}
+
+void put_bytes(Rewrite& rewrite, std::span<const std::uint8_t> bytes) {
+  if (new_bytes.size() - rewrite.buffered < bytes.size()) {
+    write_buffered(rewrite);
+  }
+  std::copy(bytes.begin(), bytes.end(),
+            new_bytes.begin() + static_cast<std::ptrdiff_t>(rewrite.buffered));
+  rewrite.buffered += bytes.size();
+  rewrite.written += bytes.size();
 }
 
 // Copies the old bytes that go to the new file's bytes up to until. A
@@ -96,10 +115,14 @@ void copy_old(Rewrite& rewrite, std::uint64_t until) {
   }
   while (rewrite.written < until && rewrite.going()) {
     const std::uint64_t from = rewrite.moved[0] + (rewrite.written - rewrite.moved[1]);
-    if (const std::uint64_t hole = data_after(rewrite.old_file, from) - from;
-        hole >= moved_bytes.size()) {
-      rewrite.written += std::min(hole, until - rewrite.written);
-      continue;
+    // Only a hole as large as a block is kept one.
+    if (until - rewrite.written >= moved_bytes.size()) {
+      if (const std::uint64_t hole = data_after(rewrite.old_file, from) - from;
+          hole >= moved_bytes.size()) {
+        write_buffered(rewrite);
+        rewrite.written += std::min(hole, until - rewrite.written);
+        continue;
+      }
     }
     const auto size = static_cast<std::size_t>(
         std::min<std::uint64_t>(moved_bytes.size(), until - rewrite.written));
@@ -118,7 +141,7 @@ void write_new(Rewrite& rewrite) {
   std::uint64_t new_length = 0;
   PatchRecord record{};
   RecordWalk walk{rewrite.records};
-  while (rewrite.going() && walk.next(record, record_bytes, true)) {
+  while (rewrite.going() && walk.next(record, record_bytes)) {
     if (record.kind == RecordKind::write) {
       copy_old(rewrite, record.address);
       if (rewrite.going()) {
@@ -143,6 +166,7 @@ void write_new(Rewrite& rewrite) {
   }
   copy_old(rewrite,
            sized ? new_length : rewrite.moved[1] + (rewrite.old_length - rewrite.moved[0]));
+  write_buffered(rewrite);
   // A hole at the end is the length alone.
   if (rewrite.going() && !cut_file(rewrite.new_file, rewrite.written)) {
     rewrite.fail(PatchStatus::write_error);

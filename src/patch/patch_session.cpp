@@ -2,6 +2,10 @@
 
 #include "patch/patch_rewrite.h"
 
+#include <algorithm>
+#include <array>
+#include <span>
+
 namespace quarnel {
 namespace {
 
@@ -135,6 +139,52 @@ SessionResult patch_from_records(const char* file, int records, bool moves, bool
   result.journal = journaled ? std::string_view(target.journal_name.data()) : "temporary file";
   close_patch_file(target);
   return result;
+}
+
+SessionResult write_anew(const char* file, ByteSource& source, const FileIdentity* was) {
+  static OutputFile out;
+  out = OutputFile{};
+  if (!open_output_file(file, out)) {
+    return file_failure(out.problem == FileProblem::cannot_create ? out.folder_name.data() : file,
+                        out.problem, out.error);
+  }
+  FileIdentity locked{};
+  if (was != nullptr && (out.locked < 0 || !identify_file(out.locked, locked) ||
+                         locked.device != was->device || locked.number != was->number)) {
+    discard_output_file(out);
+    return {.failure = SessionFailure::replaced};
+  }
+  static std::array<std::uint8_t, std::size_t{1} << 20> block;
+  for (std::uint64_t done = 0; done < source.length();) {
+    const std::size_t size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), source.length() - done));
+    PatchOutcome outcome{.status = PatchStatus::done,
+                         .restored = true,
+                         .length_changed = false,
+                         .signal = ending_signal(),
+                         .untouched = true};
+    if (!source.read(done, std::span(block).first(size))) {
+      outcome.status = PatchStatus::read_error;
+      outcome.error = source.error();
+    } else if (const std::string_view piece(reinterpret_cast<const char*>(block.data()), size);
+               !write_all(out.handle, std::span(&piece, 1))) {
+      outcome.status = PatchStatus::write_error;
+      outcome.error = last_error();
+    } else if (ending_signal() != 0) {
+      outcome.status = PatchStatus::interrupted;
+    }
+    if (outcome.status != PatchStatus::done) {
+      discard_output_file(out);
+      return {.failure = SessionFailure::patch, .outcome = outcome, .journal = "temporary file"};
+    }
+    done += size;
+  }
+  if (!commit_output_file(out)) {
+    return out.problem == FileProblem::cannot_replace
+               ? file_failure(file, out.problem, out.error)
+               : SessionResult{.failure = SessionFailure::write, .error = out.error};
+  }
+  return {};
 }
 
 }  // namespace quarnel

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "patch/journal.h"
@@ -58,5 +59,31 @@ struct SessionResult {
 // signals.
 [[nodiscard]] SessionResult patch_from_records(const char* file, int records, bool moves,
                                                bool journaled);
+
+// The bytes of a file written anew, from wherever the caller keeps them.
+class ByteSource {
+ public:
+  [[nodiscard]] virtual std::uint64_t length() const = 0;
+  // Reads into.size() bytes at offset; false when they could not be read.
+  [[nodiscard]] virtual bool read(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+  // The system's reason for the last failed read.
+  [[nodiscard]] virtual int error() const = 0;
+
+ protected:
+  ByteSource() = default;
+  ByteSource(const ByteSource&) = default;
+  ByteSource(ByteSource&&) = default;
+  ByteSource& operator=(const ByteSource&) = default;
+  ByteSource& operator=(ByteSource&&) = default;
+  ~ByteSource() = default;
+};
+
+// Writes the source's bytes as a new file beside file and puts it in
+// file's place when whole: a failure, a signal or a crash leaves the old
+// file as it was. With was, the file under the name must still be that
+// one (not one another program put there since). The caller has caught
+// the ending signals.
+[[nodiscard]] SessionResult write_anew(const char* file, ByteSource& source,
+                                       const FileIdentity* was);
 
 }  // namespace quarnel

@@ -9,34 +9,53 @@
 namespace quarnel {
 namespace {
 
-bool write_record(PatchWriter& patch, const PatchRecord& record,
-                  std::span<const std::uint8_t> bytes) {
-  const std::array<std::string_view, 2> pieces{
-      std::string_view(reinterpret_cast<const char*>(&record), sizeof record),
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())};
-  if (write_all(patch.records, pieces)) {
+// The records' bytes as a walk reads them, a block at a time.
+std::array<std::uint8_t, std::size_t{1} << 20> walk_block;
+// A read-ahead's block.
+std::array<std::uint8_t, std::size_t{1} << 20> ahead_block;
+
+bool write_pending(PatchWriter& patch) {
+  const std::string_view pending(reinterpret_cast<const char*>(patch.pending.data()),
+                                 patch.pending_used);
+  patch.pending_used = 0;
+  if (pending.empty() || write_all(patch.records, std::span(&pending, 1))) {
     return true;
   }
   patch.error = last_error();
   return false;
 }
 
-}  // namespace
+bool write_record(PatchWriter& patch, const PatchRecord& record,
+                  std::span<const std::uint8_t> bytes) {
+  if (patch.pending.size() - patch.pending_used < sizeof record + bytes.size() &&
+      !write_pending(patch)) {
+    return false;
+  }
+  std::memcpy(patch.pending.data() + patch.pending_used, &record, sizeof record);
+  if (!bytes.empty()) {
+    std::memcpy(patch.pending.data() + patch.pending_used + sizeof record, bytes.data(),
+                bytes.size());
+  }
+  patch.pending_used += sizeof record + bytes.size();
+  return true;
+}
 
-bool flush_patch(PatchWriter& patch) {
+// Makes a record of the joined bytes, after the others.
+bool record_joined(PatchWriter& patch) {
   const PatchRecord record{patch.start, patch.used};
   const std::size_t used = patch.used;
   patch.used = 0;
-  if (used == 0) {
-    return true;
-  }
-  return write_record(patch, record, std::span(patch.buffer).first(used));
+  return used == 0 || write_record(patch, record, std::span(patch.buffer).first(used));
 }
+
+}  // namespace
+
+bool flush_patch(PatchWriter& patch) { return record_joined(patch) && write_pending(patch); }
 
 bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std::uint8_t> bytes) {
   const bool follows = address == patch.start + patch.used;
   if (!follows || patch.buffer.size() - patch.used < bytes.size()) {
-    if (!flush_patch(patch)) {
+    if (!record_joined(patch)) {
       return false;
     }
     patch.start = address;
@@ -49,7 +68,7 @@ bool patch_bytes(PatchWriter& patch, std::uint64_t address, std::span<const std:
 bool patch_record(PatchWriter& patch, const PatchRecord& record,
                   std::span<const std::uint8_t> bytes) {
   patch.moves = patch.moves || record.kind == RecordKind::move;
-  return flush_patch(patch) && write_record(patch, record, bytes);
+  return record_joined(patch) && write_record(patch, record, bytes);
 }
 
 bool PatchWriter::put(const PatchRecord& record, std::span<const std::uint8_t> bytes) {
@@ -57,7 +76,25 @@ bool PatchWriter::put(const PatchRecord& record, std::span<const std::uint8_t> b
                                           : patch_record(*this, record, bytes);
 }
 
-GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& record,
+ReadResult read_ahead(ReadAhead& ahead, std::uint64_t offset, std::span<std::uint8_t> into) {
+  if (into.size() > ahead_block.size()) {
+    return read_at(ahead.file, offset, into);
+  }
+  if (offset < ahead.base || offset + into.size() > ahead.base + ahead.count) {
+    const ReadResult got = read_at(ahead.file, offset, ahead_block);
+    ahead.base = offset;
+    ahead.count = got.status == ReadStatus::error ? 0 : got.count;
+    if (got.status == ReadStatus::error) {
+      return got;
+    }
+  }
+  const auto count = static_cast<std::size_t>(
+      std::min<std::uint64_t>(into.size(), ahead.base + ahead.count - offset));
+  std::memcpy(into.data(), ahead_block.data() + (offset - ahead.base), count);
+  return {count == into.size() ? ReadStatus::data : ReadStatus::end, count};
+}
+
+GuardCheck check_guard(ReadAhead& file, std::uint64_t old_length, const PatchRecord& record,
                        std::span<const std::uint8_t> expected, std::span<std::uint8_t> held) {
   if (record.kind == RecordKind::expect_length) {
     return old_length == record.address ? GuardCheck::holds : GuardCheck::fails;
@@ -66,7 +103,7 @@ GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& re
     return GuardCheck::holds;
   }
   held = held.first(expected.size());
-  const ReadResult got = read_at(file, record.address, held);
+  const ReadResult got = read_ahead(file, record.address, held);
   if (got.status == ReadStatus::error) {
     return GuardCheck::read_error;
   }
@@ -75,20 +112,32 @@ GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& re
              : GuardCheck::fails;
 }
 
-bool RecordWalk::next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes,
-                      bool with_bytes) {
-  const auto head = std::span(reinterpret_cast<std::uint8_t*>(&record), sizeof record);
-  const ReadResult got = read_at(records, at, head);
-  if (got.status == ReadStatus::end && got.count == 0) {
+bool RecordWalk::next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes) {
+  // Reads the block from `at` when the size bytes there are not held;
+  // false when the file has fewer.
+  bool read_failed = false;
+  const auto hold = [&](std::uint64_t size) {
+    if (at >= block_at && at + size <= block_at + held) {
+      return true;
+    }
+    const ReadResult got = read_at(records, at, walk_block);
+    block_at = at;
+    read_failed = got.status == ReadStatus::error;
+    held = read_failed ? 0 : got.count;
+    return size <= held;
+  };
+  // No record at all at the end; part of one is a fault.
+  if (!hold(sizeof record)) {
+    failed = held != 0 || read_failed;
     return false;
   }
-  if (got.status != ReadStatus::data || record.length > longest_record ||
-      (with_bytes &&
-       read_at(records, at + sizeof record, bytes.first(static_cast<std::size_t>(record.length)))
-               .status != ReadStatus::data)) {
+  std::memcpy(&record, walk_block.data() + (at - block_at), sizeof record);
+  if (record.length > longest_record || !hold(sizeof record + record.length)) {
     failed = true;
     return false;
   }
+  std::memcpy(bytes.data(), walk_block.data() + (at - block_at) + sizeof record,
+              static_cast<std::size_t>(record.length));
   at += sizeof record + record.length;
   return true;
 }

@@ -1,13 +1,15 @@
 // Keeps what a checked dump says to patch: the bytes and their addresses, as
 // records in a temporary file, joining the lines that follow one another
-// into one record. The file to patch is written from there once every dump
-// has been read to its end.
+// into one record; the records go to the file in large blocks. The file to patch is written from
+// there once every dump has been read to its end.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "platform/platform.h"
 
 namespace quarnel {
 
@@ -60,6 +62,8 @@ struct PatchWriter final : RecordSink {
   int error = 0;       // the system's reason for a failed write
   bool moves = false;  // a record moves bytes: the file is rewritten, not patched in place
   std::array<std::uint8_t, longest_record> buffer{};
+  std::size_t pending_used = 0;  // whole records not yet written to the file
+  std::array<std::uint8_t, std::size_t{4} * longest_record> pending{};
 };
 
 // Places bytes at address, writing out what was buffered as a record when
@@ -72,26 +76,43 @@ struct PatchWriter final : RecordSink {
 [[nodiscard]] bool patch_record(PatchWriter& patch, const PatchRecord& record,
                                 std::span<const std::uint8_t> bytes);
 
-// Writes out what is buffered. False when the write failed.
+// Writes out what is buffered, to the file. False when the write failed.
 [[nodiscard]] bool flush_patch(PatchWriter& patch);
+
+// A file read a large block at a time, for the many small reads of the
+// bytes the records expect and keep, which mostly go forwards. Only while
+// nothing writes the file.
+struct ReadAhead {
+  int file;
+  std::uint64_t base = 0;  // the block holds count bytes from base
+  std::size_t count = 0;
+};
+
+// Reads into.size() bytes at offset, or fewer where the file ends, as
+// read_at does.
+[[nodiscard]] ReadResult read_ahead(ReadAhead& ahead, std::uint64_t offset,
+                                    std::span<std::uint8_t> into);
 
 // Whether a file of old_length bytes holds what a record expects of it:
 // its bytes, expected, at the record's address (read into held, room for
 // as many), or its length; records of other kinds expect nothing.
 enum class GuardCheck { holds, fails, read_error };
-[[nodiscard]] GuardCheck check_guard(int file, std::uint64_t old_length, const PatchRecord& record,
+[[nodiscard]] GuardCheck check_guard(ReadAhead& file, std::uint64_t old_length,
+                                     const PatchRecord& record,
                                      std::span<const std::uint8_t> expected,
                                      std::span<std::uint8_t> held);
 
-// Walks the file of records from its start, a record at a time.
+// Walks the file of records from its start, a record at a time, read a
+// large block at a time. One walk at a time: the blocks are shared.
 struct RecordWalk {
   int records;
-  std::uint64_t at = 0;  // where the next record starts
-  bool failed = false;   // a record could not be read whole
-  // Reads the next record, and its bytes when with_bytes; false at the end
-  // and on a failure.
-  [[nodiscard]] bool next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes,
-                          bool with_bytes);
+  std::uint64_t at = 0;        // where the next record starts
+  bool failed = false;         // a record could not be read whole
+  std::uint64_t block_at = 0;  // the records' bytes held, from there
+  std::size_t held = 0;
+  // Reads the next record and its bytes; false at the end and on a
+  // failure.
+  [[nodiscard]] bool next(PatchRecord& record, std::span<std::uint8_t, longest_record> bytes);
 };
 
 }  // namespace quarnel

@@ -70,8 +70,10 @@ struct Reader {
     return true;
   }
 
-  // A quoted text, from its opening quote: its bytes as they stand.
-  PatternProblem read_text() {
+  // A quoted text, from its opening quote: its bytes as they stand, or
+  // its ASCII letters in either case: a letter's two cases differ in bit
+  // 0x20 alone, which the mask leaves out.
+  PatternProblem read_text(TextCase text_case) {
     const std::size_t open_at = at++;
     for (;;) {
       if (at >= text.size()) {
@@ -89,7 +91,11 @@ struct Reader {
         }
         ++at;
       }
-      if (!add(static_cast<std::uint8_t>(text[at]), 0xFF)) {
+      const auto byte = static_cast<std::uint8_t>(text[at]);
+      const bool letter = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+      const bool caseless = text_case == TextCase::either && letter;
+      if (!add(caseless ? static_cast<std::uint8_t>(byte & 0xDFU) : byte,
+               caseless ? std::uint8_t{0xDF} : std::uint8_t{0xFF})) {
         return refuse(PatternProblem::too_long, open_at, 0);
       }
       ++at;
@@ -125,7 +131,8 @@ struct Reader {
 
 }  // namespace
 
-PatternProblem parse_pattern(std::string_view text, Pattern& pattern, PatternError& error) {
+PatternProblem parse_pattern(std::string_view text, Pattern& pattern, PatternError& error,
+                             TextCase text_case) {
   pattern = Pattern{};
   error = PatternError{};
   Reader reader{text, pattern, error};
@@ -135,7 +142,10 @@ PatternProblem parse_pattern(std::string_view text, Pattern& pattern, PatternErr
     if (is_blank(c)) {
       ++reader.at;
     } else if (c == '"') {
-      problem = reader.read_text();
+      problem = reader.read_text(text_case);
+    } else if (c == 'i' && reader.at + 1 < text.size() && text[reader.at + 1] == '"') {
+      ++reader.at;
+      problem = reader.read_text(TextCase::either);
     } else if (c == '?' || hex_value(c) >= 0) {
       problem = reader.read_byte();
     } else {

@@ -1,7 +1,8 @@
 // The byte patterns quarnel-grep looks for: two hex digits are a byte
 // (either case, blanks between bytes optional), "??" any byte, "4?" or "?F"
-// a byte with one nibble fixed, and "text" in double quotes the bytes of
-// the text (\" and \\ inside); items mix freely.
+// a byte with one nibble fixed, "text" in double quotes the bytes of the
+// text (\" and \\ inside), and i"text" the same with its ASCII letters in
+// either case; items mix freely.
 #pragma once
 
 #include <array>
@@ -40,9 +41,14 @@ struct PatternError {
   std::size_t culprit_size = 0;
 };
 
+// Whether the ASCII letters of every text item match in either case, as
+// an i"text" item's do (hex items stay exact).
+enum class TextCase { exact, either };
+
 // Reads text into pattern. Returns none, or the problem with error set.
 [[nodiscard]] PatternProblem parse_pattern(std::string_view text, Pattern& pattern,
-                                           PatternError& error);
+                                           PatternError& error,
+                                           TextCase text_case = TextCase::exact);
 
 // What a message says of a problem after "pattern:COLUMN: " and the culprit
 // (in double quotes, where there is one).

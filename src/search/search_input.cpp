@@ -38,11 +38,15 @@ constexpr std::size_t most_marked = (longest_pattern + 2 * bytes_per_line) / 2 +
 // At namespace scope: too large for a thread's stack.
 std::array<std::uint8_t, kept_most + input_block_size> held_bytes{};
 std::array<Marked, most_marked> marked_bytes{};
+// Each pattern's next match in the bytes held, and the offset before which
+// all of its matches have been found.
+std::array<std::size_t, most_patterns> next_matches{};
+std::array<std::uint64_t, most_patterns> done_before{};
 
 std::uint64_t less_or_zero(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; }
 
 struct Search {
-  const Finder& finder;
+  std::span<const Finder> finders;
   const SearchSettings& settings;
   SearchRun& run;
   OutputWriter& out;
@@ -170,14 +174,24 @@ struct Search {
     return std::min(wanted, (stopped ? end() : std::min(scanned, end())) / bytes_per_line);
   }
 
-  void found(std::uint64_t at) {
+  void found(std::uint64_t at, std::size_t which) {
     ++matches;
     stopped = matches >= settings.most;
-    const std::uint64_t size_found = finder.pattern->size;
+    const std::uint64_t size_found = finders[which].pattern->size;
     if (settings.shown == Shown::offsets) {
-      std::array<char, 16> digits{};
+      std::array<char, 24> digits{};
       put_name(':');
-      put(std::string_view(digits.data(), address_text(at, digits)));
+      put(std::string_view(digits.data(), address_text(at, std::span(digits).first<16>())));
+      if (settings.numbered) {
+        put(" ");
+        if (which < settings.pattern_names.size()) {
+          put(settings.pattern_names[which]);
+        } else {
+          const char* end =
+              std::to_chars(digits.data(), digits.data() + digits.size(), which + 1).ptr;
+          put(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+        }
+      }
       put(line_end);
     }
     if (settings.shown != Shown::lines) {
@@ -200,20 +214,33 @@ struct Search {
     wanted = std::max(wanted, last + std::min(settings.after, ~std::uint64_t{0} - last));
   }
 
+  // Each pattern is looked for from where its last search stopped; the
+  // earliest match of them all is taken next.
   void find_all() {
+    const auto bytes = std::span<const std::uint8_t>(held).first(size);
+    const auto next = std::span(next_matches).first(finders.size());
+    const auto done = std::span(done_before).first(finders.size());
+    for (std::size_t k = 0; k < finders.size(); ++k) {
+      next[k] = find_match(finders[k], bytes, static_cast<std::size_t>(done[k] - start));
+    }
     while (!stopped) {
-      const std::size_t at = find_match(finder, std::span(held).first(size),
-                                        static_cast<std::size_t>(scanned - start));
+      const std::size_t which =
+          static_cast<std::size_t>(std::min_element(next.begin(), next.end()) - next.begin());
+      const std::size_t at = next[which];
       if (at == size) {
-        scanned = std::max(scanned, less_or_zero(end() + 1, finder.pattern->size));
-        return;
+        for (std::size_t k = 0; k < finders.size(); ++k) {
+          done[k] = std::max(done[k], less_or_zero(end() + 1, finders[k].pattern->size));
+        }
+        break;
       }
-      found(start + at);
-      scanned = start + at + 1;
+      found(start + at, which);
+      done[which] = start + at + 1;
+      next[which] = find_match(finders[which], bytes, at + 1);
       if (settings.shown == Shown::names || settings.shown == Shown::nothing) {
         stopped = true;
       }
     }
+    scanned = *std::min_element(done.begin(), done.end());
   }
 
   // Drops the bytes no longer needed, to make room for a block.
@@ -271,10 +298,19 @@ struct Search {
 
 }  // namespace
 
+SearchOutcome search_input(int handle, std::span<const Finder> finders,
+                           const SearchSettings& settings, SearchRun& run, OutputWriter& out) {
+  if (finders.empty()) {
+    return {};
+  }
+  std::fill_n(done_before.begin(), std::min(finders.size(), most_patterns), 0);
+  Search search{finders.first(std::min(finders.size(), most_patterns)), settings, run, out};
+  return search.go(handle);
+}
+
 SearchOutcome search_input(int handle, const Finder& finder, const SearchSettings& settings,
                            SearchRun& run, OutputWriter& out) {
-  Search search{finder, settings, run, out};
-  return search.go(handle);
+  return search_input(handle, std::span(&finder, 1), settings, run, out);
 }
 
 }  // namespace quarnel

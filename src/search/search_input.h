@@ -1,9 +1,11 @@
-// Searches an input for a pattern as it is read, in constant memory, and
-// writes what was found: the dump lines that hold each match with the
-// lines around it, the matches' offsets, their count, or the input's name.
+// Searches an input for one pattern or several as it is read, in constant
+// memory, and writes what was found: the dump lines that hold each match
+// with the lines around it, the matches' offsets, their count, or the
+// input's name.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "io/output_writer.h"
@@ -23,6 +25,9 @@ enum class Shown {
 // input is read.
 inline constexpr std::uint64_t most_lines_before = 65536;
 
+// The most patterns searched at once.
+inline constexpr std::size_t most_patterns = 1024;
+
 struct SearchSettings {
   Shown shown = Shown::lines;
   std::uint64_t before = 0;  // context lines before and after each match's lines
@@ -32,6 +37,10 @@ struct SearchSettings {
   std::uint64_t most = ~std::uint64_t{0};  // matches after which the search stops
   std::string_view name = {};              // the input as its lines name it: NAME:LINE
   bool named = false;                      // lines start with the name (several inputs)
+  // With offsets, each line also says which pattern matched: its number
+  // from 1, or its text (names[k] for pattern k) when names are given.
+  bool numbered = false;
+  std::span<const std::string_view> pattern_names = {};
 };
 
 enum class SearchResult { done, read_error, write_error };
@@ -49,7 +58,12 @@ struct SearchRun {
 };
 
 // Searches the input from its current place to its end (or the settings'
-// most matches) and writes what the settings ask for to out.
+// most matches) and writes what the settings ask for to out. With several
+// patterns (at most most_patterns), the matches come in the order of their
+// offsets, and at one offset in the order of the finders.
+[[nodiscard]] SearchOutcome search_input(int handle, std::span<const Finder> finders,
+                                         const SearchSettings& settings, SearchRun& run,
+                                         OutputWriter& out);
 [[nodiscard]] SearchOutcome search_input(int handle, const Finder& finder,
                                          const SearchSettings& settings, SearchRun& run,
                                          OutputWriter& out);

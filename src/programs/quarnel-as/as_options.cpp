@@ -100,6 +100,9 @@ std::string_view take_value(AsOptions& options, const char* text, std::string_vi
     return "option needs a number: ";
   } else if (option == "-s" || option == "-l" || option == "-o") {
     (option == "-s" ? options.start : option == "-l" ? options.length : options.added) = number;
+  } else if (number == 0 && option == "-c" &&
+             (settings.layout == WrittenLayout::xxd || settings.layout == WrittenLayout::xxd_c)) {
+    settings.columns = 0;  // xxd takes -c 0 for its own width
   } else if (number > most_layout_columns || (number == 0 && option != "-g")) {
     return "option takes 1 to 256: ";
   } else if (option == "-g") {
@@ -134,7 +137,7 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
   }
   const LayoutName* layout = layout_named(name);
   if (layout == nullptr) {
-    return refused(options, "unknown layout: ", argv[1]);
+    return refused(options, unknown_layout_problem(), argv[1]);
   }
   options.quarnel = name == "quarnel";
   LayoutSettings& settings = options.settings;

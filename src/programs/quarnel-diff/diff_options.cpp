@@ -26,6 +26,8 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
       }
     } else if (arg == "--same-offsets") {
       options.same_offsets = true;
+    } else if (arg == "--stat") {
+      options.stat = true;
     } else if (!read_color_option(arg, options.color)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }

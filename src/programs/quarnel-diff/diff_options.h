@@ -14,6 +14,7 @@ struct DiffOptions {
   std::uint64_t context = 3;
   ColorWhen color = ColorWhen::never;
   bool same_offsets = false;  // bytes compared at the same offsets only: nothing moves
+  bool stat = false;          // a summary of the changes instead of the diff
   const char* old_file = nullptr;
   const char* new_file = nullptr;
 };

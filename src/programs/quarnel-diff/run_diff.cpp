@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "diff/diff_stat.h"
 #include "diff/write_diff.h"
 #include "front/color.h"
 #include "front/messages.h"
@@ -15,7 +16,8 @@ namespace {
 
 constexpr ProgramText program{
     "quarnel-diff",
-    "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--color[=WHEN]] [--] OLD NEW",
+    "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] [--] OLD "
+    "NEW",
     "       quarnel-diff --help | --version", "quarnel-diff " QUARNEL_VERSION};
 
 // A file to compare, open for reading anywhere: a pipe or terminal (and
@@ -95,9 +97,11 @@ int run_diff(int argc, const char* const argv[]) {
   }
   const bool color = colors_output(options.color);
   static OutputWriter out{standard_output};
-  const DiffOutcome outcome = write_dump_diff(
-      compared[0], compared[1],
-      {.context = options.context, .color = color, .same_offsets = options.same_offsets}, out);
+  const DiffSettings settings{
+      .context = options.context, .color = color, .same_offsets = options.same_offsets};
+  const DiffOutcome outcome = options.stat
+                                  ? write_diff_stat(compared[0], compared[1], settings, out)
+                                  : write_dump_diff(compared[0], compared[1], settings, out);
   for (const Opened& file : files) {
     if (file.close) {
       close_handle(file.handle);

@@ -47,7 +47,11 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
     const OptionValue around = after.matched || before.matched
                                    ? OptionValue{}
                                    : option_value(walk, arg, "-C", "--context");
-    if (after.matched || before.matched || around.matched) {
+    const bool context_option = after.matched || before.matched || around.matched;
+    OptionValue given = context_option ? OptionValue{} : option_value(walk, arg, "-e", "--regexp");
+    const bool file_given = !context_option && !given.matched &&
+                            (given = option_value(walk, arg, "-f", "--file")).matched;
+    if (context_option) {
       const char* value = after.matched    ? after.value
                           : before.matched ? before.value
                                            : around.value;
@@ -71,12 +75,25 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
       options.shown = stronger(options.shown, Shown::nothing);
     } else if (arg == "-l" || arg == "--files-with-matches") {
       options.shown = stronger(options.shown, Shown::names);
-    } else if (arg == "-c" || arg == "--count") {
+    } else if (arg == "-c" || arg == "--count" || arg == "--count-matches") {
       options.shown = stronger(options.shown, Shown::count);
     } else if (arg == "-h" || arg == "--no-filename") {
       options.naming = Naming::never;
     } else if (arg == "-H" || arg == "--with-filename") {
       options.naming = Naming::always;
+    } else if (given.matched) {
+      if (given.value == nullptr) {
+        return refused(options, "option needs a value: ", argv[walk.at]);
+      }
+      if (options.source_count == most_patterns) {
+        return refused(options, "too many -e and -f: ", argv[walk.at]);
+      }
+      options.from_file[options.source_count] = file_given;
+      options.sources[options.source_count++] = given.value;
+    } else if (arg == "--with-pattern") {
+      options.with_pattern = true;
+    } else if (arg == "-i" || arg == "--ignore-case") {
+      options.text_case = TextCase::either;
     } else if (arg == "--offsets") {
       options.shown = stronger(options.shown, Shown::offsets);
     } else if (!read_color_option(arg, options.color)) {
@@ -86,11 +103,13 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
   if (options.asked.request != Request::run) {
     return options;
   }
-  if (walk.next >= argc) {
+  // With -e or -f, every argument is a file.
+  const int first_file = options.source_count > 0 ? walk.next : walk.next + 1;
+  if (first_file > argc) {
     return refused(options, "a pattern to find", "");
   }
-  options.pattern = argv[walk.next];
-  options.files = std::span(argv + walk.next + 1, static_cast<std::size_t>(argc - walk.next - 1));
+  options.pattern = options.source_count > 0 ? nullptr : argv[walk.next];
+  options.files = std::span(argv + first_file, static_cast<std::size_t>(argc - first_file));
   return options;
 }
 

@@ -1,11 +1,13 @@
 // Reads quarnel-grep's command line.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
 #include "front/color.h"
 #include "front/options.h"
+#include "search/pattern.h"
 #include "search/search_input.h"
 
 namespace quarnel {
@@ -23,7 +25,14 @@ struct GrepOptions {
   std::uint64_t most = ~std::uint64_t{0};
   ColorWhen color = ColorWhen::never;
   Naming naming = Naming::several;
-  const char* pattern = nullptr;
+  TextCase text_case = TextCase::exact;  // -i: text items' letters in either case
+  const char* pattern = nullptr;         // the one pattern, when no -e or -f gives them
+  // -e PATTERN and -f FILE in the order given: for each, the text or the
+  // file's name, and whether it is a file.
+  std::array<const char*, most_patterns> sources{};
+  std::array<bool, most_patterns> from_file{};
+  std::size_t source_count = 0;
+  bool with_pattern = false;           // --offsets lines end with the pattern's text
   std::span<const char* const> files;  // none: standard input
 };
 

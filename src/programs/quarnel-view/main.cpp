@@ -1,0 +1,3 @@
+#include "programs/quarnel-view/run_view.h"
+
+int main(int argc, char* argv[]) { return quarnel::run_view(argc, argv); }
