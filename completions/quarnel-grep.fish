@@ -14,6 +14,11 @@ complete -c quarnel-grep -s q -l quiet -l silent -d 'Show nothing: the exit stat
 complete -c quarnel-grep -l offsets -d 'Show the offset of each match'
 complete -c quarnel-grep -s h -l no-filename -d 'Never start lines with the file name'
 complete -c quarnel-grep -s H -l with-filename -d 'Always start lines with the file name'
+complete -c quarnel-grep -s r -l recursive -d 'Search the files in folders'
+complete -c quarnel-grep -s R -l dereference-recursive -d 'Search the files in folders, links followed'
+complete -c quarnel-grep -l include -x -d 'In folders, search only files whose names match'
+complete -c quarnel-grep -l exclude -x -d 'In folders, pass over files whose names match'
+complete -c quarnel-grep -l exclude-dir -x -d 'Pass over folders whose names match'
 # The value goes in the same word, as --color=always.
 complete -c quarnel-grep -l color -f -a 'auto always never' -d 'Colour the matched bytes'
 complete -c quarnel-grep -l help -d 'Show the usage'

@@ -117,12 +117,14 @@ _quarnel_diff() {
 }
 
 # quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets] [-h | -H]
+#              [-r | -R] [--include=GLOB] [--exclude=GLOB] [--exclude-dir=GLOB]
 #              [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} [FILE...]
 # The pattern, the first word after the options, is the user's to type;
 # the words after it are files. After -e or -f every word is a file.
 _quarnel_grep() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value i word
-  local takes_value=' -A -B -C -m -e -f --after-context --before-context --context --max-count --regexp --file '
+  local takes_value=' -A -B -C -m -e -f --after-context --before-context --context --max-count --regexp --file
+    --include --exclude --exclude-dir '
   local patterns=
   COMPREPLY=()
   if _quarnel_split_value; then
@@ -151,9 +153,10 @@ _quarnel_grep() {
   esac
   [[ $takes_value == *" $prev "* ]] && return  # a number or a pattern
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-A -B -C -m -e -f -i -c -l -q -h -H --after-context= --before-context=
+    _quarnel_options "$cur" '-A -B -C -m -e -f -i -c -l -q -h -H -r -R --after-context= --before-context=
       --context= --max-count= --regexp= --file= --ignore-case --count --count-matches
-      --files-with-matches --quiet --offsets --with-pattern --no-filename --with-filename --color
+      --files-with-matches --quiet --offsets --with-pattern --no-filename --with-filename
+      --recursive --dereference-recursive --include= --exclude= --exclude-dir= --color
       --color= --help --version --'
   elif [[ -n $patterns ]]; then
     _quarnel_files "$cur"

@@ -223,7 +223,8 @@ TEST_F(CliTest, DiffTroubleIsStatusTwo) {
 TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   const std::string usage =
       "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets "
-      "[--with-pattern]] [-h | -H] [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} "
+      "[--with-pattern]] [-h | -H] [-r | -R] [--include=GLOB] [--exclude=GLOB] "
+      "[--exclude-dir=GLOB] [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} "
       "[FILE...]\n";
   const std::string missing = "quarnel-grep: " + path("missing") +
                               ": cannot open: " + testing::missing_file_reason() + "\n";

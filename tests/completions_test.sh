@@ -67,6 +67,8 @@ quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --stat --
 quarnel-diff data.bin -|-n.bin
 quarnel-grep --c|--color --color= --context= --count --count-matches
 quarnel-grep --ig|--ignore-case
+quarnel-grep --ex|--exclude-dir= --exclude=
+quarnel-grep --include '*.so' -|-- --after-context= --before-context= --color --color= --context= --count --count-matches --dereference-recursive --exclude-dir= --exclude= --file= --files-with-matches --help --ignore-case --include= --max-count= --no-filename --offsets --quiet --recursive --regexp= --version --with-filename --with-pattern -A -B -C -H -R -c -e -f -h -i -l -m -q -r
 quarnel-grep --with-p|--with-pattern
 quarnel-grep -e 41 d|data.bin dump.txt
 quarnel-grep -f d|data.bin dump.txt

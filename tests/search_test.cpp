@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/find.h"
+#include "search/glob.h"
 #include "search/pattern.h"
 #include "search/search_input.h"
 #include "support/test_support.h"
@@ -401,6 +402,47 @@ TEST(Search, GroupsOfTheNextInputArePartedFromThoseBefore) {
   const std::string line = "f:00000000  41" + std::string(48, ' ') + "A\n";
   EXPECT_EQ(searched("41", "A", settings, &run).out, with_line_ends(line));
   EXPECT_EQ(searched("41", "A", settings, &run).out, with_line_ends("--\n" + line));
+}
+
+}  // namespace
+}  // namespace quarnel
+
+namespace quarnel {
+namespace {
+
+TEST(Glob, MatchesNamesAsTheShellDoes) {
+  struct Row {
+    std::string_view glob;
+    std::string_view name;
+    bool matches;
+  };
+  for (const Row& row : {
+           Row{"*.so", "libc.so", true},
+           Row{"*.so", "libc.so.6", false},
+           Row{"*.so*", "libc.so.6", true},
+           Row{"*", ".hidden", true},
+           Row{"", "", true},
+           Row{"", "a", false},
+           Row{"a*b*c", "aXbYbZc", true},
+           Row{"a*b*c", "aXbYbZ", false},
+           Row{"?.c", "a.c", true},
+           Row{"?.c", ".c", false},
+           Row{"[a-c].o", "b.o", true},
+           Row{"[a-c].o", "d.o", false},
+           Row{"[!a-c].o", "d.o", true},
+           Row{"[^a-c].o", "a.o", false},
+           Row{"[]x]", "]", true},
+           Row{"[a-]", "-", true},
+           Row{"[", "[", true},
+           Row{"a[", "a[", true},
+           Row{"\\*", "*", true},
+           Row{"\\*", "a", false},
+           Row{"[\\]]", "]", true},
+           Row{"*.tar.gz", "x.tar.gz.tar.gz", true},
+           Row{"**x", "x", true},
+       }) {
+    EXPECT_EQ(glob_matches(row.glob, row.name), row.matches) << row.glob << " " << row.name;
+  }
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ OptionValue option_value(OptionWalk& walk, std::string_view arg, std::string_vie
   OptionValue found{true};
   if (arg.starts_with(long_name) && arg.size() > long_name.size() && arg[long_name.size()] == '=') {
     found.value = walk.argv[walk.at] + long_name.size() + 1;
-  } else if (arg.starts_with(short_name) && arg.size() > short_name.size()) {
+  } else if (!short_name.empty() && arg.starts_with(short_name) && arg.size() > short_name.size()) {
     found.value = walk.argv[walk.at] + short_name.size();
-  } else if (arg == short_name || arg == long_name) {
+  } else if ((!short_name.empty() && arg == short_name) || arg == long_name) {
     if (walk.next < walk.argc) {
       found.value = walk.argv[walk.next++];
     }

@@ -53,7 +53,7 @@ struct OptionWalk {
 [[nodiscard]] bool next_option(OptionWalk& walk, std::string_view& arg, Asked& asked);
 
 // The value of an option that takes one: glued on (-pFILE, --patch=FILE)
-// or the next argument (-p FILE, --patch FILE).
+// or the next argument (-p FILE, --patch FILE). short_name may be empty.
 struct OptionValue {
   bool matched = false;         // arg is the option
   const char* value = nullptr;  // null, when matched, if the value is missing or empty

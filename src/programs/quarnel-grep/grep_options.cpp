@@ -1,6 +1,7 @@
 // programs/quarnel-grep/: byte patterns found and shown as dump lines.
 #include "programs/quarnel-grep/grep_options.h"
 
+#include <array>
 #include <charconv>
 #include <string_view>
 
@@ -33,6 +34,74 @@ Shown stronger(Shown a, Shown b) {
     return 0;
   };
   return strength(a) >= strength(b) ? a : b;
+}
+
+// Whether arg is an option that takes no value; if so, takes it.
+bool take_flag(std::string_view arg, GrepOptions& options) {
+  if (arg == "-q" || arg == "--quiet" || arg == "--silent") {
+    options.shown = stronger(options.shown, Shown::nothing);
+  } else if (arg == "-l" || arg == "--files-with-matches") {
+    options.shown = stronger(options.shown, Shown::names);
+  } else if (arg == "-c" || arg == "--count" || arg == "--count-matches") {
+    options.shown = stronger(options.shown, Shown::count);
+  } else if (arg == "-h" || arg == "--no-filename") {
+    options.naming = Naming::never;
+  } else if (arg == "-H" || arg == "--with-filename") {
+    options.naming = Naming::always;
+  } else if (arg == "-i" || arg == "--ignore-case") {
+    options.text_case = TextCase::either;
+  } else if (arg == "-r" || arg == "--recursive") {
+    options.recursive = true;
+  } else if (arg == "-R" || arg == "--dereference-recursive") {
+    options.recursive = true;
+    options.follow_links = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Takes one such option, or several run together as grep takes them
+// ("-rl" for "-r -l"), when every letter is one.
+bool take_flags(std::string_view arg, GrepOptions& options) {
+  if (take_flag(arg, options)) {
+    return true;
+  }
+  if (arg.size() < 3 || arg[0] != '-' || arg[1] == '-') {
+    return false;
+  }
+  GrepOptions taken = options;
+  for (const char letter : arg.substr(1)) {
+    const std::array<char, 2> flag{'-', letter};
+    if (!take_flag(std::string_view(flag.data(), flag.size()), taken)) {
+      return false;
+    }
+  }
+  options = taken;
+  return true;
+}
+
+// Whether arg is one of the options that take a glob; if so, adds it, or
+// says what is wrong.
+bool take_glob(OptionWalk& walk, std::string_view arg, GrepOptions& options,
+               std::string_view& problem) {
+  GlobList* lists[] = {&options.include, &options.exclude, &options.exclude_folders};
+  const std::string_view names[] = {"--include", "--exclude", "--exclude-dir"};
+  for (std::size_t k = 0; k < std::size(names); ++k) {
+    const OptionValue given = option_value(walk, arg, {}, names[k]);
+    if (!given.matched) {
+      continue;
+    }
+    GlobList& list = *lists[k];
+    problem = given.value == nullptr             ? "option needs a value: "
+              : list.count == list.globs.size() ? "option given more than 256 times: "
+                                                 : "";
+    if (problem.empty()) {
+      list.globs[list.count++] = given.value;
+    }
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -71,16 +140,7 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
       if (!read_number(most.value, options.most)) {
         return refused(options, "option needs a number of matches: ", argv[walk.at]);
       }
-    } else if (arg == "-q" || arg == "--quiet" || arg == "--silent") {
-      options.shown = stronger(options.shown, Shown::nothing);
-    } else if (arg == "-l" || arg == "--files-with-matches") {
-      options.shown = stronger(options.shown, Shown::names);
-    } else if (arg == "-c" || arg == "--count" || arg == "--count-matches") {
-      options.shown = stronger(options.shown, Shown::count);
-    } else if (arg == "-h" || arg == "--no-filename") {
-      options.naming = Naming::never;
-    } else if (arg == "-H" || arg == "--with-filename") {
-      options.naming = Naming::always;
+    } else if (take_flags(arg, options)) {
     } else if (given.matched) {
       if (given.value == nullptr) {
         return refused(options, "option needs a value: ", argv[walk.at]);
@@ -92,8 +152,10 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
       options.sources[options.source_count++] = given.value;
     } else if (arg == "--with-pattern") {
       options.with_pattern = true;
-    } else if (arg == "-i" || arg == "--ignore-case") {
-      options.text_case = TextCase::either;
+    } else if (std::string_view problem; take_glob(walk, arg, options, problem)) {
+      if (!problem.empty()) {
+        return refused(options, problem, argv[walk.at]);
+      }
     } else if (arg == "--offsets") {
       options.shown = stronger(options.shown, Shown::offsets);
     } else if (!read_color_option(arg, options.color)) {

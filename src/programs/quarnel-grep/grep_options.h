@@ -12,6 +12,13 @@
 
 namespace quarnel {
 
+// Globs given to an option that may be given many times.
+struct GlobList {
+  std::array<const char*, 256> globs{};
+  std::size_t count = 0;
+  [[nodiscard]] std::span<const char* const> named() const { return std::span(globs).first(count); }
+};
+
 // Whether lines start with the input's name: as grep, when several are
 // searched, unless -h or -H says otherwise.
 enum class Naming { several, always, never };
@@ -33,6 +40,11 @@ struct GrepOptions {
   std::array<bool, most_patterns> from_file{};
   std::size_t source_count = 0;
   bool with_pattern = false;           // --offsets lines end with the pattern's text
+  bool recursive = false;              // -r: folders are walked
+  bool follow_links = false;           // -R: and the links in them followed
+  GlobList include;                    // --include: the files searched in a walk
+  GlobList exclude;                    // --exclude: those passed over
+  GlobList exclude_folders;            // --exclude-dir: the folders passed over
   std::span<const char* const> files;  // none: standard input
 };
 

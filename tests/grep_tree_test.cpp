@@ -1,0 +1,246 @@
+// quarnel-grep -r and -R over a tree the test makes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quarnel {
+namespace {
+
+using testing::Outcome;
+using testing::run_tool;
+
+#if defined(_WIN32)
+constexpr char separator = '\\';
+#else
+constexpr char separator = '/';
+#endif
+
+// A tree of files that hold "ELF" where real trees hold it: a program, a
+// source file, libraries in folders, beside files that do not.
+class GrepTree : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = testing::scratch_name("quarnel-tree-");
+    outside_ = root_ + "-outside";
+    for (const char* folder : {"", "/src", "/src/deep", "/src/skip"}) {
+      std::filesystem::create_directories(root_ + folder);
+    }
+    std::filesystem::create_directories(outside_);
+    put("top.bin", std::string(16, '\0') + "\x7f" "ELF\x02\x01\x01");
+    put("none.txt", "no such letters here\n");
+    put("src/a.c", "/* an ELF reader */\n");
+    put("src/deep/b.so", "\x7f" "ELF");
+    put("src/skip/c.so", "\x7f" "ELF");
+    std::ofstream(outside_ + "/o.bin", std::ios::binary) << "ELF";
+#if !defined(_WIN32)
+    // The same file twice, a link out of the tree, a loop, and a FIFO.
+    std::filesystem::create_hard_link(root_ + "/top.bin", root_ + "/src/again.bin");
+    std::filesystem::create_symlink(outside_ + "/o.bin", root_ + "/out.bin");
+    std::filesystem::create_directory_symlink("..", root_ + "/src/deep/up");
+    mkfifo((root_ + "/pipe").c_str(), 0644);
+#endif
+  }
+  static void TearDownTestSuite() {
+    std::filesystem::remove_all(root_);
+    std::filesystem::remove_all(outside_);
+  }
+  static void put(const std::string& name, const std::string& bytes) {
+    std::ofstream(root_ + "/" + name, std::ios::binary) << bytes;
+  }
+  // A name in the tree as the walk shows it.
+  static std::string named(std::string name) {
+    std::replace(name.begin(), name.end(), '/', separator);
+    return root_ + separator + name;
+  }
+  static std::string root_;
+  static std::string outside_;
+};
+std::string GrepTree::root_;
+std::string GrepTree::outside_;
+
+// The lines in order of their text: the walk takes each folder's entries
+// in the order the system lists them.
+std::string sorted_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line + "\n");
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string joined;
+  for (const std::string& line : lines) {
+    joined += line;
+  }
+  return joined;
+}
+
+Outcome grep(const std::vector<std::string>& args, const std::string& input = "") {
+  return run_tool(args, input, {}, QUARNEL_GREP_BINARY);
+}
+
+TEST_F(GrepTree, SearchesEachFileOnceAndPassesOverWhatIsNotAsked) {
+  const std::string elf = "\"ELF\"";
+  struct Row {
+    std::vector<std::string> args;  // the tree's root is added last
+    std::vector<std::string> out;   // lines, "@" standing for the root
+    std::string err;
+    int status;
+  };
+  const std::string b_line = ":00000000  7F 45 4C 46" + std::string(39, ' ') + ".ELF\n";
+  const std::vector<Row> rows = {
+      {{"-r", "-l", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
+      {{"-rl", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
+      {{"-r", "-c", elf},
+       {"top.bin:1", "none.txt:0", "src/a.c:1", "src/deep/b.so:1", "src/skip/c.so:1"},
+       "",
+       0},
+      {{"-r", "--include=*.so", "--offsets", elf},
+       {"src/deep/b.so:00000001", "src/skip/c.so:00000001"},
+       "",
+       0},
+      {{"-r", "--exclude", "*.so", "--exclude=*.bin", "-l", elf}, {"src/a.c"}, "", 0},
+      {{"-r", "--exclude-dir=sk?p", "--include=[a-c].*", "-l", elf},
+       {"src/a.c", "src/deep/b.so"},
+       "",
+       0},
+      {{"-r", "--exclude-dir=src", elf},
+       {"top.bin:00000010  7F 45 4C 46 02 01 01" + std::string(30, ' ') + ".ELF..."},
+       "",
+       0},
+      {{"-r", "--include=*.so", elf}, {"src/deep/b.so" + b_line.substr(0, b_line.size() - 1),
+                                       "src/skip/c.so" + b_line.substr(0, b_line.size() - 1)},
+       "", 0},
+      {{"-r", "-q", elf}, {}, "", 0},
+      {{"-r", "-l", "\"PE\""}, {}, "", 1},
+#if !defined(_WIN32)
+      // Links are followed with -R: out of the tree, and back into it,
+      // where the folder is not walked again.
+      {{"-R", "-l", elf},
+       {"top.bin", "out.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"},
+       "quarnel-grep: " + named("src/deep/up") +
+           ": leads back to a folder it is in; not searched again\n",
+       0},
+#endif
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = row.args;
+    args.push_back(root_);
+    Outcome got = grep(args);
+#if !defined(_WIN32)
+    // The file with two names is shown by the one the walk meets first.
+    if (const std::size_t at = got.out.find(named("src/again.bin")); at != std::string::npos) {
+      got.out.replace(at, named("src/again.bin").size(), named("top.bin"));
+    }
+#endif
+    std::string out;
+    for (const std::string& line : row.out) {
+      out += named(line) + "\n";
+    }
+    EXPECT_EQ(sorted_lines(got.out), sorted_lines(testing::with_line_ends(out))) << row.args[1];
+    EXPECT_EQ(got.err, testing::with_line_ends(row.err)) << row.args[1];
+    EXPECT_EQ(got.status, row.status) << row.args[1];
+  }
+}
+
+TEST_F(GrepTree, NamesAndInputsAsGrepHasThem) {
+  const std::string usage_line = "usage: quarnel-grep ";
+  struct Row {
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+    int status;
+  };
+  for (const Row& row : {
+           // One file named: no name before its lines, as grep.
+           Row{{"-r", "--offsets", "\"ELF\"", root_ + "/src/a.c"}, "", "00000006\n", 0},
+           // Nothing named and standard input not a terminal: the input.
+           Row{{"-r", "-c", "41"}, "AA", "2\n", 0},
+           // A folder and a file: both named.
+           Row{{"-r", "-c", "\"ELF\"", root_ + "/src/deep", root_ + "/none.txt"},
+               "",
+               named("src/deep/b.so") + ":1\n" + root_ + "/none.txt:0\n",
+               0},
+           // A folder's name ending in a separator gets no second one.
+           Row{{"-r", "-l", "\"ELF\"", root_ + "/src/deep/"},
+               "",
+               root_ + "/src/deep/b.so\n",
+               0},
+       }) {
+    const Outcome got = grep(row.args, row.input);
+    EXPECT_EQ(got.out, testing::with_line_ends(row.out)) << row.args[2];
+    EXPECT_EQ(got.err, "");
+    EXPECT_EQ(got.status, row.status);
+  }
+  for (const char* wrong : {"-rx", "--include", "--exclude-dir="}) {
+    const Outcome got = grep({wrong});
+    const std::string problem = wrong[1] == 'r' ? "unknown option: " : "option needs a value: ";
+    EXPECT_EQ(got.err.substr(0, got.err.find('\n') + 1),
+              testing::with_line_ends("quarnel-grep: " + problem + wrong + "\n"));
+    EXPECT_EQ(got.status, 2);
+  }
+}
+
+#if !defined(_WIN32)
+// A tree deeper than a walk holds open: said, and the rest searched.
+TEST_F(GrepTree, TooDeepIsTrouble) {
+  std::string deep = root_ + "-deep";
+  std::filesystem::create_directories(deep);
+  std::ofstream(deep + "/top", std::ios::binary) << "ELF";
+  std::string folder = deep;
+  for (int depth = 0; depth < 256; ++depth) {
+    folder += "/d";
+  }
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/f", std::ios::binary) << "ELF";
+  const Outcome got = grep({"-r", "-l", "\"ELF\"", deep});
+  EXPECT_EQ(got.out, deep + "/top\n");
+  EXPECT_EQ(got.err,
+            "quarnel-grep: " + folder + ": nested too deep, or its names too long, to search\n");
+  EXPECT_EQ(got.status, 2);
+  std::filesystem::remove_all(deep);
+}
+
+// What cannot be read is named, the walk goes on, and the status says so.
+TEST_F(GrepTree, WhatCannotBeReadIsNamedAndTheRestSearched) {
+  constexpr unsigned nobody = 65534;
+  const unsigned user = geteuid() == 0 ? nobody : 0;
+  if (user != 0 && grep({"--version"}, "").status != 0) {
+    GTEST_SKIP() << "user nobody cannot run the built program";
+  }
+  const std::string closed = root_ + "-closed";
+  std::filesystem::create_directories(closed + "/shut");
+  std::ofstream(closed + "/open.bin", std::ios::binary) << "ELF";
+  std::ofstream(closed + "/locked.bin", std::ios::binary) << "ELF";
+  chmod((closed + "/locked.bin").c_str(), 0);
+  chmod((closed + "/shut").c_str(), 0);
+  chmod(closed.c_str(), 0755);
+  const Outcome got =
+      run_tool({"-r", "-l", "\"ELF\"", closed}, "", {.user = user}, QUARNEL_GREP_BINARY);
+  EXPECT_EQ(got.out, closed + "/open.bin\n");
+  EXPECT_EQ(sorted_lines(got.err),
+            "quarnel-grep: " + closed + "/locked.bin: cannot open: permission denied\n" +
+                "quarnel-grep: " + closed + "/shut: cannot open: permission denied\n");
+  EXPECT_EQ(got.status, 2);
+  // -q: a match answers, whatever else went wrong.
+  EXPECT_EQ(run_tool({"-r", "-q", "\"ELF\"", closed}, "", {.user = user}, QUARNEL_GREP_BINARY)
+                .status,
+            0);
+  chmod((closed + "/shut").c_str(), 0755);
+  std::filesystem::remove_all(closed);
+}
+#endif
+
+}  // namespace
+}  // namespace quarnel
