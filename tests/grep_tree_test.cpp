@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -192,7 +193,59 @@ TEST_F(GrepTree, NamesAndInputsAsGrepHasThem) {
   }
 }
 
+// Files searched at the same time come out as the walk met them, each
+// file's lines together and as a search of the file alone writes them, also
+// where a file's lines fill more than one block of output.
+TEST_F(GrepTree, TheOutputKeepsTheWalksOrder) {
+  const std::string many = root_ + "-many";
+  for (int k = 0; k < 24; ++k) {
+    const std::string folder = many + "/" + std::to_string(k % 3) + "/" + std::to_string(k % 5);
+    std::filesystem::create_directories(folder);
+    // Records of text and zeros, with a match every few lines; some files
+    // large, some without a match, one empty.
+    std::string bytes;
+    const int records = k % 7 == 0 ? 0 : (k % 4 + 1) * 1500;
+    for (int r = 0; r < records; ++r) {
+      bytes += r % (k % 5 + 1) == 0 ? "  ELF record " : "  no  record ";
+      bytes += std::string(static_cast<std::size_t>(r % 11), '\0');
+    }
+    std::ofstream(folder + "/f" + std::to_string(k), std::ios::binary) << bytes;
+  }
+  const Outcome names = grep({"-r", "-l", "\"ELF\"", many});
+  ASSERT_EQ(names.status, 0);
+  std::string expected;
+  std::istringstream listed(names.out);
+  for (std::string name; std::getline(listed, name);) {
+    expected += grep({"-H", "\"ELF\"", name}).out;
+  }
+  const Outcome lines = grep({"-r", "\"ELF\"", many});
+  EXPECT_EQ(lines.status, 0);
+  EXPECT_GT(lines.out.size(), std::size_t{1} << 20);
+  EXPECT_TRUE(lines.out == expected) << "the lines differ from the files' own";
+  std::filesystem::remove_all(many);
+}
+
 #if !defined(_WIN32)
+// The output's own file in the tree is not searched; a failed output
+// ends the walk.
+TEST_F(GrepTree, TheOutputIsNotSearchedAndItsFailureEndsTheWalk) {
+  const std::string out_name = root_ + "/src/found.txt";
+  const int out = ::open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(out, 0);
+  const Outcome into = run_tool({"-r", "-h", "\"ELF\"", root_}, "", {.out = out}, QUARNEL_GREP_BINARY);
+  ::close(out);
+  EXPECT_EQ(into.err, "quarnel-grep: " + out_name + ": is the output too; not searched\n");
+  EXPECT_EQ(into.status, 2);
+  std::filesystem::remove(out_name);
+  if (std::filesystem::exists("/dev/full")) {
+    const int full = ::open("/dev/full", O_WRONLY);
+    const Outcome failed = run_tool({"-r", "\"ELF\"", root_}, "", {.out = full}, QUARNEL_GREP_BINARY);
+    ::close(full);
+    EXPECT_EQ(failed.err, "quarnel-grep: stdout: write error: no space left on device\n");
+    EXPECT_EQ(failed.status, 2);
+  }
+}
+
 // A tree deeper than a walk holds open: said, and the rest searched.
 TEST_F(GrepTree, TooDeepIsTrouble) {
   std::string deep = root_ + "-deep";

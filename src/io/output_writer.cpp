@@ -7,7 +7,26 @@
 
 namespace quarnel {
 
+void wait_for_turn(OutputWriter& out) {
+  if (out.turns == nullptr || out.has_turn) {
+    return;
+  }
+  std::unique_lock<std::mutex> lock(out.turns->mutex);
+  out.turns->changed.wait(lock, [&] { return out.turns->current == out.turn; });
+  out.has_turn = true;
+}
+
+void end_turn(OutputWriter& out) {
+  {
+    const std::lock_guard<std::mutex> lock(out.turns->mutex);
+    out.turns->current = out.turn + 1;
+  }
+  out.turns->changed.notify_all();
+  out.has_turn = false;
+}
+
 bool flush_output(OutputWriter& out) {
+  wait_for_turn(out);
   const std::string_view text(out.buffer.data(), out.used);
   out.used = 0;
   const bool written = write_all(out.fd, std::span(&text, 1));

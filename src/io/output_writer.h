@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <string_view>
 
 #include "quarnel/line_geometry.h"
@@ -16,13 +19,31 @@ inline constexpr std::size_t input_block_size = std::size_t{1} << 16;
 inline constexpr std::size_t output_capacity =
     (input_block_size / line_geometry::bytes_per_line + 1) * line_geometry::longest_line_size;
 
+// Writers that threads fill at the same time, whose text goes out one
+// writer's turn after another, in the order of their turns.
+struct OutputTurns {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::uint64_t current = 0;  // the turn whose text goes out now
+};
+
 struct OutputWriter {
   int fd;
   std::size_t used = 0;
   std::array<char, output_capacity> buffer{};
   bool failed = false;  // a write has failed: what was buffered then was lost
   int error = 0;        // the system's reason for the last failed write
+  // With turns: the writer's turn, before which nothing of it is written.
+  OutputTurns* turns = nullptr;
+  std::uint64_t turn = 0;
+  bool has_turn = false;
 };
+
+// Waits for the writer's turn, if it takes turns and does not have it.
+void wait_for_turn(OutputWriter& out);
+
+// Ends the writer's turn, which it has: the next one's begins.
+void end_turn(OutputWriter& out);
 
 // Writes out and empties the buffer. False when the output failed; what was
 // buffered is dropped either way.

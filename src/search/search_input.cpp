@@ -21,27 +21,10 @@ constexpr std::string_view name_color = "\x1b[35m";
 constexpr std::string_view separator_color = "\x1b[36m";
 constexpr std::string_view plain_color = "\x1b[0m";
 
-// What is kept of the input, at most, besides a block: the bytes of a match
-// that may go on in the next block, and the lines before it.
-constexpr std::size_t kept_most = longest_pattern + (most_lines_before + 1) * bytes_per_line;
-
-// Bytes of matches, merged where they touch, from the first line not yet
-// written on: a line's matched bytes are marked from them.
-struct Marked {
-  std::uint64_t from;
-  std::uint64_t to;
-};
-// Those that lines yet to be written hold lie within a pattern's length
-// and a line of the bytes searched: half as many as those bytes at most.
-constexpr std::size_t most_marked = (longest_pattern + 2 * bytes_per_line) / 2 + 1;
+using Marked = SearchSpace::Marked;
 
 // At namespace scope: too large for a thread's stack.
-std::array<std::uint8_t, kept_most + input_block_size> held_bytes{};
-std::array<Marked, most_marked> marked_bytes{};
-// Each pattern's next match in the bytes held, and the offset before which
-// all of its matches have been found.
-std::array<std::size_t, most_patterns> next_matches{};
-std::array<std::uint64_t, most_patterns> done_before{};
+SearchSpace shared_space;
 
 std::uint64_t less_or_zero(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : 0; }
 
@@ -50,7 +33,8 @@ struct Search {
   const SearchSettings& settings;
   SearchRun& run;
   OutputWriter& out;
-  std::span<std::uint8_t> held{held_bytes};
+  SearchSpace& space = run.space != nullptr ? *run.space : shared_space;
+  std::span<std::uint8_t> held{space.held};
   std::uint64_t start = 0;    // the offset of held[0]
   std::size_t size = 0;       // the bytes held
   std::uint64_t scanned = 0;  // every match that starts before this offset has been found
@@ -60,7 +44,7 @@ struct Search {
   std::uint64_t printed = 0;  // the first line not yet written or passed over
   std::uint64_t wanted = 0;   // lines before this one are to be written
   bool open = false;          // a group of this input's lines has begun
-  std::span<Marked> marks{marked_bytes};
+  std::span<Marked> marks{space.marked};
   std::size_t first_mark = 0;
   std::size_t mark_count = 0;
 
@@ -148,7 +132,7 @@ struct Search {
 
   // Writes the lines from the first not yet written up to `until`.
   void write_lines(std::uint64_t until) {
-    static FormattedLine line;
+    FormattedLine& line = space.line;
     for (; printed < until; ++printed) {
       const std::uint64_t at = printed * bytes_per_line;
       const auto count =
@@ -218,8 +202,8 @@ struct Search {
   // earliest match of them all is taken next.
   void find_all() {
     const auto bytes = std::span<const std::uint8_t>(held).first(size);
-    const auto next = std::span(next_matches).first(finders.size());
-    const auto done = std::span(done_before).first(finders.size());
+    const auto next = std::span(space.next).first(finders.size());
+    const auto done = std::span(space.done).first(finders.size());
     for (std::size_t k = 0; k < finders.size(); ++k) {
       next[k] = find_match(finders[k], bytes, static_cast<std::size_t>(done[k] - start));
     }
@@ -303,8 +287,8 @@ SearchOutcome search_input(int handle, std::span<const Finder> finders,
   if (finders.empty()) {
     return {};
   }
-  std::fill_n(done_before.begin(), std::min(finders.size(), most_patterns), 0);
   Search search{finders.first(std::min(finders.size(), most_patterns)), settings, run, out};
+  std::fill_n(search.space.done.begin(), search.finders.size(), 0);
   return search.go(handle);
 }
 

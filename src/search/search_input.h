@@ -8,8 +8,10 @@
 #include <span>
 #include <string_view>
 
+#include "io/dump_line.h"
 #include "io/output_writer.h"
 #include "search/find.h"
+#include "search/pattern.h"
 
 namespace quarnel {
 
@@ -51,10 +53,34 @@ struct SearchOutcome {
   int error = 0;  // the system's reason for a read error
 };
 
+// What a search holds while it reads: a block and the bytes kept before
+// it (a match's start, the lines before a match), the matched bytes of the
+// lines yet to be written, each pattern's place, the line being made.
+struct SearchSpace {
+  struct Marked {
+    std::uint64_t from;
+    std::uint64_t to;
+  };
+  static constexpr std::size_t kept_most =
+      longest_pattern + (most_lines_before + 1) * line_geometry::bytes_per_line;
+  // Those that lines yet to be written hold lie within a pattern's length
+  // and a line of the bytes searched: half as many as those bytes at most.
+  static constexpr std::size_t most_marked =
+      (longest_pattern + 2 * line_geometry::bytes_per_line) / 2 + 1;
+  std::array<std::uint8_t, kept_most + input_block_size> held{};
+  std::array<Marked, most_marked> marked{};
+  std::array<std::size_t, most_patterns> next{};
+  std::array<std::uint64_t, most_patterns> done{};
+  FormattedLine line;
+};
+
 // What stays from one input to the next: whether a group of lines has been
-// written (the next one, if apart, is parted from it).
+// written (the next one, if apart, is parted from it), and the space the
+// searches use: one that all runs without their own share, when null.
+// Searches at the same time each need a space of their own.
 struct SearchRun {
   bool grouped = false;
+  SearchSpace* space = nullptr;
 };
 
 // Searches the input from its current place to its end (or the settings'

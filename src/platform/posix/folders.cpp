@@ -133,8 +133,7 @@ FoundFile open_found_file(const char* name, bool follow) {
     ::close(fd);
     return found;
   }
-  // Reads of a regular file do not wait; the flag goes for what comes after.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // O_NONBLOCK stays: reads of a regular file never wait for a writer.
   found.handle = fd;
   return found;
 }

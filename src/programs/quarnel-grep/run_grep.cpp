@@ -9,8 +9,7 @@
 #include "platform/folders.h"
 #include "programs/quarnel-grep/grep_options.h"
 #include "programs/quarnel-grep/pattern_list.h"
-#include "search/search_input.h"
-#include "search/walk_tree.h"
+#include "programs/quarnel-grep/search_files.h"
 
 namespace quarnel {
 namespace {
@@ -24,88 +23,6 @@ constexpr ProgramText program{
     "       quarnel-grep --help | --version", "quarnel-grep " QUARNEL_VERSION,
     "-c, --count, --count-matches: the number of matches, as rg --count-matches counts them "
     "(grep -c counts lines; a match may span two dump lines)"};
-
-// What the messages and the lines call standard input.
-constexpr std::string_view standard_input_name = "(standard input)";
-
-// What one run searches with and where it has got to.
-struct Search {
-  std::span<const Finder> finders;
-  SearchSettings settings;
-  SearchRun run;
-  OutputWriter* out = nullptr;
-  bool matched = false;
-  bool trouble = false;
-  bool write_failed = false;
-};
-
-// Whether the run is over before its inputs are: the output failed, or a
-// match answers -q.
-bool over(const Search& search) {
-  return search.write_failed || (search.matched && search.settings.shown == Shown::nothing);
-}
-
-// Searches one input, open as handle, and says what went wrong.
-void search_one(Search& search, int handle, std::string_view name) {
-  SearchSettings settings = search.settings;
-  settings.name = name;
-  // Lines written into the file searched would be searched again.
-  const bool writes = settings.shown == Shown::lines || settings.shown == Shown::offsets;
-  if (writes) {
-    if (!flush_output(*search.out)) {
-      search.write_failed = true;
-      return;
-    }
-    if (is_own_output(handle, standard_output)) {
-      say(program, {name, ": is the output too; not searched"});
-      search.trouble = true;
-      return;
-    }
-  }
-  const SearchOutcome outcome = search_input(handle, search.finders, settings, search.run, *search.out);
-  search.matched = search.matched || outcome.matches > 0;
-  if (outcome.result == SearchResult::read_error) {
-    say_failed(program, {name, ": read error"}, outcome.error);
-    search.trouble = true;
-  } else if (outcome.result == SearchResult::write_error) {
-    search.write_failed = true;
-  }
-}
-
-// Searches the files of the tree under root, and says what stood in the way.
-void search_tree(Search& search, const WalkSettings& settings, std::string_view root,
-                 bool implied) {
-  static TreeWalk walk;
-  start_walk(walk, settings, root, implied);
-  for (WalkStep step; !over(search) && (step = next_in_walk(walk)) != WalkStep::end;) {
-    const std::string_view name = walk_name(walk);
-    switch (step) {
-      case WalkStep::file:
-        search_one(search, walk.handle, name);
-        close_handle(walk.handle);
-        break;
-      case WalkStep::cannot_open:
-        say_failed(program, {name, ": cannot open"}, walk.error);
-        search.trouble = true;
-        break;
-      case WalkStep::read_error:
-        say_failed(program, {name, ": read error"}, walk.error);
-        search.trouble = true;
-        break;
-      case WalkStep::loop:
-        // Every file of the folder is searched once, as it was met first.
-        say(program, {name, ": leads back to a folder it is in; not searched again"});
-        break;
-      case WalkStep::too_deep:
-        say(program, {name, ": nested too deep, or its names too long, to search"});
-        search.trouble = true;
-        break;
-      case WalkStep::end:
-        break;
-    }
-  }
-  stop_walk(walk);
-}
 
 }  // namespace
 
@@ -128,10 +45,7 @@ int run_grep(int argc, const char* const argv[]) {
   const bool walks = implied_tree || (options.recursive && options.files.size() == 1 &&
                                       kind_of(options.files[0], true) == FileKind::folder);
   static OutputWriter out{standard_output};
-  static Search search;
-  search.finders = pattern_finders(count);
-  search.out = &out;
-  search.settings = {
+  const SearchSettings settings{
       .shown = options.shown,
       .before = options.before,
       .after = options.after,
@@ -143,45 +57,26 @@ int run_grep(int argc, const char* const argv[]) {
       .numbered = options.pattern == nullptr || options.with_pattern,
       .pattern_names = options.with_pattern ? pattern_texts(count)
                                             : std::span<const std::string_view>()};
-  const WalkSettings tree{.follow_links = options.follow_links,
-                          .include = options.include.named(),
-                          .exclude = options.exclude.named(),
-                          .exclude_folders = options.exclude_folders.named()};
-  if (implied_tree) {
-    search_tree(search, tree, ".", true);
-  }
   const std::array<const char*, 1> standard{"-"};
-  for (const char* name : implied_tree            ? std::span<const char* const>()
-                          : options.files.empty() ? std::span<const char* const>(standard)
-                                                  : options.files) {
-    if (over(search)) {
-      break;
-    }
-    const bool is_standard = std::string_view(name) == "-";
-    if (options.recursive && !is_standard && kind_of(name, true) == FileKind::folder) {
-      search_tree(search, tree, name, false);
-      continue;
-    }
-    const std::string_view shown_name = is_standard ? standard_input_name : name;
-    const int handle = is_standard ? standard_input : open_input(name);
-    if (handle < 0) {
-      say_failed(program, {shown_name, ": cannot open"}, last_error());
-      search.trouble = true;
-      continue;
-    }
-    search_one(search, handle, shown_name);
-    if (!is_standard) {
-      close_handle(handle);
-    }
-  }
-  if (search.write_failed || !flush_output(out)) {
+  const Inputs inputs{
+      .names = implied_tree            ? std::span<const char* const>()
+               : options.files.empty() ? std::span<const char* const>(standard)
+                                       : options.files,
+      .recursive = options.recursive,
+      .implied_tree = implied_tree,
+      .walk = {.follow_links = options.follow_links,
+               .include = options.include.named(),
+               .exclude = options.exclude.named(),
+               .exclude_folders = options.exclude_folders.named()}};
+  const Searched searched = search_inputs(program, inputs, pattern_finders(count), settings, out);
+  if (searched.write_failed || !flush_output(out)) {
     say_failed(program, {"stdout: write error"}, out.error);
     return 2;
   }
-  if (search.matched && options.shown == Shown::nothing) {
+  if (searched.matched && options.shown == Shown::nothing) {
     return 0;
   }
-  return search.trouble ? 2 : search.matched ? 0 : 1;
+  return searched.trouble ? 2 : searched.matched ? 0 : 1;
 }
 
 }  // namespace quarnel
