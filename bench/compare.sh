@@ -220,6 +220,53 @@ c_rss=$( (/usr/bin/time -f %M "$quarnel_grep" -C 65536 "7F 45 ?? 46" "$work/sear
 echo "quarnel-grep -C 65536 on 512 MiB (the most lines kept before a match): $c_rss KiB"
 rm "$work/search.bin" "$work/count.txt"
 
+# A tree of the system's libraries (TREE), in the page cache, searched for
+# a string many of them hold: quarnel-grep -r against rg -a -uuu and
+# grep -r -P. rg searches a file with several names (hard links) under each
+# name, quarnel-grep once: rg's count is summed over distinct files (device
+# and inode) to check it against quarnel-grep's.
+tree=${TREE:-/usr/lib/x86_64-linux-gnu}
+[[ -d $tree ]] || tree=/usr/lib
+find "$tree" -type f -exec cat {} + >/dev/null 2>&1 || true
+t_files=$(find "$tree" -type f | wc -l)
+t_mib=$(( $(du -sk "$tree" | cut -f1) >> 10 ))
+g_count=$("$quarnel_grep" -r -c '"GLIBC_2.3"' "$tree" </dev/null | awk -F: '{ s += $NF } END { print s }')
+g_time=$(median "$runs" "'$quarnel_grep' -r -c '\"GLIBC_2.3\"' '$tree' </dev/null >/dev/null || true")
+line="searching $tree ($t_files files, $t_mib MiB) with -r: quarnel-grep $g_time s, $g_count matches"
+if command -v rg >/dev/null; then
+  r_count=$(rg -a -uuu --count-matches -F GLIBC_2.3 "$tree" | while IFS= read -r found; do
+    echo "$(stat -c %d:%i "${found%:*}") ${found##*:}"
+  done | sort -u | awk '{ s += $2 } END { print s }')
+  [[ $r_count == "$g_count" ]] || { echo "rg -r counts $r_count, quarnel-grep $g_count" >&2; exit 1; }
+  r_time=$(median "$runs" "rg -a -uuu --count-matches -F GLIBC_2.3 '$tree' >/dev/null || true")
+  line+="; rg -uuu $r_time s"
+fi
+p_time=$(median "$runs" "LC_ALL=C grep -r -c -aP 'GLIBC_2\.3' '$tree' >'$work/count.txt' || true")
+echo "$line; grep -r -P $p_time s"
+
+# 1,000 patterns of 8 to 16 hex digits, each taken from 512 MiB of hex text
+# (xxd -p of random bytes), searched for in one run: quarnel-grep -c -f
+# against rg -a -F -f --count-matches. Patterns that long do not overlap
+# by chance, so both count the same matches.
+xxd -p -l $((256 << 20)) "$work/big.bin" >"$work/hex.txt"
+awk -v seed=7 'BEGIN { srand(seed) } NR % 700 == 1 && n < 1000 {
+    len = 8 + int(rand() * 9); print substr($0, 1 + int(rand() * (60 - len)), len); n++ }' \
+  "$work/hex.txt" >"$work/plain-patterns.txt"
+sed 's/.*/"&"/' "$work/plain-patterns.txt" >"$work/patterns.txt"
+cat "$work/hex.txt" >/dev/null
+g_count=$("$quarnel_grep" -c -f "$work/patterns.txt" "$work/hex.txt" || true)
+g_time=$(median "$slow_runs" "'$quarnel_grep' -c -f '$work/patterns.txt' '$work/hex.txt' >/dev/null || true")
+g_rss=$( (/usr/bin/time -f %M "$quarnel_grep" -c -f "$work/patterns.txt" "$work/hex.txt" 2>&1 >/dev/null || true) | tail -1)
+line="$(wc -l <"$work/patterns.txt") patterns over 512 MiB of hex text: quarnel-grep $g_time s, $g_rss KiB, $g_count matches"
+if command -v rg >/dev/null; then
+  r_count=$(rg -a -F --count-matches -f "$work/plain-patterns.txt" "$work/hex.txt" || echo 0)
+  [[ $r_count == "$g_count" ]] || { echo "rg -f counts $r_count, quarnel-grep $g_count" >&2; exit 1; }
+  r_time=$(median "$slow_runs" "rg -a -F --count-matches -f '$work/plain-patterns.txt' '$work/hex.txt' >/dev/null || true")
+  line+="; rg -F -f $r_time s"
+fi
+echo "$line"
+rm "$work/hex.txt" "$work/patterns.txt" "$work/plain-patterns.txt" "$work/count.txt"
+
 # The other tools' layouts: quarnel-as against the tools themselves on 64
 # MiB of random bytes to /dev/null, after checking that the output is the
 # same, and quarnel's own dump of the same bytes.

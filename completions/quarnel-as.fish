@@ -21,3 +21,4 @@ complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d h
 complete -c quarnel-as -n '__fish_seen_subcommand_from xxd xxd-e xxd-d xxd-e-d xxd-plain hexdump od od-d od-x hex' -l color -l colour -f -a 'auto always never' -d 'Colour each byte by its class'
 complete -c quarnel-as -l help -d 'Show the usage'
 complete -c quarnel-as -l version -d 'Show the version'
+complete -c quarnel-as -l progress -f -a 'auto always never' -d 'Show how far the work has got'

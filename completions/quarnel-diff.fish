@@ -6,3 +6,4 @@ complete -c quarnel-diff -l same-offsets -d 'Compare bytes at the same offsets o
 complete -c quarnel-diff -l stat -d 'Sum up the changes instead of the diff'
 complete -c quarnel-diff -l help -d 'Show the usage'
 complete -c quarnel-diff -l version -d 'Show the version'
+complete -c quarnel-diff -l progress -f -a 'auto always never' -d 'Show how far the work has got'

@@ -23,3 +23,4 @@ complete -c quarnel-grep -l exclude-dir -x -d 'Pass over folders whose names mat
 complete -c quarnel-grep -l color -f -a 'auto always never' -d 'Colour the matched bytes'
 complete -c quarnel-grep -l help -d 'Show the usage'
 complete -c quarnel-grep -l version -d 'Show the version'
+complete -c quarnel-grep -l progress -f -a 'auto always never' -d 'Show how far the work has got'

@@ -67,7 +67,7 @@ _quarnel() {
   fi
 }
 
-# unquarnel [-p FILE | -o FILE] [--no-journal] [-R] [--from=LAYOUT] [--] [DUMP...]
+# unquarnel [-p FILE | -o FILE] [--no-journal] [-R] [--from=LAYOUT] [--progress[=WHEN]] [--] [DUMP...]
 # unquarnel --recover FILE
 _unquarnel() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
@@ -76,6 +76,7 @@ _unquarnel() {
     case $option in
       --from) _quarnel_options "$value" 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex cpp rust' ;;
       --patch | --output | --recover) _quarnel_files "$value" ;;
+      --progress) _quarnel_options "$value" 'auto always never' ;;
     esac
     return
   fi
@@ -88,18 +89,18 @@ _unquarnel() {
   esac
   if [[ $cur == -* ]]; then
     _quarnel_options "$cur" '-p --patch --patch= -o --output --output= --no-journal -R --reverse
-      --from= --recover --recover= --help --version --'
+      --from= --progress --progress= --recover --recover= --help --version --'
   else
     _quarnel_files "$cur"
   fi
 }
 
-# quarnel-diff [-U N] [--same-offsets] [--stat] [--color[=WHEN]] [--] OLD NEW
+# quarnel-diff [-U N] [--same-offsets] [--stat] [--color[=WHEN]] [--progress[=WHEN]] [--] OLD NEW
 _quarnel_diff() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option value
   COMPREPLY=()
   if _quarnel_split_value; then
-    [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    [[ $option == --color || $option == --progress ]] && _quarnel_options "$value" 'auto always never'
     return
   fi
   if _quarnel_options_ended '-U --unified'; then
@@ -110,7 +111,8 @@ _quarnel_diff() {
     -U | --unified) return ;;  # a number of lines
   esac
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" '-U --unified= --same-offsets --stat --color --color= --help --version --'
+    _quarnel_options "$cur" '-U --unified= --same-offsets --stat --color --color= --progress --progress=
+      --help --version --'
   else
     _quarnel_files "$cur"
   fi
@@ -118,7 +120,7 @@ _quarnel_diff() {
 
 # quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets] [-h | -H]
 #              [-r | -R] [--include=GLOB] [--exclude=GLOB] [--exclude-dir=GLOB]
-#              [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} [FILE...]
+#              [--color[=WHEN]] [--progress[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} [FILE...]
 # The pattern, the first word after the options, is the user's to type;
 # the words after it are files. After -e or -f every word is a file.
 _quarnel_grep() {
@@ -128,7 +130,7 @@ _quarnel_grep() {
   local patterns=
   COMPREPLY=()
   if _quarnel_split_value; then
-    [[ $option == --color ]] && _quarnel_options "$value" 'auto always never'
+    [[ $option == --color || $option == --progress ]] && _quarnel_options "$value" 'auto always never'
     [[ $option == --file ]] && _quarnel_files "$value"
     return
   fi
@@ -157,7 +159,7 @@ _quarnel_grep() {
       --context= --max-count= --regexp= --file= --ignore-case --count --count-matches
       --files-with-matches --quiet --offsets --with-pattern --no-filename --with-filename
       --recursive --dereference-recursive --include= --exclude= --exclude-dir= --color
-      --color= --help --version --'
+      --color= --progress --progress= --help --version --'
   elif [[ -n $patterns ]]; then
     _quarnel_files "$cur"
   fi
@@ -199,7 +201,7 @@ _quarnel_as() {
     -c | -g | -o | -n | -w | -s | -l) return ;;  # a number or a name
   esac
   if [[ $cur == -* ]]; then
-    _quarnel_options "$cur" "$options -s -l --"
+    _quarnel_options "$cur" "$options -s -l --progress --progress= --"
   else
     _quarnel_files "$cur"
   fi

@@ -8,3 +8,4 @@ complete -c unquarnel -l recover -r -F -d 'Roll back a patch of FILE stopped mid
 complete -c unquarnel -l from -f -a 'quarnel xxd xxd-e xxd-d xxd-e-d xxd-plain xxd-c hexdump od od-d od-x hex cpp rust' -d 'Read the dumps in this layout'
 complete -c unquarnel -l help -d 'Show the usage'
 complete -c unquarnel -l version -d 'Show the version'
+complete -c unquarnel -l progress -f -a 'auto always never' -d 'Show how far the work has got'

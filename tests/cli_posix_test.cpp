@@ -108,6 +108,73 @@ TEST(CliPosix, NonBlockingInputAndOutputAreWaitedFor) {
   EXPECT_EQ(got.status, 0);
 }
 
+// Long work shows how far it has got on standard error, when that is a
+// terminal and standard output is not: from the first second on, erased
+// before a message and at the end; the output stays the same.
+TEST(CliPosix, ProgressOnATerminalAndNowhereElse) {
+  const std::string missing = scratch_name("quarnel-missing-");
+  struct Row {
+    const char* program;
+    std::vector<std::string> args;
+    bool to_terminal;  // standard error is the terminal
+    bool shown;
+    std::string out;
+  };
+  const std::string grep_out = "(standard input):100000\n";
+  const std::vector<Row> rows = {
+      {QUARNEL_GREP_BINARY, {"-c", "41", "-", missing}, true, true, grep_out},
+      {QUARNEL_GREP_BINARY, {"-c", "41", "-", missing}, false, false, grep_out},
+      {QUARNEL_GREP_BINARY, {"--progress=never", "-c", "41", "-", missing}, true, false, grep_out},
+      {QUARNEL_AS_BINARY, {"hex", "--progress=auto"}, true, true, ""},
+      {UNQUARNEL_BINARY, {}, true, true, std::string(1, '\0')},
+  };
+  for (const Row& row : rows) {
+    const Terminal pty = open_terminal();
+    if (pty.master < 0) {
+      GTEST_SKIP() << pty.missing;
+    }
+    std::array<int, 2> ends{};
+    // Only the feeder holds the writing end: the input ends when it closes it.
+    ASSERT_EQ(pipe2(ends.data(), O_CLOEXEC), 0);
+    // The input comes slowly: the work lasts past a second.
+    std::thread feeder([&, write_end = ends[1]] {
+      const std::string first = std::string(row.program) == UNQUARNEL_BINARY
+                                    ? "00000000  00" + std::string(48, ' ') + ".\n"
+                                    : std::string(100000, 'A');
+      static_cast<void>(write(write_end, first.data(), first.size()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+      close(write_end);
+    });
+    const Outcome got = run_tool(
+        row.args, "", {.in = ends[0], .err = row.to_terminal ? pty.terminal : -1}, row.program);
+    feeder.join();
+    close(ends[0]);
+    close(pty.terminal);
+    fcntl(pty.master, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    std::array<char, 4096> block{};
+    for (ssize_t size = 0; (size = read(pty.master, block.data(), block.size())) > 0;) {
+      shown.append(block.data(), static_cast<std::size_t>(size));
+    }
+    close(pty.master);
+    const std::string name = row.args.empty() ? "unquarnel" : row.args[0];
+    if (!row.out.empty()) {
+      EXPECT_EQ(got.out.substr(0, row.out.size()), row.out) << name;
+    }
+    const std::string program = std::filesystem::path(row.program).filename().string();
+    EXPECT_EQ(shown.find("\r" + program + ": ") != std::string::npos, row.shown) << name << shown;
+    EXPECT_EQ(got.err.find('\r'), std::string::npos) << name;
+    if (row.shown) {
+      // Erased at the end, and before the message, which stands alone.
+      const std::size_t message = shown.find(program + ": " + missing);
+      EXPECT_TRUE(message == std::string::npos || shown.rfind("\r\x1b[K", message) == message - 4)
+          << shown;
+      EXPECT_EQ(shown.substr(shown.size() - 4) == "\r\x1b[K" || message != std::string::npos, true)
+          << shown;
+    }
+  }
+}
+
 TEST(CliPosix, ColourOnATerminalUnlessNoColorIsSet) {
   struct Row {
     const char* no_color;  // unset when null

@@ -200,7 +200,8 @@ TEST_F(CliTest, MoreThan256NamesDumpsThe256AndNamesTheNext) {
 
 TEST_F(CliTest, DiffTroubleIsStatusTwo) {
   const std::string usage =
-      "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] [--] "
+      "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] "
+      "[--progress[=WHEN]] [--] "
       "OLD "
       "NEW\n";
   struct Row {
@@ -224,7 +225,8 @@ TEST_F(CliTest, GrepSaysWhatItFoundAndWhatWentWrong) {
   const std::string usage =
       "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets "
       "[--with-pattern]] [-h | -H] [-r | -R] [--include=GLOB] [--exclude=GLOB] "
-      "[--exclude-dir=GLOB] [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} "
+      "[--exclude-dir=GLOB] [--color[=WHEN]] [--progress[=WHEN]] [--] {PATTERN | -e PATTERN... "
+      "| -f FILE...} "
       "[FILE...]\n";
   const std::string missing = "quarnel-grep: " + path("missing") +
                               ": cannot open: " + testing::missing_file_reason() + "\n";

@@ -42,8 +42,9 @@ while IFS='|' read -r words expected; do
   [[ $words == *' ' ]] && line+=('')
   check "bash: $words" "$(replies "${line[@]}")" "$expected"
 done <<'CASES'
-unquarnel --p|--patch --patch=
-unquarnel -|-- --from= --help --no-journal --output --output= --patch --patch= --recover --recover= --reverse --version -R -o -p
+unquarnel --pa|--patch --patch=
+unquarnel --pr|--progress --progress=
+unquarnel -|-- --from= --help --no-journal --output --output= --patch --patch= --progress --progress= --recover --recover= --reverse --version -R -o -p
 unquarnel --rec|--recover --recover=
 unquarnel --recover d|data.bin dump.txt
 unquarnel --from = x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
@@ -51,7 +52,7 @@ unquarnel --from =|cpp hex hexdump od od-d od-x quarnel rust xxd xxd-c xxd-d xxd
 unquarnel -p d|data.bin dump.txt
 unquarnel --patch = du|dump.txt
 unquarnel --from = xxd --r|--recover --recover= --reverse
-unquarnel -o out -R -|-- --from= --help --no-journal --output --output= --patch --patch= --recover --recover= --reverse --version -R -o -p
+unquarnel -o out -R -|-- --from= --help --no-journal --output --output= --patch --patch= --progress --progress= --recover --recover= --reverse --version -R -o -p
 unquarnel dump.txt -|-n.bin
 unquarnel -- -|-n.bin
 quarnel -|-h -x
@@ -63,12 +64,12 @@ quarnel-diff --c|--color --color=
 quarnel-diff --color = a|always auto
 quarnel-diff -U |
 quarnel-diff -U 3 d|data.bin dump.txt
-quarnel-diff --unified = 3 -|-- --color --color= --help --same-offsets --stat --unified= --version -U
+quarnel-diff --unified = 3 -|-- --color --color= --help --progress --progress= --same-offsets --stat --unified= --version -U
 quarnel-diff data.bin -|-n.bin
 quarnel-grep --c|--color --color= --context= --count --count-matches
 quarnel-grep --ig|--ignore-case
 quarnel-grep --ex|--exclude-dir= --exclude=
-quarnel-grep --include '*.so' -|-- --after-context= --before-context= --color --color= --context= --count --count-matches --dereference-recursive --exclude-dir= --exclude= --file= --files-with-matches --help --ignore-case --include= --max-count= --no-filename --offsets --quiet --recursive --regexp= --version --with-filename --with-pattern -A -B -C -H -R -c -e -f -h -i -l -m -q -r
+quarnel-grep --include '*.so' -|-- --after-context= --before-context= --color --color= --context= --count --count-matches --dereference-recursive --exclude-dir= --exclude= --file= --files-with-matches --help --ignore-case --include= --max-count= --no-filename --offsets --progress --progress= --quiet --recursive --regexp= --version --with-filename --with-pattern -A -B -C -H -R -c -e -f -h -i -l -m -q -r
 quarnel-grep --with-p|--with-pattern
 quarnel-grep -e 41 d|data.bin dump.txt
 quarnel-grep -f d|data.bin dump.txt
@@ -81,8 +82,8 @@ quarnel-grep -- 41 -|-n.bin
 quarnel-grep --color = n|never
 quarnel-grep 41 data.bin -|-n.bin
 quarnel-as x|xxd xxd-c xxd-d xxd-e xxd-e-d xxd-plain
-quarnel-as xxd-c -|-- -C -c -l -n -s
-quarnel-as rust -|-- -c -l -n -s
+quarnel-as xxd-c -|-- --progress --progress= -C -c -l -n -s
+quarnel-as rust -|-- --progress --progress= -c -l -n -s
 quarnel-as od --ch|--charset=
 quarnel-as od -A |d n o x
 quarnel-as hexdump -v d|data.bin dump.txt
@@ -136,14 +137,14 @@ if command -v python3 >/dev/null; then
   load_bash="source '$completions/quarnel.bash'"
   check 'bash, typed: quarnel-g<TAB>' "$(typed bash "$load_bash" quarnel-g 'quarnel-grep ')" \
     'quarnel-grep '
-  check 'bash, typed: unquarnel --p<TAB>' \
-    "$(typed bash "$load_bash" 'unquarnel --p' 'unquarnel --patch')" 'unquarnel --patch'
+  check 'bash, typed: unquarnel --pa<TAB>' \
+    "$(typed bash "$load_bash" 'unquarnel --pa' 'unquarnel --patch')" 'unquarnel --patch'
   if command -v zsh >/dev/null; then
     load_zsh="fpath=('$completions' \$fpath); autoload -U compinit; compinit -u -D"
     while IFS='|' read -r words expected; do
       check "zsh, typed: $words<TAB>" "$(typed zsh "$load_zsh" "$words" "$expected")" "$expected"
     done <<'CASES'
-unquarnel --p|unquarnel --patch=
+unquarnel --pa|unquarnel --patch=
 unquarnel --from=hexd|unquarnel --from=hexdump 
 quarnel-diff --color=al|quarnel-diff --color=always 
 quarnel-diff -U 3 du|quarnel-diff -U 3 dump.txt 
@@ -162,7 +163,7 @@ if command -v fish >/dev/null; then
       cut -f1 | sort | paste -sd ' ')
     check "fish: $line" "$got" "$expected"
   done <<'CASES'
-unquarnel --p|--patch
+unquarnel --pa|--patch
 unquarnel --from=x|--from=xxd --from=xxd-c --from=xxd-d --from=xxd-e --from=xxd-e-d --from=xxd-plain
 unquarnel -p du|dump.txt
 unquarnel --rec|--recover

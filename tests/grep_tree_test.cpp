@@ -39,11 +39,17 @@ class GrepTree : public ::testing::Test {
       std::filesystem::create_directories(root_ + folder);
     }
     std::filesystem::create_directories(outside_);
-    put("top.bin", std::string(16, '\0') + "\x7f" "ELF\x02\x01\x01");
+    put("top.bin", std::string(16, '\0') +
+                       "\x7f"
+                       "ELF\x02\x01\x01");
     put("none.txt", "no such letters here\n");
     put("src/a.c", "/* an ELF reader */\n");
-    put("src/deep/b.so", "\x7f" "ELF");
-    put("src/skip/c.so", "\x7f" "ELF");
+    put("src/deep/b.so",
+        "\x7f"
+        "ELF");
+    put("src/skip/c.so",
+        "\x7f"
+        "ELF");
     std::ofstream(outside_ + "/o.bin", std::ios::binary) << "ELF";
 #if !defined(_WIN32)
     // The same file twice, a link out of the tree, a loop, and a FIFO.
@@ -101,38 +107,40 @@ TEST_F(GrepTree, SearchesEachFileOnceAndPassesOverWhatIsNotAsked) {
   };
   const std::string b_line = ":00000000  7F 45 4C 46" + std::string(39, ' ') + ".ELF\n";
   const std::vector<Row> rows = {
-      {{"-r", "-l", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
-      {{"-rl", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
-      {{"-r", "-c", elf},
-       {"top.bin:1", "none.txt:0", "src/a.c:1", "src/deep/b.so:1", "src/skip/c.so:1"},
-       "",
-       0},
-      {{"-r", "--include=*.so", "--offsets", elf},
-       {"src/deep/b.so:00000001", "src/skip/c.so:00000001"},
-       "",
-       0},
-      {{"-r", "--exclude", "*.so", "--exclude=*.bin", "-l", elf}, {"src/a.c"}, "", 0},
-      {{"-r", "--exclude-dir=sk?p", "--include=[a-c].*", "-l", elf},
-       {"src/a.c", "src/deep/b.so"},
-       "",
-       0},
-      {{"-r", "--exclude-dir=src", elf},
-       {"top.bin:00000010  7F 45 4C 46 02 01 01" + std::string(30, ' ') + ".ELF..."},
-       "",
-       0},
-      {{"-r", "--include=*.so", elf}, {"src/deep/b.so" + b_line.substr(0, b_line.size() - 1),
-                                       "src/skip/c.so" + b_line.substr(0, b_line.size() - 1)},
-       "", 0},
-      {{"-r", "-q", elf}, {}, "", 0},
-      {{"-r", "-l", "\"PE\""}, {}, "", 1},
+    {{"-r", "-l", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
+    {{"-rl", elf}, {"top.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"}, "", 0},
+    {{"-r", "-c", elf},
+     {"top.bin:1", "none.txt:0", "src/a.c:1", "src/deep/b.so:1", "src/skip/c.so:1"},
+     "",
+     0},
+    {{"-r", "--include=*.so", "--offsets", elf},
+     {"src/deep/b.so:00000001", "src/skip/c.so:00000001"},
+     "",
+     0},
+    {{"-r", "--exclude", "*.so", "--exclude=*.bin", "-l", elf}, {"src/a.c"}, "", 0},
+    {{"-r", "--exclude-dir=sk?p", "--include=[a-c].*", "-l", elf},
+     {"src/a.c", "src/deep/b.so"},
+     "",
+     0},
+    {{"-r", "--exclude-dir=src", elf},
+     {"top.bin:00000010  7F 45 4C 46 02 01 01" + std::string(30, ' ') + ".ELF..."},
+     "",
+     0},
+    {{"-r", "--include=*.so", elf},
+     {"src/deep/b.so" + b_line.substr(0, b_line.size() - 1),
+      "src/skip/c.so" + b_line.substr(0, b_line.size() - 1)},
+     "",
+     0},
+    {{"-r", "-q", elf}, {}, "", 0},
+    {{"-r", "-l", "\"PE\""}, {}, "", 1},
 #if !defined(_WIN32)
-      // Links are followed with -R: out of the tree, and back into it,
-      // where the folder is not walked again.
-      {{"-R", "-l", elf},
-       {"top.bin", "out.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"},
-       "quarnel-grep: " + named("src/deep/up") +
-           ": leads back to a folder it is in; not searched again\n",
-       0},
+    // Links are followed with -R: out of the tree, and back into it,
+    // where the folder is not walked again.
+    {{"-R", "-l", elf},
+     {"top.bin", "out.bin", "src/a.c", "src/deep/b.so", "src/skip/c.so"},
+     "quarnel-grep: " + named("src/deep/up") +
+         ": leads back to a folder it is in; not searched again\n",
+     0},
 #endif
   };
   for (const Row& row : rows) {
@@ -174,10 +182,7 @@ TEST_F(GrepTree, NamesAndInputsAsGrepHasThem) {
                named("src/deep/b.so") + ":1\n" + root_ + "/none.txt:0\n",
                0},
            // A folder's name ending in a separator gets no second one.
-           Row{{"-r", "-l", "\"ELF\"", root_ + "/src/deep/"},
-               "",
-               root_ + "/src/deep/b.so\n",
-               0},
+           Row{{"-r", "-l", "\"ELF\"", root_ + "/src/deep/"}, "", root_ + "/src/deep/b.so\n", 0},
        }) {
     const Outcome got = grep(row.args, row.input);
     EXPECT_EQ(got.out, testing::with_line_ends(row.out)) << row.args[2];
@@ -232,14 +237,16 @@ TEST_F(GrepTree, TheOutputIsNotSearchedAndItsFailureEndsTheWalk) {
   const std::string out_name = root_ + "/src/found.txt";
   const int out = ::open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(out, 0);
-  const Outcome into = run_tool({"-r", "-h", "\"ELF\"", root_}, "", {.out = out}, QUARNEL_GREP_BINARY);
+  const Outcome into =
+      run_tool({"-r", "-h", "\"ELF\"", root_}, "", {.out = out}, QUARNEL_GREP_BINARY);
   ::close(out);
   EXPECT_EQ(into.err, "quarnel-grep: " + out_name + ": is the output too; not searched\n");
   EXPECT_EQ(into.status, 2);
   std::filesystem::remove(out_name);
   if (std::filesystem::exists("/dev/full")) {
     const int full = ::open("/dev/full", O_WRONLY);
-    const Outcome failed = run_tool({"-r", "\"ELF\"", root_}, "", {.out = full}, QUARNEL_GREP_BINARY);
+    const Outcome failed =
+        run_tool({"-r", "\"ELF\"", root_}, "", {.out = full}, QUARNEL_GREP_BINARY);
     ::close(full);
     EXPECT_EQ(failed.err, "quarnel-grep: stdout: write error: no space left on device\n");
     EXPECT_EQ(failed.status, 2);
@@ -287,9 +294,8 @@ TEST_F(GrepTree, WhatCannotBeReadIsNamedAndTheRestSearched) {
                 "quarnel-grep: " + closed + "/shut: cannot open: permission denied\n");
   EXPECT_EQ(got.status, 2);
   // -q: a match answers, whatever else went wrong.
-  EXPECT_EQ(run_tool({"-r", "-q", "\"ELF\"", closed}, "", {.user = user}, QUARNEL_GREP_BINARY)
-                .status,
-            0);
+  EXPECT_EQ(
+      run_tool({"-r", "-q", "\"ELF\"", closed}, "", {.user = user}, QUARNEL_GREP_BINARY).status, 0);
   chmod((closed + "/shut").c_str(), 0755);
   std::filesystem::remove_all(closed);
 }

@@ -166,7 +166,8 @@ const std::string line_0 =
     "00000000  30 31 32 33 34 35 36 37-38 39 41 42 43 44 45 46   0123456789ABCDEF\n";
 const std::string usage =
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]\n";
+    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--progress[=WHEN]] [--] "
+    "[DUMP...]\n";
 
 struct UndumpCase {
   const char* name;

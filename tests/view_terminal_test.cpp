@@ -506,8 +506,8 @@ TEST(ViewTerminal, CtrlZAndFg) {
   type(terminal, "\x1a");
   // What the shell writes while the program is stopped is looked for in
   // the bytes: a slow reader may take them and the redraw after fg at once.
-  ASSERT_TRUE(wait_for(
-      terminal, [&] { return terminal.raw.find("stopped 148") != std::string::npos; }));
+  ASSERT_TRUE(
+      wait_for(terminal, [&] { return terminal.raw.find("stopped 148") != std::string::npos; }));
   // The modes the shell found while the program was stopped.
   ASSERT_TRUE(
       wait_for(terminal, [&] { return terminal.raw.find("icanon\r\n") != std::string::npos; }));

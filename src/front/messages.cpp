@@ -3,6 +3,7 @@
 #include <array>
 #include <span>
 
+#include "front/progress.h"
 #include "platform/platform.h"
 
 namespace quarnel {
@@ -22,6 +23,7 @@ void say_line(const ProgramText& program, std::initializer_list<std::string_view
     line[count++] = reason;
   }
   line[count++] = line_end;
+  const ProgressPause pause;
   static_cast<void>(write_all(standard_error, std::span(line).first(count)));
 }
 

@@ -17,6 +17,10 @@ enum class FileKind : std::uint8_t { missing, regular, folder, link, other };
 // lead to. missing also when it cannot be looked at.
 [[nodiscard]] FileKind kind_of(const char* name, bool follow);
 
+// The length of the regular file name stands for, links followed; 0 for
+// anything else. Looked at without opening it: a FIFO is left alone.
+[[nodiscard]] std::uint64_t regular_file_length(const char* name);
+
 // The character that joins a folder's name to an entry's.
 [[nodiscard]] char folder_separator();
 

@@ -50,6 +50,12 @@ struct ReadResult {
 // waited on rather than taken for failed.
 [[nodiscard]] ReadResult read_block(int handle, std::span<std::uint8_t> into);
 
+// How many bytes read_block and read_at have brought in, from every thread,
+// since the program started: how far long work has got. The reads count
+// them as they return.
+[[nodiscard]] std::uint64_t bytes_read_so_far();
+void count_bytes_read(std::size_t count);
+
 // Whether a read may have to wait for data: true for pipes, terminals and
 // sockets, false for files and block devices.
 [[nodiscard]] bool may_wait(int handle);

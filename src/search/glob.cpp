@@ -57,8 +57,8 @@ bool glob_matches(std::string_view glob, std::string_view name) {
     std::size_t next = g + 1;
     if (g < glob.size()) {
       const char c = glob[g];
-      const SetMatch set =
-          c == '[' ? in_set(glob, g, static_cast<unsigned char>(name[n]), next) : SetMatch::not_a_set;
+      const SetMatch set = c == '[' ? in_set(glob, g, static_cast<unsigned char>(name[n]), next)
+                                    : SetMatch::not_a_set;
       if (set != SetMatch::not_a_set) {
         matched = set == SetMatch::yes;
       } else if (c == '\\' && g + 1 < glob.size()) {

@@ -94,8 +94,7 @@ Entered enter_folder(TreeWalk& walk, WalkStep& step) {
 
 }  // namespace
 
-void start_walk(TreeWalk& walk, const WalkSettings& settings, std::string_view root,
-                bool implied) {
+void start_walk(TreeWalk& walk, const WalkSettings& settings, std::string_view root, bool implied) {
   walk.settings = settings;
   walk.depth = 0;
   walk.handle = -1;

@@ -59,8 +59,7 @@ struct TreeWalk {
 // Starts a walk of the folder root; one walk after another remembers the
 // files the earlier ones met. A root that is not named by the user
 // (implied) is left out of the names shown.
-void start_walk(TreeWalk& walk, const WalkSettings& settings, std::string_view root,
-                bool implied);
+void start_walk(TreeWalk& walk, const WalkSettings& settings, std::string_view root, bool implied);
 
 // The next file to search, or what stood in the way.
 [[nodiscard]] WalkStep next_in_walk(TreeWalk& walk);

@@ -33,6 +33,13 @@ FileKind kind_of(const char* name, bool follow) {
   return got == 0 ? kind_of_mode(info.st_mode) : FileKind::missing;
 }
 
+std::uint64_t regular_file_length(const char* name) {
+  struct stat info {};
+  return ::stat(name, &info) == 0 && S_ISREG(info.st_mode)
+             ? static_cast<std::uint64_t>(info.st_size)
+             : 0;
+}
+
 char folder_separator() { return '/'; }
 
 int open_listing(const char* name, FileIdentity& identity) {
@@ -114,8 +121,8 @@ ListingRead read_listing(int listing, ListingEntry& entry) {
 
 FoundFile open_found_file(const char* name, bool follow) {
   FoundFile found;
-  const int fd = ::open(
-      name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
+  const int fd =
+      ::open(name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (follow ? 0 : O_NOFOLLOW));
   struct stat info {};
   if (fd < 0 || ::fstat(fd, &info) != 0) {
     found.error = errno;

@@ -28,6 +28,7 @@ ReadResult read_block(int handle, std::span<std::uint8_t> into) {
   for (;;) {
     const ssize_t n = ::read(handle, into.data(), into.size());
     if (n > 0) {
+      count_bytes_read(static_cast<std::size_t>(n));
       return {ReadStatus::data, static_cast<std::size_t>(n)};
     }
     if (n == 0) {

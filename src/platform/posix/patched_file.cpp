@@ -224,6 +224,7 @@ ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> int
     }
     done += static_cast<std::size_t>(n);
   }
+  count_bytes_read(done);
   return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
 }
 

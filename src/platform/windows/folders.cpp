@@ -40,15 +40,26 @@ HANDLE open_name(const char* name, bool follow) {
 FileKind kind_of(const char* name, bool follow) {
   HANDLE file = open_name(name, follow);
   BY_HANDLE_FILE_INFORMATION information{};
-  const bool known = file != INVALID_HANDLE_VALUE &&
-                     ::GetFileInformationByHandle(file, &information) != 0;
+  const bool known =
+      file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &information) != 0;
   const DWORD type = known ? ::GetFileType(file) : FILE_TYPE_UNKNOWN;
   if (file != INVALID_HANDLE_VALUE) {
     ::CloseHandle(file);
   }
-  return !known                    ? FileKind::missing
+  return !known                   ? FileKind::missing
          : type != FILE_TYPE_DISK ? FileKind::other
-                                   : kind_of_attributes(information.dwFileAttributes);
+                                  : kind_of_attributes(information.dwFileAttributes);
+}
+
+std::uint64_t regular_file_length(const char* name) {
+  static WidePath wide;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!widen(name, wide) ||
+      ::GetFileAttributesExW(wide.data(), GetFileExInfoStandard, &data) == 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return 0;
+  }
+  return std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
 }
 
 char folder_separator() { return '\\'; }
@@ -119,9 +130,8 @@ ListingRead read_listing(int listing, ListingEntry& entry) {
     if (std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0) {
       continue;
     }
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, name, -1, entry.name.data(),
-                              static_cast<int>(entry.name.size()), nullptr, nullptr);
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, name, -1, entry.name.data(),
+                                           static_cast<int>(entry.name.size()), nullptr, nullptr);
     if (size <= 0) {
       continue;
     }
@@ -134,8 +144,9 @@ ListingRead read_listing(int listing, ListingEntry& entry) {
 FoundFile open_found_file(const char* name, bool follow) {
   FoundFile found;
   const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  HANDLE file = open_path(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          OPEN_EXISTING, flags);
+  HANDLE file =
+      open_path(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                OPEN_EXISTING, flags);
   BY_HANDLE_FILE_INFORMATION information{};
   if (file == INVALID_HANDLE_VALUE || ::GetFileInformationByHandle(file, &information) == 0) {
     found.error = static_cast<int>(::GetLastError());

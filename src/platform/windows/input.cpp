@@ -28,6 +28,7 @@ ReadResult read_block(int handle, std::span<std::uint8_t> into) {
             0};
   }
   // A console gives no bytes for an end-of-input key (Ctrl+Z at a line start).
+  count_bytes_read(got);
   return got > 0 ? ReadResult{ReadStatus::data, got} : ReadResult{ReadStatus::end, 0};
 }
 

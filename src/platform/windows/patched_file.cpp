@@ -182,6 +182,7 @@ ReadResult read_at(int handle, std::uint64_t offset, std::span<std::uint8_t> int
     }
     done += got;
   }
+  count_bytes_read(done);
   return {done == into.size() ? ReadStatus::data : ReadStatus::end, done};
 }
 

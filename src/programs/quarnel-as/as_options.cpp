@@ -148,6 +148,9 @@ AsOptions parse_as_options(int argc, const char* const argv[]) {
       layout->written == WrittenLayout::hexdump || layout->written == WrittenLayout::od;
   OptionWalk walk{argc, argv, 2};
   for (std::string_view arg; next_option(walk, arg, options.asked);) {
+    if (read_progress_option(arg, options.progress)) {
+      continue;
+    }
     const std::string_view option = arg.substr(0, arg.starts_with("--") ? arg.find('=') : 2);
     if (option != "-s" && option != "-l" && !takes(layout->options, option)) {
       return refused(options, "option not taken by this layout: ", argv[walk.at]);

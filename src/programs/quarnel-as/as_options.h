@@ -7,6 +7,7 @@
 
 #include "front/color.h"
 #include "front/options.h"
+#include "front/progress.h"
 #include "quarnel/write_layout.h"
 
 namespace quarnel {
@@ -21,6 +22,7 @@ struct AsOptions {
   std::uint64_t added = 0;                   // xxd -o: added to each address
   bool named = false;                        // xxd-c -n: the array's name given
   ColorWhen color = ColorWhen::never;
+  ProgressWhen progress = ProgressWhen::automatic;
   std::span<const char* const> files;  // none: standard input
 };
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "front/messages.h"
+#include "front/progress.h"
 #include "platform/platform.h"
 #include "programs/quarnel-as/as_options.h"
 #include "stream/layout_stream.h"
@@ -93,9 +94,11 @@ int run_as(int argc, const char* const argv[]) {
   static OutputWriter out{standard_output};
   int status = 0;
   const std::array<const char*, 1> standard{"-"};
+  const ProgressLine progress(program.name, options.progress, length_of_files(options.files));
   for (const char* name :
        options.files.empty() ? std::span<const char* const>(standard) : options.files) {
     const bool is_standard = std::string_view(name) == "-";
+    progress_file(name);
     const int input = is_standard ? standard_input : open_input(name);
     if (input < 0) {
       say_failed(program, {name, ": cannot open"}, last_error());

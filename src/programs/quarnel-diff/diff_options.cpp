@@ -28,7 +28,8 @@ DiffOptions parse_diff_options(int argc, const char* const argv[]) {
       options.same_offsets = true;
     } else if (arg == "--stat") {
       options.stat = true;
-    } else if (!read_color_option(arg, options.color)) {
+    } else if (!read_color_option(arg, options.color) &&
+               !read_progress_option(arg, options.progress)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }
   }

@@ -6,6 +6,7 @@
 
 #include "front/color.h"
 #include "front/options.h"
+#include "front/progress.h"
 
 namespace quarnel {
 
@@ -13,6 +14,7 @@ struct DiffOptions {
   Asked asked;
   std::uint64_t context = 3;
   ColorWhen color = ColorWhen::never;
+  ProgressWhen progress = ProgressWhen::automatic;
   bool same_offsets = false;  // bytes compared at the same offsets only: nothing moves
   bool stat = false;          // a summary of the changes instead of the diff
   const char* old_file = nullptr;

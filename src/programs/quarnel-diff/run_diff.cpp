@@ -8,6 +8,7 @@
 #include "diff/write_diff.h"
 #include "front/color.h"
 #include "front/messages.h"
+#include "front/progress.h"
 #include "platform/platform.h"
 #include "programs/quarnel-diff/diff_options.h"
 
@@ -16,7 +17,8 @@ namespace {
 
 constexpr ProgramText program{
     "quarnel-diff",
-    "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] [--] OLD "
+    "usage: quarnel-diff [-U N | --unified=N] [--same-offsets] [--stat] [--color[=WHEN]] "
+    "[--progress[=WHEN]] [--] OLD "
     "NEW",
     "       quarnel-diff --help | --version", "quarnel-diff " QUARNEL_VERSION};
 
@@ -95,6 +97,8 @@ int run_diff(int argc, const char* const argv[]) {
     compared[i] = {files[i].handle, static_cast<std::uint64_t>(files[i].size), names[i],
                    std::string_view(times[i].data(), size)};
   }
+  const ProgressLine progress(program.name, options.progress, compared[0].size + compared[1].size);
+  progress_file(options.new_file);
   const bool color = colors_output(options.color);
   static OutputWriter out{standard_output};
   const DiffSettings settings{

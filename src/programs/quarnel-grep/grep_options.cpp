@@ -93,9 +93,9 @@ bool take_glob(OptionWalk& walk, std::string_view arg, GrepOptions& options,
       continue;
     }
     GlobList& list = *lists[k];
-    problem = given.value == nullptr             ? "option needs a value: "
+    problem = given.value == nullptr            ? "option needs a value: "
               : list.count == list.globs.size() ? "option given more than 256 times: "
-                                                 : "";
+                                                : "";
     if (problem.empty()) {
       list.globs[list.count++] = given.value;
     }
@@ -158,7 +158,8 @@ GrepOptions parse_grep_options(int argc, const char* const argv[]) {
       }
     } else if (arg == "--offsets") {
       options.shown = stronger(options.shown, Shown::offsets);
-    } else if (!read_color_option(arg, options.color)) {
+    } else if (!read_color_option(arg, options.color) &&
+               !read_progress_option(arg, options.progress)) {
       return refused(options, "unknown option: ", argv[walk.at]);
     }
   }

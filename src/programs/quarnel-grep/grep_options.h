@@ -7,6 +7,7 @@
 
 #include "front/color.h"
 #include "front/options.h"
+#include "front/progress.h"
 #include "search/pattern.h"
 #include "search/search_input.h"
 
@@ -31,6 +32,7 @@ struct GrepOptions {
   bool context = false;  // -A, -B or -C given
   std::uint64_t most = ~std::uint64_t{0};
   ColorWhen color = ColorWhen::never;
+  ProgressWhen progress = ProgressWhen::automatic;
   Naming naming = Naming::several;
   TextCase text_case = TextCase::exact;  // -i: text items' letters in either case
   const char* pattern = nullptr;         // the one pattern, when no -e or -f gives them

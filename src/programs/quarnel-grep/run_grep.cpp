@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "front/messages.h"
-#include "platform/platform.h"
+#include "front/progress.h"
 #include "platform/folders.h"
+#include "platform/platform.h"
 #include "programs/quarnel-grep/grep_options.h"
 #include "programs/quarnel-grep/pattern_list.h"
 #include "programs/quarnel-grep/search_files.h"
@@ -18,7 +19,8 @@ constexpr ProgramText program{
     "quarnel-grep",
     "usage: quarnel-grep [-A N] [-B N] [-C N] [-m N] [-i] [-c | -l | -q | --offsets "
     "[--with-pattern]] [-h | -H] [-r | -R] [--include=GLOB] [--exclude=GLOB] "
-    "[--exclude-dir=GLOB] [--color[=WHEN]] [--] {PATTERN | -e PATTERN... | -f FILE...} "
+    "[--exclude-dir=GLOB] [--color[=WHEN]] [--progress[=WHEN]] [--] {PATTERN | -e PATTERN... "
+    "| -f FILE...} "
     "[FILE...]",
     "       quarnel-grep --help | --version", "quarnel-grep " QUARNEL_VERSION,
     "-c, --count, --count-matches: the number of matches, as rg --count-matches counts them "
@@ -55,19 +57,20 @@ int run_grep(int argc, const char* const argv[]) {
       .named = options.naming == Naming::always ||
                (options.naming == Naming::several && (options.files.size() > 1 || walks)),
       .numbered = options.pattern == nullptr || options.with_pattern,
-      .pattern_names = options.with_pattern ? pattern_texts(count)
-                                            : std::span<const std::string_view>()};
+      .pattern_names =
+          options.with_pattern ? pattern_texts(count) : std::span<const std::string_view>()};
   const std::array<const char*, 1> standard{"-"};
-  const Inputs inputs{
-      .names = implied_tree            ? std::span<const char* const>()
-               : options.files.empty() ? std::span<const char* const>(standard)
-                                       : options.files,
-      .recursive = options.recursive,
-      .implied_tree = implied_tree,
-      .walk = {.follow_links = options.follow_links,
-               .include = options.include.named(),
-               .exclude = options.exclude.named(),
-               .exclude_folders = options.exclude_folders.named()}};
+  const Inputs inputs{.names = implied_tree            ? std::span<const char* const>()
+                               : options.files.empty() ? std::span<const char* const>(standard)
+                                                       : options.files,
+                      .recursive = options.recursive,
+                      .implied_tree = implied_tree,
+                      .walk = {.follow_links = options.follow_links,
+                               .include = options.include.named(),
+                               .exclude = options.exclude.named(),
+                               .exclude_folders = options.exclude_folders.named()}};
+  const ProgressLine progress(program.name, options.progress,
+                              options.recursive ? 0 : length_of_files(options.files));
   const Searched searched = search_inputs(program, inputs, pattern_finders(count), settings, out);
   if (searched.write_failed || !flush_output(out)) {
     say_failed(program, {"stdout: write error"}, out.error);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <thread>
 
+#include "front/progress.h"
 #include "platform/folders.h"
 #include "platform/platform.h"
 
@@ -22,8 +23,8 @@ struct Job {
   std::uint64_t turn = 0;
   WalkStep step = WalkStep::file;
   int handle = -1;
-  bool owned = false;  // the handle is closed once searched
-  int error = 0;       // why it could not be opened or read
+  bool owned = false;      // the handle is closed once searched
+  int error = 0;           // why it could not be opened or read
   std::string_view named;  // the name, when it outlives the job (the command line's)
   std::size_t name_size = 0;
   std::array<char, 4096> name{};  // else the name, as the walk shows it
@@ -133,6 +134,7 @@ void run_job(Run& run, Worker& worker, const Job& job) {
     const bool writes = run.settings.shown == Shown::lines || run.settings.shown == Shown::offsets;
     own_output = writes && is_the_output(run, out, job.handle);
     if (!own_output && !out.failed) {
+      progress_file(job.shown());
       SearchSettings settings = run.settings;
       settings.name = job.shown();
       outcome = search_input(job.handle, run.finders, settings, worker.run, out);
@@ -239,14 +241,16 @@ Searched search_inputs(const ProgramText& program, const Inputs& inputs,
   run.settings = settings;
   // Files are searched at the same time only where each one's lines are
   // whole without the one's before: lines parted by "--" are not.
-  const std::size_t cores = std::min<std::size_t>(std::thread::hardware_concurrency(), most_workers);
+  const std::size_t cores =
+      std::min<std::size_t>(std::thread::hardware_concurrency(), most_workers);
   run.parallel = cores > 1 && !settings.parted && walks(inputs);
   static std::array<OutputWriter, most_workers> outputs{};
   static std::array<SearchSpace, most_workers> spaces{};
   static std::array<Worker, most_workers> workers{};
   std::array<std::thread, most_workers> threads{};
   if (run.parallel) {
-    run.output_known = is_regular_file(standard_output) && identify_file(standard_output, run.output);
+    run.output_known =
+        is_regular_file(standard_output) && identify_file(standard_output, run.output);
     for (std::size_t k = 0; k < cores; ++k) {
       outputs[k].fd = out.fd;
       outputs[k].turns = &run.turns;

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "front/progress.h"
 #include "platform/platform.h"
 #include "programs/unquarnel/undump_options.h"
 #include "programs/unquarnel/undump_report.h"
@@ -42,6 +43,7 @@ template <class Sink>
 int undump_all(const Dumps& dumps, DumpReader& reader, const Sink& sink) {
   for (std::size_t i = 0; i < dumps.count(); ++i) {
     const std::string_view name = dumps.name(i);
+    progress_file(name);
     const int input = dumps.is_stdin(i) ? standard_input : open_input(dumps.names[i]);
     const int open_error = input < 0 ? last_error() : 0;
     // The bytes of the lines before a failure go out before its message.
@@ -134,6 +136,8 @@ int run_undump(int argc, const char* const argv[]) {
     return *status;
   }
   const Dumps dumps{options.dumps};
+  const ProgressLine progress(undump_program.name, options.progress,
+                              length_of_files(options.dumps));
   if (options.recover_file != nullptr) {
     return report_session(dumps, options.recover_file, recover_file(options.recover_file, true),
                           true);

@@ -18,6 +18,9 @@ UndumpOptions parse_undump_options(int argc, const char* const argv[]) {
       options.journal = false;
       continue;
     }
+    if (read_progress_option(arg, options.progress)) {
+      continue;
+    }
     if (arg == "--recover" || arg.starts_with("--recover=")) {
       options.recover_file = option_value(walk, arg, arg, "--recover").value;
       if (options.recover_file == nullptr) {

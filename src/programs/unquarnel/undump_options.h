@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "front/options.h"
+#include "front/progress.h"
 #include "quarnel/undump.h"
 
 namespace quarnel {
@@ -16,8 +17,9 @@ struct UndumpOptions {
   DumpReading reading = DumpReading::any;  // --from: how every dump is read
   bool reverse = false;                    // -R: a diff is applied backwards
   bool journal = true;                     // --no-journal: a patch keeps no journal beside the file
-  const char* recover_file = nullptr;      // --recover: the file whose patch to roll back
-  std::span<const char* const> dumps;      // the DUMP names
+  ProgressWhen progress = ProgressWhen::automatic;
+  const char* recover_file = nullptr;  // --recover: the file whose patch to roll back
+  std::span<const char* const> dumps;  // the DUMP names
 };
 
 // Options come first and end at "--", "-" or the first other argument that

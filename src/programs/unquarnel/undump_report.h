@@ -15,7 +15,8 @@ namespace quarnel {
 inline constexpr ProgramText undump_program{
     "unquarnel",
     "usage: unquarnel [-p FILE | --patch FILE | --patch=FILE | -o FILE | --output FILE | "
-    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--] [DUMP...]",
+    "--output=FILE] [--no-journal] [-R | --reverse] [--from=LAYOUT] [--progress[=WHEN]] [--] "
+    "[DUMP...]",
     "       unquarnel --recover FILE | --help | --version", "unquarnel " QUARNEL_VERSION};
 
 // The dumps named on the command line; none stands for standard input, and
