@@ -166,7 +166,7 @@ TEST(CliPosix, ProgressOnATerminalAndNowhereElse) {
     EXPECT_EQ(got.err.find('\r'), std::string::npos) << name;
     if (row.shown) {
       // Erased at the end, and before the message, which stands alone.
-      const std::size_t message = shown.find(program + ": " + missing);
+      const std::size_t message = shown.find(program + ": " += missing);
       EXPECT_TRUE(message == std::string::npos || shown.rfind("\r\x1b[K", message) == message - 4)
           << shown;
       EXPECT_EQ(shown.substr(shown.size() - 4) == "\r\x1b[K" || message != std::string::npos, true)

@@ -179,7 +179,7 @@ TEST_F(GrepTree, NamesAndInputsAsGrepHasThem) {
            // A folder and a file: both named.
            Row{{"-r", "-c", "45 4C 46", root_ + "/src/deep", root_ + "/none.txt"},
                "",
-               root_ + "/src/deep" + separator + "b.so:1\n" + root_ + "/none.txt:0\n",
+               root_ + "/src/deep" + separator + "b.so:1\n" + (root_ + "/none.txt:0\n"),
                0},
            // A folder's name ending in a separator gets no second one.
            Row{{"-r", "-l", "45 4C 46", root_ + "/src/deep/"}, "", root_ + "/src/deep/b.so\n", 0},

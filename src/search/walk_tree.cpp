@@ -8,12 +8,7 @@ namespace quarnel {
 namespace {
 
 bool any_matches(std::span<const char* const> globs, std::string_view name) {
-  for (const char* glob : globs) {
-    if (glob_matches(glob, name)) {
-      return true;
-    }
-  }
-  return false;
+  return std::ranges::any_of(globs, [&](const char* glob) { return glob_matches(glob, name); });
 }
 
 bool same(const FileIdentity& a, const FileIdentity& b) {
