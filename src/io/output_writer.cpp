@@ -12,7 +12,8 @@ void wait_for_turn(OutputWriter& out) {
     return;
   }
   std::unique_lock<std::mutex> lock(out.turns->mutex);
-  out.turns->changed.wait(lock, [&] { return out.turns->current == out.turn; });
+  out.turns->changed[out.turn % out.turns->changed.size()].wait(
+      lock, [&] { return out.turns->current == out.turn; });
   out.has_turn = true;
 }
 
@@ -21,7 +22,7 @@ void end_turn(OutputWriter& out) {
     const std::lock_guard<std::mutex> lock(out.turns->mutex);
     out.turns->current = out.turn + 1;
   }
-  out.turns->changed.notify_all();
+  out.turns->changed[(out.turn + 1) % out.turns->changed.size()].notify_all();
   out.has_turn = false;
 }
 

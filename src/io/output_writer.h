@@ -23,7 +23,9 @@ inline constexpr std::size_t output_capacity =
 // writer's turn after another, in the order of their turns.
 struct OutputTurns {
   std::mutex mutex;
-  std::condition_variable changed;
+  // A writer waits on its turn's place: the end of a turn wakes the next
+  // one's writer alone. Fewer turns than places wait at once.
+  std::array<std::condition_variable, 128> changed;
   std::uint64_t current = 0;  // the turn whose text goes out now
 };
 

@@ -40,8 +40,11 @@ struct Worker {
 };
 
 // Threads that search at most; each holds a block, the lines kept before a
-// match and a block of output.
-constexpr std::size_t most_workers = 8;
+// match and a block of output. A thread done with a file waits for the
+// files before it to be written: with two threads a core, the others go
+// on while one large file is searched.
+constexpr std::size_t threads_a_core = 2;
+constexpr std::size_t most_workers = 32;
 
 struct Run {
   const ProgramText* program = nullptr;
@@ -56,7 +59,8 @@ struct Run {
   std::atomic<int> write_error{0};
   // The jobs walked and not yet taken, in their turns' order.
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable filled;   // a job came, or the last one
+  std::condition_variable emptied;  // a job was taken
   std::array<Job, 64> jobs{};
   std::size_t first = 0;
   std::size_t count = 0;
@@ -168,7 +172,7 @@ void work(Run& run, Worker& worker) {
     Job job;
     {
       std::unique_lock<std::mutex> lock(run.mutex);
-      run.changed.wait(lock, [&] { return run.count > 0 || run.closed; });
+      run.filled.wait(lock, [&] { return run.count > 0 || run.closed; });
       if (run.count == 0) {
         return;
       }
@@ -176,7 +180,7 @@ void work(Run& run, Worker& worker) {
       run.first = (run.first + 1) % run.jobs.size();
       --run.count;
     }
-    run.changed.notify_all();
+    run.emptied.notify_one();
     worker.out->turn = job.turn;
     run_job(run, worker, job);
   }
@@ -191,11 +195,11 @@ void submit(Run& run, Worker& here, Job& job) {
   job.turn = run.next_turn++;
   {
     std::unique_lock<std::mutex> lock(run.mutex);
-    run.changed.wait(lock, [&] { return run.count < run.jobs.size(); });
+    run.emptied.wait(lock, [&] { return run.count < run.jobs.size(); });
     run.jobs[(run.first + run.count) % run.jobs.size()] = job;
     ++run.count;
   }
-  run.changed.notify_all();
+  run.filled.notify_one();
 }
 
 void search_tree(Run& run, Worker& here, const WalkSettings& settings, std::string_view root,
@@ -241,8 +245,8 @@ Searched search_inputs(const ProgramText& program, const Inputs& inputs,
   run.settings = settings;
   // Files are searched at the same time only where each one's lines are
   // whole without the one's before: lines parted by "--" are not.
-  const std::size_t cores =
-      std::min<std::size_t>(std::thread::hardware_concurrency(), most_workers);
+  const std::size_t cores = std::thread::hardware_concurrency();
+  const std::size_t count = std::min(cores * threads_a_core, most_workers);
   run.parallel = cores > 1 && !settings.parted && walks(inputs);
   static std::array<OutputWriter, most_workers> outputs{};
   static std::array<SearchSpace, most_workers> spaces{};
@@ -251,7 +255,7 @@ Searched search_inputs(const ProgramText& program, const Inputs& inputs,
   if (run.parallel) {
     run.output_known =
         is_regular_file(standard_output) && identify_file(standard_output, run.output);
-    for (std::size_t k = 0; k < cores; ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
       outputs[k].fd = out.fd;
       outputs[k].turns = &run.turns;
       workers[k] = {&outputs[k], SearchRun{.space = &spaces[k]}};
@@ -284,8 +288,8 @@ Searched search_inputs(const ProgramText& program, const Inputs& inputs,
       const std::lock_guard<std::mutex> lock(run.mutex);
       run.closed = true;
     }
-    run.changed.notify_all();
-    for (std::size_t k = 0; k < cores; ++k) {
+    run.filled.notify_all();
+    for (std::size_t k = 0; k < count; ++k) {
       threads[k].join();
     }
     if (run.write_failed) {
