@@ -17,17 +17,33 @@ void wait_for_turn(OutputWriter& out) {
   out.has_turn = true;
 }
 
-void end_turn(OutputWriter& out) {
+bool end_turn(OutputWriter& out) {
+  OutputWriter& gathered = *out.turns->gathered;
+  put_output(gathered, std::string_view(out.buffer.data(), out.used));
+  out.used = 0;
+  if (gathered.failed) {
+    out.failed = true;
+    out.error = gathered.error;
+  }
   {
     const std::lock_guard<std::mutex> lock(out.turns->mutex);
     out.turns->current = out.turn + 1;
   }
   out.turns->changed[(out.turn + 1) % out.turns->changed.size()].notify_all();
   out.has_turn = false;
+  return !out.failed;
 }
 
 bool flush_output(OutputWriter& out) {
   wait_for_turn(out);
+  // What the turns before gathered goes out first.
+  if (out.turns != nullptr && out.turns->gathered->used > 0 &&
+      !flush_output(*out.turns->gathered)) {
+    out.used = 0;
+    out.error = out.turns->gathered->error;
+    out.failed = true;
+    return false;
+  }
   const std::string_view text(out.buffer.data(), out.used);
   out.used = 0;
   const bool written = write_all(out.fd, std::span(&text, 1));

@@ -19,14 +19,19 @@ inline constexpr std::size_t input_block_size = std::size_t{1} << 16;
 inline constexpr std::size_t output_capacity =
     (input_block_size / line_geometry::bytes_per_line + 1) * line_geometry::longest_line_size;
 
+struct OutputWriter;
+
 // Writers that threads fill at the same time, whose text goes out one
-// writer's turn after another, in the order of their turns.
+// writer's turn after another, in the order of their turns. A writer that
+// has its turn may add its text to the gathering writer instead, which
+// turns write to alone: small texts go out together.
 struct OutputTurns {
   std::mutex mutex;
   // A writer waits on its turn's place: the end of a turn wakes the next
   // one's writer alone. Fewer turns than places wait at once.
   std::array<std::condition_variable, 128> changed;
   std::uint64_t current = 0;  // the turn whose text goes out now
+  OutputWriter* gathered = nullptr;
 };
 
 struct OutputWriter {
@@ -44,8 +49,9 @@ struct OutputWriter {
 // Waits for the writer's turn, if it takes turns and does not have it.
 void wait_for_turn(OutputWriter& out);
 
-// Ends the writer's turn, which it has: the next one's begins.
-void end_turn(OutputWriter& out);
+// Ends the writer's turn, which it has, its text added to the gathering
+// writer: the next one's begins. False when the output failed.
+[[nodiscard]] bool end_turn(OutputWriter& out);
 
 // Writes out and empties the buffer. False when the output failed; what was
 // buffered is dropped either way.

@@ -46,6 +46,18 @@ struct Worker {
 constexpr std::size_t threads_a_core = 2;
 constexpr std::size_t most_workers = 32;
 
+// A file searched before its turn, whose output is small: kept, with what
+// is to be said of it, while the thread goes on to the next file.
+struct Parked {
+  bool ready = false;
+  Job job;
+  SearchOutcome outcome;
+  bool own_output = false;
+  bool skipped = false;
+  std::size_t size = 0;
+  std::array<char, 4096> text{};
+};
+
 struct Run {
   const ProgramText* program = nullptr;
   std::span<const Finder> finders;
@@ -67,6 +79,7 @@ struct Run {
   bool closed = false;  // no more jobs come
   std::uint64_t next_turn = 0;
   OutputTurns turns;
+  std::array<Parked, 64> parked{};  // at the place of its turn; turns's lock
 };
 
 // Whether the run is over before its inputs are: the output failed, or a
@@ -129,6 +142,59 @@ void report(Run& run, const Job& job, const SearchOutcome& outcome, bool own_out
   }
 }
 
+// Says what the job met and notes its match, in its turn.
+void close_job(Run& run, const Job& job, const SearchOutcome& outcome, bool own_output,
+               bool skipped) {
+  if (!skipped && !over(run)) {
+    report(run, job, outcome, own_output);
+  }
+  if (outcome.matches > 0) {
+    run.matched = true;
+  }
+}
+
+// Parks the job when its turn has not come and its output is small.
+bool park(Run& run, OutputWriter& out, const Job& job, const SearchOutcome& outcome,
+          bool own_output, bool skipped) {
+  const std::lock_guard<std::mutex> lock(run.turns.mutex);
+  Parked& slot = run.parked[job.turn % run.parked.size()];
+  if (run.turns.current == job.turn || slot.ready || out.used > slot.text.size()) {
+    return false;
+  }
+  slot.ready = true;
+  slot.job = job;
+  slot.outcome = outcome;
+  slot.own_output = own_output;
+  slot.skipped = skipped;
+  slot.size = out.used;
+  std::copy_n(out.buffer.data(), out.used, slot.text.data());
+  out.used = 0;
+  return true;
+}
+
+// Once a turn has ended, the parked jobs whose turns come next are closed
+// here, their output gathered, and the turn after them begins.
+void close_parked(Run& run) {
+  std::unique_lock<std::mutex> lock(run.turns.mutex);
+  std::uint64_t& current = run.turns.current;
+  const std::uint64_t first = current;
+  for (Parked* slot = &run.parked[current % run.parked.size()];
+       slot->ready && slot->job.turn == current; slot = &run.parked[current % run.parked.size()]) {
+    close_job(run, slot->job, slot->outcome, slot->own_output, slot->skipped);
+    OutputWriter& gathered = *run.turns.gathered;
+    put_output(gathered, std::string_view(slot->text.data(), slot->size));
+    if (gathered.failed) {
+      run.write_error = gathered.error;
+      run.write_failed = true;
+    }
+    slot->ready = false;
+    ++current;
+  }
+  if (current != first) {
+    run.turns.changed[current % run.turns.changed.size()].notify_all();
+  }
+}
+
 void run_job(Run& run, Worker& worker, const Job& job) {
   OutputWriter& out = *worker.out;
   SearchOutcome outcome;
@@ -147,22 +213,18 @@ void run_job(Run& run, Worker& worker, const Job& job) {
   if (job.owned) {
     close_handle(job.handle);
   }
-  if (run.parallel && out.used > 0) {
-    static_cast<void>(flush_output(out));
+  if (run.parallel && park(run, out, job, outcome, own_output, skipped)) {
+    return;
   }
   wait_for_turn(out);
-  if (!skipped && !over(run)) {
-    report(run, job, outcome, own_output);
-  }
-  if (outcome.matches > 0) {
-    run.matched = true;
+  close_job(run, job, outcome, own_output, skipped);
+  if (run.parallel) {
+    static_cast<void>(end_turn(out));
+    close_parked(run);
   }
   if (out.failed) {
     run.write_error = out.error;
     run.write_failed = true;
-  }
-  if (run.parallel) {
-    end_turn(out);
   }
 }
 
@@ -252,12 +314,14 @@ Searched search_inputs(const ProgramText& program, const Inputs& inputs,
   static std::array<SearchSpace, most_workers> spaces{};
   static std::array<Worker, most_workers> workers{};
   std::array<std::thread, most_workers> threads{};
+  run.turns.gathered = &out;
   if (run.parallel) {
     run.output_known =
         is_regular_file(standard_output) && identify_file(standard_output, run.output);
     for (std::size_t k = 0; k < count; ++k) {
       outputs[k].fd = out.fd;
       outputs[k].turns = &run.turns;
+      outputs[k].used = 0;
       workers[k] = {&outputs[k], SearchRun{.space = &spaces[k]}};
       threads[k] = std::thread(work, std::ref(run), std::ref(workers[k]));
     }
