@@ -12,7 +12,7 @@ void wait_for_turn(OutputWriter& out) {
     return;
   }
   std::unique_lock<std::mutex> lock(out.turns->mutex);
-  out.turns->changed[out.turn % out.turns->changed.size()].wait(
+  out.turns->changed[turn_place(out.turn, out.turns->changed.size())].wait(
       lock, [&] { return out.turns->current == out.turn; });
   out.has_turn = true;
 }
@@ -29,7 +29,7 @@ bool end_turn(OutputWriter& out) {
     const std::lock_guard<std::mutex> lock(out.turns->mutex);
     out.turns->current = out.turn + 1;
   }
-  out.turns->changed[(out.turn + 1) % out.turns->changed.size()].notify_all();
+  out.turns->changed[turn_place(out.turn + 1, out.turns->changed.size())].notify_all();
   out.has_turn = false;
   return !out.failed;
 }

@@ -46,6 +46,11 @@ struct OutputWriter {
   bool has_turn = false;
 };
 
+// The place of a turn among places that turns take in a ring.
+[[nodiscard]] constexpr std::size_t turn_place(std::uint64_t turn, std::size_t places) {
+  return static_cast<std::size_t>(turn % places);
+}
+
 // Waits for the writer's turn, if it takes turns and does not have it.
 void wait_for_turn(OutputWriter& out);
 

@@ -157,7 +157,7 @@ void close_job(Run& run, const Job& job, const SearchOutcome& outcome, bool own_
 bool park(Run& run, OutputWriter& out, const Job& job, const SearchOutcome& outcome,
           bool own_output, bool skipped) {
   const std::lock_guard<std::mutex> lock(run.turns.mutex);
-  Parked& slot = run.parked[job.turn % run.parked.size()];
+  Parked& slot = run.parked[turn_place(job.turn, run.parked.size())];
   if (run.turns.current == job.turn || slot.ready || out.used > slot.text.size()) {
     return false;
   }
@@ -178,8 +178,9 @@ void close_parked(Run& run) {
   std::unique_lock<std::mutex> lock(run.turns.mutex);
   std::uint64_t& current = run.turns.current;
   const std::uint64_t first = current;
-  for (Parked* slot = &run.parked[current % run.parked.size()];
-       slot->ready && slot->job.turn == current; slot = &run.parked[current % run.parked.size()]) {
+  for (Parked* slot = &run.parked[turn_place(current, run.parked.size())];
+       slot->ready && slot->job.turn == current;
+       slot = &run.parked[turn_place(current, run.parked.size())]) {
     close_job(run, slot->job, slot->outcome, slot->own_output, slot->skipped);
     OutputWriter& gathered = *run.turns.gathered;
     put_output(gathered, std::string_view(slot->text.data(), slot->size));
@@ -191,7 +192,7 @@ void close_parked(Run& run) {
     ++current;
   }
   if (current != first) {
-    run.turns.changed[current % run.turns.changed.size()].notify_all();
+    run.turns.changed[turn_place(current, run.turns.changed.size())].notify_all();
   }
 }
 
