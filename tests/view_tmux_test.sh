@@ -24,7 +24,9 @@ expect_screen() {
   failures=$((failures + 1))
 }
 
-tmux -S "$socket" new-session -d -s view -x 80 -y 24 "TERM=xterm-256color '$view' sample.txt; echo ended \$?; sleep 30"
+# tmux runs the session's command in SHELL, or else in the account's shell,
+# which for a build user such as nobody is nologin.
+SHELL=/bin/sh tmux -S "$socket" -f /dev/null new-session -d -s view -x 80 -y 24 "TERM=xterm-256color '$view' sample.txt; echo ended \$?; sleep 30"
 expect_screen 'sample.txt  00000000 (0) of 114 bytes  view'
 expect_screen '00000000  48 65 6C 6C 6F 2C 20 77-6F 72 6C 64 21 0A 7A 7A   Hello, world!.zz'
 tmux -S "$socket" send-keys -t view '/"world"' Enter
