@@ -64,6 +64,19 @@ Terminal open_terminal() {
   return pty;
 }
 
+// What the programs wrote to the terminal, once they are done with it.
+std::string read_terminal(const Terminal& pty) {
+  close(pty.terminal);
+  fcntl(pty.master, F_SETFL, O_NONBLOCK);
+  std::string shown;
+  std::array<char, 4096> block{};
+  for (ssize_t size = 0; (size = read(pty.master, block.data(), block.size())) > 0;) {
+    shown.append(block.data(), static_cast<std::size_t>(size));
+  }
+  close(pty.master);
+  return shown;
+}
+
 TEST(CliPosix, AClosedPipeIsAWriteErrorWhenSigpipeIsIgnored) {
   int ends[2];
   testing::open_pipe(ends);
@@ -149,14 +162,7 @@ TEST(CliPosix, ProgressOnATerminalAndNowhereElse) {
         row.args, "", {.in = ends[0], .err = row.to_terminal ? pty.terminal : -1}, row.program);
     feeder.join();
     close(ends[0]);
-    close(pty.terminal);
-    fcntl(pty.master, F_SETFL, O_NONBLOCK);
-    std::string shown;
-    std::array<char, 4096> block{};
-    for (ssize_t size = 0; (size = read(pty.master, block.data(), block.size())) > 0;) {
-      shown.append(block.data(), static_cast<std::size_t>(size));
-    }
-    close(pty.master);
+    const std::string shown = read_terminal(pty);
     const std::string name = row.args.empty() ? "unquarnel" : row.args[0];
     if (!row.out.empty()) {
       EXPECT_EQ(got.out.substr(0, row.out.size()), row.out) << name;
@@ -172,6 +178,39 @@ TEST(CliPosix, ProgressOnATerminalAndNowhereElse) {
       EXPECT_EQ(shown.substr(shown.size() - 4) == "\r\x1b[K" || message != std::string::npos, true)
           << shown;
     }
+  }
+}
+
+// A signal that ends the work takes the line off the terminal first.
+TEST(CliPosix, TheProgressLineGoesWithTheProgram) {
+  for (const int number : {SIGINT, SIGTERM, SIGPIPE}) {
+    const Terminal pty = open_terminal();
+    if (pty.master < 0) {
+      GTEST_SKIP() << pty.missing;
+    }
+    std::array<int, 2> ends{};
+    ASSERT_EQ(pipe2(ends.data(), O_CLOEXEC), 0);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int pid = testing::start_process(QUARNEL_GREP_BINARY, {"--progress", "-c", "41"}, ends[0],
+                                           nowhere, pty.terminal, 1 << 20);
+    const std::string input(100000, 'A');
+    ASSERT_EQ(write(ends[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+    std::string shown;
+    std::array<char, 4096> block{};
+    while (shown.find("\rquarnel-grep: ") == std::string::npos) {
+      const ssize_t size = read(pty.master, block.data(), block.size());
+      ASSERT_GT(size, 0);
+      shown.append(block.data(), static_cast<std::size_t>(size));
+    }
+    kill(pid, number);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    close(ends[0]);
+    close(ends[1]);
+    close(nowhere);
+    shown += read_terminal(pty);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << number;
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\x1b[K") << number;
   }
 }
 
@@ -192,14 +231,7 @@ TEST(CliPosix, ColourOnATerminalUnlessNoColorIsSet) {
     }
     const Outcome got =
         run_tool({"--color", "41"}, "xA", {.out = pty.terminal}, QUARNEL_GREP_BINARY);
-    close(pty.terminal);
-    fcntl(pty.master, F_SETFL, O_NONBLOCK);
-    std::string shown;
-    std::array<char, 4096> block{};
-    for (ssize_t size = 0; (size = read(pty.master, block.data(), block.size())) > 0;) {
-      shown.append(block.data(), static_cast<std::size_t>(size));
-    }
-    close(pty.master);
+    const std::string shown = read_terminal(pty);
     EXPECT_EQ(got.status, 0);
     EXPECT_NE(shown.find("00000000  78 "), std::string::npos) << shown;
     EXPECT_EQ(shown.find("\x1b[1;31m41\x1b[0m") != std::string::npos, row.colored)

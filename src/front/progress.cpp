@@ -21,6 +21,8 @@ constexpr auto first_draw = std::chrono::seconds(1);
 constexpr auto redraw = std::chrono::milliseconds(250);
 // The columns the line takes at most: a terminal of 80 does not wrap it.
 constexpr std::size_t widest = 79;
+// Takes the line off the terminal: back to its start, then clear to the end.
+constexpr std::string_view erasing = "\r\x1b[K";
 
 struct State {
   std::mutex mutex;
@@ -100,12 +102,16 @@ void draw() {
     add(name.size() <= room ? name : name.substr(name.size() - room));
   }
   const std::array<std::string_view, 3> pieces{"\r", std::string_view(line.data(), size), "\x1b[K"};
+  if (!state.shown) {
+    set_last_words(erasing);
+  }
   state.shown = write_all(standard_error, pieces);
 }
 
 void erase() {
   if (state.shown) {
-    const std::array<std::string_view, 1> pieces{"\r\x1b[K"};
+    set_last_words("");
+    const std::array<std::string_view, 1> pieces{erasing};
     static_cast<void>(write_all(standard_error, pieces));
     state.shown = false;
   }

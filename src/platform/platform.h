@@ -220,6 +220,12 @@ void catch_ending_signals();
 // The number of the first such signal caught, or 0.
 [[nodiscard]] int ending_signal();
 
+// The bytes (at most 16; none at first) written to standard error when a
+// signal ends the program from now on, so that a line drawn in place is
+// erased before the shell's prompt takes its place. Signals the program
+// catches otherwise, or that are ignored, are left as they are.
+void set_last_words(std::string_view words);
+
 // Where unquarnel --output writes. A regular file, or a missing one, is
 // written as a new temporary file in the folder of the file the name finally
 // stands for, which takes its place only at commit_output_file; until then

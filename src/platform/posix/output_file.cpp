@@ -27,8 +27,7 @@ extern "C" void remove_pending_output(int number) {
   if (output_pending != 0) {
     ::unlinkat(pending_folder, pending_output.data(), 0);
   }
-  ::signal(number, SIG_DFL);
-  ::raise(number);
+  posix::end_by_signal(number);
 }
 
 // Names a temporary file in the folder, a name no other run takes.

@@ -17,6 +17,10 @@ namespace quarnel::posix {
 // which stay ignored.
 void handle_ending_signals(void (*handler)(int), int flags);
 
+// Ends the program as the signal would have, after the last words set:
+// the end of a handler of a signal that ends the program.
+void end_by_signal(int number);
+
 // Blocks the signals that end the program while a temporary name exists
 // without its handler, or the other way round.
 struct SignalsHeld {

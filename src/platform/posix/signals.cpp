@@ -1,5 +1,8 @@
 // The signals that end the program, on POSIX systems: caught while a file
 // is patched, held while a temporary name is made.
+#include <unistd.h>
+
+#include <atomic>
 #include <csignal>
 
 #include "platform/platform.h"
@@ -62,6 +65,24 @@ void handle_ending_signals(void (*handler)(int), int flags) {
   });
 }
 
+namespace {
+
+std::array<char, 16> last_words{};
+volatile std::sig_atomic_t last_words_size = 0;
+
+extern "C" void say_last_words_and_end(int number) { end_by_signal(number); }
+
+}  // namespace
+
+void end_by_signal(int number) {
+  const auto size = static_cast<std::size_t>(last_words_size);
+  if (size > 0) {
+    static_cast<void>(::write(STDERR_FILENO, last_words.data(), size));
+  }
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
 SignalsHeld::SignalsHeld() {
   const sigset_t ending = ending_signal_set();
   ::sigprocmask(SIG_BLOCK, &ending, &before);
@@ -89,5 +110,28 @@ void catch_ending_signals() {
 }
 
 int ending_signal() { return caught_signal; }
+
+void set_last_words(std::string_view words) {
+  static bool handled = false;
+  if (!handled) {
+    handled = true;
+    struct sigaction action {};
+    action.sa_handler = posix::say_last_words_and_end;
+    action.sa_mask = posix::ending_signal_set();
+    action.sa_flags = static_cast<int>(SA_RESETHAND);
+    posix::for_each_ending_signal([&](int number) {
+      struct sigaction before {};
+      if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_DFL) {
+        ::sigaction(number, &action, nullptr);
+      }
+    });
+  }
+  // Empty while the words change: a signal meanwhile says nothing.
+  posix::last_words_size = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  const std::size_t size = words.copy(posix::last_words.data(), posix::last_words.size());
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  posix::last_words_size = static_cast<std::sig_atomic_t>(size);
+}
 
 }  // namespace quarnel

@@ -17,8 +17,7 @@ extern "C" void restore_and_end(int number) {
   if (restorer != nullptr) {
     restorer();
   }
-  ::signal(number, SIG_DFL);
-  ::raise(number);
+  posix::end_by_signal(number);
 }
 
 }  // namespace
