@@ -3,7 +3,8 @@
 // the text items' letters match in either case; the rest is the data
 // searched), checks that every scan path finds exactly the matches the
 // plain reference finds for each, and that one search of the data as a
-// file for all of them finds them all.
+// file for all of them finds them all, the same whether they are found one
+// by one or in one pass.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "search/find.h"
+#include "search/find_many.h"
 #include "search/pattern.h"
 #include "search/search_input.h"
 #include "support/test_support.h"
@@ -69,20 +71,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   if (count == 0) {
     return 0;
   }
-  // All of them in one search of the data as a file.
-  const int file = testing::memory_file(data);
-  const int output = testing::memory_file("");
-  static OutputWriter out{-1};
-  out = OutputWriter{output};
-  SearchRun run;
-  const SearchOutcome outcome = search_input(
-      file, std::span(finders).first(count),
-      {.shown = Shown::lines, .before = 1, .after = 1, .parted = true, .color = true}, run, out);
-  if (outcome.result != SearchResult::done || outcome.matches != all_expected ||
-      !flush_output(out)) {
+  // All of them in one search of the data as a file, one by one and then
+  // in one pass through their anchors: the same lines.
+  static FinderGroup group;
+  static_cast<void>(prepare_group(std::span(finders).first(count), group));
+  std::string written[2];
+  for (const FinderGroup* anchors : std::array<const FinderGroup*, 2>{nullptr, &group}) {
+    const int file = testing::memory_file(data);
+    const int output = testing::memory_file("");
+    static OutputWriter out{-1};
+    out = OutputWriter{output};
+    SearchRun run;
+    const SearchOutcome outcome = search_input(file, std::span(finders).first(count),
+                                               {.shown = Shown::lines,
+                                                .before = 1,
+                                                .after = 1,
+                                                .parted = true,
+                                                .color = true,
+                                                .group = anchors},
+                                               run, out);
+    if (outcome.result != SearchResult::done || outcome.matches != all_expected ||
+        !flush_output(out)) {
+      std::abort();
+    }
+    written[anchors != nullptr ? 1 : 0] = testing::contents(output);
+    close_handle(file);
+    close_handle(output);
+  }
+  if (written[0] != written[1]) {
     std::abort();
   }
-  close_handle(file);
-  close_handle(output);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/find.h"
+#include "search/find_many.h"
 #include "search/glob.h"
 #include "search/pattern.h"
 #include "search/search_input.h"
@@ -178,17 +179,50 @@ std::string hex_of(std::string_view bytes) {
   return text;
 }
 
+// Nothing when the texts are the same; else a little of each from where
+// they part (a failure that showed the whole of long texts would take
+// minutes to print).
+std::string parting(const std::string& got, const std::string& wanted) {
+  const std::size_t at = static_cast<std::size_t>(
+      std::mismatch(got.begin(),
+                    got.begin() + static_cast<std::ptrdiff_t>(std::min(got.size(), wanted.size())),
+                    wanted.begin())
+          .first -
+      got.begin());
+  if (got == wanted) {
+    return "";
+  }
+  const std::size_t from = at - std::min<std::size_t>(at, 40);
+  return "got ..." + got.substr(from, 100) + "\nwanted ..." + wanted.substr(from, 100);
+}
+
 // Several patterns in one search find what each finds alone, in the order
-// of their offsets and, at one offset, of the patterns; across blocks, with
-// patterns of different lengths, on every path.
+// of their offsets and, at one offset, of the patterns: one by one and in
+// one pass through their anchors; across blocks, with patterns of different
+// lengths, anchored far in or not at all, the same twice, in either case,
+// more matches than a stretch holds, on every path.
 TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
-  const std::string data = testing::unrepeated(3 << 16, 9) + std::string(40, 'a') + "ELFelf";
-  const std::array<std::string, 5> texts{hex_of(data.substr(65533, 6)), "61 61",
-                                         hex_of(data.substr(1000, 2)), "i\"elf\"",
-                                         hex_of(data.substr(131070, 300))};
-  static std::array<Pattern, 5> patterns;
+  const std::string data = testing::unrepeated(3 << 16, 9) + std::string(20000, 'a') + "ELFelf" +
+                           "Content-Type: text/plain\r\n" + std::string(3000, '\0');
+  const std::vector<std::string> texts{hex_of(data.substr(65533, 6)),
+                                       "61 61",
+                                       hex_of(data.substr(1000, 2)),
+                                       "i\"elf\"",
+                                       hex_of(data.substr(131070, 300)),
+                                       "?? ?? ?? ?? ?? " + hex_of(data.substr(65530, 12)),
+                                       "61 61 61 61",
+                                       "i\"AAAA\"",
+                                       "\"aaaaa\"",
+                                       "\"tent-\" ?? i\"ype\"",
+                                       "00 00 00 00 00 00 00 00",
+                                       hex_of(data.substr(65533, 6)),
+                                       "4? ?C ?6",
+                                       "i\"content-type: TEXT\"",
+                                       hex_of(data.substr(65534, 2))};
+  static std::array<Pattern, 15> patterns;
+  static FinderGroup group;
   for (const CpuPath path : paths()) {
-    std::array<Finder, 5> finders{};
+    std::array<Finder, 15> finders{};
     std::vector<std::pair<std::uint64_t, std::size_t>> expected;
     for (std::size_t k = 0; k < texts.size(); ++k) {
       patterns[k] = parsed(texts[k]);
@@ -198,25 +232,35 @@ TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
       }
     }
     std::sort(expected.begin(), expected.end());
-    std::string wanted;
-    for (const auto& [at, k] : expected) {
-      std::array<char, 40> line{};
-      std::snprintf(line.data(), line.size(), "%08llX %u\n", static_cast<unsigned long long>(at),
-                    static_cast<unsigned>(k + 1));
-      wanted += line.data();
+    static_cast<void>(prepare_group(finders, group));
+    EXPECT_EQ(group.count, 10U);
+    for (const std::uint64_t most : {~std::uint64_t{0}, std::uint64_t{70000}}) {
+      std::string wanted;
+      for (const auto& [at, k] :
+           std::span(expected).first(std::min<std::size_t>(most, expected.size()))) {
+        std::array<char, 40> line{};
+        std::snprintf(line.data(), line.size(), "%08llX %u\n", static_cast<unsigned long long>(at),
+                      static_cast<unsigned>(k + 1));
+        wanted += line.data();
+      }
+      for (const FinderGroup* anchors : std::array<const FinderGroup*, 2>{nullptr, &group}) {
+        const int input = testing::memory_file(data);
+        const int output = testing::memory_file("");
+        static OutputWriter out{-1};
+        out = OutputWriter{output};
+        SearchRun run;
+        const SearchOutcome outcome = search_input(
+            input, finders,
+            {.shown = Shown::offsets, .most = most, .numbered = true, .group = anchors}, run, out);
+        EXPECT_TRUE(flush_output(out));
+        const std::string where =
+            std::to_string(static_cast<int>(path)) + (anchors != nullptr ? " in one pass" : "");
+        EXPECT_EQ(outcome.matches, std::min<std::size_t>(most, expected.size())) << where;
+        EXPECT_EQ(parting(testing::contents(output), with_line_ends(wanted)), "") << where;
+        close_handle(input);
+        close_handle(output);
+      }
     }
-    const int input = testing::memory_file(data);
-    const int output = testing::memory_file("");
-    static OutputWriter out{-1};
-    out = OutputWriter{output};
-    SearchRun run;
-    const SearchOutcome outcome =
-        search_input(input, finders, {.shown = Shown::offsets, .numbered = true}, run, out);
-    EXPECT_TRUE(flush_output(out));
-    EXPECT_EQ(outcome.matches, expected.size());
-    EXPECT_EQ(testing::contents(output), with_line_ends(wanted)) << static_cast<int>(path);
-    close_handle(input);
-    close_handle(output);
   }
 }
 

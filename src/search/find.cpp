@@ -25,8 +25,8 @@ constexpr std::array<std::uint8_t, 256> byte_rank{
     133, 187, 116, 137, 145, 149, 173, 197, 253,
 };
 
-// How common bytes that match value under mask are, roughly: a place with
-// fewer fixed bits matches more often.
+}  // namespace
+
 unsigned commonness(std::uint8_t value, std::uint8_t mask) {
   if (mask == 0xFF) {
     return byte_rank[value];
@@ -42,8 +42,6 @@ unsigned commonness(std::uint8_t value, std::uint8_t mask) {
   }
   return total;
 }
-
-}  // namespace
 
 std::size_t scan_portable(const Finder& finder, const std::uint8_t* data, std::size_t from,
                           std::size_t last) {

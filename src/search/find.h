@@ -79,6 +79,10 @@ extern const PathTable<MatchScan> match_scans;
   return true;
 }
 
+// How common bytes that match value under mask are in files, roughly:
+// 0 for the rarest byte, more for a place with fewer fixed bits.
+[[nodiscard]] unsigned commonness(std::uint8_t value, std::uint8_t mask);
+
 // The portable scan, which the vector scans finish their tails with.
 [[nodiscard]] std::size_t scan_portable(const Finder& finder, const std::uint8_t* data,
                                         std::size_t from, std::size_t last);

@@ -47,6 +47,11 @@ struct Search {
   std::span<Marked> marks{space.marked};
   std::size_t first_mark = 0;
   std::size_t mark_count = 0;
+  // Every match of an anchored pattern that starts before this offset has
+  // been found; stretch is how many offsets are looked at in one go.
+  std::uint64_t group_done = 0;
+  std::size_t stretch = SearchSpace::most_found;
+  std::size_t longest = 0;  // the longest pattern
 
   [[nodiscard]] std::uint64_t end() const { return start + size; }
   void put(std::string_view text) { put_output(out, text); }
@@ -198,33 +203,89 @@ struct Search {
     wanted = std::max(wanted, last + std::min(settings.after, ~std::uint64_t{0} - last));
   }
 
-  // Each pattern is looked for from where its last search stopped; the
-  // earliest match of them all is taken next.
+  // Each pattern found by itself is looked for from where its last search
+  // stopped, the anchored ones a stretch at a time; the earliest match of
+  // them all is taken next.
   void find_all() {
     const auto bytes = std::span<const std::uint8_t>(held).first(size);
     const auto next = std::span(space.next).first(finders.size());
     const auto done = std::span(space.done).first(finders.size());
+    std::size_t loose_count = 0;
     for (std::size_t k = 0; k < finders.size(); ++k) {
-      next[k] = find_match(finders[k], bytes, static_cast<std::size_t>(done[k] - start));
+      if (settings.group == nullptr || !settings.group->anchored[k]) {
+        space.loose[loose_count++] = static_cast<std::uint16_t>(k);
+        next[k] = find_match(finders[k], bytes, static_cast<std::size_t>(done[k] - start));
+      }
     }
+    const auto loose = std::span(space.loose).first(loose_count);
+    // Matches that start before `settled` are taken now, in order: after
+    // it, a longer pattern may match before a shorter one whose bytes are
+    // all held already.
+    const std::uint64_t settled = std::max(start, ended ? end() : less_or_zero(end() + 1, longest));
+    const std::uint64_t group_end =
+        settings.group == nullptr ? group_done : std::max(group_done, settled);
+    const auto told = static_cast<std::size_t>(settled - start);
+    std::span<FoundMatch> found_here;
     while (!stopped) {
-      const std::size_t which =
-          static_cast<std::size_t>(std::min_element(next.begin(), next.end()) - next.begin());
-      const std::size_t at = next[which];
-      if (at == size) {
-        for (std::size_t k = 0; k < finders.size(); ++k) {
-          done[k] = std::max(done[k], less_or_zero(end() + 1, finders[k].pattern->size));
+      while (found_here.empty() && group_done < group_end) {
+        found_here = find_stretch(bytes, group_end);
+      }
+      std::size_t at = size;
+      std::size_t which = finders.size();
+      for (const std::size_t k : loose) {
+        if (next[k] < at) {
+          at = next[k];
+          which = k;
+        }
+      }
+      const bool anchored =
+          !found_here.empty() &&
+          (found_here[0].at < at || (found_here[0].at == at && found_here[0].pattern < which));
+      if (anchored) {
+        at = found_here[0].at;
+        which = found_here[0].pattern;
+        found_here = found_here.subspan(1);
+      }
+      if (at >= told) {
+        for (const std::size_t k : loose) {
+          done[k] = std::max(done[k],
+                             std::min(less_or_zero(end() + 1, finders[k].pattern->size), settled));
         }
         break;
       }
       found(start + at, which);
-      done[which] = start + at + 1;
-      next[which] = find_match(finders[which], bytes, at + 1);
+      if (!anchored) {
+        done[which] = start + at + 1;
+        next[which] = find_match(finders[which], bytes, at + 1);
+      }
       if (settings.shown == Shown::names || settings.shown == Shown::nothing) {
         stopped = true;
       }
     }
-    scanned = *std::min_element(done.begin(), done.end());
+    scanned = settings.group != nullptr ? group_done : ~std::uint64_t{0};
+    for (const std::size_t k : loose) {
+      scanned = std::min(scanned, done[k]);
+    }
+  }
+
+  // The anchored patterns' matches from group_done on, as many as the
+  // space holds; group_done moves past the stretch they were found in.
+  std::span<FoundMatch> find_stretch(std::span<const std::uint8_t> bytes, std::uint64_t group_end) {
+    const std::span<FoundMatch> room(space.found);
+    for (;;) {
+      const std::uint64_t to = std::min<std::uint64_t>(group_end, group_done + stretch);
+      const std::size_t count = find_anchored(*settings.group, finders, bytes,
+                                              static_cast<std::size_t>(group_done - start),
+                                              static_cast<std::size_t>(to - start), room);
+      if (count != too_many_found) {
+        group_done = to;
+        stretch = std::min(stretch * 2, room.size());
+        return room.first(count);
+      }
+      // At one offset there are no more matches than patterns: a stretch
+      // of one always fits.
+      stretch = std::max<std::size_t>(stretch / 2, 1);
+    }
   }
 
   // Drops the bytes no longer needed, to make room for a block.
@@ -288,6 +349,9 @@ SearchOutcome search_input(int handle, std::span<const Finder> finders,
     return {};
   }
   Search search{finders.first(std::min(finders.size(), most_patterns)), settings, run, out};
+  for (const Finder& finder : search.finders) {
+    search.longest = std::max(search.longest, finder.pattern->size);
+  }
   std::fill_n(search.space.done.begin(), search.finders.size(), 0);
   return search.go(handle);
 }

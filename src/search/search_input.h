@@ -11,6 +11,7 @@
 #include "io/dump_line.h"
 #include "io/output_writer.h"
 #include "search/find.h"
+#include "search/find_many.h"
 #include "search/pattern.h"
 
 namespace quarnel {
@@ -27,9 +28,6 @@ enum class Shown {
 // input is read.
 inline constexpr std::uint64_t most_lines_before = 65536;
 
-// The most patterns searched at once.
-inline constexpr std::size_t most_patterns = 1024;
-
 struct SearchSettings {
   Shown shown = Shown::lines;
   std::uint64_t before = 0;  // context lines before and after each match's lines
@@ -43,6 +41,9 @@ struct SearchSettings {
   // from 1, or its text (names[k] for pattern k) when names are given.
   bool numbered = false;
   std::span<const std::string_view> pattern_names = {};
+  // The anchors of the finders, to find them in one pass, or null: each is
+  // then found by itself.
+  const FinderGroup* group = nullptr;
 };
 
 enum class SearchResult { done, read_error, write_error };
@@ -71,6 +72,11 @@ struct SearchSpace {
   std::array<Marked, most_marked> marked{};
   std::array<std::size_t, most_patterns> next{};
   std::array<std::uint64_t, most_patterns> done{};
+  std::array<std::uint16_t, most_patterns> loose{};  // the patterns found one by one
+  // The anchored patterns' matches in a stretch: at one offset they are
+  // at most as many as the patterns.
+  static constexpr std::size_t most_found = 8 * most_patterns;
+  std::array<FoundMatch, most_found> found{};
   FormattedLine line;
 };
 

@@ -42,6 +42,8 @@ void refuse_pattern(std::string_view where, std::string_view number, const Patte
 // pattern files give them.
 std::array<Pattern, most_patterns> patterns;
 std::array<Finder, most_patterns> finders;
+FinderGroup group;
+bool grouped = false;
 std::array<std::string_view, most_patterns> texts;
 // The pattern files' text, all of them.
 std::array<char, std::size_t{1} << 20> file_text;
@@ -153,6 +155,7 @@ bool load_patterns(const ProgramText& text, const GrepOptions& options, std::siz
   for (std::size_t k = 0; k < list.count; ++k) {
     finders[k] = prepare_finder(patterns[k]);
   }
+  grouped = prepare_group(std::span(finders).first(list.count), group);
   count = list.count;
   return true;
 }
@@ -160,6 +163,8 @@ bool load_patterns(const ProgramText& text, const GrepOptions& options, std::siz
 std::span<const Finder> pattern_finders(std::size_t count) {
   return std::span(finders).first(count);
 }
+
+const FinderGroup* pattern_group() { return grouped ? &group : nullptr; }
 
 std::span<const std::string_view> pattern_texts(std::size_t count) {
   return std::span(texts).first(count);

@@ -9,6 +9,7 @@
 #include "front/messages.h"
 #include "programs/quarnel-grep/grep_options.h"
 #include "search/find.h"
+#include "search/find_many.h"
 
 namespace quarnel {
 
@@ -20,5 +21,9 @@ namespace quarnel {
 // The patterns' finders and, for --with-pattern, their texts.
 [[nodiscard]] std::span<const Finder> pattern_finders(std::size_t count);
 [[nodiscard]] std::span<const std::string_view> pattern_texts(std::size_t count);
+
+// The patterns' anchors, when there are enough of them to find the
+// patterns in one pass; null otherwise.
+[[nodiscard]] const FinderGroup* pattern_group();
 
 }  // namespace quarnel

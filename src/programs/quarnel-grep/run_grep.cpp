@@ -58,7 +58,8 @@ int run_grep(int argc, const char* const argv[]) {
                (options.naming == Naming::several && (options.files.size() > 1 || walks)),
       .numbered = options.pattern == nullptr || options.with_pattern,
       .pattern_names =
-          options.with_pattern ? pattern_texts(count) : std::span<const std::string_view>()};
+          options.with_pattern ? pattern_texts(count) : std::span<const std::string_view>(),
+      .group = pattern_group()};
   const std::array<const char*, 1> standard{"-"};
   const Inputs inputs{.names = implied_tree            ? std::span<const char* const>()
                                : options.files.empty() ? std::span<const char* const>(standard)
