@@ -309,7 +309,7 @@ struct Search {
   SearchOutcome go(int handle) {
     for (;;) {
       drop_used();
-      const ReadResult got = read_block(handle, held.subspan(size, input_block_size));
+      const ReadResult got = read_block(handle, held.subspan(size, search_block_size));
       if (got.status == ReadStatus::error) {
         return {SearchResult::read_error, matches, last_error()};
       }
