@@ -139,6 +139,13 @@ check "xxd -b -c 0 %" "xxd -b -c 0" xxd
 check "xxd -e -c 0 %" "xxd -e -c 0" xxd-e
 check "xxd -i -c 0 %" "xxd-c -c 0" xxd-c
 check "xxd -i -n data %" "xxd-c -n data" xxd-c
+# xxd -p and -i take any width; -p writes everything on one line for 0,
+# and a line end alone for no bytes, which is no dump to read back.
+check "xxd -p -c 0 %" "xxd-plain -c 0" -
+for width in 0 257 300 999 4096; do
+  ((width == 0)) || check "xxd -p -c $width %" "xxd-plain -c $width" xxd-plain
+  check "xxd -i -c $width %" "xxd-c -c $width" xxd-c
+done
 check "hexdump -C %" "hexdump" hexdump
 check "hexdump -C -v %" "hexdump -v" hexdump
 check "hexdump -C -s 3 -n 40 %" "hexdump -s 3 -l 40" - 4
@@ -154,6 +161,10 @@ check "xxd %" "xxd" xxd
 check "xxd -c 32 -g 4 -a %" "xxd -c 32 -g 4 -a" xxd
 check "xxd -i %" "xxd-c" xxd-c
 check "xxd -p %" "xxd-plain" xxd-plain
+check "xxd -p -c 0 %" "xxd-plain -c 0" -
+check "xxd -p -c 70000 %" "xxd-plain -c 70000" -
+check "xxd -p -c 4096 %" "xxd-plain -c 4096" xxd-plain
+check "xxd -i -c 1365 %" "xxd-c -c 1365" xxd-c
 check "hexdump -C %" "hexdump" hexdump
 check "od -t x1z %" "od" od
 inputs=("${all_inputs[@]}")

@@ -369,12 +369,29 @@ TEST(Library, ALayoutIsTheSameHoweverTheBytesAreCut) {
   LayoutSettings hexdump{.layout = WrittenLayout::hexdump, .squeeze = true};
   LayoutSettings latin1{.charset = CharacterSet::latin1};
   LayoutSettings rust{.layout = WrittenLayout::rust, .name = "data", .length = 300};
-  for (const LayoutSettings& settings : {xxd, squeezed, array, od, hexdump, latin1, rust}) {
+  // Lines longer than a line held, written in pieces.
+  LayoutSettings long_plain{.layout = WrittenLayout::xxd_plain, .columns = 257, .color = true};
+  LayoutSettings one_line{.layout = WrittenLayout::xxd_plain, .columns = whole_line};
+  LayoutSettings long_array{.layout = WrittenLayout::xxd_c, .columns = 299, .name = "d"};
+  for (const LayoutSettings& settings :
+       {xxd, squeezed, array, od, hexdump, latin1, rust, long_plain, one_line, long_array}) {
     const std::string whole = written(settings, data, data.size());
     for (const std::size_t piece : {1U, 5U, 16U, 17U, 100U}) {
       EXPECT_EQ(written(settings, data, piece), whole) << piece;
     }
   }
+  std::string hex;
+  for (const char byte : data) {
+    constexpr std::string_view digits = "0123456789abcdef";
+    hex += digits[static_cast<unsigned char>(byte) >> 4];
+    hex += digits[static_cast<unsigned char>(byte) & 15];
+  }
+  EXPECT_EQ(written(one_line, data, 7), hex + "\n");
+  EXPECT_EQ(written(one_line, "", 1), "\n");
+  const std::string array_text = written(long_array, data, 300);
+  EXPECT_EQ(array_text.substr(0, 26), "unsigned char d[] = {\n  0x");
+  EXPECT_EQ(array_text.substr(array_text.find("0x00, 0x00,\n  0x00\n};")),
+            "0x00, 0x00,\n  0x00\n};\nunsigned int d_len = 300;\n");
   EXPECT_EQ(written(array, "", 1),
             "unsigned char data_9_bin[] = {\n};\nunsigned int data_9_bin_len = 0;\n");
   EXPECT_EQ(
@@ -434,6 +451,9 @@ TEST(Library, ALayoutThatCannotBeWrittenIsNamed) {
   };
   for (const Row& row : {
            Row{{.columns = 257}, LayoutError::columns},
+           Row{{.layout = WrittenLayout::xxd_plain, .columns = whole_line}, LayoutError::none},
+           Row{{.layout = WrittenLayout::xxd_c, .columns = whole_line}, LayoutError::columns},
+           Row{{.layout = WrittenLayout::od, .columns = 257}, LayoutError::columns},
            Row{{.layout = WrittenLayout::hexdump, .columns = 8}, LayoutError::columns},
            Row{{.group = 3, .little_endian = true}, LayoutError::group},
            Row{{.layout = WrittenLayout::od, .group = 2}, LayoutError::group},

@@ -39,7 +39,9 @@ enum class CharacterSet : std::uint8_t { ascii, latin1, ebcdic };
 
 struct LayoutSettings {
   WrittenLayout layout = WrittenLayout::xxd;
-  unsigned columns = 0;        // bytes a line, 1 to 256; 0 for the layout's own
+  // Bytes a line: 1 to most_layout_columns, any for xxd_plain and xxd_c,
+  // and whole_line for xxd_plain; 0 for the layout's own.
+  unsigned columns = 0;
   int group = -1;              // xxd: bytes a group, 0 for none; -1 for xxd's own
   bool upper = false;          // xxd: hex digits in upper case (-u)
   bool little_endian = false;  // xxd: each group's bytes in reverse (-e)
@@ -81,8 +83,10 @@ enum class LayoutError : std::uint8_t {
 // The bytes a line: the settings' columns, or the layout's own for 0.
 [[nodiscard]] QUARNEL_API unsigned layout_columns(const LayoutSettings& settings) noexcept;
 
-// The longest line the settings write, its line end included; what
-// layout_more needs for each line, besides one line more.
+// The longest text written for a line, its line end included; what
+// layout_more needs for each line, besides one line more. A line of more
+// than most_layout_columns bytes counts as a line for each
+// most_layout_columns of its bytes: it is written in such pieces.
 [[nodiscard]] QUARNEL_API std::size_t layout_line_size(const LayoutSettings& settings) noexcept;
 
 // A layout written as the bytes arrive, in pieces cut anywhere. Only the
@@ -92,7 +96,8 @@ class LayoutStream;
 // Writes into out the lines that data completes (a name line first), and
 // keeps the rest for the next piece. Returns the number of characters
 // written; nothing, with data not taken, when out has not room for
-// (data.size() / columns + 2) lines of layout_line_size.
+// (data.size() / min(columns, most_layout_columns) + 2) lines of
+// layout_line_size.
 [[nodiscard]] QUARNEL_API std::optional<std::size_t> layout_more(LayoutStream& stream,
                                                                  ByteView data,
                                                                  CharBuffer out) noexcept;
@@ -103,6 +108,9 @@ class LayoutStream;
 [[nodiscard]] QUARNEL_API std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept;
 
 inline constexpr std::size_t most_layout_columns = 256;
+// columns for xxd_plain: all the bytes on one line, as xxd -p -c 0 writes
+// them (with a line end even when there are none).
+inline constexpr unsigned whole_line = ~0U;
 
 class LayoutStream {
  public:
@@ -125,6 +133,10 @@ class LayoutStream {
   bool started_ = false;    // the name lines are written
   bool squeezing_ = false;  // lines are left out for a "*" already written
   bool last_full_ = false;  // a full line came before
+  // Of a line longer than line_: the bytes written, and the colour its
+  // last piece left on.
+  std::uint64_t line_done_ = 0;
+  std::uint8_t painted_ = 0xFF;
   // xxd -a: lines of zeros after one that was written: a "*" stands for two
   // or more; one alone is written when the next line shows it was alone.
   std::uint64_t zero_lines_ = 0;

@@ -90,8 +90,12 @@ bool names_array(const LayoutSettings& settings) {
 
 LayoutError check_layout(const LayoutSettings& settings) noexcept {
   const bool xxd = settings.layout == WrittenLayout::xxd;
-  if (settings.columns > most_layout_columns || (settings.layout == WrittenLayout::hexdump &&
-                                                 settings.columns != 0 && settings.columns != 16)) {
+  const bool long_lines_taken =
+      settings.layout == WrittenLayout::xxd_plain || settings.layout == WrittenLayout::xxd_c;
+  if ((settings.columns > most_layout_columns && !long_lines_taken) ||
+      (settings.columns == whole_line && settings.layout != WrittenLayout::xxd_plain) ||
+      (settings.layout == WrittenLayout::hexdump && settings.columns != 0 &&
+       settings.columns != 16)) {
     return LayoutError::columns;
   }
   if (settings.group > static_cast<int>(most_layout_columns) || (!xxd && settings.group >= 0) ||
@@ -191,7 +195,8 @@ std::size_t layout_line_size(const LayoutSettings& settings) noexcept {
   }
   std::array<char, 8192> text;  // NOLINT: written before it is read
   TextOut out{text.data(), nullptr, full.charset, full.color};
-  write_body(out, full, std::span(widest).first(full.columns), false);
+  write_body(out, full, std::span(widest).first(std::min<std::size_t>(full.columns, widest.size())),
+             false);
   // An address of 22 digits at most and what parts it from the bytes, the
   // whole 16 characters a vector fills, the name lines of an array.
   const auto measured = static_cast<std::size_t>(out.at - text.data());
@@ -243,7 +248,12 @@ struct LayoutSteps {
   TextOut out;
   WritePlan plan{};
 
+  [[nodiscard]] bool long_lines() const { return settings.columns > most_layout_columns; }
+
   void plan_lines() {
+    if (long_lines()) {
+      return;
+    }
     plan_full_line(settings, plan);
     // Colours come and go with the bytes: no vector fills them.
     if (!settings.color && make_fill_plan(plan, settings.columns, settings.charset, fill)) {
@@ -444,6 +454,40 @@ struct LayoutSteps {
     return done;
   }
 
+  // Lines longer than line_ go out in pieces of its size, each written
+  // once a byte after it shows whether it is the last.
+  void emit_piece(bool ends, bool last) {
+    const auto bytes = std::span(stream.line_).first(stream.held_);
+    out.painted = stream.painted_;
+    if (settings.layout == WrittenLayout::xxd_plain) {
+      write_plain_piece(out, bytes, ends);
+    } else {
+      write_c_piece(out, bytes, stream.line_done_ == 0, ends, last);
+    }
+    stream.line_done_ = ends ? 0 : stream.line_done_ + stream.held_;
+    stream.painted_ = out.painted;
+    stream.held_ = 0;
+  }
+
+  void take_long_lines(const unsigned char* at, std::size_t left) {
+    while (left > 0) {
+      const std::uint64_t line_left = settings.columns == whole_line
+                                          ? UINT64_MAX
+                                          : settings.columns - stream.line_done_ - stream.held_;
+      if (stream.held_ == most_layout_columns || (stream.held_ > 0 && line_left == 0)) {
+        emit_piece(line_left == 0, false);
+        continue;
+      }
+      const auto size = static_cast<std::size_t>(
+          std::min<std::uint64_t>({left, most_layout_columns - stream.held_, line_left}));
+      std::copy_n(at, size, stream.line_.begin() + static_cast<std::ptrdiff_t>(stream.held_));
+      stream.held_ += size;
+      stream.taken_ += size;
+      at += size;
+      left -= size;
+    }
+  }
+
   // Writes the line held.
   void emit_held(bool last) {
     emit(std::span(stream.line_).first(stream.held_), last);
@@ -466,10 +510,14 @@ std::optional<std::size_t> layout_more(LayoutStream& stream, ByteView data,
                                      data.size(), stream.settings_.length - stream.taken_)));
   }
   if (out.size() / layout_line_size(stream.settings_) <
-      (stream.held_ + data.size()) / columns + 2) {
+      (stream.held_ + data.size()) / std::min(columns, most_layout_columns) + 2) {
     return std::nullopt;
   }
   steps.open();
+  if (steps.long_lines()) {
+    steps.take_long_lines(data.data(), data.size());
+    return static_cast<std::size_t>(steps.out.at - out.data());
+  }
   const unsigned char* at = data.data();
   for (std::size_t left = data.size(); left > 0;) {
     if (stream.held_ == columns) {
@@ -505,7 +553,13 @@ std::size_t finish_layout(LayoutStream& stream, CharBuffer out) noexcept {
                     {out.data(), nullptr, stream.settings_.charset, stream.settings_.color}};
   steps.plan_lines();
   steps.open();
-  if (stream.held_ > 0) {
+  if (steps.long_lines()) {
+    if (stream.held_ > 0) {
+      steps.emit_piece(true, true);
+    } else if (steps.settings.columns == whole_line) {
+      steps.out.put('\n');  // as xxd -p -c 0 ends even no bytes
+    }
+  } else if (stream.held_ > 0) {
     steps.emit_held(true);
   }
   switch (steps.settings.layout) {

@@ -202,20 +202,30 @@ void write_c_opening(TextOut& out, const LayoutSettings& settings) {
   out.put('\n');
 }
 
-void write_c_line(TextOut& out, const LayoutSettings& /*settings*/,
-                  std::span<const unsigned char> bytes, bool last) {
-  out.put("  ");
+void write_c_piece(TextOut& out, std::span<const unsigned char> bytes, bool starts, bool ends,
+                   bool last) {
+  if (starts) {
+    out.put("  ");
+  }
   for (std::size_t k = 0; k < bytes.size(); ++k) {
     out.put("0x");
     out.hex(bytes[k], false);
-    if (k + 1 < bytes.size() || !last) {
+    const bool line_end = ends && k + 1 == bytes.size();
+    if (!(line_end && last)) {
       out.put(',');
     }
-    if (k + 1 < bytes.size()) {
+    if (!line_end) {
       out.put(' ');
     }
   }
-  out.put('\n');
+  if (ends) {
+    out.put('\n');
+  }
+}
+
+void write_c_line(TextOut& out, const LayoutSettings& /*settings*/,
+                  std::span<const unsigned char> bytes, bool last) {
+  write_c_piece(out, bytes, true, true, last);
 }
 
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length) {

@@ -29,12 +29,18 @@ ReadError read_plain_line(std::string_view text, Shape& shape, OtherLine& line,
   return ReadError::none;
 }
 
-void write_plain_line(TextOut& out, const LayoutSettings& /*settings*/,
-                      std::span<const unsigned char> bytes, bool /*last*/) {
+void write_plain_piece(TextOut& out, std::span<const unsigned char> bytes, bool ends) {
   for (const unsigned char byte : bytes) {
     out.hex(byte, false);
   }
-  out.put('\n');
+  if (ends) {
+    out.put('\n');
+  }
+}
+
+void write_plain_line(TextOut& out, const LayoutSettings& /*settings*/,
+                      std::span<const unsigned char> bytes, bool /*last*/) {
+  write_plain_piece(out, bytes, true);
 }
 
 }  // namespace quarnel

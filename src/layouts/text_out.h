@@ -165,6 +165,11 @@ using LineWriter = void(TextOut& out, const LayoutSettings& settings,
                         std::span<const unsigned char> bytes, bool last);
 LineWriter write_xxd_line, write_plain_line, write_c_line, write_hexdump_line, write_od_line,
     write_hex_line;
+// A piece of a line of xxd -p or xxd -i: whether it starts the line, ends
+// it, and ends the bytes. A whole line is a piece that starts and ends it.
+void write_plain_piece(TextOut& out, std::span<const unsigned char> bytes, bool ends);
+void write_c_piece(TextOut& out, std::span<const unsigned char> bytes, bool starts, bool ends,
+                   bool last);
 void write_c_opening(TextOut& out, const LayoutSettings& settings);
 void write_c_closing(TextOut& out, const LayoutSettings& settings, std::uint64_t length);
 // The array's name, as xxd makes it of a file name; room for name.size() + 2.

@@ -39,7 +39,8 @@ LayoutResult write_layout(int input, LayoutStream& stream, ByteRange range, Outp
   const std::size_t line = layout_line_size(stream.settings());
   // Pieces whose lines fit in the output's buffer at once, whatever the
   // layout's width.
-  const std::size_t columns = layout_columns(stream.settings());
+  const std::size_t columns =
+      std::min<std::size_t>(layout_columns(stream.settings()), most_layout_columns);
   const std::size_t piece = (out.buffer.size() / line - 3) * columns;
   const auto take = [&](std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {

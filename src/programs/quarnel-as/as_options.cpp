@@ -12,6 +12,9 @@
 namespace quarnel {
 namespace {
 
+// The widest line xxd -p and -i take: xxd reads the width as an int.
+constexpr std::uint64_t most_long_columns = 2147483647;
+
 // A count or offset: decimal, or hex after 0x; false when it is not one.
 bool read_number(const char* text, std::uint64_t& number) {
   std::string_view digits = text != nullptr ? text : "";
@@ -100,8 +103,17 @@ std::string_view take_value(AsOptions& options, const char* text, std::string_vi
     return "option needs a number: ";
   } else if (option == "-s" || option == "-l" || option == "-o") {
     (option == "-s" ? options.start : option == "-l" ? options.length : options.added) = number;
-  } else if (number == 0 && option == "-c" &&
-             (settings.layout == WrittenLayout::xxd || settings.layout == WrittenLayout::xxd_c)) {
+  } else if (option == "-c" && (settings.layout == WrittenLayout::xxd_plain ||
+                                settings.layout == WrittenLayout::xxd_c)) {
+    // xxd -p and -i take any width; -p writes everything on one line for
+    // 0, -i its own width.
+    if (number > most_long_columns) {
+      return "option takes 0 to 2147483647: ";
+    }
+    settings.columns = number > 0                                    ? static_cast<unsigned>(number)
+                       : settings.layout == WrittenLayout::xxd_plain ? whole_line
+                                                                     : 0;
+  } else if (number == 0 && option == "-c" && settings.layout == WrittenLayout::xxd) {
     settings.columns = 0;  // xxd takes -c 0 for its own width
   } else if (number > most_layout_columns || (number == 0 && option != "-g")) {
     return "option takes 1 to 256: ";
