@@ -213,7 +213,7 @@ TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
                                        "61 61 61 61",
                                        "i\"AAAA\"",
                                        "\"aaaaa\"",
-                                       "\"tent-\" ?? i\"ype\"",
+                                       R"("tent-" ?? i"ype")",
                                        "00 00 00 00 00 00 00 00",
                                        hex_of(data.substr(65533, 6)),
                                        "4? ?C ?6",
