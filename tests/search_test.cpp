@@ -235,9 +235,9 @@ TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
     static_cast<void>(prepare_group(finders, group));
     EXPECT_EQ(group.count, 10U);
     for (const std::uint64_t most : {~std::uint64_t{0}, std::uint64_t{70000}}) {
+      const auto told = static_cast<std::size_t>(std::min<std::uint64_t>(most, expected.size()));
       std::string wanted;
-      for (const auto& [at, k] :
-           std::span(expected).first(std::min<std::size_t>(most, expected.size()))) {
+      for (const auto& [at, k] : std::span(expected).first(told)) {
         std::array<char, 40> line{};
         std::snprintf(line.data(), line.size(), "%08llX %u\n", static_cast<unsigned long long>(at),
                       static_cast<unsigned>(k + 1));
@@ -255,7 +255,7 @@ TEST(Search, SeveralPatternsFindWhatEachFindsAlone) {
         EXPECT_TRUE(flush_output(out));
         const std::string where =
             std::to_string(static_cast<int>(path)) + (anchors != nullptr ? " in one pass" : "");
-        EXPECT_EQ(outcome.matches, std::min<std::size_t>(most, expected.size())) << where;
+        EXPECT_EQ(outcome.matches, told) << where;
         EXPECT_EQ(parting(testing::contents(output), with_line_ends(wanted)), "") << where;
         close_handle(input);
         close_handle(output);
