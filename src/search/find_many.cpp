@@ -62,7 +62,6 @@ bool prepare_group(std::span<const Finder> finders, FinderGroup& group) {
     ++group.count;
     group.anchored[k] = true;
     group.furthest = std::max(group.furthest, place);
-    group.longest = std::max(group.longest, pattern.size);
   }
   // A counting sort by slot that keeps the patterns' order in each: first
   // holds the counts, then where each slot starts, then where it ends, and

@@ -32,7 +32,6 @@ struct FinderGroup {
   std::array<bool, most_patterns> anchored{};      // the pattern is found through its anchor
   std::size_t count = 0;                           // the anchored patterns
   std::size_t furthest = 0;                        // the greatest place of an anchor
-  std::size_t longest = 0;                         // the longest anchored pattern
 };
 
 // A match: where it starts, and the index of its pattern's finder.
