@@ -14,8 +14,8 @@ namespace quarnel::posix {
 
 // Sets handler for every signal that ends the program, except those
 // ignored from the start (SIGHUP under nohup, SIGINT in a background job),
-// which stay ignored.
-void handle_ending_signals(void (*handler)(int), int flags);
+// which stay ignored, and, when only_default, those handled already.
+void handle_ending_signals(void (*handler)(int), int flags, bool only_default = false);
 
 // Ends the program as the signal would have, after the last words set:
 // the end of a handler of a signal that ends the program.

@@ -52,14 +52,15 @@ sigset_t ending_signal_set() {
   return set;
 }
 
-void handle_ending_signals(void (*handler)(int), int flags) {
+void handle_ending_signals(void (*handler)(int), int flags, bool only_default) {
   struct sigaction action {};
   action.sa_handler = handler;
   action.sa_mask = ending_signal_set();
   action.sa_flags = flags;
   for_each_ending_signal([&](int number) {
     struct sigaction before {};
-    if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+    if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN &&
+        (!only_default || before.sa_handler == SIG_DFL)) {
       ::sigaction(number, &action, nullptr);
     }
   });
@@ -115,16 +116,8 @@ void set_last_words(std::string_view words) {
   static bool handled = false;
   if (!handled) {
     handled = true;
-    struct sigaction action {};
-    action.sa_handler = posix::say_last_words_and_end;
-    action.sa_mask = posix::ending_signal_set();
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    posix::for_each_ending_signal([&](int number) {
-      struct sigaction before {};
-      if (::sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_DFL) {
-        ::sigaction(number, &action, nullptr);
-      }
-    });
+    posix::handle_ending_signals(posix::say_last_words_and_end, static_cast<int>(SA_RESETHAND),
+                                 true);
   }
   // Empty while the words change: a signal meanwhile says nothing.
   posix::last_words_size = 0;
