@@ -1144,6 +1144,17 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
       {"a repeated run", std::string(64, 'A') + data, std::string(80, 'A') + data, {}},
       {"empty to some", "", data.substr(0, 40), {}},
       {"one byte to two", "a", "ba", {}},
+      // Blocks that moved, shown as moves.
+      {"a block moved later", data, edit(2600, 0, data.substr(300, 700)).erase(300, 700), {}},
+      {"a block moved earlier, two bytes changed",
+       data,
+       edit(100, 0, edit(1200, 2, "!?").substr(1000, 900)).erase(1000 + 900, 900),
+       {"-U0"}},
+      {"two blocks swapped",
+       data,
+       data.substr(0, 500) + data.substr(1500, 800) + data.substr(1300, 200) +
+           data.substr(500, 800) + data.substr(2300),
+       {}},
   };
   for (const DiffRow& row : rows) {
     put("old", row.before);
@@ -1152,7 +1163,29 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
     args.insert(args.end(), {path("old"), path("new")});
     const Outcome diff = run_tool(args, "", {}, QUARNEL_DIFF_BINARY);
     ASSERT_EQ(diff.status, 1) << row.name << diff.err;
+    EXPECT_EQ(diff.out.find(" bytes moved from ") != std::string::npos,
+              std::string_view(row.name).find("block") != std::string_view::npos)
+        << row.name << diff.out;
     applies_once_and_undoes(diff.out, row.before, row.after, row.name);
+  }
+  // A block moved from past the file's end (from another file, or an
+  // address edited to wrap round) is refused, and the file left as it was.
+  put("old", data);
+  put("new", rows[9].after);
+  const std::string moved = run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY).out;
+  const std::size_t from =
+      moved.find(" moved from ", moved.find("\n+0")) + std::string_view(" moved from ").size();
+  const std::size_t line = static_cast<std::size_t>(
+      std::count(moved.begin(), moved.begin() + static_cast<std::ptrdiff_t>(from), '\n') + 1);
+  for (const std::string far : {"00001000", "FFFFFFFFFFFFFFF0"}) {
+    put("d.diff", moved.substr(0, from) + far + moved.substr(moved.find('\n', from)));
+    put("T", data);
+    const Outcome refused = unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "unquarnel: " + path("d.diff") + ":" + std::to_string(line) + ": " +
+                               path("T") + " does not hold the bytes the diff moves from " + far +
+                               "\n");
+    EXPECT_EQ(read("T"), data);
   }
   // Compared at the same offsets, an insertion changes the lines after it.
   put("old", data);

@@ -47,6 +47,17 @@ const std::string changed_byte =
     "-00000020  6F 6D 65 20 62 79 74 65-73                        ome bytes\n"
     "+00000020  6F 6D 65 20 62 79 74 65-73 21                     ome bytes!\n";
 
+// Two blocks of 70 bytes that swapped places: the first is shown moved.
+const std::string moved_block =
+    "--- old\n+++ new\n@@ -1,3 +1,2 @@ 70 bytes moved from 00000004 to 0000004A\n"
+    " 00000000  61 62 63 64                                       abcd\n"
+    "-00000004  70 bytes moved to 0000004A\n"
+    " 0000004A  53 70 68 69 6E 78 20 6F-66 20 62 6C 61 63 6B 20   Sphinx of black \n"
+    "@@ -7,2 +6,3 @@ 70 bytes moved from 00000004 to 0000004A\n"
+    " 0000008A  62 72 61 73 20 6A                                 bras j\n"
+    "+0000004A  70 bytes moved from 00000004\n"
+    " 00000090  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\n";
+
 class ReadDiff : public ::testing::TestWithParam<DiffCase> {};
 
 TEST_P(ReadDiff, PushesTheRecordsOfEachSide) {
@@ -73,7 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
                                true,
                                {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
                                 "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
-                                "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}}),
+                                "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}},
+                      DiffCase{
+                          "AMovedBlock",
+                          moved_block,
+                          false,
+                          {"expect 0 \"abcd\"", "move 74 to 4", "expect 74 \"Sphinx of black \"",
+                           "expect 138 \"bras j\"", "move 4 to 74", "move 144 to 144",
+                           "expect 144 \"0123456789abcdef\""}},
+                      DiffCase{"AMovedBlockReversed",
+                               moved_block,
+                               true,
+                               {"expect 0 \"abcd\"", "move 74 to 4", "move 4 to 74",
+                                "expect 4 \"Sphinx of black \"", "expect 68 \"bras j\"",
+                                "move 144 to 144", "expect 144 \"0123456789abcdef\""}}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST(ReadDiffSink, ARefusedRecordStopsTheReadingAsAWriteFailure) {
@@ -88,6 +112,29 @@ TEST(ReadDiffSink, ARefusedRecordStopsTheReadingAsAWriteFailure) {
     EXPECT_TRUE(step.write_failed) << refuse_at;
     EXPECT_EQ(sink.kept.size(), refuse_at);
   }
+}
+
+// A moved block's line stands where its side's lines put it, and says "to"
+// on the - side and "from" on the + side.
+TEST(ReadDiffRefusal, AMovedBlocksLineOutOfPlaceIsRefused) {
+  const auto problem = [](const std::string& from, const std::string& to) {
+    std::string text = moved_block;
+    text.replace(text.find(from), from.size(), to);
+    RecordingSink sink;
+    DiffReader diff;
+    std::string_view rest = text;
+    std::uint64_t number = 0;
+    const DiffStep step = read_diff(rest, true, diff, sink, number);
+    const std::string what =
+        step.error != ReadError::none ? "a line that does not read" : std::string(step.problem);
+    return what + " at " + std::to_string(step.line);
+  };
+  EXPECT_EQ(problem("-00000004  70 bytes moved to", "-00000005  70 bytes moved to"),
+            "the line is not where its hunk header puts it at 5");
+  EXPECT_EQ(problem("-00000004  70 bytes moved to", "-00000004  70 bytes moved from"),
+            "a block's line says \"moved to\" on the - side and \"moved from\" on the + at 5");
+  EXPECT_EQ(problem("70 bytes moved to 0000004A", "70 bytes moved to 4A"),
+            "a line that does not read at 5");
 }
 
 }  // namespace

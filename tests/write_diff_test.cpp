@@ -74,9 +74,10 @@ std::string line_at(const std::string& side, std::size_t address, std::size_t si
   return dump.substr(0, dump.find_first_of("\r\n"));
 }
 
-// A hunk's lines: "@@ ..." as it stands; otherwise a mark, then O or N for
-// the old or new dump and the line's number there, or the address in hex
-// and, after "+", how many bytes the line shows.
+// A hunk's lines: "@@ ..." and a moved block's lines ("-... moved") as they
+// stand; otherwise a mark, then O or N for the old or new dump and the
+// line's number there, or the address in hex and, after "+", how many bytes
+// the line shows.
 std::string expected_text(const std::string& before, const std::string& after,
                           const std::vector<std::string>& lines) {
   if (lines.empty()) {
@@ -84,7 +85,7 @@ std::string expected_text(const std::string& before, const std::string& after,
   }
   std::string text = with_line_ends("--- a\tT\n+++ b\tT\n");
   for (const std::string& line : lines) {
-    if (line.starts_with("@@")) {
+    if (line.starts_with("@@") || line.find(" moved ") != std::string::npos) {
       text += with_line_ends(line + "\n");
       continue;
     }
@@ -172,6 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 const std::string r200 = unrepeated(200, 1);
 const std::string r40 = unrepeated(40, 2);
+const std::string r400 = unrepeated(400, 3);
 
 std::string spliced(const std::string& bytes, std::size_t at, std::size_t cut,
                     const std::string& put) {
@@ -223,6 +225,28 @@ INSTANTIATE_TEST_SUITE_P(
                  {"@@ -4,2 +4,4 @@ 20 bytes inserted at 00000032", " O30+2", "+N32+16", "+N42+4",
                   " O32+16", "@@ -11,3 +13,2 @@ 3 bytes deleted at 00000096", " O92+4", "-O96+3",
                   " O99+16"}},
+        DiffCase{
+            "ABlockMovedLater",
+            r400,
+            r400.substr(0, 40) + r400.substr(120, 180) + r400.substr(40, 80) + r400.substr(300),
+            1,
+            DiffResult::differ,
+            {"@@ -3,3 +3,2 @@ 80 bytes moved from 00000028 to 000000DC", " O20+8",
+             "-00000028  80 bytes moved to 000000DC", " O78+16",
+             "@@ -16,2 +15,3 @@ 80 bytes moved from 00000028 to 000000DC", " O128+4",
+             "+000000DC  80 bytes moved from 00000028", " O12C+16"}},
+        DiffCase{
+            "ABlockMovedEarlierWithAByteChanged",
+            r400,
+            spliced(spliced(r400, 250, 100, ""), 60, 0, spliced(r400.substr(250, 100), 30, 1, "!")),
+            1,
+            DiffResult::differ,
+            {"@@ -4,2 +4,5 @@ 100 bytes moved from 000000FA to 0000003C", " O30+12",
+             "+0000003C  30 bytes moved from 000000FA", "+N5A+16",
+             "+0000006A  54 bytes moved from 00000128", " O3C+16",
+             "@@ -16,5 +19,2 @@ 100 bytes moved from 000000FA to 0000003C", " OEC+14",
+             "-000000FA  30 bytes moved to 0000003C", "-O118+16",
+             "-00000128  54 bytes moved to 0000006A", " O15E+16"}},
         DiffCase{"TwoChangesInAHunk",
                  r200,
                  spliced(spliced(r200, 100, 0, "Z"), 60, 0, "Y"),

@@ -14,8 +14,6 @@
 namespace quarnel {
 namespace {
 
-// The shortest run of equal bytes taken for a shared stretch.
-constexpr std::size_t match_length = 16;
 // After a difference, the bytes at the same offsets are tried this far for
 // a changed run that moved nothing.
 constexpr std::size_t same_shift_reach = 32;
@@ -60,31 +58,6 @@ struct Window {
   std::size_t count = 0;
   std::array<std::uint8_t, window_size> bytes{};
 };
-
-// A hash of the 16 bytes at at.
-std::uint64_t hash_of(const std::uint8_t* at) {
-  std::uint64_t first = 0;
-  std::uint64_t second = 0;
-  std::memcpy(&first, at, sizeof first);
-  std::memcpy(&second, at + sizeof first, sizeof second);
-  return (first * 0x9E3779B97F4A7C15ULL + second) * 0xC2B2AE3D27D4EB4FULL;
-}
-
-// Whether bytes hold three values at least. Runs of one or two values
-// (zeros, padding, spaces) are found everywhere: a match of them alone does
-// not tell where bytes moved.
-bool varied(std::span<const std::uint8_t> bytes) {
-  const std::uint8_t first = bytes[0];
-  std::uint8_t second = first;
-  for (const std::uint8_t byte : bytes) {
-    if (byte != first && second == first) {
-      second = byte;
-    } else if (byte != first && byte != second) {
-      return true;
-    }
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -478,6 +451,27 @@ AlignStep next_change(Aligner& aligner, Change& change) {
   aligner.old_at += found.old_skip;
   aligner.new_at += found.new_skip;
   return AlignStep::change;
+}
+
+std::uint64_t hash_of(const std::uint8_t* at) {
+  std::uint64_t first = 0;
+  std::uint64_t second = 0;
+  std::memcpy(&first, at, sizeof first);
+  std::memcpy(&second, at + sizeof first, sizeof second);
+  return (first * 0x9E3779B97F4A7C15ULL + second) * 0xC2B2AE3D27D4EB4FULL;
+}
+
+bool varied(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t first = bytes[0];
+  std::uint8_t second = first;
+  for (const std::uint8_t byte : bytes) {
+    if (byte != first && second == first) {
+      second = byte;
+    } else if (byte != first && byte != second) {
+      return true;
+    }
+  }
+  return false;
 }
 
 AlignedEnd aligned_end(const Aligner& aligner) { return {aligner.old_at, aligner.new_at}; }

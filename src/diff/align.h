@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace quarnel {
 
@@ -49,5 +50,15 @@ struct AlignedEnd {
 
 // The system's reason for a read_error, 0 when the file was cut meanwhile.
 [[nodiscard]] int align_error(const Aligner& aligner);
+
+// The shortest run of equal bytes taken for a shared stretch, and a hash of
+// that many bytes at at.
+inline constexpr std::size_t match_length = 16;
+[[nodiscard]] std::uint64_t hash_of(const std::uint8_t* at);
+
+// Whether bytes hold three values at least. Runs of one or two values
+// (zeros, padding, spaces) are found everywhere: a match of them alone does
+// not tell where bytes moved.
+[[nodiscard]] bool varied(std::span<const std::uint8_t> bytes);
 
 }  // namespace quarnel

@@ -7,6 +7,7 @@
 
 #include "diff/align.h"
 #include "diff/diff_colors.h"
+#include "diff/moves.h"
 #include "io/dump_line.h"
 #include "platform/platform.h"
 
@@ -44,6 +45,8 @@ struct Span {
   std::uint64_t first = 0;             // a grid's lines first to until, not included
   std::uint64_t until = 0;
   std::array<std::uint64_t, 2> number{};  // the dump line (from 0) of its first line on each side
+  // A change's block that moved: out of its old side, into its new side.
+  std::array<Move, 2> block{};
 
   // The lines of a side: a grid's last line may be short; the files' last
   // grid has a short line or an end line.
@@ -54,13 +57,24 @@ struct Span {
     const std::uint64_t bytes = end[side] - at[side];
     return last ? bytes / bytes_per_line + 1 : lines_for(bytes);
   }
-  // The lines it shows of a side.
-  [[nodiscard]] std::uint64_t shown(std::size_t side) const {
-    if (moved) {
-      return lines_for(end[side] - at[side]);
-    }
+  // The lines a grid shows of a side.
+  [[nodiscard]] std::uint64_t grid_shown(std::size_t side) const {
     return std::min(until, lines(side)) - std::min(first, lines(side));
   }
+};
+
+// Where a block starts on a side, and where on the other.
+std::uint64_t block_start(const Move& block, std::size_t side) {
+  return side == 0 ? block.old_at : block.new_at;
+}
+
+// What a block that moved shows on each side, in the same lines on both:
+// the bytes that moved unchanged, a line each that says where to or from,
+// and 16 bytes from each changed byte, on lines of their own.
+struct BlockPiece {
+  bool moved;
+  std::uint64_t from;  // in the block
+  std::uint64_t size;
 };
 
 // Bytes of a file, through a block read at the first byte wanted.
@@ -203,13 +217,106 @@ struct Differ {
     }
   }
 
+  // Where the bytes of a block first differ on its two sides, from `from`
+  // on; its size when nowhere.
+  std::uint64_t block_difference(const Move& block, std::uint64_t from) {
+    for (; from < block.size; from += bytes_per_line) {
+      const std::uint64_t end = block.size;
+      const auto one = cache[0].line(block.old_at + from, block.old_at + end);
+      const auto two = cache[1].line(block.new_at + from, block.new_at + end);
+      if (one.empty() || two.size() != one.size()) {
+        return block.size;
+      }
+      const auto differ = std::mismatch(one.begin(), one.end(), two.begin());
+      if (differ.first != one.end()) {
+        return from + static_cast<std::uint64_t>(differ.first - one.begin());
+      }
+    }
+    return block.size;
+  }
+
+  template <typename Put>
+  void walk_block(const Move& block, Put&& put_piece) {
+    std::uint64_t from = 0;
+    while (from < block.size && !out.failed) {
+      const std::uint64_t differ = block_difference(block, from);
+      if (differ - from >= bytes_per_line || differ == block.size) {
+        put_piece(BlockPiece{true, from, differ - from});
+        from = differ;
+      }
+      if (from < block.size) {
+        const std::uint64_t size = std::min(bytes_per_line, block.size - from);
+        put_piece(BlockPiece{false, from, size});
+        from += size;
+      }
+    }
+  }
+
+  std::uint64_t block_lines(const Move& block) {
+    std::uint64_t lines = 0;
+    walk_block(block, [&](const BlockPiece&) { ++lines; });
+    return lines;
+  }
+
+  // The lines a span shows of a side.
+  std::uint64_t shown(const Span& span, std::size_t side) {
+    if (!span.moved) {
+      return span.grid_shown(side);
+    }
+    const Move& block = span.block[side];
+    if (block.size == 0) {
+      return lines_for(span.end[side] - span.at[side]);
+    }
+    const std::uint64_t start = block_start(block, side);
+    return lines_for(start - span.at[side]) + block_lines(block) +
+           lines_for(span.end[side] - (start + block.size));
+  }
+
+  // A line that stands for bytes that moved: where they went, or where
+  // they came from.
+  void put_move_line(char mark, std::uint64_t address, std::uint64_t size, std::uint64_t other) {
+    if (settings.color) {
+      put(mark == '-' ? deleted_color : added_color);
+    }
+    put(std::string_view(&mark, 1));
+    put_address(address);
+    put("  ");
+    put_bytes(size);
+    put(mark == '-' ? " moved to " : " moved from ");
+    put_address(other);
+    if (settings.color) {
+      put(plain_color);
+    }
+    put(line_end);
+  }
+
+  void put_side_bytes(char mark, std::size_t side, std::uint64_t from, std::uint64_t end) {
+    for (std::uint64_t at = from; at < end && !out.failed; at += bytes_per_line) {
+      put_line(mark, at, cache[side].line(at, end), {}, true);
+    }
+  }
+
   void put_moved(const Span& span) {
     for (std::size_t side = 0; side < 2; ++side) {
       const char mark = side == 0 ? '-' : '+';
-      for (std::uint64_t at = span.at[side]; at < span.end[side] && !out.failed;
-           at += bytes_per_line) {
-        put_line(mark, at, cache[side].line(at, span.end[side]), {}, true);
+      const Move& block = span.block[side];
+      if (block.size == 0) {
+        put_side_bytes(mark, side, span.at[side], span.end[side]);
+        continue;
       }
+      const std::uint64_t start = block_start(block, side);
+      const std::uint64_t other = block_start(block, 1 - side);
+      put_side_bytes(mark, side, span.at[side], start);
+      walk_block(block, [&](const BlockPiece& piece) {
+        if (piece.moved) {
+          put_move_line(mark, start + piece.from, piece.size, other + piece.from);
+          return;
+        }
+        const std::uint64_t end = piece.from + piece.size;
+        put_line(mark, start + piece.from, cache[side].line(start + piece.from, start + end),
+                 cache[1 - side].line(other + piece.from, other + end), false);
+      });
+      put_side_bytes(mark, side, start + block.size, span.end[side]);
     }
   }
 
@@ -257,9 +364,15 @@ struct Differ {
     }
     const std::uint64_t deleted = moved->end[0] - moved->at[0];
     const std::uint64_t inserted = moved->end[1] - moved->at[1];
+    const Move& block = moved->block[0].size != 0 ? moved->block[0] : moved->block[1];
     put(" ");
-    put_bytes(deleted == 0 ? inserted : deleted);
-    if (deleted == 0) {
+    put_bytes(block.size != 0 ? block.size : deleted == 0 ? inserted : deleted);
+    if (block.size != 0) {
+      put(" moved from ");
+      put_address(block.old_at);
+      put(" to ");
+      put_address(block.new_at);
+    } else if (deleted == 0) {
       put(" inserted at ");
       put_address(moved->at[1]);
     } else if (inserted == 0) {
@@ -282,8 +395,8 @@ struct Differ {
   void put_hunk() {
     std::array<std::uint64_t, 2> lines{};
     for (std::size_t i = 0; i < count; ++i) {
-      lines[0] += spans[i].shown(0);
-      lines[1] += spans[i].shown(1);
+      lines[0] += shown(spans[i], 0);
+      lines[1] += shown(spans[i], 1);
     }
     const Span& first = spans[0];
     const std::uint64_t skipped = first.moved ? 0 : first.first;
@@ -362,7 +475,8 @@ struct Differ {
     }
   }
 
-  void moved(const Change& moved_change) {
+  void moved(const PairedChange& paired) {
+    const Change& moved_change = paired.change;
     context = std::max<std::uint64_t>(context, 1);
     grid_ends({moved_change.old_at, moved_change.new_at}, false);
     const std::uint64_t lines = grid.lines(0);
@@ -371,7 +485,8 @@ struct Differ {
               .at = {moved_change.old_at, moved_change.new_at},
               .end = {moved_change.old_at + moved_change.old_size,
                       moved_change.new_at + moved_change.new_size},
-              .number = {grid.number[0] + lines, grid.number[1] + lines}};
+              .number = {grid.number[0] + lines, grid.number[1] + lines},
+              .block = {paired.out, paired.in}};
     // A hunk too long to hold: its last grid joins the changes around it.
     if (count + 2 > spans.size()) {
       const Span& before_grid = spans[count - 2];
@@ -382,7 +497,7 @@ struct Differ {
     spans[count++] = span;
     grid = Span{.at = span.end,
                 .end = {unknown_end, unknown_end},
-                .number = {span.number[0] + span.shown(0), span.number[1] + span.shown(1)}};
+                .number = {span.number[0] + shown(span, 0), span.number[1] + shown(span, 1)}};
     spans[count++] = grid;
     change_end = 0;
   }
@@ -410,15 +525,18 @@ DiffOutcome write_dump_diff(const DiffFile& before, const DiffFile& after,
   Differ differ{before, after, settings, out};
   Aligner& aligner = start_alignment({before.handle, before.size}, {after.handle, after.size},
                                      settings.same_offsets);
-  Change change;
+  MoveFinder& moves =
+      start_moves(aligner, {before.handle, before.size}, {after.handle, after.size});
+  PairedChange paired;
+  const Change& change = paired.change;
   AlignStep step = AlignStep::change;
-  while (!out.failed && (step = next_change(aligner, change)) == AlignStep::change) {
+  while (!out.failed && (step = next_paired_change(moves, paired)) == AlignStep::change) {
     if (change.old_size == change.new_size) {
       const std::uint64_t origin = differ.grid.at[0];
       differ.change((change.old_at - origin) / bytes_per_line,
                     lines_for(change.old_at + change.old_size - origin));
     } else {
-      differ.moved(change);
+      differ.moved(paired);
     }
   }
   if (step == AlignStep::read_error) {

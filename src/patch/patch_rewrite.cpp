@@ -31,6 +31,7 @@ struct Rewrite {
   std::uint64_t written = 0;             // the new file's length so far, buffered bytes counted
   std::size_t buffered = 0;              // of new_bytes, the new file's last bytes
   std::array<std::uint64_t, 2> moved{};  // the old file's bytes from moved[0] go to moved[1] on
+  PatchRecord move{};                    // the record that said so
   std::uint64_t unflushed = 0;
 
   void fail(PatchStatus status) {
@@ -109,12 +110,23 @@ void put_bytes(Rewrite& rewrite, std::span<const std::uint8_t> bytes) {
 // Copies the old bytes that go to the new file's bytes up to until. A
 // hole of the old file stays one: it is not written.
 void copy_old(Rewrite& rewrite, std::uint64_t until) {
+  if (!rewrite.going()) {
+    return;  // a failure said already stays the one told
+  }
   if (until < rewrite.written || rewrite.written < rewrite.moved[1]) {
     rewrite.outcome.status = PatchStatus::records_error;
     return;
   }
   while (rewrite.written < until && rewrite.going()) {
-    const std::uint64_t from = rewrite.moved[0] + (rewrite.written - rewrite.moved[1]);
+    // Bytes a diff moves from past the old file's end: it was made from
+    // another file.
+    const std::uint64_t offset = rewrite.written - rewrite.moved[1];
+    if (offset > rewrite.old_length || rewrite.moved[0] > rewrite.old_length - offset) {
+      rewrite.outcome.status = PatchStatus::guard_failed;
+      rewrite.outcome.record = rewrite.move;
+      return;
+    }
+    const std::uint64_t from = rewrite.moved[0] + offset;
     // Only a hole as large as a block is kept one.
     if (until - rewrite.written >= moved_bytes.size()) {
       if (const std::uint64_t hole = data_after(rewrite.old_file, from) - from;
@@ -125,7 +137,8 @@ void copy_old(Rewrite& rewrite, std::uint64_t until) {
       }
     }
     const auto size = static_cast<std::size_t>(
-        std::min<std::uint64_t>(moved_bytes.size(), until - rewrite.written));
+        std::min<std::uint64_t>({moved_bytes.size(), until - rewrite.written,
+                                 std::max<std::uint64_t>(rewrite.old_length - from, 1)}));
     const auto bytes = std::span(moved_bytes).first(size);
     if (const ReadResult got = read_at(rewrite.old_file, from, bytes);
         got.status != ReadStatus::data || got.count != size) {
@@ -150,6 +163,7 @@ void write_new(Rewrite& rewrite) {
     } else if (record.kind == RecordKind::move) {
       copy_old(rewrite, record.to);
       rewrite.moved = {record.address, record.to};
+      rewrite.move = record;
     } else if (record.kind == RecordKind::set_length) {
       sized = true;
       new_length = record.address;
@@ -161,7 +175,8 @@ void write_new(Rewrite& rewrite) {
   }
   // The bytes after the last change, to the new length or the old file's end.
   if (rewrite.going() && !sized && rewrite.old_length < rewrite.moved[0]) {
-    rewrite.outcome.status = PatchStatus::read_error;
+    rewrite.outcome.status = PatchStatus::guard_failed;
+    rewrite.outcome.record = rewrite.move;
     return;
   }
   copy_old(rewrite,

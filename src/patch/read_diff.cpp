@@ -237,6 +237,54 @@ bool note_move(DiffReader& diff, RecordSink& records, std::uint64_t number) {
   return records.put({old_at, 0, RecordKind::move, diff.input, number, new_at}, {});
 }
 
+// A line that stands for a block of bytes that moved, as quarnel-diff
+// writes it: "ADDRESS  N bytes moved to OTHER" on the old side, "... moved
+// from OTHER" on the new one, its address's low eight digits in front.
+struct MoveLine {
+  std::uint32_t address = 0;
+  std::uint64_t size = 0;
+  std::uint64_t other = 0;
+  bool to = false;
+};
+
+bool read_move_line(std::string_view text, MoveLine& move) {
+  const auto hex_digits = [](std::string_view digits) {
+    return std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
+  };
+  constexpr std::size_t digits = line_geometry::address_digits;
+  if (text.size() < digits + 2 || !hex_digits(text.substr(0, digits)) ||
+      text.substr(digits, 2) != "  ") {
+    return false;
+  }
+  static_cast<void>(std::from_chars(text.data(), text.data() + digits, move.address, 16));
+  text.remove_prefix(digits + 2);
+  const std::from_chars_result size =
+      std::from_chars(text.data(), text.data() + text.size(), move.size);
+  if (size.ec != std::errc() || text[0] == '0') {
+    return false;
+  }
+  text.remove_prefix(static_cast<std::size_t>(size.ptr - text.data()));
+  const std::string_view words = move.size == 1 ? " byte moved " : " bytes moved ";
+  if (!text.starts_with(words)) {
+    return false;
+  }
+  text.remove_prefix(words.size());
+  move.to = text.starts_with("to ");
+  if (!move.to && !text.starts_with("from ")) {
+    return false;
+  }
+  text.remove_prefix(move.to ? 3 : 5);
+  // The other address as a dump line writes it: eight digits or more, no
+  // 0 in front of more.
+  if (text.size() < digits || text.size() > 16 || !hex_digits(text) ||
+      (text.size() > digits && text[0] == '0')) {
+    return false;
+  }
+  static_cast<void>(std::from_chars(text.data(), text.data() + text.size(), move.other, 16));
+  return true;
+}
+
 // At the end of a hunk of quarnel's lines: a side whose last line is short
 // ends its dump there; the lines of the others run on after it.
 bool end_quarnel_hunk(DiffReader& diff, RecordSink& records, std::uint64_t number) {
@@ -251,6 +299,54 @@ bool end_quarnel_hunk(DiffReader& diff, RecordSink& records, std::uint64_t numbe
     diff.base_line[side] = diff.first_line[side] + diff.lines[side];
   }
   return written && (diff.short_line[0] || diff.short_line[1] || note_move(diff, records, number));
+}
+
+// Counts a hunk's line of a side off its header's count; at the hunk's
+// end, where the dumps stand.
+bool count_line(bool old_line, bool new_line, DiffReader& diff, RecordSink& records,
+                std::uint64_t number) {
+  diff.old_left -= old_line ? 1 : 0;
+  diff.new_left -= new_line ? 1 : 0;
+  diff.in_hunk = diff.old_left + diff.new_left > 0;
+  return diff.in_hunk || end_quarnel_hunk(diff, records, number);
+}
+
+// A side's line for a block that moved. On the side that the file has
+// (the old one, or the new one reversed), the block's bytes are passed
+// over; on the other, they are the file's bytes from the other address.
+DiffStep read_move(const MoveLine& move, std::uint64_t high, bool wide, std::size_t side,
+                   DiffReader& diff, RecordSink& records, std::uint64_t number) {
+  DiffStep step;
+  const auto fail = [&](std::string_view problem) {
+    step.ok = false;
+    step.problem = problem;
+    step.line = number;
+    return step;
+  };
+  if (!diff.placed && !place_hunk(diff)) {
+    return fail("the hunk is not where the hunks before it leave the dumps");
+  }
+  const std::uint64_t place = diff.at[side];
+  if ((high | move.address) != place &&
+      (wide || move.address != static_cast<std::uint32_t>(place))) {
+    return fail("the line is not where its hunk header puts it");
+  }
+  if (move.to != (side == 0)) {
+    return fail("a block's line says \"moved to\" on the - side and \"moved from\" on the +");
+  }
+  const std::size_t file_old = diff.reverse ? 1 : 0;
+  bool written = true;
+  if (side != file_old) {
+    diff.mapped = {move.other, place};
+    written = records.put({move.other, 0, RecordKind::move, diff.input, number, place}, {});
+  }
+  diff.at[side] += move.size;
+  diff.short_line[side] = false;
+  if (!written || !count_line(side == 0, side == 1, diff, records, number)) {
+    step.ok = false;
+    step.write_failed = true;
+  }
+  return step;
 }
 
 // A hunk's line of a quarnel dump: each side's lines follow one another
@@ -272,6 +368,9 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
   std::string_view text = line.substr(1);
   bool wide = false;
   const std::uint64_t high = high_address(text, wide);
+  if (MoveLine move; mark != ' ' && read_move_line(text, move)) {
+    return read_move(move, high, wide, new_line ? 1 : 0, diff, records, number);
+  }
   DumpLine dump;
   std::size_t column = 0;
   if (const ReadError error = read_dump_line(text, dump, column); error != ReadError::none) {
@@ -305,12 +404,7 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
       diff.short_line[side] = short_line;
     }
   }
-  diff.old_left -= old_line ? 1 : 0;
-  diff.new_left -= new_line ? 1 : 0;
-  diff.in_hunk = diff.old_left + diff.new_left > 0;
-  if (!diff.in_hunk) {
-    written = written && end_quarnel_hunk(diff, records, number);
-  }
+  written = written && count_line(old_line, new_line, diff, records, number);
   if (!written) {
     step.ok = false;
     step.write_failed = true;

@@ -1,0 +1,244 @@
+#include "diff/moves.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <span>
+
+#include "platform/platform.h"
+
+namespace quarnel {
+namespace {
+
+// The bytes of each stretch a block is looked for in.
+constexpr std::size_t look_size = std::size_t{1} << 16;
+// A stretch's marks: the places whose 16 bytes hash with their top bits
+// clear, one in 16, kept in a table by their hash. Those of a stretch to
+// come are looked up from the stretch at hand.
+constexpr unsigned mark_bits = 4;
+constexpr int table_bits = 17;
+// Marks of the stretch at hand tried against the others, at most.
+constexpr std::size_t most_tries = 64;
+// After a byte changed in place, the bytes that follow are equal again
+// within this many, or the block ends there.
+constexpr std::size_t resume_reach = 16;
+
+struct Mark {
+  std::uint64_t change = 0;  // the change's number, from 1; 0 is a free slot
+  std::uint32_t offset = 0;  // from the start of the stretch
+  std::uint32_t check = 0;   // the hash's low bits
+};
+
+std::size_t slot_of(std::uint64_t hash) {
+  return static_cast<std::size_t>((hash >> 20U) & ((std::uint64_t{1} << table_bits) - 1));
+}
+
+bool is_mark(std::uint64_t hash) { return hash >> (64U - mark_bits) == 0; }
+
+}  // namespace
+
+struct MoveFinder {
+  Aligner* aligner = nullptr;
+  AlignedFile before{};
+  AlignedFile after{};
+  std::array<PairedChange, moves_ahead> ring{};
+  std::uint64_t popped = 0;  // the changes given so far; the ring holds popped + 1 on
+  std::uint64_t pushed = 0;
+  AlignStep last = AlignStep::change;  // the aligner's step after the last change held
+  // The marks of the old and of the new sides of the changes held.
+  std::array<std::array<Mark, std::size_t{1} << table_bits>, 2> marks{};
+  std::array<std::uint8_t, look_size> stretch{};
+  std::array<std::uint8_t, look_size + resume_reach + match_length> old_bytes{};
+  std::array<std::uint8_t, look_size + resume_reach + match_length> new_bytes{};
+};
+
+namespace {
+
+MoveFinder finder_storage;
+
+PairedChange& held_change(MoveFinder& finder, std::uint64_t number) {
+  return finder.ring[static_cast<std::size_t>((number - 1) % moves_ahead)];
+}
+
+// Up to the first look_size bytes of a stretch, none when they cannot be read.
+std::span<const std::uint8_t> stretch_bytes(MoveFinder& finder, const AlignedFile& file,
+                                            std::uint64_t at, std::uint64_t size) {
+  const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(size, look_size));
+  const auto into = std::span(finder.stretch).first(count);
+  const ReadResult got = read_at(file.handle, at, into);
+  return got.status == ReadStatus::data && got.count == count ? into
+                                                              : std::span<const std::uint8_t>{};
+}
+
+void put_marks(MoveFinder& finder, std::size_t side, std::uint64_t number, std::uint64_t at,
+               std::uint64_t size) {
+  const auto bytes = stretch_bytes(finder, side == 0 ? finder.before : finder.after, at, size);
+  for (std::size_t k = 0; k + match_length <= bytes.size(); ++k) {
+    const std::uint64_t hash = hash_of(bytes.data() + k);
+    if (is_mark(hash) && varied(bytes.subspan(k, match_length))) {
+      finder.marks[side][slot_of(hash)] = {number, static_cast<std::uint32_t>(k),
+                                           static_cast<std::uint32_t>(hash)};
+    }
+  }
+}
+
+// How many bytes before old_at and new_at are equal, down to limit.
+std::uint64_t equal_before(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
+                           std::uint64_t limit) {
+  const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(limit, look_size));
+  const auto one = std::span(finder.old_bytes).first(size);
+  const auto two = std::span(finder.new_bytes).first(size);
+  if (read_at(finder.before.handle, old_at - size, one).count != size ||
+      read_at(finder.after.handle, new_at - size, two).count != size) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(std::mismatch(one.rbegin(), one.rend(), two.rbegin()).first -
+                                    one.rbegin());
+}
+
+// How far from old_at and new_at the bytes are the same but for changes
+// in place, each followed by equal bytes within resume_reach; up to limit.
+std::uint64_t block_extent(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
+                           std::uint64_t limit) {
+  std::uint64_t done = 0;
+  while (done < limit) {
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(limit - done, finder.old_bytes.size()));
+    const auto one = std::span(finder.old_bytes).first(size);
+    const auto two = std::span(finder.new_bytes).first(size);
+    if (read_at(finder.before.handle, old_at + done, one).count != size ||
+        read_at(finder.after.handle, new_at + done, two).count != size) {
+      return done;
+    }
+    // Taken to the end of what is read, or to where the look past a
+    // change could reach beyond it.
+    const std::size_t whole = done + size == limit ? size : size - resume_reach - match_length;
+    std::size_t k = 0;
+    while (k < whole) {
+      if (one[k] == two[k]) {
+        ++k;
+        continue;
+      }
+      std::size_t again = k + 1;
+      while (again <= k + resume_reach &&
+             (again + match_length > size ||
+              std::memcmp(one.data() + again, two.data() + again, match_length) != 0)) {
+        ++again;
+      }
+      if (again > k + resume_reach) {
+        return done + k;
+      }
+      k = again;
+    }
+    done += k;
+  }
+  return done;
+}
+
+// The block that the marked bytes at old_at and new_at start, within
+// stretches that start at old_from and new_from and end at old_end and
+// new_end; none when it is shorter than shortest_move.
+Move block_at(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
+              std::uint64_t old_from, std::uint64_t new_from, std::uint64_t old_end,
+              std::uint64_t new_end) {
+  const std::uint64_t back =
+      equal_before(finder, old_at, new_at, std::min(old_at - old_from, new_at - new_from));
+  const Move move{old_at - back, new_at - back,
+                  block_extent(finder, old_at - back, new_at - back,
+                               std::min(old_end - (old_at - back), new_end - (new_at - back)))};
+  return move.size >= shortest_move ? move : Move{};
+}
+
+// The block that the stretch of side `side` of the change at hand sends to
+// or takes from a stretch of a change to come: its marks looked up among
+// theirs.
+void pair_side(MoveFinder& finder, PairedChange& front, std::size_t side) {
+  const Change& change = front.change;
+  const std::uint64_t at = side == 0 ? change.old_at : change.new_at;
+  const std::uint64_t size = side == 0 ? change.old_size : change.new_size;
+  const auto bytes = stretch_bytes(finder, side == 0 ? finder.before : finder.after, at, size);
+  std::size_t tries = 0;
+  for (std::size_t k = 0; k + match_length <= bytes.size() && tries < most_tries; ++k) {
+    const std::uint64_t hash = hash_of(bytes.data() + k);
+    if (!is_mark(hash)) {
+      continue;
+    }
+    const Mark mark = finder.marks[1 - side][slot_of(hash)];
+    if (mark.change <= finder.popped || mark.change > finder.pushed ||
+        mark.check != static_cast<std::uint32_t>(hash)) {
+      continue;
+    }
+    PairedChange& other = held_change(finder, mark.change);
+    Move& other_block = side == 0 ? other.in : other.out;
+    if (other_block.size != 0) {
+      continue;
+    }
+    ++tries;
+    const Change& there = other.change;
+    const Move move =
+        side == 0
+            ? block_at(finder, at + k, there.new_at + mark.offset, change.old_at, there.new_at,
+                       change.old_at + change.old_size, there.new_at + there.new_size)
+            : block_at(finder, there.old_at + mark.offset, at + k, there.old_at, change.new_at,
+                       there.old_at + there.old_size, change.new_at + change.new_size);
+    if (move.size != 0) {
+      other_block = move;
+      (side == 0 ? front.out : front.in) = move;
+      return;
+    }
+  }
+}
+
+bool moves_bytes(const Change& change) { return change.old_size != change.new_size; }
+
+}  // namespace
+
+MoveFinder& start_moves(Aligner& aligner, const AlignedFile& before, const AlignedFile& after) {
+  MoveFinder& finder = finder_storage;
+  finder.aligner = &aligner;
+  finder.before = before;
+  finder.after = after;
+  finder.popped = 0;
+  finder.pushed = 0;
+  finder.last = AlignStep::change;
+  for (auto& side : finder.marks) {
+    side.fill({});
+  }
+  return finder;
+}
+
+AlignStep next_paired_change(MoveFinder& finder, PairedChange& change) {
+  while (finder.pushed - finder.popped < moves_ahead && finder.last == AlignStep::change) {
+    Change next;
+    finder.last = next_change(*finder.aligner, next);
+    if (finder.last != AlignStep::change) {
+      break;
+    }
+    const std::uint64_t number = ++finder.pushed;
+    held_change(finder, number) = {next, {}, {}};
+    if (moves_bytes(next)) {
+      if (next.old_size >= shortest_move) {
+        put_marks(finder, 0, number, next.old_at, next.old_size);
+      }
+      if (next.new_size >= shortest_move) {
+        put_marks(finder, 1, number, next.new_at, next.new_size);
+      }
+    }
+  }
+  if (finder.pushed == finder.popped) {
+    return finder.last;
+  }
+  PairedChange& front = held_change(finder, ++finder.popped);
+  if (moves_bytes(front.change)) {
+    if (front.out.size == 0 && front.change.old_size >= shortest_move) {
+      pair_side(finder, front, 0);
+    }
+    if (front.in.size == 0 && front.change.new_size >= shortest_move) {
+      pair_side(finder, front, 1);
+    }
+  }
+  change = front;
+  return AlignStep::change;
+}
+
+}  // namespace quarnel
