@@ -356,7 +356,8 @@ TEST_P(DiffStat, SumsUpTheChanges) {
 }
 
 // A program's offsets fixed up after its code moved: ten values grown by
-// 0x20, three shrunk by 0x560; then 3 bytes inserted and 5 deleted.
+// 0x20, three shrunk by 0x560, two 32-bit and two 64-bit values grown by
+// 0x20 with a carry across bytes; then 3 bytes inserted and 5 deleted.
 StatCase fixed_up() {
   const std::string base = unrepeated(4096, 7);
   std::string before = base;
@@ -370,44 +371,85 @@ StatCase fixed_up() {
     before = with_value(before, 256 * k + 80, 0x9000);
     after = with_value(after, 256 * k + 80, 0x9000 - 0x560);
   }
+  for (std::size_t k = 0; k < 2; ++k) {
+    before = with_value(before, 256 * k + 1200, 0x12FFF0);
+    after = with_value(after, 256 * k + 1200, 0x130010);
+  }
+  for (const std::size_t at : {2000, 2100}) {
+    before = with_value(with_value(before, at, 0xFFFFFFF0), at + 4, 0);
+    after = with_value(with_value(after, at, 0x10), at + 4, 1);
+  }
   after = spliced(spliced(after, 3500, 5, ""), 3000, 0, "XYZ");
   return {"OffsetsFixedUp", before, after,
-          "inserted, deleted or replaced, largest first (old and new addresses):\n"
+          "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
           "  5 bytes deleted at 00000DAC in the old file, 00000DAF in the new\n"
           "  3 bytes inserted at 00000BB8 in the old file, 00000BB8 in the new\n"
-          "changed in place, by what they do to a little-endian 32-bit value:\n"
-          "  10 changes of 4 bytes that add 0x20, from 00000010 to 00000914\n"
-          "  3 changes of 4 bytes that subtract 0x560, from 00000050 to 00000254\n"
+          "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
+          "  10 changes of 2 bytes that add 0x20, from 00000010 to 00000912\n"
+          "  3 changes of 2 bytes that subtract 0x560, from 00000050 to 00000252\n"
+          "  2 changes of 4 bytes that add 0x20, from 000004B0 to 000005B4\n"
+          "  2 changes of 8 bytes that add 0x20, from 000007D0 to 0000083C\n"
           "in all:\n"
           "  1 insertion, 3 bytes\n"
           "  1 deletion, 5 bytes\n"
           "  0 replacements\n"
-          "  13 changes in place, 16 bytes changed\n"
+          "  0 moves\n"
+          "  17 changes in place, 32 bytes changed\n"
           "  4096 bytes in the old file, 4094 bytes in the new\n"};
+}
+
+// A block of 800 bytes moved later, two offsets in it fixed up by 0x20,
+// and 40 bytes inserted.
+StatCase block_moved() {
+  std::string before = unrepeated(4096, 9);
+  for (const std::size_t at : {1100, 1300}) {
+    before = with_value(before, at, 0x4000);
+  }
+  std::string block = before.substr(1000, 800);
+  for (const std::size_t at : {100, 300}) {
+    block = with_value(block, at, 0x4020);
+  }
+  const std::string after = before.substr(0, 1000) + before.substr(1800, 1200) + block +
+                            unrepeated(40, 10) + before.substr(3000);
+  return {"ABlockMoved", before, after,
+          "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
+          "  800 bytes moved from 000003E8 to 00000898\n"
+          "  40 bytes inserted at 00000BB8 in the old file, 00000BB8 in the new\n"
+          "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
+          "  2 changes of 2 bytes that add 0x20, from 0000044C to 00000516\n"
+          "in all:\n"
+          "  1 insertion, 40 bytes\n"
+          "  0 deletions\n"
+          "  0 replacements\n"
+          "  1 move, 800 bytes\n"
+          "  2 changes in place, 2 bytes changed\n"
+          "  4096 bytes in the old file, 4136 bytes in the new\n"};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Summaries, DiffStat,
     ::testing::Values(
-        StatCase{"Same", r200, r200, ""}, fixed_up(),
+        StatCase{"Same", r200, r200, ""}, fixed_up(), block_moved(),
         StatCase{"ALoneChangeAndAGrownTail", r40, spliced(r40, 7, 1, "!") + "tail",
-                 "inserted, deleted or replaced, largest first (old and new addresses):\n"
+                 "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
                  "  4 bytes inserted at 00000028 in the old file, 00000028 in the new\n"
-                 "changed in place, by what they do to a little-endian 32-bit value:\n"
+                 "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
                  "  1 change\n"
                  "in all:\n"
                  "  1 insertion, 4 bytes\n"
                  "  0 deletions\n"
                  "  0 replacements\n"
+                 "  0 moves\n"
                  "  1 change in place, 1 byte changed\n"
                  "  40 bytes in the old file, 44 bytes in the new\n"},
         StatCase{"AShortTailReplaced", r40, r40.substr(0, 30) + "xyz",
-                 "inserted, deleted or replaced, largest first (old and new addresses):\n"
+                 "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
                  "  10 bytes replaced by 3 bytes at 0000001E in the old file, 0000001E in the new\n"
                  "in all:\n"
                  "  0 insertions\n"
                  "  0 deletions\n"
                  "  1 replacement, 10 bytes by 3 bytes\n"
+                 "  0 moves\n"
                  "  0 changes in place, 0 bytes changed\n"
                  "  40 bytes in the old file, 33 bytes in the new\n"}),
     [](const ::testing::TestParamInfo<StatCase>& param) { return param.param.name; });

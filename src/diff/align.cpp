@@ -453,27 +453,6 @@ AlignStep next_change(Aligner& aligner, Change& change) {
   return AlignStep::change;
 }
 
-std::uint64_t hash_of(const std::uint8_t* at) {
-  std::uint64_t first = 0;
-  std::uint64_t second = 0;
-  std::memcpy(&first, at, sizeof first);
-  std::memcpy(&second, at + sizeof first, sizeof second);
-  return (first * 0x9E3779B97F4A7C15ULL + second) * 0xC2B2AE3D27D4EB4FULL;
-}
-
-bool varied(std::span<const std::uint8_t> bytes) {
-  const std::uint8_t first = bytes[0];
-  std::uint8_t second = first;
-  for (const std::uint8_t byte : bytes) {
-    if (byte != first && second == first) {
-      second = byte;
-    } else if (byte != first && byte != second) {
-      return true;
-    }
-  }
-  return false;
-}
-
 AlignedEnd aligned_end(const Aligner& aligner) { return {aligner.old_at, aligner.new_at}; }
 
 int align_error(const Aligner& aligner) { return aligner.error; }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace quarnel {
@@ -54,11 +55,28 @@ struct AlignedEnd {
 // The shortest run of equal bytes taken for a shared stretch, and a hash of
 // that many bytes at at.
 inline constexpr std::size_t match_length = 16;
-[[nodiscard]] std::uint64_t hash_of(const std::uint8_t* at);
+[[nodiscard]] inline std::uint64_t hash_of(const std::uint8_t* at) {
+  std::uint64_t first = 0;
+  std::uint64_t second = 0;
+  std::memcpy(&first, at, sizeof first);
+  std::memcpy(&second, at + sizeof first, sizeof second);
+  return (first * 0x9E3779B97F4A7C15ULL + second) * 0xC2B2AE3D27D4EB4FULL;
+}
 
 // Whether bytes hold three values at least. Runs of one or two values
 // (zeros, padding, spaces) are found everywhere: a match of them alone does
 // not tell where bytes moved.
-[[nodiscard]] bool varied(std::span<const std::uint8_t> bytes);
+[[nodiscard]] inline bool varied(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t first = bytes[0];
+  std::uint8_t second = first;
+  for (const std::uint8_t byte : bytes) {
+    if (byte != first && second == first) {
+      second = byte;
+    } else if (byte != first && byte != second) {
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace quarnel

@@ -8,6 +8,7 @@
 
 #include "diff/align.h"
 #include "diff/diff_colors.h"
+#include "diff/moves.h"
 #include "io/dump_line.h"
 #include "platform/platform.h"
 
@@ -15,30 +16,39 @@ namespace quarnel {
 namespace {
 
 constexpr std::size_t most_stretches = 20;
-constexpr std::size_t most_groups = 20;
+constexpr std::size_t most_groups = 19;
 // The groups of changes in place a summary can tell apart; a change whose
 // group finds no slot is counted among the others.
 constexpr std::size_t group_slots = 4096;
 constexpr std::size_t group_probes = 16;
-constexpr std::uint64_t value_bytes = 4;
+// The widest value a change in place is read as.
+constexpr std::uint64_t value_bytes = 8;
 constexpr std::size_t piece_size = std::size_t{1} << 16;
 
-enum class Kind : std::uint8_t { inserted, deleted, replaced };
+enum class Kind : std::uint8_t { inserted, deleted, replaced, moved };
+constexpr std::size_t kinds = 4;
+
+// A stretch inserted, deleted, replaced or moved: a move's size is on both
+// sides.
+struct Stretch {
+  Change change;
+  Kind kind = Kind::inserted;
+};
 
 struct Group {
   std::uint64_t count = 0;  // none: the slot is free
-  std::uint32_t delta = 0;  // what the change adds to the value, modulo 2^32
-  std::uint8_t width = 0;   // the value's bytes: 4, fewer at the files' end
+  std::uint64_t delta = 0;  // what the change adds to the value, sign-extended to 64 bits
+  std::uint8_t width = 0;   // the value's bytes: 2, 4 or 8, fewer at the files' end
   std::uint64_t first = 0;  // the old file's address of the first change and end of the last
   std::uint64_t end = 0;
 };
 
 struct Tally {
-  std::array<Change, most_stretches> largest{};  // largest first, the earlier first among equals
+  std::array<Stretch, most_stretches> largest{};  // largest first, the earlier first among equals
   std::size_t held = 0;
-  std::array<std::uint64_t, 3> stretches{};  // how many of each kind
-  std::array<std::uint64_t, 3> old_bytes{};  // and their bytes on each side
-  std::array<std::uint64_t, 3> new_bytes{};
+  std::array<std::uint64_t, kinds> stretches{};  // how many of each kind
+  std::array<std::uint64_t, kinds> old_bytes{};  // and their bytes on each side
+  std::array<std::uint64_t, kinds> new_bytes{};
   std::uint64_t stretch_bytes = 0;  // each stretch's larger side, summed
   std::array<Group, group_slots> groups{};
   std::uint64_t changes = 0;  // changes in place, and their changed bytes
@@ -57,33 +67,35 @@ Kind kind_of(const Change& change) {
   return change.new_size == 0 ? Kind::deleted : Kind::replaced;
 }
 
-std::uint64_t size_of(const Change& change) { return std::max(change.old_size, change.new_size); }
+std::uint64_t size_of(const Stretch& stretch) {
+  return std::max(stretch.change.old_size, stretch.change.new_size);
+}
 
-void count_stretch(Tally& tally, const Change& change) {
-  const auto kind = static_cast<std::size_t>(kind_of(change));
+void count_stretch(Tally& tally, const Stretch& stretch) {
+  const auto kind = static_cast<std::size_t>(stretch.kind);
   ++tally.stretches[kind];
-  tally.old_bytes[kind] += change.old_size;
-  tally.new_bytes[kind] += change.new_size;
-  tally.stretch_bytes += size_of(change);
-  Change* const held = tally.largest.data() + tally.held;
-  Change* const place = std::find_if(tally.largest.data(), held, [&](const Change& other) {
-    return size_of(other) < size_of(change);
+  tally.old_bytes[kind] += stretch.change.old_size;
+  tally.new_bytes[kind] += stretch.change.new_size;
+  tally.stretch_bytes += size_of(stretch);
+  Stretch* const held = tally.largest.data() + tally.held;
+  Stretch* const place = std::find_if(tally.largest.data(), held, [&](const Stretch& other) {
+    return size_of(other) < size_of(stretch);
   });
-  Change* const last = tally.largest.data() + tally.largest.size();
+  Stretch* const last = tally.largest.data() + tally.largest.size();
   if (place == last) {
     return;
   }
   std::copy_backward(place, std::min(held, last - 1), std::min(held + 1, last));
-  *place = change;
+  *place = stretch;
   tally.held = std::min(tally.held + 1, tally.largest.size());
 }
 
-void count_in_place(Tally& tally, std::uint64_t at, std::uint32_t delta, std::uint8_t width,
+void count_in_place(Tally& tally, std::uint64_t at, std::uint64_t delta, std::uint8_t width,
                     std::uint64_t changed) {
   ++tally.changes;
   tally.changed_bytes += changed;
-  const std::uint64_t key = (std::uint64_t{delta} << 8U) | width;
-  const auto home = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 52U);
+  const auto home = static_cast<std::size_t>(
+      ((delta * 0x9E3779B97F4A7C15ULL) ^ width) * 0xC2B2AE3D27D4EB4FULL >> 52U);
   for (std::size_t probe = 0; probe < group_probes; ++probe) {
     Group& group = tally.groups[(home + probe) % group_slots];
     if (group.count == 0) {
@@ -98,19 +110,23 @@ void count_in_place(Tally& tally, std::uint64_t at, std::uint32_t delta, std::ui
 }
 
 // The changes in place within a change that kept its length: from each
-// differing byte on, the value of up to four bytes, and what the change
-// added to it. False when a file could not be read.
+// differing byte on, the value of the narrowest width, 2, 4 or 8 bytes,
+// that holds the differing bytes in a row there (an addition changes no
+// byte above its carry), and what the change added to it. False when a
+// file could not be read.
 bool count_changed_values(Tally& tally, const DiffFile& before, const DiffFile& after,
-                          const Change& change) {
+                          const Change& change, bool equal_after) {
   std::uint64_t covered = change.old_at;  // the old file's bytes before this are counted
   for (std::uint64_t done = 0; done < change.old_size;) {
     const auto size =
         static_cast<std::size_t>(std::min<std::uint64_t>(piece_size, change.old_size - done));
     const std::uint64_t old_at = change.old_at + done;
     const std::uint64_t new_at = change.new_at + done;
-    // The bytes after the change are equal in both, up to the shorter end.
-    const auto past = static_cast<std::size_t>(std::min<std::uint64_t>(
-        {value_bytes, before.size - (old_at + size), after.size - (new_at + size)}));
+    // The bytes after a change the aligner found are equal in both, up to
+    // the shorter end; those after a moved block may not be.
+    const auto past = static_cast<std::size_t>(
+        std::min<std::uint64_t>({equal_after ? value_bytes : 0, before.size - (old_at + size),
+                                 after.size - (new_at + size)}));
     const auto one = std::span(tally.old_piece).first(size + past);
     const auto two = std::span(tally.new_piece).first(size + past);
     if (read_at(before.handle, old_at, one).status != ReadStatus::data ||
@@ -121,19 +137,26 @@ bool count_changed_values(Tally& tally, const DiffFile& before, const DiffFile& 
       if (old_at + k < covered || one[k] == two[k]) {
         continue;
       }
-      const std::size_t width = std::min<std::size_t>(value_bytes, one.size() - k);
-      std::uint32_t old_value = 0;
-      std::uint32_t new_value = 0;
-      std::uint64_t changed = 0;
+      std::size_t run = 1;
+      while (run < value_bytes && k + run < size && one[k + run] != two[k + run]) {
+        ++run;
+      }
+      const std::size_t width = std::min<std::size_t>(run <= 2   ? 2
+                                                      : run <= 4 ? 4
+                                                                 : 8,
+                                                      one.size() - k);
+      std::uint64_t old_value = 0;
+      std::uint64_t new_value = 0;
       for (std::size_t b = width; b-- > 0;) {
         old_value = (old_value << 8U) | one[k + b];
         new_value = (new_value << 8U) | two[k + b];
-        changed += one[k + b] != two[k + b] ? 1 : 0;
       }
-      // A value of fewer bytes at the files' end: what it loses has the
-      // bits above its own set, and is written from its own bytes alone.
-      count_in_place(tally, old_at + k, new_value - old_value, static_cast<std::uint8_t>(width),
-                     changed);
+      // The difference in the value's own width, its sign carried up. A
+      // value of fewer bytes at the files' end is read from its own bytes.
+      const unsigned high = 64U - 8U * static_cast<unsigned>(width);
+      const auto delta = static_cast<std::uint64_t>(
+          static_cast<std::int64_t>((new_value - old_value) << high) >> high);
+      count_in_place(tally, old_at + k, delta, static_cast<std::uint8_t>(width), run);
       covered = old_at + k + width;
     }
     done += size;
@@ -163,8 +186,8 @@ struct Writer {
     put(std::string_view(digits.data(), address_text(address, digits)));
   }
 
-  void put_hex(std::uint32_t value) {
-    std::array<char, 8> digits{};
+  void put_hex(std::uint64_t value) {
+    std::array<char, 16> digits{};
     const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value, 16).ptr;
     put("0x");
     for (const char* digit = digits.data(); digit != end; ++digit) {
@@ -192,13 +215,22 @@ struct Writer {
     end_line();
   }
 
-  void stretch(const Change& change) {
-    const Kind kind = kind_of(change);
+  void stretch(const Stretch& stretch) {
+    const Kind kind = stretch.kind;
+    const Change& change = stretch.change;
     start_line(kind == Kind::inserted  ? diff_colors::added
                : kind == Kind::deleted ? diff_colors::deleted
                                        : diff_colors::hunk);
     put("  ");
     put_count(kind == Kind::inserted ? change.new_size : change.old_size, " byte", " bytes");
+    if (kind == Kind::moved) {
+      put(" moved from ");
+      put_address(change.old_at);
+      put(" to ");
+      put_address(change.new_at);
+      end_line();
+      return;
+    }
     if (kind == Kind::replaced) {
       put(" replaced by ");
       put_count(change.new_size, " byte", " bytes");
@@ -218,12 +250,9 @@ struct Writer {
     put("  ");
     put_count(group.count, " change of ", " changes of ");
     put_count(group.width, " byte", " bytes");
-    const unsigned bits = 8U * std::max<unsigned>(group.width, 1U);
-    const std::uint32_t sign = std::uint32_t{1} << (bits - 1);
-    const std::uint32_t mask = (sign << 1U) - 1;
-    if ((group.delta & sign) != 0) {
+    if ((group.delta >> 63U) != 0) {
       put(group.count == 1 ? " that subtracts " : " that subtract ");
-      put_hex((~group.delta + 1) & mask);
+      put_hex(~group.delta + 1);
     } else {
       put(group.count == 1 ? " that adds " : " that add ");
       put_hex(group.delta);
@@ -238,11 +267,12 @@ struct Writer {
 
 void write_summary(Tally& tally, const DiffFile& before, const DiffFile& after, Writer& writer) {
   if (tally.held > 0) {
-    writer.title("inserted, deleted or replaced, largest first (old and new addresses):");
+    writer.title("inserted, deleted, replaced or moved, largest first (old and new addresses):");
     for (std::size_t i = 0; i < tally.held; ++i) {
       writer.stretch(tally.largest[i]);
     }
-    std::uint64_t more = tally.stretches[0] + tally.stretches[1] + tally.stretches[2] - tally.held;
+    std::uint64_t more = tally.stretches[0] + tally.stretches[1] + tally.stretches[2] +
+                         tally.stretches[3] - tally.held;
     std::uint64_t more_bytes = tally.stretch_bytes;
     for (std::size_t i = 0; i < tally.held; ++i) {
       more_bytes -= size_of(tally.largest[i]);
@@ -255,7 +285,7 @@ void write_summary(Tally& tally, const DiffFile& before, const DiffFile& after, 
     }
   }
   if (tally.changes > 0) {
-    writer.title("changed in place, by what they do to a little-endian 32-bit value:");
+    writer.title("changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:");
     // The largest groups to the front, the earlier first among equals.
     std::sort(tally.groups.begin(), tally.groups.end(), [](const Group& one, const Group& two) {
       return one.count != two.count ? one.count > two.count : one.first < two.first;
@@ -273,11 +303,12 @@ void write_summary(Tally& tally, const DiffFile& before, const DiffFile& after, 
     }
   }
   writer.title("in all:");
-  constexpr std::array<std::array<std::string_view, 2>, 3> names{
+  constexpr std::array<std::array<std::string_view, 2>, kinds> names{
       {{" insertion", " insertions"},
        {" deletion", " deletions"},
-       {" replacement", " replacements"}}};
-  for (std::size_t kind = 0; kind < 3; ++kind) {
+       {" replacement", " replacements"},
+       {" move", " moves"}}};
+  for (std::size_t kind = 0; kind < kinds; ++kind) {
     writer.put("  ");
     writer.put_count(tally.stretches[kind], names[kind][0], names[kind][1]);
     if (tally.stretches[kind] == 0) {
@@ -321,15 +352,40 @@ DiffOutcome write_diff_stat(const DiffFile& before, const DiffFile& after,
   tally.changed_bytes = 0;
   Aligner& aligner = start_alignment({before.handle, before.size}, {after.handle, after.size},
                                      settings.same_offsets);
+  MoveFinder& moves =
+      start_moves(aligner, {before.handle, before.size}, {after.handle, after.size});
   bool any = false;
-  Change change;
+  PairedChange paired;
+  const Change& change = paired.change;
   AlignStep step = AlignStep::change;
-  while ((step = next_change(aligner, change)) == AlignStep::change) {
+  while ((step = next_paired_change(moves, paired)) == AlignStep::change) {
     any = true;
-    if (change.old_size != change.new_size) {
-      count_stretch(tally, change);
-    } else if (!count_changed_values(tally, before, after, change)) {
-      return {DiffResult::read_error, last_error()};
+    if (change.old_size == change.new_size) {
+      if (!count_changed_values(tally, before, after, change, true)) {
+        return {DiffResult::read_error, last_error()};
+      }
+      continue;
+    }
+    // A block that moved is counted where it leaves, with the changes in
+    // place it holds; what else the change did is a stretch of its own.
+    const Move& block = paired.out;
+    if (block.size != 0) {
+      const Change moved{block.old_at, block.size, block.new_at, block.size};
+      count_stretch(tally, {moved, Kind::moved});
+      if (!count_changed_values(tally, before, after, moved, false)) {
+        return {DiffResult::read_error, last_error()};
+      }
+    }
+    // What the change did besides, where it starts: after a block that
+    // starts the change's side.
+    const auto rest_at = [](std::uint64_t at, std::uint64_t block_at, std::uint64_t size) {
+      return size != 0 && block_at == at ? at + size : at;
+    };
+    const Change rest{
+        rest_at(change.old_at, block.old_at, block.size), change.old_size - block.size,
+        rest_at(change.new_at, paired.in.new_at, paired.in.size), change.new_size - paired.in.size};
+    if (rest.old_size != 0 || rest.new_size != 0) {
+      count_stretch(tally, {rest, kind_of(rest)});
     }
   }
   if (step == AlignStep::read_error) {
@@ -341,8 +397,8 @@ DiffOutcome write_diff_stat(const DiffFile& before, const DiffFile& after,
   if (tail.old_size != 0 || tail.new_size != 0) {
     any = true;
     if (tail.old_size != tail.new_size) {
-      count_stretch(tally, tail);
-    } else if (!count_changed_values(tally, before, after, tail)) {
+      count_stretch(tally, {tail, kind_of(tail)});
+    } else if (!count_changed_values(tally, before, after, tail, true)) {
       return {DiffResult::read_error, last_error()};
     }
   }

@@ -16,7 +16,7 @@ constexpr std::size_t look_size = std::size_t{1} << 16;
 // clear, one in 16, kept in a table by their hash. Those of a stretch to
 // come are looked up from the stretch at hand.
 constexpr unsigned mark_bits = 4;
-constexpr int table_bits = 17;
+constexpr int table_bits = 16;
 // Marks of the stretch at hand tried against the others, at most.
 constexpr std::size_t most_tries = 64;
 // After a byte changed in place, the bytes that follow are equal again
@@ -24,10 +24,11 @@ constexpr std::size_t most_tries = 64;
 constexpr std::size_t resume_reach = 16;
 
 struct Mark {
-  std::uint64_t change = 0;  // the change's number, from 1; 0 is a free slot
-  std::uint32_t offset = 0;  // from the start of the stretch
-  std::uint32_t check = 0;   // the hash's low bits
+  std::uint32_t change = 0;  // the change's number, modulo 2^32
+  std::uint16_t offset = 0;  // from the start of the stretch
+  std::uint16_t check = 0;   // the hash's low bits
 };
+static_assert(look_size - match_length < std::size_t{1} << 16, "a mark's offset fits");
 
 std::size_t slot_of(std::uint64_t hash) {
   return static_cast<std::size_t>((hash >> 20U) & ((std::uint64_t{1} << table_bits) - 1));
@@ -76,8 +77,9 @@ void put_marks(MoveFinder& finder, std::size_t side, std::uint64_t number, std::
   for (std::size_t k = 0; k + match_length <= bytes.size(); ++k) {
     const std::uint64_t hash = hash_of(bytes.data() + k);
     if (is_mark(hash) && varied(bytes.subspan(k, match_length))) {
-      finder.marks[side][slot_of(hash)] = {number, static_cast<std::uint32_t>(k),
-                                           static_cast<std::uint32_t>(hash)};
+      finder.marks[side][slot_of(hash)] = {static_cast<std::uint32_t>(number),
+                                           static_cast<std::uint16_t>(k),
+                                           static_cast<std::uint16_t>(hash)};
     }
   }
 }
@@ -163,12 +165,14 @@ void pair_side(MoveFinder& finder, PairedChange& front, std::size_t side) {
     if (!is_mark(hash)) {
       continue;
     }
+    // A mark of a change still held and after this one.
     const Mark mark = finder.marks[1 - side][slot_of(hash)];
-    if (mark.change <= finder.popped || mark.change > finder.pushed ||
-        mark.check != static_cast<std::uint32_t>(hash)) {
+    const auto ahead = static_cast<std::uint32_t>(mark.change - finder.popped);
+    if (ahead == 0 || ahead > finder.pushed - finder.popped ||
+        mark.check != static_cast<std::uint16_t>(hash)) {
       continue;
     }
-    PairedChange& other = held_change(finder, mark.change);
+    PairedChange& other = held_change(finder, finder.popped + ahead);
     Move& other_block = side == 0 ? other.in : other.out;
     if (other_block.size != 0) {
       continue;
@@ -189,7 +193,36 @@ void pair_side(MoveFinder& finder, PairedChange& front, std::size_t side) {
   }
 }
 
-bool moves_bytes(const Change& change) { return change.old_size != change.new_size; }
+// Whether a change may send a block elsewhere or take one from elsewhere:
+// one that moves the bytes after it, with a side long enough.
+bool may_move(const Change& change) {
+  return change.old_size != change.new_size &&
+         (change.old_size >= shortest_move || change.new_size >= shortest_move);
+}
+
+void push_change(MoveFinder& finder, const Change& next) {
+  const std::uint64_t number = ++finder.pushed;
+  held_change(finder, number) = {next, {}, {}};
+  if (may_move(next)) {
+    if (next.old_size >= shortest_move) {
+      put_marks(finder, 0, number, next.old_at, next.old_size);
+    }
+    if (next.new_size >= shortest_move) {
+      put_marks(finder, 1, number, next.new_at, next.new_size);
+    }
+  }
+}
+
+// Takes the aligner's next change into the ring; false when there is none.
+bool pull_change(MoveFinder& finder) {
+  Change next;
+  if (finder.last != AlignStep::change ||
+      (finder.last = next_change(*finder.aligner, next)) != AlignStep::change) {
+    return false;
+  }
+  push_change(finder, next);
+  return true;
+}
 
 }  // namespace
 
@@ -198,44 +231,43 @@ MoveFinder& start_moves(Aligner& aligner, const AlignedFile& before, const Align
   finder.aligner = &aligner;
   finder.before = before;
   finder.after = after;
-  finder.popped = 0;
-  finder.pushed = 0;
+  // The changes' numbers run on from the last pair's, whose marks are
+  // then out of range: the tables need no clearing.
+  finder.popped = finder.pushed;
   finder.last = AlignStep::change;
-  for (auto& side : finder.marks) {
-    side.fill({});
-  }
   return finder;
 }
 
 AlignStep next_paired_change(MoveFinder& finder, PairedChange& change) {
-  while (finder.pushed - finder.popped < moves_ahead && finder.last == AlignStep::change) {
-    Change next;
-    finder.last = next_change(*finder.aligner, next);
-    if (finder.last != AlignStep::change) {
-      break;
-    }
-    const std::uint64_t number = ++finder.pushed;
-    held_change(finder, number) = {next, {}, {}};
-    if (moves_bytes(next)) {
-      if (next.old_size >= shortest_move) {
-        put_marks(finder, 0, number, next.old_at, next.old_size);
-      }
-      if (next.new_size >= shortest_move) {
-        put_marks(finder, 1, number, next.new_at, next.new_size);
-      }
-    }
-  }
   if (finder.pushed == finder.popped) {
-    return finder.last;
+    // Only a change that may hold a block looks ahead: the others go at
+    // once, while their bytes are still in the caches.
+    Change next;
+    if (finder.last != AlignStep::change ||
+        (finder.last = next_change(*finder.aligner, next)) != AlignStep::change) {
+      return finder.last;
+    }
+    if (!may_move(next)) {
+      change = {next, {}, {}};
+      return AlignStep::change;
+    }
+    push_change(finder, next);
   }
-  PairedChange& front = held_change(finder, ++finder.popped);
-  if (moves_bytes(front.change)) {
-    if (front.out.size == 0 && front.change.old_size >= shortest_move) {
+  PairedChange& front = held_change(finder, finder.popped + 1);
+  const bool sends = front.out.size == 0 && front.change.old_size >= shortest_move;
+  const bool takes = front.in.size == 0 && front.change.new_size >= shortest_move;
+  if (may_move(front.change) && (sends || takes)) {
+    while (finder.pushed - finder.popped < moves_ahead && pull_change(finder)) {
+    }
+    ++finder.popped;
+    if (sends) {
       pair_side(finder, front, 0);
     }
-    if (front.in.size == 0 && front.change.new_size >= shortest_move) {
+    if (takes && front.in.size == 0) {
       pair_side(finder, front, 1);
     }
+  } else {
+    ++finder.popped;
   }
   change = front;
   return AlignStep::change;
