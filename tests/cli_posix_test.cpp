@@ -304,6 +304,38 @@ class PatchPosix : public ::testing::Test {
   std::string original_;
 };
 
+// Lines close together are written as one write, with the file's own
+// bytes between them: lines that go back, write twice or leave the file
+// still come out as if each were written alone, in order.
+TEST_F(PatchPosix, LinesInAnyOrderLandAsIfWrittenOneByOne) {
+  const std::string data = testing::unrepeated(5000, 4);
+  std::string expected = data;
+  const auto line = [&](std::size_t address, const std::string& bytes) {
+    if (address + bytes.size() > expected.size()) {
+      expected.resize(address + bytes.size(), '\0');
+    }
+    expected.replace(address, bytes.size(), bytes);
+    return testing::simple_dump({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                                static_cast<std::uint32_t>(address));
+  };
+  std::string dump;
+  for (const auto& [address, bytes] :
+       std::initializer_list<std::pair<std::size_t, const char*>>{{0x10, "abcdefgh"},
+                                                                  {0x800, "ijklmnop"},
+                                                                  {0x20, "qrst"},
+                                                                  {0x800, "uv"},
+                                                                  {0x1384, "wxyz0123"},
+                                                                  {0x2000, "456"},
+                                                                  {0x1F00, "789"}}) {
+    dump += line(address, bytes);
+  }
+  put("T", data);
+  put("d", dump);
+  const Outcome patched = unquarnel({"-p", path("T"), path("d")});
+  EXPECT_EQ(patched.status, 0) << patched.err;
+  EXPECT_TRUE(read("T") == expected);
+}
+
 TEST_F(PatchPosix, ALongRunOfLinesIsWrittenWhole) {
   // More consecutive bytes than one record holds, over a file whose old
   // bytes fill the buffer that keeps them, after a first record of one.

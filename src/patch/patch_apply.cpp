@@ -19,6 +19,11 @@ namespace {
 JournalWriter journal_writer;
 std::array<std::uint8_t, longest_record> new_bytes_buffer;
 std::array<std::uint8_t, longest_record> old_bytes_buffer;
+// Records close together are written as one: their bytes with the file's
+// own between them.
+std::array<std::uint8_t, std::size_t{1} << 20> batch_bytes;
+// Records this close join one write: the disk writes whole pages anyway.
+constexpr std::uint64_t join_gap = 4096;
 
 // A patch being written into its file.
 struct Patching {
@@ -32,6 +37,11 @@ struct Patching {
   int error = 0;  // the system's reason for status
   PatchRecord record{};
   ReadAhead old_bytes{target.handle};  // while nothing is written
+  // The write being gathered: batch_bytes holds the file's bytes from
+  // batch_at on as they are to be.
+  std::uint64_t batch_at = 0;
+  std::size_t batched = 0;
+  std::uint64_t unflushed = 0;
 
   // Records a failure and the reason the last call gave for it.
   void fail(PatchStatus why) {
@@ -118,32 +128,76 @@ void write_journal(Patching& patching) {
   }
 }
 
+// Writes the gathered bytes into the file.
+void write_batch(Patching& patching) {
+  constexpr std::size_t flush_step = std::size_t{8} << 20;
+  const auto bytes = std::span(batch_bytes).first(patching.batched);
+  patching.batched = 0;
+  if (bytes.empty()) {
+    return;
+  }
+  const int file = patching.target.handle;
+  const std::size_t written = write_at(file, patching.batch_at, bytes);
+  if (written < bytes.size()) {
+    patching.fail(PatchStatus::write_error);
+  }
+  if (written > 0) {
+    patching.patched_length = std::max(patching.patched_length, patching.batch_at + written);
+  }
+  // The bytes read ahead there are the old ones now.
+  ReadAhead& ahead = patching.old_bytes;
+  if (patching.batch_at < ahead.base + ahead.count && ahead.base < patching.batch_at + written) {
+    ahead.count = 0;
+  }
+  // The disk writes while the records are read: the flush at the end has
+  // less to wait for.
+  patching.unflushed += written;
+  if (patching.unflushed >= flush_step) {
+    start_flush(file);
+    patching.unflushed = 0;
+  }
+}
+
+// Adds a record's bytes to the write being gathered, or writes that and
+// starts another: a record joins when it starts a little after the last one
+// ends, within the file.
+void gather(Patching& patching, std::uint64_t address, std::span<const std::uint8_t> bytes) {
+  const std::uint64_t end = patching.batch_at + patching.batched;
+  const bool joins = patching.batched > 0 && address >= end && address - end <= join_gap &&
+                     address <= patching.patched_length &&
+                     address + bytes.size() - patching.batch_at <= batch_bytes.size();
+  if (joins && address > end) {
+    const auto between =
+        std::span(batch_bytes).subspan(patching.batched, static_cast<std::size_t>(address - end));
+    if (const ReadResult got = read_ahead(patching.old_bytes, end, between);
+        got.status != ReadStatus::data) {
+      patching.fail_read(got);
+      return;
+    }
+  }
+  if (!joins) {
+    write_batch(patching);
+    patching.batch_at = address;
+  }
+  const auto at = static_cast<std::size_t>(address - patching.batch_at);
+  std::copy(bytes.begin(), bytes.end(), batch_bytes.begin() + static_cast<std::ptrdiff_t>(at));
+  patching.batched = at + bytes.size();
+}
+
 // Writes the records into the file, gives it its new length and flushes it.
 void write_records(Patching& patching) {
-  constexpr std::size_t flush_step = std::size_t{8} << 20;
-  std::size_t unflushed = 0;
   const int file = patching.target.handle;
+  patching.old_bytes.count = 0;
   PatchRecord record{};
   RecordWalk walk{patching.records};
   while (patching.going() && walk.next(record, new_bytes_buffer)) {
-    if (record.kind != RecordKind::write) {
-      continue;
+    if (record.kind == RecordKind::write) {
+      gather(patching, record.address,
+             std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length)));
     }
-    const auto bytes = std::span(new_bytes_buffer).first(static_cast<std::size_t>(record.length));
-    const std::size_t written = write_at(file, record.address, bytes);
-    if (written < bytes.size()) {
-      patching.fail(PatchStatus::write_error);
-    }
-    if (written > 0) {
-      patching.patched_length = std::max(patching.patched_length, record.address + written);
-    }
-    // The disk writes while the records are read: the flush at the end has
-    // less to wait for.
-    unflushed += written;
-    if (unflushed >= flush_step) {
-      start_flush(file);
-      unflushed = 0;
-    }
+  }
+  if (patching.going()) {
+    write_batch(patching);
   }
   if (walk.failed) {
     patching.fail(PatchStatus::records_error);
