@@ -175,7 +175,7 @@ if command -v xdelta3 >/dev/null && command -v bsdiff >/dev/null; then
 ' pair "diff (s)" "apply (s)" shown     xdelta3 bsdiff ratio "xd3 (s)" "apply (s)" "bspatch"
   while read -r name old new; do
     q_time=$(median "$runs" "$quarnel_diff '$old' '$new' >'$work/pair.diff' || true")
-    shown=$(awk '/^[-+][0-9A-F]+  / { hex = substr($0, index($0, "  ") + 2, 48); gsub(/[^0-9A-F]/, "", hex); n += length(hex) / 2 }
+    shown=$(awk '/^[-+][0-9A-F]+  / && !/ moved (to|from) / { hex = substr($0, index($0, "  ") + 2, 48); gsub(/[^0-9A-F]/, "", hex); n += length(hex) / 2 }
                  END { print n + 0 }' "$work/pair.diff")
     q_apply=$(median "$runs" "cp '$old' '$work/pair.bin' && $unquarnel -p '$work/pair.bin' '$work/pair.diff'")
     cmp "$work/pair.bin" "$new"

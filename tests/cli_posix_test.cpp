@@ -1229,6 +1229,71 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
   applies_once_and_undoes(same.out, data, "abc" + data, "same offsets");
 }
 
+// Files shaped as real ones are (records, indented text, runs of padding,
+// random bytes), edited by blocks moved (some with bytes changed on the
+// way), insertions, deletions and changes in place: each diff applies,
+// is refused a second time, and undoes.
+TEST_F(PatchPosix, ShapedFilesEditedAnyWayRoundTrip) {
+  std::minstd_rand random(44);
+  const auto below = [&](std::size_t count) { return static_cast<std::size_t>(random() % count); };
+  std::size_t moves = 0;
+  for (int round = 0; round < 24; ++round) {
+    std::string before;
+    const std::size_t size = std::array<std::size_t, 3>{3000, 30000, 200000}[below(3)];
+    while (before.size() < size) {
+      const std::size_t shape = below(4);
+      if (shape == 0) {
+        before += testing::unrepeated(1 + below(400), static_cast<unsigned>(random()));
+      } else if (shape == 1) {
+        before.append(1 + below(600), '\0');
+      } else if (shape == 2) {
+        const std::string record =
+            "record " + std::to_string(below(100000)) + " name=" + std::string(below(5), 'x') + ";";
+        for (std::size_t k = 1 + below(20); k-- > 0;) {
+          before += record;
+        }
+      } else {
+        before += "  indented text line " + std::to_string(below(1000)) + "\n";
+      }
+    }
+    std::string after = before;
+    for (std::size_t edit = 1 + below(5); edit-- > 0 && after.size() > 10;) {
+      const std::size_t at = below(after.size());
+      const std::size_t kind = below(4);
+      if (kind == 0) {
+        const std::size_t length = 1 + below(std::min<std::size_t>(after.size() - at, 20000));
+        std::string block = after.substr(at, length);
+        after.erase(at, length);
+        for (std::size_t k = below(4); k-- > 0;) {
+          block[below(block.size())] ^= 0x5A;
+        }
+        after.insert(below(after.size() + 1), block);
+      } else if (kind == 1) {
+        after.insert(at, testing::unrepeated(1 + below(300), static_cast<unsigned>(random())));
+      } else if (kind == 2) {
+        after.erase(at, 1 + below(300));
+      } else {
+        for (std::size_t k = 1 + below(10); k-- > 0;) {
+          after[below(after.size())] ^= 0x21;
+        }
+      }
+    }
+    put("old", before);
+    put("new", after);
+    const Outcome diff = run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY);
+    const std::string name = "round " + std::to_string(round);
+    ASSERT_EQ(diff.status, before == after ? 0 : 1) << name << diff.err;
+    for (std::size_t at = diff.out.find(" moved from "); at != std::string::npos;
+         at = diff.out.find(" moved from ", at + 1)) {
+      ++moves;
+    }
+    if (diff.status == 1) {
+      applies_once_and_undoes(diff.out, before, after, name.c_str());
+    }
+  }
+  EXPECT_GT(moves, 10U);
+}
+
 TEST_F(PatchPosix, ADiffThatMovesBytesWritesTheFileAnewOrLeavesItAsItWas) {
   const std::string before = testing::unrepeated(0x7F00, 3);
   const std::string after =

@@ -32,6 +32,7 @@ struct Rewrite {
   std::size_t buffered = 0;              // of new_bytes, the new file's last bytes
   std::array<std::uint64_t, 2> moved{};  // the old file's bytes from moved[0] go to moved[1] on
   PatchRecord move{};                    // the record that said so
+  ReadAhead old_bytes{old_file};         // the old file, read a large block at a time
   std::uint64_t unflushed = 0;
 
   void fail(PatchStatus status) {
@@ -140,7 +141,7 @@ void copy_old(Rewrite& rewrite, std::uint64_t until) {
         std::min<std::uint64_t>({moved_bytes.size(), until - rewrite.written,
                                  std::max<std::uint64_t>(rewrite.old_length - from, 1)}));
     const auto bytes = std::span(moved_bytes).first(size);
-    if (const ReadResult got = read_at(rewrite.old_file, from, bytes);
+    if (const ReadResult got = read_ahead(rewrite.old_bytes, from, bytes);
         got.status != ReadStatus::data || got.count != size) {
       rewrite.fail_read(got);
       return;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <span>
 
@@ -71,8 +70,10 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
 // the line, for the line's reader; wide is whether there were any.
 std::uint64_t high_address(std::string_view& line, bool& wide) {
   std::size_t digits = 0;
-  while (digits < line.size() && digits < 17 &&
-         (std::isxdigit(static_cast<unsigned char>(line[digits])) != 0)) {
+  const auto hex_digit = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+  };
+  while (digits < line.size() && digits < 17 && hex_digit(line[digits])) {
     ++digits;
   }
   wide = digits > line_geometry::address_digits && digits <= 16 && line[0] != '0';
