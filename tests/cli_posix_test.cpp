@@ -497,62 +497,6 @@ TEST_F(PatchPosix, AJournalThatCannotBeRemovedRollsThePatchBack) {
   EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
-TEST_F(PatchPosix, ASignalWhileWritingLeavesTheFileAsItWas) {
-  // Scattered lines, each a write of its own: long enough to be caught.
-  std::string dump;
-  std::array<char, 16> line{};
-  for (unsigned i = 0; i < 200000; ++i) {
-    std::snprintf(line.data(), line.size(), "%08X  5A\n", i * 32);
-    dump += line.data();
-  }
-  put("big.dump", dump);
-  const std::string before(1 << 20, 'x');
-  struct Row {
-    int number;
-    bool ignored;  // from the start, as SIGHUP under nohup: it stays ignored
-    bool grown;    // another process appends to the file meanwhile
-  };
-  const std::string t = "unquarnel: " + path("T");
-  for (const Row row :
-       {Row{SIGHUP, false, false}, Row{SIGHUP, true, false}, Row{SIGQUIT, false, false},
-        Row{SIGALRM, false, false}, Row{SIGPIPE, false, false}, Row{SIGTERM, false, true}}) {
-    put("T", before);
-    const int err = testing::memory_file("");
-    const int in = testing::memory_file("");
-    signal(row.number, row.ignored ? SIG_IGN : SIG_DFL);
-    const pid_t child = testing::start_process(
-        UNQUARNEL_BINARY, {"-p", path("T"), path("big.dump")}, in, in, err, std::uint64_t{1} << 30);
-    signal(row.number, SIG_DFL);
-    // Far enough in that the old bytes kept have outgrown their buffer.
-    const int file = open(path("T").c_str(), O_RDWR | O_APPEND);
-    for (char far = 'x'; far != 'Z';) {
-      ASSERT_EQ(pread(file, &far, 1, off_t{32} * 20000), 1);
-    }
-    if (row.grown) {
-      ASSERT_EQ(write(file, "tail", 4), 4);
-    }
-    kill(child, row.number);
-    int status = 0;
-    waitpid(child, &status, 0);
-    close(file);
-    std::string expected = t + ": interrupted by a signal\n";
-    expected += t;
-    expected += row.grown ? ": its old bytes are back, but another process changed its length, "
-                            "which is left as it is\n"
-                          : ": restored as it was\n";
-    expected += std::to_string(128 + row.number);
-    EXPECT_EQ(testing::contents(err) + std::to_string(WEXITSTATUS(status)),
-              row.ignored ? "0" : expected)
-        << row.number;
-    const std::string after = read("T");
-    EXPECT_EQ(after.substr(0, before.size()) == before, !row.ignored) << row.number;
-    // A restore never cuts away what another process wrote.
-    EXPECT_EQ(after.ends_with("tail"), row.grown) << row.number;
-    close(err);
-    close(in);
-  }
-}
-
 TEST_F(PatchPosix, ASignalWhileReadingLeavesTheOutputFileAsItWas) {
   if (!std::filesystem::exists("/proc/self/fd")) {
     GTEST_SKIP() << "no /proc here, to see the temporary file held open";

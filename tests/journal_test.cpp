@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,8 +58,9 @@ class Journal : public ::testing::Test {
     std::filesystem::create_directories(root_ / "keep");
   }
   void TearDown() override {
-    for (const char* name : {"QUARNEL_SHIM_FOLDER", "QUARNEL_SHIM_TRACE", "QUARNEL_SHIM_KILL_AT",
-                             "QUARNEL_SHIM_TORN", "LD_PRELOAD", "ASAN_OPTIONS"}) {
+    for (const char* name :
+         {"QUARNEL_SHIM_FOLDER", "QUARNEL_SHIM_TRACE", "QUARNEL_SHIM_KILL_AT", "QUARNEL_SHIM_TORN",
+          "QUARNEL_SHIM_STOP_AT", "LD_PRELOAD", "ASAN_OPTIONS"}) {
       unsetenv(name);
     }
     std::filesystem::remove_all(root_);
@@ -247,6 +251,84 @@ TEST_F(Journal, SigkillFromOutsideAtAnyMomentOfALargePatch) {
     EXPECT_EQ(others(), "") << step;
   }
   EXPECT_GT(killed, 0);
+}
+
+// A signal that ends unquarnel while it writes the file gives the file its
+// old bytes back, and leaves a length another process gave it meanwhile as
+// it is. unquarnel stops itself before its second write into the file, and
+// is sent the signal there.
+TEST_F(Journal, ASignalWhileWritingLeavesTheFileAsItWas) {
+  // Scattered lines within the file, more than the journal's buffer holds.
+  std::string dump;
+  std::array<char, 16> line{};
+  for (unsigned i = 0; i < 40000; ++i) {
+    std::snprintf(line.data(), line.size(), "%08X  5A\n", i * 32);
+    dump += line.data();
+  }
+  put(path("big.dump"), dump);
+  const std::string before(std::size_t{2} << 20, 'x');
+  put(path("T"), before);
+  const std::string trace = (root_ / "trace").string();
+  ASSERT_EQ(unquarnel({"-p", path("T"), path("big.dump")}, 0, false, trace).status, 0);
+  std::istringstream calls(read(trace));
+  long stop_at = 0;
+  int writes = 0;
+  for (std::string call; writes < 2 && std::getline(calls, call);) {
+    ++stop_at;
+    writes += call.starts_with("W T ") ? 1 : 0;
+  }
+  ASSERT_EQ(writes, 2) << read(trace).substr(0, 400);
+  struct Row {
+    int number;
+    bool ignored;  // from the start, as SIGHUP under nohup: it stays ignored
+    bool grown;    // another process appends to the file meanwhile
+  };
+  const std::string t = "unquarnel: " + path("T");
+  for (const Row row :
+       {Row{SIGHUP, false, false}, Row{SIGHUP, true, false}, Row{SIGQUIT, false, false},
+        Row{SIGALRM, false, false}, Row{SIGPIPE, false, false}, Row{SIGTERM, false, true}}) {
+    put(path("T"), before);
+    const int err = testing::memory_file("");
+    const int in = testing::memory_file("");
+    setenv("LD_PRELOAD", QUARNEL_FILE_CALLS_SHIM, 1);
+    setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+    setenv("QUARNEL_SHIM_FOLDER", dir_.c_str(), 1);
+    setenv("QUARNEL_SHIM_STOP_AT", std::to_string(stop_at).c_str(), 1);
+    unsetenv("QUARNEL_SHIM_TRACE");
+    unsetenv("QUARNEL_SHIM_KILL_AT");
+    signal(row.number, row.ignored ? SIG_IGN : SIG_DFL);
+    const pid_t child = testing::start_process(
+        UNQUARNEL_BINARY, {"-p", path("T"), path("big.dump")}, in, in, err, std::uint64_t{1} << 30);
+    signal(row.number, SIG_DFL);
+    unsetenv("LD_PRELOAD");
+    unsetenv("QUARNEL_SHIM_STOP_AT");
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    ASSERT_TRUE(WIFSTOPPED(status)) << row.number;
+    if (row.grown) {
+      const int file = open(path("T").c_str(), O_WRONLY | O_APPEND);
+      ASSERT_EQ(write(file, "tail", 4), 4);
+      close(file);
+    }
+    kill(child, row.number);
+    kill(child, SIGCONT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    std::string expected = t + ": interrupted by a signal\n";
+    expected += t;
+    expected += row.grown ? ": its old bytes are back, but another process changed its length, "
+                            "which is left as it is\n"
+                          : ": restored as it was\n";
+    expected += std::to_string(128 + row.number);
+    EXPECT_EQ(testing::contents(err) + std::to_string(WEXITSTATUS(status)),
+              row.ignored ? "0" : expected)
+        << row.number;
+    const std::string after = read(path("T"));
+    EXPECT_EQ(after.substr(0, before.size()) == before, !row.ignored) << row.number;
+    // A restore never cuts away what another process wrote.
+    EXPECT_EQ(after.ends_with("tail"), row.grown) << row.number;
+    close(err);
+    close(in);
+  }
 }
 
 TEST_F(Journal, ARecoveryKilledAtAnyCallIsCompletedByTheNext) {

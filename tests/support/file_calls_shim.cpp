@@ -9,7 +9,9 @@
 // With QUARNEL_SHIM_KILL_AT=N the process sends itself SIGKILL instead of
 // making the Nth such call; with QUARNEL_SHIM_TORN as well, a write that is
 // the Nth lands its first half before the kill, if it is longer than a
-// disk sector, which a disk writes whole.
+// disk sector, which a disk writes whole. With QUARNEL_SHIM_STOP_AT=N it
+// stops itself (SIGSTOP) before making the Nth call, for its parent to act
+// while it stands there.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,6 +77,10 @@ std::string name_of(int fd) {
 template <class Torn>
 void count(Torn torn) {
   ++calls;
+  const char* stop_at = setting("QUARNEL_SHIM_STOP_AT");
+  if (stop_at != nullptr && std::atol(stop_at) == calls) {
+    ::kill(::getpid(), SIGSTOP);
+  }
   const char* kill_at = setting("QUARNEL_SHIM_KILL_AT");
   if (kill_at != nullptr && std::atol(kill_at) == calls) {
     if (setting("QUARNEL_SHIM_TORN") != nullptr) {
