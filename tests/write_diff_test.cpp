@@ -375,7 +375,7 @@ StatCase fixed_up() {
     before = with_value(before, 256 * k + 1200, 0x12FFF0);
     after = with_value(after, 256 * k + 1200, 0x130010);
   }
-  for (const std::size_t at : {2000, 2100}) {
+  for (const std::size_t at : {std::size_t{2000}, std::size_t{2100}}) {
     before = with_value(with_value(before, at, 0xFFFFFFF0), at + 4, 0);
     after = with_value(with_value(after, at, 0x10), at + 4, 1);
   }
@@ -402,11 +402,11 @@ StatCase fixed_up() {
 // and 40 bytes inserted.
 StatCase block_moved() {
   std::string before = unrepeated(4096, 9);
-  for (const std::size_t at : {1100, 1300}) {
+  for (const std::size_t at : {std::size_t{1100}, std::size_t{1300}}) {
     before = with_value(before, at, 0x4000);
   }
   std::string block = before.substr(1000, 800);
-  for (const std::size_t at : {100, 300}) {
+  for (const std::size_t at : {std::size_t{100}, std::size_t{300}}) {
     block = with_value(block, at, 0x4020);
   }
   const std::string after = before.substr(0, 1000) + before.substr(1800, 1200) + block +

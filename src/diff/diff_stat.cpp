@@ -153,9 +153,10 @@ bool count_changed_values(Tally& tally, const DiffFile& before, const DiffFile& 
       }
       // The difference in the value's own width, its sign carried up. A
       // value of fewer bytes at the files' end is read from its own bytes.
-      const unsigned high = 64U - 8U * static_cast<unsigned>(width);
-      const auto delta = static_cast<std::uint64_t>(
-          static_cast<std::int64_t>((new_value - old_value) << high) >> high);
+      const unsigned bits = 8U * static_cast<unsigned>(std::max<std::size_t>(width, 1));
+      const std::uint64_t sign = std::uint64_t{1} << (bits - 1);
+      const std::uint64_t mask = sign | (sign - 1);
+      const std::uint64_t delta = (((new_value - old_value) & mask) ^ sign) - sign;
       count_in_place(tally, old_at + k, delta, static_cast<std::uint8_t>(width), run);
       covered = old_at + k + width;
     }

@@ -219,7 +219,7 @@ struct Differ {
 
   // Where the bytes of a block first differ on its two sides, from `from`
   // on; its size when nowhere.
-  std::uint64_t block_difference(const Move& block, std::uint64_t from) {
+  [[nodiscard]] std::uint64_t block_difference(const Move& block, std::uint64_t from) const {
     for (; from < block.size; from += bytes_per_line) {
       const std::uint64_t end = block.size;
       const auto one = cache[0].line(block.old_at + from, block.old_at + end);
@@ -245,7 +245,7 @@ struct Differ {
         from = differ;
       }
       if (from < block.size) {
-        const std::uint64_t size = std::min(bytes_per_line, block.size - from);
+        const std::uint64_t size = std::min<std::uint64_t>(bytes_per_line, block.size - from);
         put_piece(BlockPiece{false, from, size});
         from += size;
       }

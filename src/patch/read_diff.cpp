@@ -333,7 +333,7 @@ DiffStep read_move(const MoveLine& move, std::uint64_t high, bool wide, std::siz
     return fail("the line is not where its hunk header puts it");
   }
   if (move.to != (side == 0)) {
-    return fail("a block's line says \"moved to\" on the - side and \"moved from\" on the +");
+    return fail(R"(a block's line says "moved to" on the - side and "moved from" on the +)");
   }
   const std::size_t file_old = diff.reverse ? 1 : 0;
   bool written = true;
