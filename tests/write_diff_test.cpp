@@ -315,6 +315,19 @@ TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
                                       "@@ -12,3 +12,3 @@", " O11", "-O12", "+N12", " O13"}));
 }
 
+// A moved block's lines take their side's colour, whole.
+TEST(WriteDiffColor, AMovedBlocksLinesAreColouredWhole) {
+  const std::string after = r400.substr(0, 40) + r400.substr(120, 180) + r400.substr(40, 80) +
+                            r400.substr(300);
+  const std::string text = compare(r400, after, 1, true).text;
+  EXPECT_NE(text.find("\x1b[31m-00000028  80 bytes moved to 000000DC\x1b[0m" + eol),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\x1b[32m+000000DC  80 bytes moved from 00000028\x1b[0m" + eol),
+            std::string::npos)
+      << text;
+}
+
 TEST(WriteDiffColor, ALineTheOtherSideLacksIsNotReversed) {
   const std::string before = unrepeated(16, 7);
   const std::string after = before + unrepeated(17, 8);
