@@ -317,8 +317,8 @@ TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
 
 // A moved block's lines take their side's colour, whole.
 TEST(WriteDiffColor, AMovedBlocksLinesAreColouredWhole) {
-  const std::string after = r400.substr(0, 40) + r400.substr(120, 180) + r400.substr(40, 80) +
-                            r400.substr(300);
+  const std::string after =
+      r400.substr(0, 40) + r400.substr(120, 180) + r400.substr(40, 80) + r400.substr(300);
   const std::string text = compare(r400, after, 1, true).text;
   EXPECT_NE(text.find("\x1b[31m-00000028  80 bytes moved to 000000DC\x1b[0m" + eol),
             std::string::npos)
@@ -369,7 +369,7 @@ TEST_P(DiffStat, SumsUpTheChanges) {
 }
 
 // A program's offsets fixed up after its code moved: ten values grown by
-// 0x20, three shrunk by 0x560, two 32-bit and two 64-bit values grown by
+// 0x20, three shrunk by 0x5E0, two 32-bit and two 64-bit values grown by
 // 0x20 with a carry across bytes; then 3 bytes inserted and 5 deleted.
 StatCase fixed_up() {
   const std::string base = unrepeated(4096, 7);
@@ -382,7 +382,7 @@ StatCase fixed_up() {
   }
   for (std::size_t k = 0; k < 3; ++k) {
     before = with_value(before, 256 * k + 80, 0x9000);
-    after = with_value(after, 256 * k + 80, 0x9000 - 0x560);
+    after = with_value(after, 256 * k + 80, 0x9000 - 0x5E0);
   }
   for (std::size_t k = 0; k < 2; ++k) {
     before = with_value(before, 256 * k + 1200, 0x12FFF0);
@@ -399,7 +399,7 @@ StatCase fixed_up() {
           "  3 bytes inserted at 00000BB8 in the old file, 00000BB8 in the new\n"
           "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
           "  10 changes of 2 bytes that add 0x20, from 00000010 to 00000912\n"
-          "  3 changes of 2 bytes that subtract 0x560, from 00000050 to 00000252\n"
+          "  3 changes of 2 bytes that subtract 0x5E0, from 00000050 to 00000252\n"
           "  2 changes of 4 bytes that add 0x20, from 000004B0 to 000005B4\n"
           "  2 changes of 8 bytes that add 0x20, from 000007D0 to 0000083C\n"
           "in all:\n"
@@ -455,6 +455,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "  0 moves\n"
                  "  1 change in place, 1 byte changed\n"
                  "  40 bytes in the old file, 44 bytes in the new\n"},
+        StatCase{"TheLastBytesChanged", r40, r40.substr(0, 38) + "!?",
+                 "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
+                 "  1 change\n"
+                 "in all:\n"
+                 "  0 insertions\n"
+                 "  0 deletions\n"
+                 "  0 replacements\n"
+                 "  0 moves\n"
+                 "  1 change in place, 2 bytes changed\n"
+                 "  40 bytes in the old file, 40 bytes in the new\n"},
         StatCase{"AShortTailReplaced", r40, r40.substr(0, 30) + "xyz",
                  "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
                  "  10 bytes replaced by 3 bytes at 0000001E in the old file, 0000001E in the new\n"
