@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <span>
 
 namespace quarnel {
@@ -54,13 +53,18 @@ struct AlignedEnd {
 
 // The shortest run of equal bytes taken for a shared stretch, and a hash of
 // that many bytes at at.
+// The bytes are read in little-endian order on every machine, so that the
+// places a hash picks, and the diff made from them, are the same everywhere.
 inline constexpr std::size_t match_length = 16;
 [[nodiscard]] inline std::uint64_t hash_of(const std::uint8_t* at) {
-  std::uint64_t first = 0;
-  std::uint64_t second = 0;
-  std::memcpy(&first, at, sizeof first);
-  std::memcpy(&second, at + sizeof first, sizeof second);
-  return (first * 0x9E3779B97F4A7C15ULL + second) * 0xC2B2AE3D27D4EB4FULL;
+  const auto load = [](const std::uint8_t* bytes) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 8; i-- > 0;) {
+      value = value << 8U | bytes[i];
+    }
+    return value;
+  };
+  return (load(at) * 0x9E3779B97F4A7C15ULL + load(at + 8)) * 0xC2B2AE3D27D4EB4FULL;
 }
 
 // Whether bytes hold three values at least. Runs of one or two values

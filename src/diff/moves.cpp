@@ -84,9 +84,11 @@ void put_marks(MoveFinder& finder, std::size_t side, std::uint64_t number, std::
   }
 }
 
-// How many bytes before old_at and new_at are equal, down to limit.
-std::uint64_t equal_before(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
-                           std::uint64_t limit) {
+// How far before old_at and new_at the bytes are the same but for changes
+// in place, each with equal bytes before it within resume_reach; down to
+// limit, and within the 64 KiB before.
+std::uint64_t block_back(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
+                         std::uint64_t limit) {
   const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(limit, look_size));
   const auto one = std::span(finder.old_bytes).first(size);
   const auto two = std::span(finder.new_bytes).first(size);
@@ -94,8 +96,28 @@ std::uint64_t equal_before(MoveFinder& finder, std::uint64_t old_at, std::uint64
       read_at(finder.after.handle, new_at - size, two).count != size) {
     return 0;
   }
-  return static_cast<std::uint64_t>(std::mismatch(one.rbegin(), one.rend(), two.rbegin()).first -
-                                    one.rbegin());
+  // k bytes before the ends are in the block; the next is one[size - k - 1].
+  std::size_t k = 0;
+  while (k < size) {
+    const std::size_t at = size - k - 1;
+    if (one[at] == two[at]) {
+      ++k;
+      continue;
+    }
+    // Equal bytes ending within resume_reach before the changed one.
+    std::size_t again = 1;
+    while (again <= resume_reach &&
+           (at < again + match_length - 1 ||
+            std::memcmp(one.data() + at - again - match_length + 1,
+                        two.data() + at - again - match_length + 1, match_length) != 0)) {
+      ++again;
+    }
+    if (again > resume_reach) {
+      break;
+    }
+    k += again;
+  }
+  return k;
 }
 
 // How far from old_at and new_at the bytes are the same but for changes
@@ -144,7 +166,7 @@ Move block_at(MoveFinder& finder, std::uint64_t old_at, std::uint64_t new_at,
               std::uint64_t old_from, std::uint64_t new_from, std::uint64_t old_end,
               std::uint64_t new_end) {
   const std::uint64_t back =
-      equal_before(finder, old_at, new_at, std::min(old_at - old_from, new_at - new_from));
+      block_back(finder, old_at, new_at, std::min(old_at - old_from, new_at - new_from));
   const Move move{old_at - back, new_at - back,
                   block_extent(finder, old_at - back, new_at - back,
                                std::min(old_end - (old_at - back), new_end - (new_at - back)))};
