@@ -1144,24 +1144,46 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
         << row.name << diff.out;
     applies_once_and_undoes(diff.out, row.before, row.after, row.name);
   }
-  // A block moved from past the file's end (from another file, or an
-  // address edited to wrap round) is refused, and the file left as it was.
+  // A block line whose source or sum was edited, or that moves bytes from
+  // past the file's end (from another file, or an address edited to wrap
+  // round) is refused, and the file left as it was; reversed, the - line's
+  // sum guards the bytes that move back.
   put("old", data);
   put("new", rows[9].after);
   const std::string moved = run_tool({path("old"), path("new")}, "", {}, QUARNEL_DIFF_BINARY).out;
-  const std::size_t from =
-      moved.find(" moved from ", moved.find("\n+0")) + std::string_view(" moved from ").size();
-  const std::size_t line = static_cast<std::size_t>(
-      std::count(moved.begin(), moved.begin() + static_cast<std::ptrdiff_t>(from), '\n') + 1);
-  for (const std::string far : {"00001000", "FFFFFFFFFFFFFFF0"}) {
-    put("d.diff", moved.substr(0, from) + far + moved.substr(moved.find('\n', from)));
-    put("T", data);
-    const Outcome refused = unquarnel({"-p", path("T"), path("d.diff")});
-    EXPECT_EQ(refused.status, 1);
+  struct Edit {
+    const char* line_start;  // of the block line edited
+    const char* words;       // what is edited follows these
+    std::size_t size;
+    std::string by;
+    bool reverse;
+  };
+  for (const Edit& change : {Edit{"\n+0", " moved from ", 8, "00001000", false},
+                             Edit{"\n+0", " moved from ", 8, "FFFFFFFFFFFFFFF0", false},
+                             Edit{"\n+0", " moved from ", 8, "00000001", false},
+                             Edit{"\n+0", ", crc32 ", 8, "00000000", false},
+                             Edit{"\n-0", ", crc32 ", 8, "00000000", true}}) {
+    const std::size_t start = moved.find(change.line_start) + 1;
+    const std::size_t at = moved.find(change.words, start) + std::string_view(change.words).size();
+    std::string text = moved;
+    text.replace(at, change.size, change.by);
+    const std::size_t line = static_cast<std::size_t>(
+        std::count(moved.begin(), moved.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 1);
+    // The bytes moved from: the source the + line gives, or where the -
+    // line's block went.
+    const std::string_view words = change.reverse ? " moved to " : " moved from ";
+    const std::size_t source = text.find(words, start) + words.size();
+    const std::string from = text.substr(source, text.find(',', source) - source);
+    const std::string& file = change.reverse ? rows[9].after : data;
+    put("d.diff", text);
+    put("T", file);
+    const Outcome refused = change.reverse ? unquarnel({"-R", "-p", path("T"), path("d.diff")})
+                                           : unquarnel({"-p", path("T"), path("d.diff")});
+    EXPECT_EQ(refused.status, 1) << change.by;
     EXPECT_EQ(refused.err, "unquarnel: " + path("d.diff") + ":" + std::to_string(line) + ": " +
-                               path("T") + " does not hold the bytes the diff moves from " + far +
+                               path("T") + " does not hold the bytes the diff moves from " + from +
                                "\n");
-    EXPECT_EQ(read("T"), data);
+    EXPECT_EQ(read("T"), file);
   }
   // Compared at the same offsets, an insertion changes the lines after it.
   put("old", data);

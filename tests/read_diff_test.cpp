@@ -17,14 +17,17 @@ struct RecordingSink final : RecordSink {
     if (kept.size() == refuse_at) {
       return false;
     }
-    constexpr std::array<const char*, 5> kinds{"write", "expect", "expect_length", "set_length",
-                                               "move"};
+    constexpr std::array<const char*, 6> kinds{"write",      "expect", "expect_length",
+                                               "set_length", "move",   "expect_sum"};
     std::string line = std::string(kinds[static_cast<std::size_t>(record.kind)]) + " " +
                        std::to_string(record.address);
     if (record.kind == RecordKind::move) {
       line += " to " + std::to_string(record.to);
     }
-    if (!bytes.empty()) {
+    if (record.kind == RecordKind::expect_sum) {
+      line += " size " + std::to_string(record.to) + " sum " +
+              std::to_string(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
+    } else if (!bytes.empty()) {
       line += " \"" + std::string(bytes.begin(), bytes.end()) + "\"";
     }
     kept.push_back(line);
@@ -51,11 +54,11 @@ const std::string changed_byte =
 const std::string moved_block =
     "--- old\n+++ new\n@@ -1,3 +1,2 @@ 70 bytes moved from 00000004 to 0000004A\n"
     " 00000000  61 62 63 64                                       abcd\n"
-    "-00000004  70 bytes moved to 0000004A\n"
+    "-00000004  70 bytes moved to 0000004A, crc32 00ABCDEF\n"
     " 0000004A  53 70 68 69 6E 78 20 6F-66 20 62 6C 61 63 6B 20   Sphinx of black \n"
     "@@ -7,2 +6,3 @@ 70 bytes moved from 00000004 to 0000004A\n"
     " 0000008A  62 72 61 73 20 6A                                 bras j\n"
-    "+0000004A  70 bytes moved from 00000004\n"
+    "+0000004A  70 bytes moved from 00000004, crc32 00ABCDEF\n"
     " 00000090  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\n";
 
 class ReadDiff : public ::testing::TestWithParam<DiffCase> {};
@@ -89,14 +92,16 @@ INSTANTIATE_TEST_SUITE_P(
                           "AMovedBlock",
                           moved_block,
                           false,
-                          {"expect 0 \"abcd\"", "move 74 to 4", "expect 74 \"Sphinx of black \"",
-                           "expect 138 \"bras j\"", "move 4 to 74", "move 144 to 144",
+                          {"expect 0 \"abcd\"", "expect_sum 4 size 70 sum 11259375", "move 74 to 4",
+                           "expect 74 \"Sphinx of black \"", "expect 138 \"bras j\"",
+                           "expect_sum 4 size 70 sum 11259375", "move 4 to 74", "move 144 to 144",
                            "expect 144 \"0123456789abcdef\""}},
                       DiffCase{"AMovedBlockReversed",
                                moved_block,
                                true,
-                               {"expect 0 \"abcd\"", "move 74 to 4", "move 4 to 74",
-                                "expect 4 \"Sphinx of black \"", "expect 68 \"bras j\"",
+                               {"expect 0 \"abcd\"", "expect_sum 74 size 70 sum 11259375",
+                                "move 74 to 4", "move 4 to 74", "expect 4 \"Sphinx of black \"",
+                                "expect 68 \"bras j\"", "expect_sum 74 size 70 sum 11259375",
                                 "move 144 to 144", "expect 144 \"0123456789abcdef\""}}),
     [](const auto& param_info) { return param_info.param.name; });
 
@@ -133,8 +138,15 @@ TEST(ReadDiffRefusal, AMovedBlocksLineOutOfPlaceIsRefused) {
             "the line is not where its hunk header puts it at 5");
   EXPECT_EQ(problem("-00000004  70 bytes moved to", "-00000004  70 bytes moved from"),
             "a block's line says \"moved to\" on the - side and \"moved from\" on the + at 5");
-  EXPECT_EQ(problem("70 bytes moved to 0000004A", "70 bytes moved to 4A"),
-            "a line that does not read at 5");
+  // Its sum is eight digits after the other address, as written.
+  for (const char* edited :
+       {"70 bytes moved to 4A, crc32 00ABCDEF", "70 bytes moved to 0000004A, crc32 ABCDEF",
+        "70 bytes moved to 0000004A crc32 00ABCDEF", "70 bytes moved to 0000004A, crc32 00abcdef",
+        "70 bytes moved to 0000004A, crc32 00ABCDEF0", "70 bytes moved to 0000004A"}) {
+    EXPECT_EQ(problem("70 bytes moved to 0000004A, crc32 00ABCDEF", edited),
+              "a line that does not read at 5")
+        << edited;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "diff/diff_stat.h"
+#include "io/block_sum.h"
 #include "support/simple_dump.h"
 #include "support/test_support.h"
 
@@ -232,9 +233,9 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             DiffResult::differ,
             {"@@ -3,3 +3,2 @@ 80 bytes moved from 00000028 to 000000DC", " O20+8",
-             "-00000028  80 bytes moved to 000000DC", " O78+16",
+             "-00000028  80 bytes moved to 000000DC, crc32 D0FC0CD3", " O78+16",
              "@@ -16,2 +15,3 @@ 80 bytes moved from 00000028 to 000000DC", " O128+4",
-             "+000000DC  80 bytes moved from 00000028", " O12C+16"}},
+             "+000000DC  80 bytes moved from 00000028, crc32 D0FC0CD3", " O12C+16"}},
         DiffCase{
             "ABlockMovedEarlierWithAByteChanged",
             r400,
@@ -242,11 +243,11 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             DiffResult::differ,
             {"@@ -4,2 +4,5 @@ 100 bytes moved from 000000FA to 0000003C", " O30+12",
-             "+0000003C  30 bytes moved from 000000FA", "+N5A+16",
-             "+0000006A  54 bytes moved from 00000128", " O3C+16",
+             "+0000003C  30 bytes moved from 000000FA, crc32 FC228625", "+N5A+16",
+             "+0000006A  54 bytes moved from 00000128, crc32 D85A5AC6", " O3C+16",
              "@@ -16,5 +19,2 @@ 100 bytes moved from 000000FA to 0000003C", " OEC+14",
-             "-000000FA  30 bytes moved to 0000003C", "-O118+16",
-             "-00000128  54 bytes moved to 0000006A", " O15E+16"}},
+             "-000000FA  30 bytes moved to 0000003C, crc32 FC228625", "-O118+16",
+             "-00000128  54 bytes moved to 0000006A, crc32 D85A5AC6", " O15E+16"}},
         DiffCase{"TwoChangesInAHunk",
                  r200,
                  spliced(spliced(r200, 100, 0, "Z"), 60, 0, "Y"),
@@ -315,16 +316,45 @@ TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
                                       "@@ -12,3 +12,3 @@", " O11", "-O12", "+N12", " O13"}));
 }
 
+// A moved block's sum is the CRC-32 zip computes, whole or in pieces of
+// any size (the eight-byte steps and the bytes after them).
+TEST(BlockSum, IsTheCrc32OfZip) {
+  std::string counting;
+  for (int round = 0; round < 3; ++round) {
+    for (int value = 0; value < 256; ++value) {
+      counting.push_back(static_cast<char>(value));
+    }
+  }
+  counting += "abc";
+  const auto bytes = [](const std::string& text) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  };
+  const std::pair<std::string, std::uint32_t> sums[] = {
+      {"", 0},
+      {"a", 0xE8B7BE43},
+      {"123456789", 0xCBF43926},
+      {"The quick brown fox jumps over the lazy dog", 0x414FA339},
+      {counting, 0x9D3A9924}};
+  for (const auto& [text, sum] : sums) {
+    EXPECT_EQ(block_sum(0, bytes(text)), sum) << text;
+    for (std::size_t cut = 0; cut <= text.size(); cut += 7) {
+      EXPECT_EQ(block_sum(block_sum(0, bytes(text).first(cut)), bytes(text).subspan(cut)), sum)
+          << text << " cut at " << cut;
+    }
+  }
+}
+
 // A moved block's lines take their side's colour, whole.
 TEST(WriteDiffColor, AMovedBlocksLinesAreColouredWhole) {
   const std::string after =
       r400.substr(0, 40) + r400.substr(120, 180) + r400.substr(40, 80) + r400.substr(300);
   const std::string text = compare(r400, after, 1, true).text;
-  EXPECT_NE(text.find("\x1b[31m-00000028  80 bytes moved to 000000DC\x1b[0m" + eol),
+  EXPECT_NE(text.find("\x1b[31m-00000028  80 bytes moved to 000000DC, crc32 D0FC0CD3\x1b[0m" + eol),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("\x1b[32m+000000DC  80 bytes moved from 00000028\x1b[0m" + eol),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("\x1b[32m+000000DC  80 bytes moved from 00000028, crc32 D0FC0CD3\x1b[0m" + eol),
+      std::string::npos)
       << text;
 }
 

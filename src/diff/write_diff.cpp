@@ -8,6 +8,7 @@
 #include "diff/align.h"
 #include "diff/diff_colors.h"
 #include "diff/moves.h"
+#include "io/block_sum.h"
 #include "io/dump_line.h"
 #include "platform/platform.h"
 
@@ -272,9 +273,19 @@ struct Differ {
            lines_for(span.end[side] - (start + block.size));
   }
 
+  // The sum of a side's bytes from `from` on.
+  std::uint32_t sum_of(std::size_t side, std::uint64_t from, std::uint64_t size) {
+    std::uint32_t sum = 0;
+    for (std::uint64_t at = from; at < from + size; at += bytes_per_line) {
+      sum = block_sum(sum, cache[side].line(at, from + size));
+    }
+    return sum;
+  }
+
   // A line that stands for bytes that moved: where they went, or where
-  // they came from.
-  void put_move_line(char mark, std::uint64_t address, std::uint64_t size, std::uint64_t other) {
+  // they came from, and their sum, which the patch checks.
+  void put_move_line(char mark, std::size_t side, std::uint64_t address, std::uint64_t size,
+                     std::uint64_t other) {
     if (settings.color) {
       put(mark == '-' ? deleted_color : added_color);
     }
@@ -284,6 +295,8 @@ struct Differ {
     put_bytes(size);
     put(mark == '-' ? " moved to " : " moved from ");
     put_address(other);
+    put(", crc32 ");
+    put_address(sum_of(side, address, size));  // eight digits, as an address of 32 bits
     if (settings.color) {
       put(plain_color);
     }
@@ -309,7 +322,7 @@ struct Differ {
       put_side_bytes(mark, side, span.at[side], start);
       walk_block(block, [&](const BlockPiece& piece) {
         if (piece.moved) {
-          put_move_line(mark, start + piece.from, piece.size, other + piece.from);
+          put_move_line(mark, side, start + piece.from, piece.size, other + piece.from);
           return;
         }
         const std::uint64_t end = piece.from + piece.size;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "io/block_sum.h"
 #include "platform/platform.h"
 
 namespace quarnel {
@@ -94,10 +95,44 @@ ReadResult read_ahead(ReadAhead& ahead, std::uint64_t offset, std::span<std::uin
   return {count == into.size() ? ReadStatus::data : ReadStatus::end, count};
 }
 
+namespace {
+
+GuardCheck check_sum(ReadAhead& file, std::uint64_t old_length, const PatchRecord& record,
+                     std::span<const std::uint8_t> expected, std::span<std::uint8_t> held) {
+  if (expected.size() != 4 || record.address > old_length ||
+      record.to > old_length - record.address) {
+    return GuardCheck::fails;
+  }
+  std::uint32_t sum = 0;
+  for (std::uint64_t at = record.address; at < record.address + record.to;) {
+    const auto bytes = held.first(static_cast<std::size_t>(
+        std::min<std::uint64_t>(held.size(), record.address + record.to - at)));
+    // Read past the read-ahead: a block mostly lies far from the bytes
+    // around it, which it would then read again.
+    const ReadResult got = read_at(file.file, at, bytes);
+    if (got.status == ReadStatus::error) {
+      return GuardCheck::read_error;
+    }
+    if (got.count != bytes.size()) {
+      return GuardCheck::fails;  // cut meanwhile
+    }
+    sum = block_sum(sum, bytes);
+    at += bytes.size();
+  }
+  const std::uint32_t wanted = std::uint32_t{expected[0]} | std::uint32_t{expected[1]} << 8 |
+                               std::uint32_t{expected[2]} << 16 | std::uint32_t{expected[3]} << 24;
+  return sum == wanted ? GuardCheck::holds : GuardCheck::fails;
+}
+
+}  // namespace
+
 GuardCheck check_guard(ReadAhead& file, std::uint64_t old_length, const PatchRecord& record,
                        std::span<const std::uint8_t> expected, std::span<std::uint8_t> held) {
   if (record.kind == RecordKind::expect_length) {
     return old_length == record.address ? GuardCheck::holds : GuardCheck::fails;
+  }
+  if (record.kind == RecordKind::expect_sum) {
+    return check_sum(file, old_length, record, expected, held);
   }
   if (record.kind != RecordKind::expect) {
     return GuardCheck::holds;

@@ -16,8 +16,16 @@ namespace quarnel {
 // What a record asks of the file: bytes written at an address; bytes it
 // must hold there before anything is written (a diff's old side); the
 // length it must have; the length it gets; that its bytes from the address
-// on move to another (a diff that inserted or deleted bytes before them).
-enum class RecordKind : std::uint32_t { write, expect, expect_length, set_length, move };
+// on move to another (a diff that inserted or deleted bytes before them);
+// the sum its bytes from the address must have (a block a diff moves).
+enum class RecordKind : std::uint32_t {
+  write,
+  expect,
+  expect_length,
+  set_length,
+  move,
+  expect_sum
+};
 
 // A record: this header, then length bytes (none for the lengths' kinds,
 // whose length is the address).
@@ -27,7 +35,8 @@ struct PatchRecord {
   RecordKind kind = RecordKind::write;
   std::uint32_t input = 0;  // the dump it comes from, for messages
   std::uint64_t line = 0;   // and its line there
-  std::uint64_t to = 0;     // with move, where the bytes from address on go
+  std::uint64_t to = 0;     // with move, where the bytes from address on go; with
+                            // expect_sum, how many bytes are summed
 };
 
 inline constexpr std::size_t longest_record = std::size_t{1} << 16;
@@ -95,7 +104,8 @@ struct ReadAhead {
 
 // Whether a file of old_length bytes holds what a record expects of it:
 // its bytes, expected, at the record's address (read into held, room for
-// as many), or its length; records of other kinds expect nothing.
+// as many, or for a block at a time of the bytes summed), the sum of its
+// bytes there, or its length; records of other kinds expect nothing.
 enum class GuardCheck { holds, fails, read_error };
 [[nodiscard]] GuardCheck check_guard(ReadAhead& file, std::uint64_t old_length,
                                      const PatchRecord& record,

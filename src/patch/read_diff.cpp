@@ -239,13 +239,15 @@ bool note_move(DiffReader& diff, RecordSink& records, std::uint64_t number) {
 }
 
 // A line that stands for a block of bytes that moved, as quarnel-diff
-// writes it: "ADDRESS  N bytes moved to OTHER" on the old side, "... moved
-// from OTHER" on the new one, its address's low eight digits in front.
+// writes it: "ADDRESS  N bytes moved to OTHER, crc32 SUM" on the old side,
+// "... moved from OTHER, crc32 SUM" on the new one, its address's low eight
+// digits in front.
 struct MoveLine {
   std::uint32_t address = 0;
   std::uint64_t size = 0;
   std::uint64_t other = 0;
   bool to = false;
+  std::uint32_t sum = 0;
 };
 
 bool read_move_line(std::string_view text, MoveLine& move) {
@@ -278,11 +280,21 @@ bool read_move_line(std::string_view text, MoveLine& move) {
   text.remove_prefix(move.to ? 3 : 5);
   // The other address as a dump line writes it: eight digits or more, no
   // 0 in front of more.
-  if (text.size() < digits || text.size() > 16 || !hex_digits(text) ||
-      (text.size() > digits && text[0] == '0')) {
+  constexpr std::string_view sum_words = ", crc32 ";
+  const std::size_t other_end = text.find(',');
+  const std::string_view other = text.substr(0, other_end);
+  if (other.size() < digits || other.size() > 16 || !hex_digits(other) ||
+      (other.size() > digits && other[0] == '0')) {
     return false;
   }
-  static_cast<void>(std::from_chars(text.data(), text.data() + text.size(), move.other, 16));
+  static_cast<void>(std::from_chars(other.data(), other.data() + other.size(), move.other, 16));
+  text.remove_prefix(other.size());
+  if (!text.starts_with(sum_words) || text.size() != sum_words.size() + 8 ||
+      !hex_digits(text.substr(sum_words.size()))) {
+    return false;
+  }
+  static_cast<void>(
+      std::from_chars(text.data() + sum_words.size(), text.data() + text.size(), move.sum, 16));
   return true;
 }
 
@@ -335,11 +347,19 @@ DiffStep read_move(const MoveLine& move, std::uint64_t high, bool wide, std::siz
   if (move.to != (side == 0)) {
     return fail(R"(a block's line says "moved to" on the - side and "moved from" on the +)");
   }
+  // The bytes the line stands for are the file's: where the line stands
+  // on the file's side, where they move from on the other.
   const std::size_t file_old = diff.reverse ? 1 : 0;
-  bool written = true;
+  const std::uint64_t source = side == file_old ? place : move.other;
+  const std::array<std::uint8_t, 4> sum{
+      static_cast<std::uint8_t>(move.sum), static_cast<std::uint8_t>(move.sum >> 8),
+      static_cast<std::uint8_t>(move.sum >> 16), static_cast<std::uint8_t>(move.sum >> 24)};
+  bool written =
+      records.put({source, sum.size(), RecordKind::expect_sum, diff.input, number, move.size}, sum);
   if (side != file_old) {
     diff.mapped = {move.other, place};
-    written = records.put({move.other, 0, RecordKind::move, diff.input, number, place}, {});
+    written =
+        written && records.put({move.other, 0, RecordKind::move, diff.input, number, place}, {});
   }
   diff.at[side] += move.size;
   diff.short_line[side] = false;

@@ -38,8 +38,9 @@ int report_patch(const Dumps& dumps, const char* file, const PatchOutcome& outco
            std::string_view(line.data(), static_cast<std::size_t>(line_end_at - line.data())), ": ",
            file,
            record.kind == RecordKind::expect ? " does not hold these bytes at "
-           : record.kind == RecordKind::move ? " does not hold the bytes the diff moves from "
-                                             : " does not end at ",
+           : record.kind == RecordKind::move || record.kind == RecordKind::expect_sum
+               ? " does not hold the bytes the diff moves from "
+               : " does not end at ",
            std::string_view(digits.data(), size)});
       return 1;
     }
