@@ -89,8 +89,13 @@ struct ByteCache {
 
   // Up to 16 bytes from at, fewer at the file's end.
   std::span<const std::uint8_t> line(std::uint64_t at, std::uint64_t end) {
+    return bytes(at, end, bytes_per_line);
+  }
+
+  // Up to most bytes from at (a block's at most), fewer at the file's end.
+  std::span<const std::uint8_t> bytes(std::uint64_t at, std::uint64_t end, std::uint64_t most) {
     const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(
-        {bytes_per_line, end - std::min(at, end), file->size - std::min(at, file->size)}));
+        {most, end - std::min(at, end), file->size - std::min(at, file->size)}));
     if (at < first || at + size > first + count) {
       first = at;
       count = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), file->size - at));
@@ -276,8 +281,13 @@ struct Differ {
   // The sum of a side's bytes from `from` on.
   std::uint32_t sum_of(std::size_t side, std::uint64_t from, std::uint64_t size) {
     std::uint32_t sum = 0;
-    for (std::uint64_t at = from; at < from + size; at += bytes_per_line) {
-      sum = block_sum(sum, cache[side].line(at, from + size));
+    for (std::uint64_t at = from; at < from + size;) {
+      const auto bytes = cache[side].bytes(at, from + size, cache[side].block.size());
+      if (bytes.empty()) {
+        break;  // a read failed: the diff is not written
+      }
+      sum = block_sum(sum, bytes);
+      at += bytes.size();
     }
     return sum;
   }
