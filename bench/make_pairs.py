@@ -47,9 +47,13 @@ compiler = shutil.which('cc') or shutil.which('gcc')
 if compiler:
     for name, change, swap in [('prog-1', False, False), ('prog-2', True, False),
                                ('prog-swapped', False, True)]:
-        with open(path(name + '.c'), 'w') as source:
+        # Each build from a source of the same name, as a project's releases
+        # are: the name is in the symbol table.
+        sources = path(name + '-source')
+        os.makedirs(sources, exist_ok=True)
+        with open(os.path.join(sources, 'prog.c'), 'w') as source:
             source.write(program(change, swap))
-        subprocess.check_call([compiler, '-O2', '-o', path(name), path(name + '.c')])
+        subprocess.check_call([compiler, '-O2', '-o', path(name), 'prog.c'], cwd=sources)
     made += [('program', 'prog-1', 'prog-2'), ('swapped', 'prog-1', 'prog-swapped')]
 
 
