@@ -1185,6 +1185,27 @@ TEST_F(PatchPosix, ADiffThatMovesBytesAppliesOnceAndUndoes) {
                                "\n");
     EXPECT_EQ(read("T"), file);
   }
+  // A block line whose bytes stay where they are (the file patched in
+  // place) is checked as well: bytes 0 to 63 have the sum 100ECE8C.
+  std::string counting;
+  std::string lines;
+  for (int at = 0; at < 64; ++at) {
+    counting.push_back(static_cast<char>(at));
+  }
+  for (const char* address : {"00", "10", "20", "30"}) {
+    lines += std::string("+000000") + address +
+             "  5A 5A 5A 5A 5A 5A 5A 5A-5A 5A 5A 5A 5A 5A 5A 5A   ZZZZZZZZZZZZZZZZ\n";
+  }
+  for (const char* sum : {"100ECE8C", "100ECE8D"}) {
+    put("d.diff",
+        std::string("--- a\n+++ b\n@@ -1 +1,4 @@\n-00000000  64 bytes moved to 00000000, ") +
+            "crc32 " + sum + "\n" + lines);
+    put("T", counting);
+    const Outcome patched = unquarnel({"-p", path("T"), path("d.diff")});
+    const bool holds = sum == std::string_view("100ECE8C");
+    EXPECT_EQ(patched.status, holds ? 0 : 1) << patched.err;
+    EXPECT_EQ(read("T"), holds ? std::string(64, 'Z') : counting);
+  }
   // Compared at the same offsets, an insertion changes the lines after it.
   put("old", data);
   put("new", "abc" + data);
