@@ -238,6 +238,17 @@ bool note_move(DiffReader& diff, RecordSink& records, std::uint64_t number) {
   return records.put({old_at, 0, RecordKind::move, diff.input, number, new_at}, {});
 }
 
+// A step that stops the reading at a hunk's line: a dump line that does
+// not read (error), or another problem.
+DiffStep refused_line(std::uint64_t number, ReadError error, std::string_view problem) {
+  DiffStep step;
+  step.ok = false;
+  step.error = error;
+  step.problem = problem;
+  step.line = number;
+  return step;
+}
+
 // A line that stands for a block of bytes that moved, as quarnel-diff
 // writes it: "ADDRESS  N bytes moved to OTHER, crc32 SUM" on the old side,
 // "... moved from OTHER, crc32 SUM" on the new one, its address's low eight
@@ -331,10 +342,7 @@ DiffStep read_move(const MoveLine& move, std::uint64_t high, bool wide, std::siz
                    DiffReader& diff, RecordSink& records, std::uint64_t number) {
   DiffStep step;
   const auto fail = [&](std::string_view problem) {
-    step.ok = false;
-    step.problem = problem;
-    step.line = number;
-    return step;
+    return refused_line(number, ReadError::none, problem);
   };
   if (!diff.placed && !place_hunk(diff)) {
     return fail("the hunk is not where the hunks before it leave the dumps");
@@ -377,11 +385,7 @@ DiffStep read_quarnel_line(std::string_view line, bool old_side, bool new_side, 
                            RecordSink& records, std::uint64_t number) {
   DiffStep step;
   const auto fail = [&](ReadError error, std::string_view problem) {
-    step.ok = false;
-    step.error = error;
-    step.problem = problem;
-    step.line = number;
-    return step;
+    return refused_line(number, error, problem);
   };
   const char mark = line[0];
   const bool old_line = mark == ' ' || mark == '-';
