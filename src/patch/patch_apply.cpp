@@ -144,11 +144,9 @@ void write_batch(Patching& patching) {
   if (written > 0) {
     patching.patched_length = std::max(patching.patched_length, patching.batch_at + written);
   }
-  // The bytes read ahead there are the old ones now.
-  ReadAhead& ahead = patching.old_bytes;
-  if (patching.batch_at < ahead.base + ahead.count && ahead.base < patching.batch_at + written) {
-    ahead.count = 0;
-  }
+  // The bytes read ahead there are the new ones now; dropping them instead
+  // would read a block again for every write.
+  note_written(patching.old_bytes, patching.batch_at, bytes.first(written));
   // The disk writes while the records are read: the flush at the end has
   // less to wait for.
   patching.unflushed += written;

@@ -95,6 +95,15 @@ ReadResult read_ahead(ReadAhead& ahead, std::uint64_t offset, std::span<std::uin
   return {count == into.size() ? ReadStatus::data : ReadStatus::end, count};
 }
 
+void note_written(ReadAhead& ahead, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  const std::uint64_t from = std::max(offset, ahead.base);
+  const std::uint64_t end = std::min(offset + bytes.size(), ahead.base + ahead.count);
+  if (from < end) {
+    std::memcpy(ahead_block.data() + (from - ahead.base), bytes.data() + (from - offset),
+                static_cast<std::size_t>(end - from));
+  }
+}
+
 namespace {
 
 GuardCheck check_sum(ReadAhead& file, std::uint64_t old_length, const PatchRecord& record,

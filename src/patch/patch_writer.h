@@ -102,6 +102,10 @@ struct ReadAhead {
 [[nodiscard]] ReadResult read_ahead(ReadAhead& ahead, std::uint64_t offset,
                                     std::span<std::uint8_t> into);
 
+// Puts bytes just written at offset into what was read ahead there, which
+// then stays the file's.
+void note_written(ReadAhead& ahead, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
 // Whether a file of old_length bytes holds what a record expects of it:
 // its bytes, expected, at the record's address (read into held, room for
 // as many, or for a block at a time of the bytes summed), the sum of its
