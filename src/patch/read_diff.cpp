@@ -69,6 +69,10 @@ DiffStep feed_side(DumpReader& reader, std::string_view text, bool at_end, bool 
 // where the lines of a diff widen it. Takes the digits beyond eight off
 // the line, for the line's reader; wide is whether there were any.
 std::uint64_t high_address(std::string_view& line, bool& wide) {
+  wide = false;
+  if (line.size() > line_geometry::address_digits && line[line_geometry::address_digits] == ' ') {
+    return 0;  // most lines: no digit past the eighth
+  }
   std::size_t digits = 0;
   const auto hex_digit = [](char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
