@@ -61,6 +61,13 @@ const std::string moved_block =
     "+0000004A  70 bytes moved from 00000004, crc32 00ABCDEF\n"
     " 00000090  30 31 32 33 34 35 36 37-38 39 61 62 63 64 65 66   0123456789abcdef\n";
 
+// The same, without the line after the + side's block line.
+std::string block_last_in_hunk() {
+  std::string text = moved_block.substr(0, moved_block.rfind(" 00000090"));
+  const std::string header = "@@ -7,2 +6,3 @@";
+  return text.replace(text.find(header), header.size(), "@@ -7 +6,2 @@");
+}
+
 class ReadDiff : public ::testing::TestWithParam<DiffCase> {};
 
 TEST_P(ReadDiff, PushesTheRecordsOfEachSide) {
@@ -76,33 +83,41 @@ TEST_P(ReadDiff, PushesTheRecordsOfEachSide) {
 
 INSTANTIATE_TEST_SUITE_P(
     Diffs, ReadDiff,
-    ::testing::Values(DiffCase{"Forward",
-                               changed_byte,
-                               false,
-                               {"expect 0 \"hello world, thi\"", "write 0 \"hello World, thi\"",
-                                "expect 16 \"s is a file of s\"", "expect 32 \"ome bytes\"",
-                                "write 32 \"ome bytes!\"", "expect_length 41", "set_length 42"}},
-                      DiffCase{"Reversed",
-                               changed_byte,
-                               true,
-                               {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
-                                "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
-                                "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}},
-                      DiffCase{
-                          "AMovedBlock",
-                          moved_block,
-                          false,
-                          {"expect 0 \"abcd\"", "expect_sum 4 size 70 sum 11259375", "move 74 to 4",
-                           "expect 74 \"Sphinx of black \"", "expect 138 \"bras j\"",
-                           "expect_sum 4 size 70 sum 11259375", "move 4 to 74", "move 144 to 144",
-                           "expect 144 \"0123456789abcdef\""}},
-                      DiffCase{"AMovedBlockReversed",
-                               moved_block,
-                               true,
-                               {"expect 0 \"abcd\"", "expect_sum 74 size 70 sum 11259375",
-                                "move 74 to 4", "move 4 to 74", "expect 4 \"Sphinx of black \"",
-                                "expect 68 \"bras j\"", "expect_sum 74 size 70 sum 11259375",
-                                "move 144 to 144", "expect 144 \"0123456789abcdef\""}}),
+    ::testing::Values(
+        DiffCase{"Forward",
+                 changed_byte,
+                 false,
+                 {"expect 0 \"hello world, thi\"", "write 0 \"hello World, thi\"",
+                  "expect 16 \"s is a file of s\"", "expect 32 \"ome bytes\"",
+                  "write 32 \"ome bytes!\"", "expect_length 41", "set_length 42"}},
+        DiffCase{"Reversed",
+                 changed_byte,
+                 true,
+                 {"write 0 \"hello world, thi\"", "expect 0 \"hello World, thi\"",
+                  "expect 16 \"s is a file of s\"", "write 32 \"ome bytes\"",
+                  "expect 32 \"ome bytes!\"", "set_length 41", "expect_length 42"}},
+        DiffCase{"AMovedBlock",
+                 moved_block,
+                 false,
+                 {"expect 0 \"abcd\"", "expect_sum 4 size 70 sum 11259375", "move 74 to 4",
+                  "expect 74 \"Sphinx of black \"", "expect 138 \"bras j\"",
+                  "expect_sum 4 size 70 sum 11259375", "move 4 to 74", "move 144 to 144",
+                  "expect 144 \"0123456789abcdef\""}},
+        // A block's line that ends its side of a hunk does not
+        // end the side's dump, as the short line on the other does.
+        DiffCase{"AMovedBlockLastInItsHunk",
+                 block_last_in_hunk(),
+                 false,
+                 {"expect 0 \"abcd\"", "expect_sum 4 size 70 sum 11259375", "move 74 to 4",
+                  "expect 74 \"Sphinx of black \"", "expect 138 \"bras j\"",
+                  "expect_sum 4 size 70 sum 11259375", "move 4 to 74", "expect_length 144"}},
+        DiffCase{"AMovedBlockReversed",
+                 moved_block,
+                 true,
+                 {"expect 0 \"abcd\"", "expect_sum 74 size 70 sum 11259375", "move 74 to 4",
+                  "move 4 to 74", "expect 4 \"Sphinx of black \"", "expect 68 \"bras j\"",
+                  "expect_sum 74 size 70 sum 11259375", "move 144 to 144",
+                  "expect 144 \"0123456789abcdef\""}}),
     [](const auto& param_info) { return param_info.param.name; });
 
 TEST(ReadDiffSink, ARefusedRecordStopsTheReadingAsAWriteFailure) {

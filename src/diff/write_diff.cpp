@@ -284,7 +284,7 @@ struct Differ {
     for (std::uint64_t at = from; at < from + size;) {
       const auto bytes = cache[side].bytes(at, from + size, cache[side].block.size());
       if (bytes.empty()) {
-        break;  // a read failed: the diff is not written
+        break;  // a read failed, which the diff ends with
       }
       sum = block_sum(sum, bytes);
       at += bytes.size();
