@@ -279,7 +279,8 @@ struct Differ {
   }
 
   // The sum of a side's bytes from `from` on.
-  std::uint32_t sum_of(std::size_t side, std::uint64_t from, std::uint64_t size) {
+  [[nodiscard]] std::uint32_t sum_of(std::size_t side, std::uint64_t from,
+                                     std::uint64_t size) const {
     std::uint32_t sum = 0;
     for (std::uint64_t at = from; at < from + size;) {
       const auto bytes = cache[side].bytes(at, from + size, cache[side].block.size());
