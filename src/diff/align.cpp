@@ -22,7 +22,7 @@ constexpr std::size_t same_shift_reach = 32;
 constexpr std::array<std::size_t, 3> near_reaches{256, 4096, 65536};
 // The near search's table: a slot for each of 2^17 hashes.
 constexpr int near_bits = 17;
-// A match this long is taken without looking further.
+// A match counts for this many bytes at most.
 constexpr std::size_t strong_match = 1024;
 constexpr std::uint64_t line_bytes = line_geometry::bytes_per_line;
 // The files' holes are looked for once in this many bytes at most.
@@ -206,11 +206,12 @@ Found search_near(Aligner& aligner, std::size_t reach) {
     aligner.near_at[slot] = static_cast<std::uint32_t>(i);
     aligner.near_generation[slot] = generation;
   }
-  // A match is taken at once when it runs on long enough. Else each is
-  // weighed by the bytes it keeps matched less the bytes skipped to reach
-  // it, as an alignment keeps the most bytes matched over the next stretch:
-  // a short match close by stays before a longer one further on, which
-  // the next search then finds.
+  // Each match is weighed by the bytes it keeps matched less the bytes
+  // skipped in both files to reach it, as an alignment keeps the most bytes
+  // matched over the next stretch: a short match close by stays before a
+  // longer one further on, which the next search then finds, and a match
+  // far ahead in the old file (code or text that repeats) gives way to one
+  // that skips less, however far into the new file it lies.
   const auto run = [&](std::size_t i, std::size_t p) {
     const std::size_t most = std::min({one.size() - i, two.size() - p, strong_match});
     return static_cast<std::size_t>(
@@ -224,7 +225,12 @@ Found search_near(Aligner& aligner, std::size_t reach) {
   std::size_t best_old = 0;
   std::size_t best_new = 0;
   std::ptrdiff_t best_score = 0;
-  for (std::size_t p = 0; p <= new_last && (best_run == 0 || p <= best_new + strong_match); ++p) {
+  // No match at p or beyond scores more than strong_match - p.
+  const auto may_beat_best = [&](std::size_t p) {
+    return best_run == 0 ||
+           static_cast<std::ptrdiff_t>(strong_match) - static_cast<std::ptrdiff_t>(p) > best_score;
+  };
+  for (std::size_t p = 0; p <= new_last && may_beat_best(p); ++p) {
     std::size_t i = p;
     if (p > old_last || std::memcmp(one.data() + p, two.data() + p, match_length) != 0) {
       const std::size_t slot = near_slot(two.data() + p);
@@ -245,9 +251,6 @@ Found search_near(Aligner& aligner, std::size_t reach) {
       best_old = i;
       best_new = p;
       best_score = score;
-    }
-    if (length >= strong_match) {
-      break;
     }
   }
   if (best_run == 0) {
