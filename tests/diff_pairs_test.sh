@@ -22,7 +22,7 @@ shown() {
        END { print n + 0 }' "$1"
 }
 
-declare -A budget=([program]=64000 [swapped]=1000 [tar]=700 [sqlite]=80000 [moved]=1000)
+declare -A budget=([program]=64000 [swapped]=1000 [tar]=700 [sqlite]=70000 [moved]=1000)
 while read -r name old new; do
   "$diff" "$old" "$new" >"$work/d"
   status=$?
