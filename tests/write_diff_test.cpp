@@ -296,6 +296,11 @@ TEST(WriteDiff, FarMovesAreFoundThroughAnchors) {
             with_line_ends("@@ -18750,2 +18750,12502 @@ 200000 bytes inserted at 000493E0\n"));
   EXPECT_EQ(headers(compare(before, spliced(before, 300000, 200000, ""), 1).text),
             with_line_ends("@@ -18750,12502 +18750,2 @@ 200000 bytes deleted at 000493E0\n"));
+  // Inserted bytes that quote the old file's bytes from 600 KB further on
+  // do not pull the alignment past the bytes between.
+  const std::string quoting = spliced(added, 10000, 0, before.substr(900000, 2000));
+  EXPECT_EQ(headers(compare(before, spliced(before, 300000, 0, quoting), 1).text),
+            with_line_ends("@@ -18750,2 +18750,12627 @@ 202000 bytes inserted at 000493E0\n"));
 }
 
 // An insertion compared at the same offsets changes every line after it,

@@ -36,6 +36,9 @@ constexpr std::size_t anchor_probes = 8;
 constexpr int fingerprint_bits = 24;
 constexpr std::uint64_t fingerprint_mask = (std::uint64_t{1} << fingerprint_bits) - 1;
 constexpr std::uint64_t smallest_spacing = 1024;
+// How far into the new file the anchors are looked up past the first match,
+// for one that skips fewer bytes.
+constexpr std::uint64_t anchor_scan_more = std::uint64_t{8} << 20;
 
 // The rolling (gear) hash's byte values.
 constexpr std::array<std::uint64_t, 256> gear = [] {
@@ -348,7 +351,12 @@ std::uint64_t match_anchor(Aligner& aligner, std::uint64_t hash, std::uint64_t n
 }
 
 // Where the bytes after a difference are shared again anywhere later in
-// both files: the new file's anchors looked up in the old file's.
+// both files: the new file's anchors looked up in the old file's. Of the
+// matches, the one reached with the fewest bytes skipped in both files is
+// taken, so that bytes quoted from far ahead in the old file do not pull
+// the alignment past everything between; no match further into the new
+// file than that skips less, and the scan goes at most anchor_scan_more
+// past the first match.
 Found search_anchors(Aligner& aligner) {
   if (!aligner.indexed) {
     index_old(aligner);
@@ -356,9 +364,14 @@ Found search_anchors(Aligner& aligner) {
   std::uint64_t hash = 0;
   const std::uint64_t from = aligner.new_at;
   std::array<std::uint8_t, anchor_span> recent{};
-  for (std::uint64_t at = from; at < aligner.after.size && !aligner.failed;) {
+  bool matched = false;
+  std::uint64_t best_old = 0;  // where the best match starts in each file
+  std::uint64_t best_new = 0;
+  std::uint64_t best_skip = 0;
+  std::uint64_t stop = aligner.after.size;
+  for (std::uint64_t at = from; at < stop && !aligner.failed;) {
     const auto block = view(aligner, aligner.new_window, at, window_size);
-    for (std::size_t k = 0; k < block.size(); ++k) {
+    for (std::size_t k = 0; k < block.size() && at + k < stop; ++k) {
       hash = (hash << 1U) + gear[block[k]];
       const std::uint64_t end = at + k + 1;
       recent[(end - 1) % anchor_span] = block[k];
@@ -373,18 +386,30 @@ Found search_anchors(Aligner& aligner) {
       if (old_end == 0) {
         continue;
       }
-      const std::uint64_t old_start = old_end - anchor_span;
-      const std::uint64_t new_start = end - anchor_span;
-      const std::uint64_t back = equal_back(aligner, old_start, new_start,
-                                            std::min(old_start - aligner.old_at, new_start - from));
-      return {true, old_start - back - aligner.old_at, new_start - back - from};
+      const std::uint64_t skip =
+          (old_end - anchor_span - aligner.old_at) + (end - anchor_span - from);
+      if (!matched) {
+        stop = std::min(stop, end + anchor_scan_more);
+      }
+      if (!matched || skip < best_skip) {
+        matched = true;
+        best_old = old_end - anchor_span;
+        best_new = end - anchor_span;
+        best_skip = skip;
+        stop = std::min(stop, from + best_skip + anchor_span);
+      }
     }
     at += block.size();
     if (block.empty()) {
       break;
     }
   }
-  return {};
+  if (!matched || aligner.failed) {
+    return {};
+  }
+  const std::uint64_t back =
+      equal_back(aligner, best_old, best_new, std::min(best_old - aligner.old_at, best_new - from));
+  return {true, best_old - back - aligner.old_at, best_new - back - from};
 }
 
 }  // namespace
