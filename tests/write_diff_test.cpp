@@ -303,8 +303,6 @@ TEST(WriteDiff, FarMovesAreFoundThroughAnchors) {
             with_line_ends("@@ -18750,2 +18750,12627 @@ 202000 bytes inserted at 000493E0\n"));
 }
 
-// An insertion compared at the same offsets changes every line after it,
-// as diff -u of the two dumps shows it.
 // Records of text, and notes inserted after the 100th that quote a record
 // from 20 KB further on: the alignment goes on after the notes, not from
 // the quoted record's place, which would show the records between as moved.
@@ -314,31 +312,34 @@ TEST(WriteDiff, AQuoteOfLaterBytesDoesNotPullTheAlignmentAhead) {
     std::string made;
     for (std::size_t k = 0; k < count; ++k) {
       state = state * 1103515245U + 12345U;
-      made.push_back(static_cast<char>(first + (state >> 16U) % 10U));
+      made.push_back(static_cast<char>(first + static_cast<char>((state >> 16U) % 10U)));
     }
     return made;
   };
   std::vector<std::string> records;
+  records.reserve(2000);
   for (int i = 0; i < 2000; ++i) {
     records.push_back("id=" + std::to_string(10000 + i) + " name=" + letters('a', 8) + "\n");
   }
-  std::string notes;
+  std::string paragraph;
   for (int k = 0; k < 130; ++k) {
-    notes += "note " + std::to_string(1000 + k) + ": " + letters('k', 40) + "\n";
+    paragraph += "note " + std::to_string(1000 + k) + ": " + letters('k', 40) + "\n";
   }
-  notes.insert(100, records[900]);
-  std::string before;
+  paragraph.insert(100, records[900]);
+  std::string text_file;
   for (const std::string& record : records) {
-    before += record;
+    text_file += record;
   }
   const std::size_t at = 100 * records[0].size();
-  const std::string text = compare(before, spliced(before, at, 0, notes), 0).text;
-  EXPECT_EQ(notes.size(), 6783U);
+  const std::string text = compare(text_file, spliced(text_file, at, 0, paragraph), 0).text;
+  EXPECT_EQ(paragraph.size(), 6783U);
   EXPECT_EQ(text.find("moved"), std::string::npos);
   EXPECT_NE(text.find("@@ -144,2 +144,426 @@ 6783 bytes inserted at 000008FC"), std::string::npos)
       << text.substr(0, 400);
 }
 
+// An insertion compared at the same offsets changes every line after it,
+// as diff -u of the two dumps shows it.
 TEST(WriteDiff, AtTheSameOffsetsNothingMoves) {
   const std::string before = bytes_of(40);
   const std::string after = "Z" + before;
