@@ -509,10 +509,31 @@ StatCase block_moved() {
           "  4096 bytes in the old file, 4136 bytes in the new\n"};
 }
 
+// A byte of every 8 grown by 1 over 80,000 bytes: a change in place longer
+// than the pieces the files are read in.
+StatCase every_eighth_grown() {
+  std::string before = unrepeated(100000, 11);
+  std::string after = before;
+  for (std::size_t at = 0; at < 80000; at += 8) {
+    before[at] = '\x10';
+    after[at] = '\x11';
+  }
+  return {"ALongChangeInPlace", before, after,
+          "changed in place, by what they do to a little-endian 16-, 32- or 64-bit value:\n"
+          "  10000 changes of 2 bytes that add 0x1, from 00000000 to 0001387A\n"
+          "in all:\n"
+          "  0 insertions\n"
+          "  0 deletions\n"
+          "  0 replacements\n"
+          "  0 moves\n"
+          "  10000 changes in place, 10000 bytes changed\n"
+          "  100000 bytes in the old file, 100000 bytes in the new\n"};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Summaries, DiffStat,
     ::testing::Values(
-        StatCase{"Same", r200, r200, ""}, fixed_up(), block_moved(),
+        StatCase{"Same", r200, r200, ""}, fixed_up(), block_moved(), every_eighth_grown(),
         StatCase{"ALoneChangeAndAGrownTail", r40, spliced(r40, 7, 1, "!") + "tail",
                  "inserted, deleted, replaced or moved, largest first (old and new addresses):\n"
                  "  4 bytes inserted at 00000028 in the old file, 00000028 in the new\n"
